@@ -1,0 +1,10 @@
+#include <QApplication>
+
+#include "mainwindow.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    MainWindow window;
+    showMainWindow(window);
+    return application.exec();
+}

@@ -1,0 +1,201 @@
+// Construction of the main window: widgets, menus and tool bar, scene graph, camera, light, handlers,
+// and the close confirmation.
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <osg/Light>
+#include <osgGA/StateSetManipulator>
+#include <osgGA/TrackballManipulator>
+
+#include "pickhandle.h"
+#include "platform.h"
+#include "ui_mainwindow.h"
+#include "useeventhandler.h"
+#include "viewerqt.h"
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    ui = new Ui_MainWindow;
+    ui->setupUi(this);
+    treeView = ui->treeView;
+
+    coordLabel = new QLabel;
+    coordLabel->resize(100, 30);
+    statusBar()->addPermanentWidget(coordLabel, 0);
+
+    // Not kept: it refreshes the picked coordinates on every idle pass for the life of the window.
+    auto* coordTimer = new QTimer;
+    coordTimer->start(0);
+    connect(coordTimer, SIGNAL(timeout()), this, SLOT(showCoordinate()));
+
+    createActions();
+
+    playTimer = new QTimer;
+
+    viewer = new ViewerQT;
+
+    root = new osg::Group;
+    analysisGroup = new osg::Group;
+    analysisGroup2 = new osg::Group;
+    resultGroup = new osg::Group;
+
+    platform::setChineseLocale();
+
+    viewer->setCameraManipulator(new osgGA::TrackballManipulator);
+    viewer->setSceneData(root.get());
+    viewer->addEventHandler(new UseEventHandler);
+    viewer->addEventHandler(new PickHandle);
+
+    osg::Light* headLight = viewer->getLight();
+    headLight->setPosition(osg::Vec4(1.0f, 1.0f, 0.0f, 0.0f));
+    headLight->setAmbient(osg::Vec4(0.6f, 0.6f, 0.6f, 1.0f));
+    headLight->setDiffuse(osg::Vec4(0.2f, 0.2f, 0.2f, 1.0f));
+
+    viewer->addEventHandler(new osgGA::StateSetManipulator(viewer->getCamera()->getOrCreateStateSet()));
+
+    // The scene is drawn unlit whatever the loaded models ask for.
+    root->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
+
+    viewLayout = ui->horizontalLayout;
+    viewLayout->addWidget(viewer, 0);
+}
+
+MainWindow::~MainWindow() { delete ui; }
+
+void showMainWindow(MainWindow& window) {
+    window.setWindowTitle("Vantorel");
+    window.resize(800, 600);
+    window.show();
+}
+
+// An icon from the desktop theme, with the bundled picture where the theme has none.
+static QIcon themedIcon(const char* themeName, const char* resourceFile) {
+    return QIcon::fromTheme(themeName, QIcon(QString(":/src/images/") + resourceFile));
+}
+
+void MainWindow::createActions() {
+    appDir = QCoreApplication::applicationDirPath();
+
+    QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
+
+    auto* openAction = new QAction(themedIcon("document-open", "open.png"), tr("&Open"), this);
+    openAction->setShortcuts(QKeySequence::Open);
+    openAction->setStatusTip(tr("打开已有文件"));
+    connect(openAction, &QAction::triggered, this, &MainWindow::open);
+    fileMenu->addAction(openAction);
+    ui->mainToolBar->addAction(openAction);
+
+    auto* loadAction = new QAction(themedIcon("document-open", "addData.png"), tr("&Load"), this);
+    loadAction->setStatusTip(tr("Load Scene"));
+    connect(loadAction, &QAction::triggered, this, &MainWindow::addData);
+    fileMenu->addAction(loadAction);
+    ui->mainToolBar->addAction(loadAction);
+
+    fileMenu->addSeparator();
+
+    auto* previousViewAction = new QAction(themedIcon("document-open", "pre.png"), tr("&返回上一视图"), this);
+    previousViewAction->setStatusTip(tr("加载场景数据"));
+    connect(previousViewAction, &QAction::triggered, this, &MainWindow::preView);
+    fileMenu->addAction(previousViewAction);
+    ui->mainToolBar->addAction(previousViewAction);
+
+    auto* nextViewAction = new QAction(themedIcon("document-open", "next.png"), tr("&跳至下一视图"), this);
+    nextViewAction->setStatusTip(tr("加载场景数据"));
+    connect(nextViewAction, &QAction::triggered, this, &MainWindow::nextView);
+    fileMenu->addAction(nextViewAction);
+    ui->mainToolBar->addAction(nextViewAction);
+
+    fileMenu->addSeparator();
+
+    QAction* shapeAction = fileMenu->addAction(tr("加载矢量数据"), this, &MainWindow::OpenShapeFile);
+    shapeAction->setStatusTip(tr("加载矢量数据"));
+    QAction* clearAction = fileMenu->addAction(tr("清除数据"), this, &MainWindow::DeleteAllNode);
+    clearAction->setStatusTip(tr("清除数据"));
+
+    auto* saveAction = new QAction(themedIcon("document-save", "save.png"), tr("&保存"), this);
+    saveAction->setShortcuts(QKeySequence::Save);
+    saveAction->setStatusTip(tr("保存"));
+    connect(saveAction, &QAction::triggered, this, &MainWindow::save);
+    fileMenu->addAction(saveAction);
+    ui->mainToolBar->addAction(saveAction);
+
+    QAction* saveAsAction = fileMenu->addAction(tr("另存为..."), this, &MainWindow::saveAs);
+    saveAsAction->setShortcuts(QKeySequence::SaveAs);
+    saveAsAction->setStatusTip(tr("另存为..."));
+
+    fileMenu->addSeparator();
+
+    auto* exitAction = new QAction(QIcon::fromTheme("application-exit"), tr("&退出"), this);
+    exitAction->setShortcuts(QKeySequence::Quit);
+    exitAction->setStatusTip(tr("退出程序"));
+    connect(exitAction, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+    fileMenu->addAction(exitAction);
+
+    QMenu* dataMenu = menuBar()->addMenu(tr("&Data Processing"));
+    QAction* toolAction = dataMenu->addAction(tr("&数据处理工具"), this, &MainWindow::dataDealTool);
+    toolAction->setStatusTip(tr("数据预处理"));
+
+    QMenu* controlMenu = menuBar()->addMenu(tr("&Simulation Control"));
+    struct RoamAction {
+        const char* text;
+        const char* icon;
+        void (MainWindow::*slot)();
+    };
+    const RoamAction roamActions[] = {
+        {"&开始演进", "start.png", &MainWindow::startRoam},      {"&暂停演进", "pause.png", &MainWindow::pauseRoam},
+        {"&继续演进", "continue.png", &MainWindow::continueRoma}, {"&停止演进", "stop.png", &MainWindow::stopRoam},
+        {nullptr, nullptr, nullptr},
+        {"&快速演进", "speedUp.png", &MainWindow::speedControl},  {"&重新演进", "restart.png", &MainWindow::restartRoam},
+    };
+    for (const RoamAction& roam : roamActions) {
+        if (!roam.text) {
+            controlMenu->addSeparator();
+            continue;
+        }
+        auto* action = new QAction(themedIcon("document-open", roam.icon), tr(roam.text), this);
+        action->setStatusTip(tr("打开已有文件"));
+        connect(action, &QAction::triggered, this, roam.slot);
+        controlMenu->addAction(action);
+        ui->mainToolBar->addAction(action);
+    }
+
+    QMenu* calculationMenu = menuBar()->addMenu(tr("&Calculation and Simulation"));
+    calculationMenu->addAction(tr("洪水"), this, &MainWindow::setData_flood)->setStatusTip(tr("当前为洪水灾害动态模拟"));
+    calculationMenu->addAction(tr("&泥石流"), this, &MainWindow::setData_debrisflow)
+        ->setStatusTip(tr("当前为泥石流灾害动态模拟"));
+    calculationMenu->addAction(tr("&滑坡"), this, &MainWindow::setData_landslide)->setStatusTip(tr("当前为滑坡动态模拟"));
+    calculationMenu->addAction(tr("&获取相机参数"), this, &MainWindow::getCameraParmeter)
+        ->setStatusTip(tr("当前为相机参数获取"));
+    calculationMenu->addAction(tr("&停止运算"), this, &MainWindow::stopCal)->setStatusTip(tr("停止运算"));
+
+    QMenu* modeMenu = menuBar()->addMenu(tr("&Mode"));
+    modeMenu->addAction(tr("全溃"), this, &MainWindow::FloodModelA);
+    modeMenu->addAction(tr("半溃"), this, &MainWindow::FloodModelH);
+
+    QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
+    helpMenu->addAction(tr("&软件说明"), this, &MainWindow::help)->setStatusTip(tr("软件说明"));
+
+    treeModel = new QStandardItemModel(treeView);
+    treeModel->setHorizontalHeaderLabels(QStringList() << "Flood");
+    treeView->setModel(treeModel);
+    treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    const int answer = QMessageBox::question(this, tr("Quit"), tr("是否关闭整个程序?"), QMessageBox::Yes,
+                                             QMessageBox::No);
+    if (answer == QMessageBox::Yes) {
+        event->accept();
+        qApp->quit();
+    } else {
+        event->ignore();
+    }
+}

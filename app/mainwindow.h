@@ -1,0 +1,148 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QString>
+#include <osg/Group>
+#include <osg/Node>
+#include <osg/ref_ptr>
+#include <string>
+#include <vector>
+
+class QBoxLayout;
+class QCloseEvent;
+class QLabel;
+class QStandardItemModel;
+class QTimer;
+class QTreeView;
+class ViewerQT;
+class Ui_MainWindow;
+class shapeFormat;
+
+// One cell of the landslide centreline search: grid position and ground elevation.
+struct Point {
+    int row = 0;
+    int col = 0;
+    double elevation = 0.0;
+};
+
+// The application's one window and the hub of the program: it owns the 3-D view, the scene root, the
+// forms, the engines, the display objects and the playback timer. Every user action is one of its slots;
+// the slots are implemented in one file per concern (mainwindow_*.cpp) and stay thin, handing the work to
+// the engines and builders.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void createActions();
+
+    // Read access for the parts of the program (and tests) that look at the scene the user sees.
+    ViewerQT* view() const { return viewer; }
+    osg::Group* sceneRoot() const { return root.get(); }
+    QLabel* coordinateLabel() const { return coordLabel; }
+
+signals:
+    void Sendagrv(std::vector<double> pVectorCameraParameters);
+
+public slots:
+    void receiveGroup(shapeFormat* sft);
+    void OpenShapeFile();
+    void DeleteAllNode();
+    void FloodModelA();
+    void FloodModelH();
+    void BindFilePath();
+    void FloodingAnalysis();
+    void OnlineTreeViewDoubleClick(QModelIndex index);
+    void ClickTree(QModelIndex index);
+    void startRoam();
+    void pauseRoam();
+    void continueRoma();
+    void stopRoam();
+    void restartRoam();
+    void speedControl();
+    void open();
+    void addData();
+    void preView();
+    void nextView();
+    void save();
+    void saveAs();
+    void dataDealTool();
+    void help();
+    void getCameraParmeter();
+    void stopCal();
+    void setData_flood();
+    void setData_debrisflow();
+    void setData_landslide();
+    void acceptStart(int flag);
+    void acceptURL(std::vector<std::string> url);
+    void acceptScenePath(std::string path);
+    void acceptfloodValues(std::vector<QString> values);
+    void resultVisualize();
+    void Visualize();
+    void acceptdebrisValues(std::vector<double> values);
+    void flowVisualize();
+    void acceptLandSlideSignals(bool start);
+    void landslideVisualize();
+    bool GreaterSort(Point a, Point b);
+    void displayInfo();
+    void displayLandslideInfo();
+    void Shake();
+    void afterLandslide();
+    void OutlineShake();
+    void StripShake1();
+    void StripShake2();
+    void StripShake3();
+    void Twink();
+    void showCoordinate();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Scene files and views.
+    void setCurrentFile(const QString& path);
+    void writeScene(const QString& name);
+    // Hands a look-at view to the current camera manipulator as its view matrix.
+    void applyView(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up);
+
+    // User interface.
+    Ui_MainWindow* ui = nullptr;
+    QTreeView* treeView = nullptr;
+    QBoxLayout* viewLayout = nullptr;
+    QLabel* coordLabel = nullptr;
+    QStandardItemModel* treeModel = nullptr;
+    QString appDir;
+    QString currentFile;
+
+    // 3-D view and scene graph. Child 0 of root is the terrain of the open scene.
+    ViewerQT* viewer = nullptr;
+    osg::ref_ptr<osg::Group> root;
+    osg::ref_ptr<osg::Group> analysisGroup;
+    osg::ref_ptr<osg::Group> analysisGroup2;
+    osg::ref_ptr<osg::Group> resultGroup;
+    osg::ref_ptr<osg::Node> models[7];
+
+    // Playback state shared by every evolution.
+    int simulationMode = 0;
+    QTimer* playTimer = nullptr;
+    bool playing = true;
+    int speedStep = 1;
+    int frameIndex = 0;
+    int frameCount = 0;
+    std::string resultDir;
+    QString resultDirQ;
+    std::string landslideScenario;
+    std::vector<std::string> inputFiles;
+    std::string scenePath;
+    int infoStep = 0;
+
+    // Run output and landslide block.
+    std::string saveDir;
+    std::string outputFormat = ".ive";
+};
+
+// What the entry point does with the window: title "Vantorel", 800 x 600, shown.
+void showMainWindow(MainWindow& window);

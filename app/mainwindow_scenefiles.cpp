@@ -1,0 +1,135 @@
+// Scene files and views: open, add, save the scene with its camera, step through the visited views,
+// and show the picked point.
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <iostream>
+#include <osg/Camera>
+#include <osgDB/ReadFile>
+#include <osgDB/WriteFile>
+#include <osgGA/TrackballManipulator>
+
+#include "mainwindow.h"
+#include "pickhandle.h"
+#include "viewerqt.h"
+#include "viewhistory.h"
+
+void MainWindow::setCurrentFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QFile::ReadOnly | QFile::Text)) {
+        QMessageBox::warning(this, tr("Application"),
+                             tr("Cannot read file %1:\n%2.").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    currentFile = path;
+    setWindowFilePath(currentFile.isEmpty() ? "untitled.txt" : currentFile);
+    statusBar()->showMessage(tr("open"), 2000);
+}
+
+void MainWindow::applyView(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {
+    if (osgGA::CameraManipulator* manipulator = viewer->getCameraManipulator()) {
+        manipulator->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
+    }
+}
+
+void MainWindow::open() {
+    const QString fileName = QFileDialog::getOpenFileName(this);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    setCurrentFile(fileName);
+    statusBar()->showMessage(fileName, 2000);
+
+    models[1] = osgDB::readNodeFile(fileName.toLocal8Bit().toStdString());
+    if (!models[1]) {
+        return;
+    }
+    root->removeChildren(0, root->getNumChildren());
+    models[1]->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
+    root->addChild(models[1].get());
+
+    const QFileInfo info(fileName);
+    const QString cameraFile = info.absolutePath() + "/" + info.completeBaseName() + "_cam.osg";
+    std::cout << cameraFile.toLocal8Bit().toStdString() << std::endl;
+    osg::ref_ptr<osg::Node> cameraNode = osgDB::readNodeFile(cameraFile.toLocal8Bit().toStdString());
+    if (auto* camera = dynamic_cast<osg::Camera*>(cameraNode.get())) {
+        viewer->getCameraManipulator()->setByInverseMatrix(camera->getViewMatrix());
+    }
+}
+
+void MainWindow::addData() {
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("文件"), QString(), tr("(*.ive)"));
+    if (!fileName.isEmpty()) {
+        setCurrentFile(fileName);
+    }
+    statusBar()->showMessage(fileName, 2000);
+
+    osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(fileName.toLocal8Bit().toStdString());
+    if (model) {
+        root->addChild(model.get());
+        // Re-home the view on the enlarged scene.
+        viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+    }
+}
+
+void MainWindow::save() {
+    if (!currentFile.isEmpty()) {
+        writeScene(currentFile);
+    } else {
+        saveAs();
+    }
+}
+
+void MainWindow::saveAs() {
+    const QString fileName = QFileDialog::getSaveFileName(this);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    currentFile = fileName;
+    writeScene(fileName);
+}
+
+void MainWindow::writeScene(const QString& name) {
+    osg::Vec3d eye, center, up;
+    viewer->getCamera()->getViewMatrixAsLookAt(eye, center, up, 1.0);
+    osg::ref_ptr<osg::Camera> camera = new osg::Camera;
+    camera->setViewMatrixAsLookAt(eye, center, up);
+
+    const std::string base = name.toUtf8().toStdString();
+    const std::string cameraFile = base + "_cam.osg";
+    const std::string sceneFile = base + ".ive";
+    std::cout << "campath:" << cameraFile << ",  filepath:" << sceneFile << std::endl;
+    const bool cameraWritten = osgDB::writeNodeFile(*camera, cameraFile);
+    const bool sceneWritten = osgDB::writeNodeFile(*root, sceneFile);
+    // A save that silently did not happen would lose the user's work at the next close.
+    if (!cameraWritten || !sceneWritten) {
+        const QString failed = QString::fromStdString(sceneWritten ? cameraFile : sceneFile);
+        QMessageBox::warning(this, tr("Application"),
+                             tr("Cannot write file %1.").arg(QDir::toNativeSeparators(failed)));
+    }
+}
+
+void MainWindow::preView() {
+    RecordedView view;
+    if (stepViewBack(view)) {
+        applyView(view.eye, view.center, view.up);
+    }
+}
+
+void MainWindow::nextView() {
+    RecordedView view;
+    if (stepViewForward(view)) {
+        applyView(view.eye, view.center, view.up);
+    }
+}
+
+void MainWindow::showCoordinate() {
+    if (pickedPoint.empty()) {
+        return;
+    }
+    coordLabel->setText(coordinateText(pickedPoint));
+}

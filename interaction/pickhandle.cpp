@@ -1,0 +1,38 @@
+#include "pickhandle.h"
+
+#include <QString>
+#include <iostream>
+#include <osgUtil/LineSegmentIntersector>
+
+std::vector<float> pickedPoint;
+
+bool PickHandle::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) {
+    view = dynamic_cast<osgViewer::View*>(&aa);
+    if (view && ea.getEventType() == osgGA::GUIEventAdapter::PUSH &&
+        ea.getButton() == osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON) {
+        pick(ea.getX(), ea.getY());
+    }
+    return false;
+}
+
+void PickHandle::pick(float x, float y) {
+    osgUtil::LineSegmentIntersector::Intersections hits;
+    if (!view->computeIntersections(x, y, hits, 0xffffffff)) {
+        return;
+    }
+    const osgUtil::LineSegmentIntersector::Intersection& nearest = *hits.begin();
+    const osg::Vec3d point = nearest.getWorldIntersectPoint();
+    // One report per node on the path of the nearest hit, deepest first.
+    for (auto node = nearest.nodePath.rbegin(); node != nearest.nodePath.rend(); ++node) {
+        wx = static_cast<float>(point.x());
+        wy = static_cast<float>(point.y());
+        wz = static_cast<float>(point.z());
+        std::cout << " wx:" << point.x() << " wy:" << point.y() << " wz:" << point.z() << std::endl;
+        pickedPoint = {wx, wy, wz};
+    }
+}
+
+QString coordinateText(const std::vector<float>& point) {
+    return "( X:" + QString::number(point[0], 'g', 6) + ", Y:" + QString::number(point[1], 'g', 6) +
+           ", Z:" + QString::number(point[2], 'g', 6) + ")";
+}

@@ -1,0 +1,22 @@
+#include "useeventhandler.h"
+
+#include <osgViewer/Viewer>
+
+#include "viewhistory.h"
+
+bool UseEventHandler::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) {
+    auto* viewer = dynamic_cast<osgViewer::Viewer*>(&aa);
+    if (!viewer) {
+        return false;
+    }
+    if (ea.getEventType() == osgGA::GUIEventAdapter::RELEASE) {
+        const int button = ea.getButton();
+        if (button == osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON ||
+            button == osgGA::GUIEventAdapter::RIGHT_MOUSE_BUTTON ||
+            button == osgGA::GUIEventAdapter::MIDDLE_MOUSE_BUTTON) {
+            viewer->getCamera()->getViewMatrixAsLookAt(eye, center, up, lookDistance);
+        }
+        recordView(eye, center, up);
+    }
+    return false;
+}

@@ -1,0 +1,186 @@
+// Scene files: opening a model with its camera, saving the scene as a model/camera pair, and reading it
+// back, through the File menu and its real dialogs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QMenuBar>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <osg/Camera>
+#include <osgDB/ReadFile>
+#include <osgDB/WriteFile>
+#include <osgGA/TrackballManipulator>
+
+#include "mainwindow.h"
+#include "modaldriver.h"
+#include "testmodels.h"
+#include "viewerqt.h"
+
+namespace {
+
+const osg::Vec3d savedEye(500, -900, 700);
+const osg::Vec3d savedCenter(500, 500, 0);
+const osg::Vec3d savedUp(0, 0, 1);
+
+class SceneFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        showMainWindow(window);
+        ASSERT_TRUE(waitUntil([this] { return window.isVisible(); }));
+        writeValley();
+    }
+
+    // valley.ive (a patch) with valley_cam.osg (a camera looking at it).
+    void writeValley() {
+        ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(0, 0, 1000, 100), path("valley.ive")));
+        osg::ref_ptr<osg::Camera> camera = new osg::Camera;
+        camera->setViewMatrixAsLookAt(savedEye, savedCenter, savedUp);
+        ASSERT_TRUE(osgDB::writeNodeFile(*camera, path("valley_cam.osg")));
+    }
+
+    std::string path(const std::string& name) const { return folder.path().toStdString() + "/" + name; }
+    bool exists(const std::string& name) const { return QFile::exists(QString::fromStdString(path(name))); }
+
+    void trigger(const QString& text) {
+        for (QAction* menu : window.menuBar()->actions()) {
+            for (QAction* action : menu->menu()->actions()) {
+                if (action->text() == text) {
+                    action->trigger();
+                    return;
+                }
+            }
+        }
+        FAIL() << "no action " << text.toStdString();
+    }
+
+    void openThroughMenu(const std::string& name) {
+        ModalDriver dialog(chooseFile(QString::fromStdString(path(name))));
+        trigger("&Open");
+        ASSERT_TRUE(dialog.answered());
+        runEventLoop(100);
+    }
+
+    void saveAsThroughMenu(const std::string& name) {
+        ModalDriver dialog(chooseFile(QString::fromStdString(path(name))));
+        trigger("另存为...");
+        ASSERT_TRUE(dialog.answered());
+    }
+
+    osg::Matrixd manipulatorView() { return window.view()->getCameraManipulator()->getInverseMatrix(); }
+
+    static void expectSameView(const osg::Matrixd& a, const osg::Matrixd& b) {
+        for (int row = 0; row < 4; ++row) {
+            for (int column = 0; column < 4; ++column) {
+                // The camera file keeps the matrix as text with limited precision.
+                EXPECT_NEAR(a(row, column), b(row, column), 1e-5 * std::max(1.0, std::abs(b(row, column))))
+                    << row << "," << column;
+            }
+        }
+    }
+
+    QTemporaryDir folder;
+    MainWindow window;
+};
+
+TEST_F(SceneFilesTest, OpeningAModelReplacesTheSceneAndRestoresItsCamera) {
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 1, 0).get());
+    window.sceneRoot()->addChild(makeTerrainPatch(5, 5, 1, 0).get());
+    openThroughMenu("valley.ive");
+    ASSERT_EQ(window.sceneRoot()->getNumChildren(), 1u);
+    const osg::StateSet* state = window.sceneRoot()->getChild(0)->getStateSet();
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->getMode(GL_LIGHTING), osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
+    expectSameView(manipulatorView(), osg::Matrixd::lookAt(savedEye, savedCenter, savedUp));
+}
+
+TEST_F(SceneFilesTest, SavedPairOpensAgainWithItsViewAndPassesOsgconv) {
+    openThroughMenu("valley.ive");
+    const osg::Vec3d eye(300, -200, 900), center(400, 400, 100), up(0, 0, 1);
+    window.view()->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
+    runEventLoop(100);
+    saveAsThroughMenu("scene");
+    ASSERT_TRUE(exists("scene.ive"));
+    ASSERT_TRUE(exists("scene_cam.osg"));
+
+    // The real OSG converter reads both files of the pair.
+    for (const char* name : {"scene.ive", "scene_cam.osg"}) {
+        QProcess osgconv;
+        osgconv.start("osgconv", {QString::fromStdString(path(name)), QString::fromStdString(path(name) + ".osgt")});
+        ASSERT_TRUE(osgconv.waitForFinished(30000)) << name;
+        EXPECT_EQ(osgconv.exitCode(), 0) << name << ": " << osgconv.readAllStandardError().toStdString();
+    }
+    QFile camera(QString::fromStdString(path("scene_cam.osg.osgt")));
+    ASSERT_TRUE(camera.open(QFile::ReadOnly));
+    EXPECT_TRUE(camera.readAll().contains("osg::Camera"));
+
+    // Move away, then open the pair: the saved view comes back.
+    window.view()->getCameraManipulator()->setByInverseMatrix(
+        osg::Matrixd::lookAt(osg::Vec3d(0, 0, 5000), osg::Vec3d(0, 0, 0), osg::Vec3d(0, 1, 0)));
+    openThroughMenu("scene.ive");
+    expectSameView(manipulatorView(), osg::Matrixd::lookAt(eye, center, up));
+    ASSERT_EQ(window.sceneRoot()->getNumChildren(), 1u);
+    osg::ref_ptr<osg::Node> reread = osgDB::readNodeFile(path("scene.ive"));
+    ASSERT_TRUE(reread.valid());
+    EXPECT_NE(reread->asGroup(), nullptr);
+}
+
+TEST_F(SceneFilesTest, SaveAfterOpenWritesNextToTheOpenedPathUnchanged) {
+    openThroughMenu("valley.ive");
+    trigger("&保存");
+    EXPECT_TRUE(exists("valley.ive.ive"));
+    EXPECT_TRUE(exists("valley.ive_cam.osg"));
+}
+
+TEST_F(SceneFilesTest, CancelledSaveAsWritesNothing) {
+    ModalDriver dialog(cancelDialog());
+    trigger("另存为...");
+    ASSERT_TRUE(dialog.answered());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(SceneFilesTest, UnreadableModelLeavesTheScene) {
+    QFile junk(QString::fromStdString(path("junk.ive")));
+    ASSERT_TRUE(junk.open(QFile::WriteOnly));
+    junk.write("not a model");
+    junk.close();
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 1, 0).get());
+    openThroughMenu("junk.ive");
+    EXPECT_EQ(window.sceneRoot()->getNumChildren(), 1u);
+}
+
+TEST_F(SceneFilesTest, SaveThatCannotBeWrittenIsReported) {
+    // /proc accepts no new files, not even from root.
+    ModalDriver dialog(chooseFile("/proc/vantorel-scene"), 15000, "QFileDialog");
+    ModalDriver warning(clickButton("OK"), 15000, "QMessageBox");
+    trigger("另存为...");
+    ASSERT_TRUE(dialog.answered());
+    EXPECT_TRUE(warning.answered());
+    EXPECT_EQ(warning.title(), "Application");
+}
+
+TEST_F(SceneFilesTest, PreviousAndNextViewStepThroughRecordedViews) {
+    openThroughMenu("valley.ive");
+    QWidget* view = window.view();
+    const osg::Vec3d eyes[] = {{0, -1000, 800}, {800, -1000, 800}, {1600, -1000, 800}};
+    std::vector<osg::Matrixd> seen;
+    for (const osg::Vec3d& eye : eyes) {
+        window.view()->getCameraManipulator()->setByInverseMatrix(
+            osg::Matrixd::lookAt(eye, osg::Vec3d(500, 500, 100), osg::Vec3d(0, 0, 1)));
+        runEventLoop(60);
+        QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+        runEventLoop(60);
+        seen.push_back(window.view()->getCamera()->getViewMatrix());
+    }
+    trigger("&返回上一视图");
+    runEventLoop(60);
+    expectSameView(window.view()->getCamera()->getViewMatrix(), seen[1]);
+    trigger("&跳至下一视图");
+    runEventLoop(60);
+    expectSameView(window.view()->getCamera()->getViewMatrix(), seen[2]);
+}
+
+}  // namespace

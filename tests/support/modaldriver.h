@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+// Answers the next modal dialog the way a user would: a timer watches for the active modal widget and
+// hands it to `answer` once it is up. Call before the code that opens the dialog. When no dialog appears
+// within the timeout, `answered` stays false and the test can say so. With `onlyClass` set, only a modal
+// widget inheriting that class is answered, so that two drivers can wait for two dialogs in turn.
+class ModalDriver {
+public:
+    explicit ModalDriver(std::function<void(QWidget*)> answer, int timeoutMs = 15000,
+                         const char* onlyClass = nullptr);
+    ~ModalDriver();
+
+    bool answered() const { return handled; }
+    QString title() const { return seenTitle; }
+    QString text() const { return seenText; }
+
+private:
+    bool handled = false;
+    QString seenTitle;
+    QString seenText;
+    class QTimer* timer;
+};
+
+// Answers for the usual dialogs.
+std::function<void(QWidget*)> clickButton(const QString& buttonText);  // message boxes: "&Yes", "OK", ...
+std::function<void(QWidget*)> chooseFile(const QString& path);          // file and folder dialogs
+std::function<void(QWidget*)> cancelDialog();
+
+// Processes events for the given time, letting timers and the view run.
+void runEventLoop(int milliseconds);
+// Processes events until `done` holds or the time is up; returns `done()`.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000);
