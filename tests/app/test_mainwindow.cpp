@@ -158,6 +158,15 @@ TEST_F(MainWindowTest, TheViewTakesKeyboardFocusOnlyWhenClicked) {
     EXPECT_TRUE(window.view()->hasFocus());
 }
 
+TEST_F(MainWindowTest, HelpDescribesTheProgramInOneBox) {
+    ModalDriver box(clickButton("&Yes"));
+    actionTitled(window, "&软件说明")->trigger();
+    ASSERT_TRUE(box.answered());
+    EXPECT_EQ(box.title(), "说明");
+    EXPECT_TRUE(box.text().contains("OSG"));
+    EXPECT_TRUE(box.text().contains("GDAL"));
+}
+
 TEST_F(MainWindowTest, ClosingAsksAndNoKeepsTheWindowOpen) {
     ModalDriver refuse(clickButton("&No"));
     window.close();
