@@ -43,6 +43,15 @@ public:
     ViewerQT* view() const { return viewer; }
     osg::Group* sceneRoot() const { return root.get(); }
     QLabel* coordinateLabel() const { return coordLabel; }
+    QStandardItemModel* sceneTreeModel() const { return treeModel; }
+
+    // The playback state the roam controls act on, for display and tests.
+    int currentSimulationMode() const { return simulationMode; }
+    bool isPlaying() const { return playing; }
+    int currentSpeedStep() const { return speedStep; }
+    int currentFrameIndex() const { return frameIndex; }
+    int availableFrameCount() const { return frameCount; }
+    QTimer* playbackTimer() const { return playTimer; }
 
 signals:
     void Sendagrv(std::vector<double> pVectorCameraParameters);
@@ -102,6 +111,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Simulation control.
+    // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
+    void connectPlayback(const char* slot);
+    void disconnectPlayback(const char* slot);
+    // Removes every child of root after the terrain (child 0).
+    void keepOnlyTerrain();
+
     // Scene files and views.
     void setCurrentFile(const QString& path);
     void writeScene(const QString& name);
@@ -143,6 +159,13 @@ private:
     std::string saveDir;
     std::string outputFormat = ".ive";
 };
+
+// Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.
+extern int outputFrameNumber;
+
+// Frames available in a result folder, counted as the replay counts them: every entry of the folder,
+// less the "." and ".." entries.
+int resultFrameCount(const QString& folder);
 
 // What the entry point does with the window: title "Vantorel", 800 x 600, shown.
 void showMainWindow(MainWindow& window);

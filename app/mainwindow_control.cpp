@@ -1,16 +1,135 @@
 // Simulation control: the forms' hand-overs and the roam controls of every evolution.
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <osgDB/ReadFile>
+#include <osgGA/TrackballManipulator>
+
 #include "mainwindow.h"
+#include "viewerqt.h"
+
+int outputFrameNumber = 1;
+
+int resultFrameCount(const QString& folder) { return QDir(folder).entryInfoList().size() - 2; }
+
+void MainWindow::connectPlayback(const char* slot) {
+    connect(playTimer, SIGNAL(timeout()), this, slot, Qt::UniqueConnection);
+}
+
+void MainWindow::disconnectPlayback(const char* slot) { disconnect(playTimer, SIGNAL(timeout()), this, slot); }
+
+void MainWindow::keepOnlyTerrain() {
+    if (root->getNumChildren() > 1) {
+        root->removeChildren(1, root->getNumChildren() - 1);
+    }
+}
 
 void MainWindow::setData_flood() {}
 void MainWindow::setData_debrisflow() {}
 void MainWindow::setData_landslide() {}
-void MainWindow::acceptStart(int) {}
-void MainWindow::acceptURL(std::vector<std::string>) {}
-void MainWindow::acceptScenePath(std::string) {}
-void MainWindow::stopCal() {}
-void MainWindow::startRoam() {}
-void MainWindow::pauseRoam() {}
-void MainWindow::continueRoma() {}
-void MainWindow::stopRoam() {}
-void MainWindow::restartRoam() {}
-void MainWindow::speedControl() {}
+
+void MainWindow::acceptURL(std::vector<std::string> url) { inputFiles = url; }
+
+void MainWindow::acceptScenePath(std::string path) {
+    scenePath = path;
+    if (path.empty()) {
+        QMessageBox::information(nullptr, tr("error"), tr("场景不存在"), QMessageBox::Yes);
+        return;
+    }
+    root->removeChildren(0, root->getNumChildren());
+    osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(path);
+    if (model) {
+        model->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
+        root->addChild(model.get());
+    }
+    viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+    viewer->setSceneData(root.get());
+}
+
+void MainWindow::acceptStart(int flag) {
+    simulationMode = flag;
+    frameIndex = 1;
+    speedStep = 1;
+    resultDirQ = QFileDialog::getExistingDirectory(this, tr("选择文件"), "/", QFileDialog::ShowDirsOnly);
+    resultDir = resultDirQ.toUtf8().toStdString();
+    if (resultDirQ.isEmpty()) {
+        QMessageBox::information(nullptr, tr("警告"), tr("请正确选择需要演进的文件！"), QMessageBox::Yes);
+        return;
+    }
+    frameCount = resultFrameCount(resultDirQ);
+    if (flag == 3) {
+        landslideScenario.clear();
+    }
+    connectPlayback(SLOT(Visualize()));
+    playTimer->start(0);
+}
+
+void MainWindow::stopCal() {
+    if (simulationMode == 1) {
+        outputFrameNumber = 1;
+        disconnectPlayback(SLOT(resultVisualize()));
+    } else if (simulationMode == 2) {
+        outputFrameNumber = 1;
+        disconnectPlayback(SLOT(flowVisualize()));
+    }
+}
+
+void MainWindow::startRoam() { playing = true; }
+
+void MainWindow::pauseRoam() {
+    if (simulationMode == 1 || simulationMode == 2) {
+        playing = false;
+    } else if (simulationMode == 3) {
+        playTimer->stop();
+    }
+}
+
+void MainWindow::continueRoma() {
+    if (simulationMode == 1 || simulationMode == 2) {
+        playing = true;
+    } else if (simulationMode == 3 && infoStep != 0) {
+        playTimer->start(100);
+    }
+}
+
+void MainWindow::stopRoam() {
+    if (simulationMode == 0) {
+        return;
+    }
+    frameIndex = 1;
+    playing = false;
+    keepOnlyTerrain();
+}
+
+void MainWindow::restartRoam() {
+    if (simulationMode == 0) {
+        return;
+    }
+    if (simulationMode == 3 && !landslideScenario.empty()) {
+        disconnectPlayback(SLOT(displayInfo()));
+        disconnectPlayback(SLOT(displayLandslideInfo()));
+        disconnectPlayback(SLOT(afterLandslide()));
+        keepOnlyTerrain();
+        infoStep = 0;
+        playTimer->stop();
+        // The old timer may still be referenced by a queued tick; it is released with the window's children.
+        playTimer->setParent(this);
+        playTimer = new QTimer;
+        connectPlayback(SLOT(displayInfo()));
+        playTimer->start(50);
+        return;
+    }
+    frameIndex = 1;
+    playing = true;
+    speedStep = 1;
+    connectPlayback(SLOT(Visualize()));
+    playTimer->start(simulationMode == 2 ? 60 : 0);
+}
+
+void MainWindow::speedControl() {
+    if (simulationMode == 0) {
+        return;
+    }
+    speedStep = speedStep > 3 ? 1 : speedStep + 1;
+}

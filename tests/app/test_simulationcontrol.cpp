@@ -1,0 +1,150 @@
+// The roam controls and the hand-over of a result folder, through the real menu actions and dialogs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <osgDB/WriteFile>
+
+#include "mainwindow.h"
+#include "modaldriver.h"
+#include "testmodels.h"
+
+namespace {
+
+class SimulationControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        showMainWindow(window);
+        ASSERT_TRUE(waitUntil([this] { return window.isVisible(); }));
+    }
+
+    void trigger(const QString& text) {
+        for (QAction* menu : window.menuBar()->actions()) {
+            for (QAction* action : menu->menu()->actions()) {
+                if (action->text() == text) {
+                    action->trigger();
+                    return;
+                }
+            }
+        }
+        FAIL() << "no action " << text.toStdString();
+    }
+
+    void writeFiles(const QStringList& names) {
+        for (const QString& name : names) {
+            QFile file(folder.path() + "/" + name);
+            ASSERT_TRUE(file.open(QFile::WriteOnly));
+        }
+    }
+
+    // Starts a replay of `folder` the way a form's start button does.
+    void startReplay(int mode) {
+        ModalDriver dialog(chooseFile(folder.path()));
+        QMetaObject::invokeMethod(&window, "acceptStart", Q_ARG(int, mode));
+        ASSERT_TRUE(dialog.answered());
+        // The tests tick the replay themselves.
+        window.playbackTimer()->stop();
+    }
+
+    QTemporaryDir folder;
+    MainWindow window;
+};
+
+TEST_F(SimulationControlTest, ChosenFolderStartsTheReplayAtFrameOne) {
+    writeFiles({"1.ive", "1.txt"});
+    startReplay(1);
+    EXPECT_EQ(window.currentSimulationMode(), 1);
+    EXPECT_EQ(window.currentFrameIndex(), 1);
+    EXPECT_EQ(window.currentSpeedStep(), 1);
+    EXPECT_EQ(window.availableFrameCount(), 2);
+}
+
+TEST_F(SimulationControlTest, CancelledFolderWarnsAndStartsNothing) {
+    ModalDriver dialog(cancelDialog(), 15000, "QFileDialog");
+    ModalDriver warning(clickButton("&Yes"), 15000, "QMessageBox");
+    QMetaObject::invokeMethod(&window, "acceptStart", Q_ARG(int, 1));
+    EXPECT_TRUE(dialog.answered());
+    ASSERT_TRUE(warning.answered());
+    EXPECT_EQ(warning.title(), "警告");
+    EXPECT_EQ(warning.text(), "请正确选择需要演进的文件！");
+    EXPECT_FALSE(window.playbackTimer()->isActive());
+    EXPECT_EQ(window.currentSimulationMode(), 1);
+}
+
+TEST_F(SimulationControlTest, RoamControlsDoNothingWithoutAnEvolution) {
+    trigger("&快速演进");
+    trigger("&暂停演进");
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 10, 0).get());
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 5, 1).get());
+    trigger("&停止演进");
+    EXPECT_EQ(window.currentSpeedStep(), 1);
+    EXPECT_TRUE(window.isPlaying());
+    EXPECT_EQ(window.sceneRoot()->getNumChildren(), 2u);
+    trigger("&开始演进");
+    EXPECT_TRUE(window.isPlaying());
+}
+
+TEST_F(SimulationControlTest, SpeedCyclesFromOneToFour) {
+    startReplay(1);
+    std::vector<int> seen;
+    for (int press = 0; press < 5; ++press) {
+        trigger("&快速演进");
+        seen.push_back(window.currentSpeedStep());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{2, 3, 4, 1, 2}));
+}
+
+TEST_F(SimulationControlTest, PauseContinueStopAndRestart) {
+    startReplay(1);
+    trigger("&暂停演进");
+    EXPECT_FALSE(window.isPlaying());
+    trigger("&继续演进");
+    EXPECT_TRUE(window.isPlaying());
+
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 10, 0).get());
+    osg::Node* terrain = window.sceneRoot()->getChild(0);
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 5, 1).get());
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 2, 2).get());
+    trigger("&快速演进");
+    trigger("&停止演进");
+    EXPECT_FALSE(window.isPlaying());
+    EXPECT_EQ(window.currentFrameIndex(), 1);
+    ASSERT_EQ(window.sceneRoot()->getNumChildren(), 1u);
+    EXPECT_EQ(window.sceneRoot()->getChild(0), terrain);
+
+    trigger("&重新演进");
+    EXPECT_TRUE(window.isPlaying());
+    EXPECT_EQ(window.currentSpeedStep(), 1);
+    EXPECT_EQ(window.currentFrameIndex(), 1);
+    EXPECT_TRUE(window.playbackTimer()->isActive());
+    EXPECT_EQ(window.playbackTimer()->interval(), 0);
+}
+
+TEST_F(SimulationControlTest, EmptyScenePathIsRefusedAndAModelBecomesTheTerrain) {
+    ModalDriver box(clickButton("&Yes"));
+    QMetaObject::invokeMethod(&window, "acceptScenePath", Q_ARG(std::string, std::string()));
+    ASSERT_TRUE(box.answered());
+    EXPECT_EQ(box.title(), "error");
+    EXPECT_EQ(box.text(), "场景不存在");
+
+    const std::string model = folder.path().toStdString() + "/valley.ive";
+    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(0, 0, 100, 5), model));
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 10, 0).get());
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 10, 1).get());
+    QMetaObject::invokeMethod(&window, "acceptScenePath", Q_ARG(std::string, model));
+    ASSERT_EQ(window.sceneRoot()->getNumChildren(), 1u);
+    const osg::StateSet* state = window.sceneRoot()->getChild(0)->getStateSet();
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->getMode(GL_LIGHTING), osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
+    EXPECT_FLOAT_EQ(window.sceneRoot()->getBound().center().z(), 5.0f);
+
+    // A path that does not load leaves an empty scene.
+    QMetaObject::invokeMethod(&window, "acceptScenePath", Q_ARG(std::string, model + ".missing"));
+    EXPECT_EQ(window.sceneRoot()->getNumChildren(), 0u);
+}
+
+}  // namespace
