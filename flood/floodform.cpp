@@ -1,0 +1,192 @@
+#include "floodform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <cmath>
+#include <iostream>
+
+#include "legendbar.h"
+#include "ui_floodform.h"
+
+namespace {
+
+void warn(const QString& text) {
+    QMessageBox::information(nullptr, "Warning", text, QMessageBox::Ok);
+}
+
+std::string localPath(const QString& path) {
+    return path.toLocal8Bit().toStdString();
+}
+
+// "HNW.txt" holds one number; anything longer is not such a file.
+constexpr qint64 presetFileLimitBytes = 1024;
+
+}  // namespace
+
+FloodForm::FloodForm(QWidget* parent) : QWidget(parent), ui(new Ui::FloodForm) {
+    ui->setupUi(this);
+    // The run reads the spin-box texts with QString::toFloat, which knows only the C number format.
+    ui->doubleSpinBox->setLocale(QLocale::c());
+    ui->doubleSpinBox_2->setLocale(QLocale::c());
+}
+
+FloodForm::~FloodForm() = default;
+
+osg::Vec4 FloodForm::depthColour(float depth, float range) const {
+    const float width = std::abs(range);
+    if (!(width > 0) || !std::isfinite(width)) {
+        return deepColour;
+    }
+    const float step = width / 5;
+    // Kept as a float: a depth far beyond the range must not overflow an int.
+    const float colourClass = std::trunc(depth / step) + 1;
+    osg::Vec4 colour = shallowColour + (deepColour - shallowColour) * (colourClass / 5);
+    colour.a() = 1.0f;
+    return colour;
+}
+
+osg::ref_ptr<osg::Projection> FloodForm::makeDepthLegend(int low, int high) const {
+    return LegendBarBuilder().buildLegendBar(shallowColour, deepColour, low, high);
+}
+
+QString FloodForm::chooseInto(std::size_t slot, QLineEdit* box, bool optional) {
+    const QString path = QFileDialog::getOpenFileName(this, "", "", "");
+    if (path.isEmpty()) {
+        if (!optional) {
+            warn("请选择正确文件");
+        }
+        return path;
+    }
+    // Entries stay at their slot whatever the order of choosing, so a monitor-point file chosen first
+    // does not take the place of the roughness grid.
+    if (urlList.size() <= slot) {
+        urlList.resize(slot + 1);
+    }
+    urlList[slot] = localPath(path);
+    box->setText(path);
+    return path;
+}
+
+void FloodForm::presetWidthFrom(const QString& outbreakPath) {
+    const QString presetPath = QFileInfo(outbreakPath).dir().filePath("HNW.txt");
+    QFile preset(presetPath);
+    if (!preset.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return;
+    }
+    bool isNumber = false;
+    double width = 0;
+    if (preset.size() <= presetFileLimitBytes) {
+        width = QString::fromLocal8Bit(preset.readAll()).trimmed().toDouble(&isNumber);
+    }
+    if (!isNumber || width < ui->doubleSpinBox->minimum() || width > ui->doubleSpinBox->maximum()) {
+        std::cout << "HNW.txt ignored, not an outbreak width from " << ui->doubleSpinBox->minimum() << " to "
+                  << ui->doubleSpinBox->maximum() << ": " << localPath(presetPath) << std::endl;
+        return;
+    }
+    ui->doubleSpinBox->setValue(width);
+}
+
+bool FloodForm::parametersComplete(const std::vector<QString>& values) const {
+    for (std::size_t index = 0; index <= 5; ++index) {
+        if (values[index].isEmpty()) {
+            return false;
+        }
+    }
+    // A capacity or colour bound that does not read as a number would reach the run as 0.
+    bool capacityIsNumber = false;
+    const double capacity = values[0].toDouble(&capacityIsNumber);
+    bool lowIsInteger = false;
+    bool highIsInteger = false;
+    values[7].toInt(&lowIsInteger, 10);
+    values[8].toInt(&highIsInteger, 10);
+    return capacityIsNumber && capacity > 0 && lowIsInteger && highIsInteger;
+}
+
+void FloodForm::on_pushButton_3_clicked() {
+    // The engine needs all three grids and files; the monitor points are optional.
+    if (ui->lineEdit_4->text().isEmpty() || ui->lineEdit_5->text().isEmpty() ||
+        ui->lineEdit_6->text().isEmpty()) {
+        warn("未填写文件");
+        return;
+    }
+    resultFormat = ui->comboBox_2->currentText().toStdString();
+
+    const std::vector<QString> values{
+        ui->lineEdit->text(),        ui->doubleSpinBox->text(), ui->doubleSpinBox_2->text(),
+        ui->doubleSpinBox->text(),    // the width the partial breach is derived from
+        ui->doubleSpinBox_2->text(),  // the height the partial breach is derived from
+        QString("%1").arg(100),       // time-step divisor of the engine
+        ui->comboBox->currentText(), ui->lineEdit_2->text(),    ui->lineEdit_3->text(),
+    };
+    if (!parametersComplete(values)) {
+        warn("Please input parameters");
+        return;
+    }
+
+    // The boxes are what the user sees (and may have typed); the run gets exactly those files, in order.
+    urlList = {localPath(ui->lineEdit_4->text()), localPath(ui->lineEdit_5->text()),
+               localPath(ui->lineEdit_6->text())};
+    if (!ui->lineEdit_8->text().isEmpty()) {
+        urlList.push_back(localPath(ui->lineEdit_8->text()));
+    }
+
+    close();
+    emit sendURL(urlList);
+    emit sendfloodValues(values);
+    emit transmitSignals(true);
+}
+
+void FloodForm::on_pushButton_4_clicked() {
+    close();
+    emit sendStart(1);
+}
+
+void FloodForm::on_pushButton_5_clicked() {
+    const QString path = QFileDialog::getOpenFileName(this, "", "", "");
+    if (path.isEmpty()) {
+        warn("请选择正确文件");
+        return;
+    }
+    emit sendScenePath(localPath(path));
+    ui->lineEdit_7->setText(path);
+}
+
+void FloodForm::on_pushButton_6_clicked() {
+    chooseInto(0, ui->lineEdit_4, false);
+}
+
+void FloodForm::on_pushButton_7_clicked() {
+    if (ui->lineEdit_4->text().isEmpty()) {
+        warn("请先加载糙率文件");
+        return;
+    }
+    chooseInto(1, ui->lineEdit_5, false);
+}
+
+void FloodForm::on_pushButton_8_clicked() {
+    if (ui->lineEdit_5->text().isEmpty()) {
+        warn("请先加载dem文件");
+        return;
+    }
+    const QString path = chooseInto(2, ui->lineEdit_6, false);
+    // Without a chosen file there is no folder to look in (the bare "/HNW.txt" is not the user's).
+    if (!path.isEmpty()) {
+        presetWidthFrom(path);
+    }
+}
+
+void FloodForm::on_pushButton_9_clicked() {
+    chooseInto(3, ui->lineEdit_8, true);
+}
+
+void FloodForm::on_pushButton_2_clicked() {
+    for (QLineEdit* box :
+         {ui->lineEdit, ui->lineEdit_4, ui->lineEdit_5, ui->lineEdit_6, ui->lineEdit_7, ui->lineEdit_8}) {
+        box->clear();
+    }
+    urlList.clear();
+}

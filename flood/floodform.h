@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <osg/Projection>
+#include <osg/Vec4>
+#include <osg/ref_ptr>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+
+namespace Ui {
+class FloodForm;
+}
+
+// The dam-break flood parameter window: reservoir and breach values, break mode, depth colour range,
+// the input files and the output format. It reports to the main window only through its signals and is
+// reused for every flood setup, keeping its values between showings. It also owns the depth colours of
+// the water surface and builds their legend.
+class FloodForm : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FloodForm(QWidget* parent = nullptr);
+    ~FloodForm() override;
+
+    // Colour of a water depth (m) on a five-class ramp over a colour range `range` metres wide: depths
+    // in the first fifth get the colour one fifth of the way from shallow to deep, depths in the last
+    // fifth the deep colour, deeper water continues past it. A range given the wrong way round counts by
+    // its width; a range of no width has no classes and gives the deep colour.
+    osg::Vec4 depthColour(float depth, float range) const;
+
+    // The legend of the depth colours from `low` to `high` metres, to add to the scene.
+    osg::ref_ptr<osg::Projection> makeDepthLegend(int low, int high) const;
+
+    std::string resultFormat = ".ive";  // extension of the per-step result scenes, set by calculate
+    // Roughness grid, elevation grid, outbreak information and, when chosen, the monitor-point file.
+    std::vector<std::string> urlList;
+    osg::Vec4 shallowColour{1.0f, 0.89f, 0.76f, 1.0f};
+    osg::Vec4 deepColour{0.94f, 0.46f, 0.02f, 1.0f};
+
+signals:
+    void transmitSignals(bool flag);
+    void sendfloodValues(std::vector<QString> values);
+    void sendStart(int flag);
+    void sendURL(std::vector<std::string> UrlStr);
+    void sendScenePath(std::string sceneUrl);
+
+private slots:
+    void on_pushButton_3_clicked();  // calculate
+    void on_pushButton_4_clicked();  // simulation
+    void on_pushButton_5_clicked();  // scene model
+    void on_pushButton_6_clicked();  // roughness grid
+    void on_pushButton_7_clicked();  // elevation grid
+    void on_pushButton_8_clicked();  // outbreak information
+    void on_pushButton_9_clicked();  // monitor points
+    void on_pushButton_2_clicked();  // clean
+
+private:
+    // Asks for a file for entry `slot` of urlList and shows it in `box`. A cancelled dialog warns unless
+    // `optional`. Returns the chosen path, empty when cancelled.
+    QString chooseInto(std::size_t slot, QLineEdit* box, bool optional);
+    // Presets the outbreak width from "HNW.txt" in the folder of the outbreak-information file.
+    void presetWidthFrom(const QString& outbreakPath);
+    bool parametersComplete(const std::vector<QString>& values) const;
+
+    std::unique_ptr<Ui::FloodForm> ui;
+};

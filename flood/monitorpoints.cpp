@@ -1,0 +1,222 @@
+#include "monitorpoints.h"
+
+#include <gdal.h>
+#include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <osg/Depth>
+#include <osg/Geode>
+#include <osg/Group>
+#include <osg/ShapeDrawable>
+#include <osgText/Text>
+
+namespace {
+
+struct DatasetCloser {
+    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
+};
+
+QString labelText(const PointM& point) {
+    return "arrive time " + QString::number(point.arrival, 'f', 0) + "s\n" + "velocity " +
+           QString::number(point.velocity, 'f', 3) + " m/s\n" + "flow rate " +
+           QString::number(point.flow, 'f', 3) + " m^3/s\n" + "depth " +
+           QString::number(point.depth, 'f', 3) + " m";
+}
+
+osg::ref_ptr<osg::Geode> makeSphere(const PointM& point) {
+    osg::ref_ptr<osg::ShapeDrawable> sphere =
+        new osg::ShapeDrawable(new osg::Sphere(osg::Vec3(point.x, point.y, point.z), 10.0f));
+    sphere->setColor(osg::Vec4(0, 0, 1, 1));
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(sphere.get());
+    // Always in front of the terrain, so a point in a valley stays visible from any angle.
+    osg::StateSet* state = geode->getOrCreateStateSet();
+    osg::ref_ptr<osg::Depth> depthTest = new osg::Depth;
+    depthTest->setFunction(osg::Depth::ALWAYS);
+    state->setAttributeAndModes(depthTest.get(), osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
+    state->setMode(GL_DEPTH_TEST, osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
+    state->setRenderBinDetails(10, "RenderBin", osg::StateSet::USE_RENDERBIN_DETAILS);
+    return geode;
+}
+
+osg::ref_ptr<osg::Geode> makeLabel(const PointM& point, osgText::Font* font) {
+    osg::ref_ptr<osgText::Text> text = new osgText::Text;
+    text->setFont(font);
+    text->setPosition(osg::Vec3(point.x, point.y, point.z));
+    text->setColor(osg::Vec4(1, 1, 1, 1));
+    text->setCharacterSize(35);
+    text->setCharacterSizeMode(osgText::Text::SCREEN_COORDS);
+    text->setAxisAlignment(osgText::Text::SCREEN);
+    text->setAlignment(osgText::Text::LEFT_TOP);
+    text->setBackdropType(osgText::Text::OUTLINE);
+    text->setBackdropColor(osg::Vec4(0.3f, 0, 1, 1));
+    text->setDrawMode(osgText::Text::TEXT | osgText::Text::BOUNDINGBOX);
+    text->setBoundingBoxColor(osg::Vec4(1, 1, 1, 1));
+    text->setBoundingBoxMargin(3);
+    text->setColorGradientMode(osgText::Text::SOLID);
+    text->setText(labelText(point).toUtf8().toStdString(), osgText::String::ENCODING_UTF8);
+
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(text.get());
+    osg::StateSet* state = geode->getOrCreateStateSet();
+    osg::ref_ptr<osg::Depth> depthTest = new osg::Depth(osg::Depth::ALWAYS, 1.0, 100.0);
+    state->setAttributeAndModes(depthTest.get(), osg::StateAttribute::ON);
+    return geode;
+}
+
+}  // namespace
+
+bool MonitorPoints::load(const std::string& path) {
+    GDALAllRegister();
+    CPLSetConfigOption("SHAPE_ENCODING", "");
+    std::unique_ptr<GDALDataset, DatasetCloser> dataset(
+        GDALDataset::FromHandle(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
+    if (!dataset) {
+        std::cout << "monitor points: cannot open " << path << " as vector data" << std::endl;
+        return false;
+    }
+
+    std::list<PointM> loaded;
+    for (OGRLayer* layer : dataset->GetLayers()) {
+        if (layer->GetName() && layer->GetName()[0] != '\0') {
+            std::cout << layer->GetName() << " 's FeatureCount :" << layer->GetFeatureCount() << std::endl;
+        }
+        layer->ResetReading();
+        for (const auto& feature : *layer) {
+            const OGRGeometry* geometry = feature->GetGeometryRef();
+            if (!geometry) {
+                continue;
+            }
+            switch (wkbFlatten(geometry->getGeometryType())) {
+                case wkbPoint: {
+                    const auto* point = geometry->toPoint();
+                    PointM monitor;
+                    monitor.x = point->getX();
+                    monitor.y = point->getY();
+                    monitor.z = point->getZ();
+                    loaded.push_back(monitor);
+                    break;
+                }
+                case wkbLineString: {
+                    const auto* line = geometry->toLineString();
+                    std::cout << " Geo name:" << line->getGeometryName() << std::endl;
+                    std::cout << " Point Count:" << line->getNumPoints() << " Len :" << line->get_Length()
+                              << std::endl;
+                    for (int vertex = 0; vertex < line->getNumPoints(); ++vertex) {
+                        PointM monitor;
+                        monitor.x = line->getX(vertex);
+                        monitor.y = line->getY(vertex);
+                        monitor.z = line->getZ(vertex);
+                        loaded.push_back(monitor);
+                    }
+                    break;
+                }
+                default:
+                    break;
+            }
+        }
+    }
+    points = std::move(loaded);
+    return true;
+}
+
+bool MonitorPoints::match(double x, double y, double tolerance, float velocity, float flow, float depth,
+                          float time) {
+    bool matched = false;
+    for (PointM& point : points) {
+        if (std::abs(x - point.x) < tolerance && std::abs(y - point.y) < tolerance) {
+            point.velocity = velocity;
+            point.flow = flow;
+            point.depth = depth;
+            if (point.arrival == 0) {
+                point.arrival = time;
+            }
+            matched = true;
+        }
+    }
+    return matched;
+}
+
+bool MonitorPoints::writeJson(const std::string& path) const {
+    if (points.empty()) {
+        return false;
+    }
+    QJsonArray monitors;
+    for (const PointM& point : points) {
+        QJsonObject entry;
+        entry.insert("x", point.x);
+        entry.insert("y", point.y);
+        entry.insert("z", point.z);
+        entry.insert("vec", point.velocity);
+        entry.insert("flu", point.flow);
+        entry.insert("dep", point.depth);
+        entry.insert("time", point.arrival);
+        monitors.append(entry);
+    }
+    QJsonObject document;
+    document.insert("Monitors", monitors);
+    const QByteArray text = QJsonDocument(document).toJson();
+
+    QFile file(QString::fromLocal8Bit(path.c_str()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        std::cout << "monitor points: cannot write " << path << std::endl;
+        return false;
+    }
+    if (file.write(text) != text.size() || !file.flush()) {
+        std::cout << "monitor points: writing " << path << " failed" << std::endl;
+        return false;
+    }
+    return true;
+}
+
+bool MonitorPoints::readJson(const std::string& path) {
+    QFile file(QString::fromLocal8Bit(path.c_str()));
+    // A frame without monitor values has no file; that is not worth a line.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return false;
+    }
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        std::cout << "parse file failed:" << path << std::endl;
+        return false;
+    }
+
+    std::list<PointM> read;
+    for (const QJsonValue& value : document.object().value("Monitors").toArray()) {
+        const QJsonObject entry = value.toObject();
+        PointM point;
+        point.x = entry.value("x").toDouble();
+        point.y = entry.value("y").toDouble();
+        point.z = entry.value("z").toDouble();
+        point.velocity = static_cast<float>(entry.value("vec").toDouble());
+        point.flow = static_cast<float>(entry.value("flu").toDouble());
+        point.depth = static_cast<float>(entry.value("dep").toDouble());
+        point.arrival = static_cast<float>(entry.value("time").toDouble());
+        read.push_back(point);
+    }
+    points = std::move(read);
+    return true;
+}
+
+osg::ref_ptr<osg::Node> MonitorPoints::makeNode() const {
+    osg::ref_ptr<osg::Group> group = new osg::Group;
+    osg::ref_ptr<osgText::Font> font;
+    for (const PointM& point : points) {
+        group->addChild(makeSphere(point).get());
+        if (point.velocity != 0 && point.flow != 0 && point.depth != 0) {
+            if (!font) {
+                font = osgText::readRefFontFile("fonts/simhei.ttf");
+            }
+            group->addChild(makeLabel(point, font.get()).get());
+        }
+    }
+    return group;
+}

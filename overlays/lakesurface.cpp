@@ -1,0 +1,67 @@
+#include "lakesurface.h"
+
+#include <osg/ComputeBoundsVisitor>
+#include <osg/Geometry>
+#include <osgDB/ReadFile>
+
+LakeSurface::LakeSurface(float width, float depth, float heightOffset)
+    : position(0, 0, 0),
+      width(width),
+      depth(depth),
+      heightOffset(heightOffset),
+      riseOffset(0, 0, 0),
+      savedPosition(0, 0, 0) {}
+
+bool LakeSurface::placeOn(const std::string& path) {
+    osg::ref_ptr<osg::Node> model = osgDB::readRefNodeFile(path);
+    if (!model) {
+        return false;
+    }
+    osg::ComputeBoundsVisitor bounds(osg::NodeVisitor::TRAVERSE_ALL_CHILDREN);
+    model->accept(bounds);
+    const osg::BoundingBox& box = bounds.getBoundingBox();
+    // An empty model has an inverted box (FLT_MAX corners); placing on it would throw the quad away.
+    if (!box.valid()) {
+        return false;
+    }
+    position = osg::Vec3(box.xMin(), box.yMin(), box.zMax() + heightOffset);
+    savedPosition = position;
+    return true;
+}
+
+osg::ref_ptr<osg::Geode> LakeSurface::makeNode() const {
+    osg::ref_ptr<osg::Vec3Array> corners = new osg::Vec3Array;
+    corners->push_back(position);
+    corners->push_back(position + osg::Vec3(width, 0, 0));
+    corners->push_back(position + osg::Vec3(width, depth, 0));
+    corners->push_back(position + osg::Vec3(0, depth, 0));
+
+    // Water tones, darker and more opaque at the near edge.
+    osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
+    colours->push_back(osg::Vec4(99 / 255.0f, 119 / 255.0f, 115 / 255.0f, 0.98f));
+    colours->push_back(osg::Vec4(122 / 255.0f, 138 / 255.0f, 128 / 255.0f, 0.98f));
+    colours->push_back(osg::Vec4(157 / 255.0f, 161 / 255.0f, 159 / 255.0f, 0.85f));
+    colours->push_back(osg::Vec4(158 / 255.0f, 151 / 255.0f, 154 / 255.0f, 0.9f));
+
+    osg::ref_ptr<osg::Geometry> quad = new osg::Geometry;
+    quad->setVertexArray(corners.get());
+    quad->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
+    quad->addPrimitiveSet(new osg::DrawArrays(GL_QUADS, 0, 4));
+
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(quad.get());
+    // Unlit and drawn after the opaque scene, so the terrain shows through.
+    osg::StateSet* state = geode->getOrCreateStateSet();
+    state->setMode(GL_BLEND, osg::StateAttribute::ON);
+    state->setRenderingHint(osg::StateSet::TRANSPARENT_BIN);
+    state->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
+    return geode;
+}
+
+void LakeSurface::rise() {
+    position = savedPosition + riseOffset;
+}
+
+void LakeSurface::reset() {
+    position = savedPosition;
+}

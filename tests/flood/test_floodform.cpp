@@ -1,0 +1,452 @@
+// The flood parameter form, driven as a user would: its widgets, the file choices and their warnings,
+// the width preset, clean, calculate, simulation and scene, and the depth colours it owns.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMetaMethod>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <osg/MatrixTransform>
+#include <osgSim/ScalarBar>
+#include <string>
+#include <vector>
+
+#include "floodform.h"
+#include "modaldriver.h"
+
+namespace {
+
+class FloodFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        newForm();
+    }
+
+    // A fresh form, shown, with its signals recorded.
+    void newForm() {
+        form = std::make_unique<FloodForm>();
+        emitted.clear();
+        QObject::connect(form.get(), &FloodForm::sendURL, [this](std::vector<std::string> list) {
+            emitted.push_back("sendURL");
+            sentFiles = list;
+        });
+        QObject::connect(form.get(), &FloodForm::sendfloodValues, [this](std::vector<QString> values) {
+            emitted.push_back("sendfloodValues");
+            sentValues = values;
+        });
+        QObject::connect(form.get(), &FloodForm::transmitSignals, [this](bool flag) {
+            emitted.push_back(flag ? "transmitSignals(true)" : "transmitSignals(false)");
+        });
+        QObject::connect(form.get(), &FloodForm::sendStart,
+                         [this](int flag) { emitted.push_back("sendStart(" + std::to_string(flag) + ")"); });
+        QObject::connect(form.get(), &FloodForm::sendScenePath, [this](std::string path) {
+            emitted.push_back("sendScenePath");
+            sentScene = path;
+        });
+        show();
+    }
+
+    void show() {
+        form->show();
+        ASSERT_TRUE(waitUntil([this] { return form->isVisible(); }));
+    }
+
+    // A file in the test folder (in `subfolder` when given), with some content.
+    QString file(const QString& name, const QString& subfolder = QString(),
+                 const QByteArray& content = "1\n") {
+        QDir dir(folder.path());
+        if (!subfolder.isEmpty()) {
+            dir.mkpath(subfolder);
+            dir.cd(subfolder);
+        }
+        QFile out(dir.filePath(name));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+        return dir.filePath(name);
+    }
+
+    template <typename T>
+    T* child(const char* name) {
+        T* found = form->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QLineEdit* edit(const char* name) { return child<QLineEdit>(name); }
+
+    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+
+    // Clicks `button` and answers the file dialog it opens with `path`.
+    void choose(const char* button, const QString& path) {
+        ModalDriver dialog(chooseFile(path), 15000, "QFileDialog");
+        click(button);
+        ASSERT_TRUE(dialog.answered()) << button << " opened no file dialog";
+    }
+
+    void chooseInputs() {
+        choose("pushButton_6", roughness);
+        choose("pushButton_7", elevation);
+        choose("pushButton_8", outbreak);
+    }
+
+    struct Outcome {
+        bool fileDialogShown = false;
+        QString warning;  // empty: no message box
+        QString warningTitle;
+    };
+    // Clicks `button`; a file dialog it opens is cancelled, a message box confirmed with OK.
+    Outcome clickAndCancel(const char* button) {
+        ModalDriver dialog(cancelDialog(), 15000, "QFileDialog");
+        ModalDriver box(clickButton("OK"), 15000, "QMessageBox");
+        click(button);
+        return {dialog.answered(), box.text(), box.title()};
+    }
+
+    std::vector<std::string> paths(std::initializer_list<QString> files) {
+        std::vector<std::string> list;
+        for (const QString& path : files) {
+            list.push_back(path.toStdString());
+        }
+        return list;
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<FloodForm> form;
+    std::vector<std::string> emitted;
+    std::vector<std::string> sentFiles;
+    std::vector<QString> sentValues;
+    std::string sentScene;
+
+    const QString roughness = file("n.asc", "grids");
+    const QString elevation = file("dem.asc", "grids");
+    const QString outbreak = file("outbreak.txt", "grids");
+    const QString monitors = file("monitors.shp", "vector");
+};
+
+TEST_F(FloodFormTest, StartsWithTheDefaults) {
+    EXPECT_EQ(form->windowTitle(), "Form");
+    EXPECT_EQ(form->size(), QSize(496, 467));
+    EXPECT_EQ(edit("lineEdit")->text(), "100000000");
+    EXPECT_EQ(edit("lineEdit_2")->text(), "0");
+    EXPECT_EQ(edit("lineEdit_3")->text(), "20");
+    for (const char* path : {"lineEdit_4", "lineEdit_5", "lineEdit_6", "lineEdit_7", "lineEdit_8"}) {
+        EXPECT_TRUE(edit(path)->text().isEmpty()) << path;
+    }
+
+    const struct {
+        const char* name;
+        double value, minimum, maximum, step;
+        const char* text;
+    } spins[] = {{"doubleSpinBox", 133, 0, 200, 0.5, "133.00"},
+                 {"doubleSpinBox_2", 47.5, 0, 99.99, 0.5, "47.50"}};
+    for (const auto& s : spins) {
+        auto* spin = child<QDoubleSpinBox>(s.name);
+        EXPECT_DOUBLE_EQ(spin->value(), s.value) << s.name;
+        EXPECT_DOUBLE_EQ(spin->minimum(), s.minimum) << s.name;
+        EXPECT_DOUBLE_EQ(spin->maximum(), s.maximum) << s.name;
+        EXPECT_DOUBLE_EQ(spin->singleStep(), s.step) << s.name;
+        EXPECT_EQ(spin->text(), s.text) << s.name;
+    }
+
+    const struct {
+        const char* name;
+        QStringList items;
+    } combos[] = {{"comboBox", {"Total Break", "二分之一溃", "三分之一溃", "五分之一溃", "十分之一溃"}},
+                  {"comboBox_2", {".ive", ".3ds", ".tif"}}};
+    for (const auto& c : combos) {
+        auto* combo = child<QComboBox>(c.name);
+        QStringList items;
+        for (int index = 0; index < combo->count(); ++index) {
+            items << combo->itemText(index);
+        }
+        EXPECT_EQ(items, c.items) << c.name;
+        EXPECT_EQ(combo->currentIndex(), 0) << c.name;
+    }
+
+    EXPECT_EQ(form->resultFormat, ".ive");
+    EXPECT_TRUE(form->urlList.empty());
+}
+
+// The main window connects these by their normalised signatures.
+TEST_F(FloodFormTest, SignalsHaveTheSignaturesTheMainWindowConnects) {
+    const QMetaObject* meta = form->metaObject();
+    std::vector<QByteArray> signatures;
+    for (int index = meta->methodOffset(); index < meta->methodCount(); ++index) {
+        if (meta->method(index).methodType() == QMetaMethod::Signal) {
+            signatures.push_back(meta->method(index).methodSignature());
+        }
+    }
+    const std::vector<QByteArray> expected{"transmitSignals(bool)", "sendfloodValues(std::vector<QString>)",
+                                           "sendStart(int)", "sendURL(std::vector<std::string>)",
+                                           "sendScenePath(std::string)"};
+    EXPECT_EQ(signatures, expected);
+}
+
+TEST_F(FloodFormTest, FileButtonsRefuseOutOfOrderAndWarnWhenCancelled) {
+    const struct {
+        int chosenBefore;  // how many of roughness, elevation, outbreak are chosen first
+        const char* button;
+        bool fileDialog;
+        QString warning;
+    } cases[] = {
+        {0, "pushButton_7", false, "请先加载糙率文件"},
+        {0, "pushButton_8", false, "请先加载dem文件"},
+        {1, "pushButton_8", false, "请先加载dem文件"},
+        {0, "pushButton_6", true, "请选择正确文件"},
+        {1, "pushButton_6", true, "请选择正确文件"},
+        {1, "pushButton_7", true, "请选择正确文件"},
+        {2, "pushButton_8", true, "请选择正确文件"},
+        {0, "pushButton_5", true, "请选择正确文件"},
+        {3, "pushButton_9", true, ""},  // the monitor points are optional
+    };
+    const QString files[] = {roughness, elevation, outbreak};
+    const char* boxes[] = {"lineEdit_4", "lineEdit_5", "lineEdit_6", "lineEdit_7", "lineEdit_8"};
+    for (const auto& c : cases) {
+        newForm();
+        const char* buttons[] = {"pushButton_6", "pushButton_7", "pushButton_8"};
+        for (int index = 0; index < c.chosenBefore; ++index) {
+            choose(buttons[index], files[index]);
+        }
+        const std::vector<std::string> listBefore = form->urlList;
+        std::vector<QString> boxesBefore;
+        for (const char* box : boxes) {
+            boxesBefore.push_back(edit(box)->text());
+        }
+
+        const Outcome outcome = clickAndCancel(c.button);
+        const std::string where =
+            std::string(c.button) + " after " + std::to_string(c.chosenBefore) + " files";
+        EXPECT_EQ(outcome.fileDialogShown, c.fileDialog) << where;
+        EXPECT_EQ(outcome.warning, c.warning) << where;
+        if (!c.warning.isEmpty()) {
+            EXPECT_EQ(outcome.warningTitle, "Warning") << where;
+        }
+        EXPECT_EQ(form->urlList, listBefore) << where;
+        for (std::size_t index = 0; index < std::size(boxes); ++index) {
+            EXPECT_EQ(edit(boxes[index])->text(), boxesBefore[index]) << where << " " << boxes[index];
+        }
+        EXPECT_TRUE(emitted.empty()) << where;
+        EXPECT_TRUE(form->isVisible()) << where;
+    }
+}
+
+TEST_F(FloodFormTest, ChosenFilesKeepTheirPlacesAndChoosingAgainReplaces) {
+    chooseInputs();
+    choose("pushButton_9", monitors);
+    EXPECT_EQ(form->urlList, paths({roughness, elevation, outbreak, monitors}));
+    EXPECT_EQ(edit("lineEdit_4")->text(), roughness);
+    EXPECT_EQ(edit("lineEdit_5")->text(), elevation);
+    EXPECT_EQ(edit("lineEdit_6")->text(), outbreak);
+    EXPECT_EQ(edit("lineEdit_8")->text(), monitors);
+
+    const QString otherRoughness = file("n2.asc", "grids");
+    const QString otherElevation = file("dem2.asc", "grids");
+    choose("pushButton_6", otherRoughness);
+    choose("pushButton_7", otherElevation);
+    EXPECT_EQ(form->urlList, paths({otherRoughness, otherElevation, outbreak, monitors}));
+    EXPECT_EQ(edit("lineEdit_4")->text(), otherRoughness);
+}
+
+TEST_F(FloodFormTest, MonitorFileChosenFirstStillReachesTheRunLast) {
+    choose("pushButton_9", monitors);
+    chooseInputs();
+    click("pushButton_3");
+    EXPECT_EQ(sentFiles, paths({roughness, elevation, outbreak, monitors}));
+}
+
+TEST_F(FloodFormTest, OutbreakFolderPresetsTheWidth) {
+    const struct {
+        const char* folderName;
+        const char* content;  // nullptr: no HNW.txt
+        double width;
+    } cases[] = {
+        {"none", nullptr, 133},    {"plain", "88.5", 88.5}, {"line", "88.5\r\n", 88.5},
+        {"integer", " 120 ", 120}, {"word", "wide", 133},   {"empty", "", 133},
+        {"too wide", "250", 133},  {"negative", "-4", 133},
+    };
+    for (const auto& c : cases) {
+        newForm();
+        const QString dir = QString("outbreak/") + c.folderName;
+        const QString info = file("info.txt", dir);
+        if (c.content) {
+            file("HNW.txt", dir, c.content);
+        }
+        choose("pushButton_6", roughness);
+        choose("pushButton_7", elevation);
+        choose("pushButton_8", info);
+        EXPECT_DOUBLE_EQ(child<QDoubleSpinBox>("doubleSpinBox")->value(), c.width) << c.folderName;
+    }
+}
+
+TEST_F(FloodFormTest, CleanEmptiesThePathsAndKeepsTheSettings) {
+    const QString scene = file("valley.ive", "scene");
+    chooseInputs();
+    choose("pushButton_9", monitors);
+    choose("pushButton_5", scene);
+    child<QDoubleSpinBox>("doubleSpinBox")->setValue(150);
+    child<QDoubleSpinBox>("doubleSpinBox_2")->setValue(30);
+    edit("lineEdit_2")->setText("2");
+    edit("lineEdit_3")->setText("12");
+    child<QComboBox>("comboBox")->setCurrentIndex(3);
+    child<QComboBox>("comboBox_2")->setCurrentIndex(2);
+
+    click("pushButton_2");
+    for (const char* box :
+         {"lineEdit", "lineEdit_4", "lineEdit_5", "lineEdit_6", "lineEdit_7", "lineEdit_8"}) {
+        EXPECT_TRUE(edit(box)->text().isEmpty()) << box;
+    }
+    EXPECT_TRUE(form->urlList.empty());
+    EXPECT_DOUBLE_EQ(child<QDoubleSpinBox>("doubleSpinBox")->value(), 150);
+    EXPECT_DOUBLE_EQ(child<QDoubleSpinBox>("doubleSpinBox_2")->value(), 30);
+    EXPECT_EQ(edit("lineEdit_2")->text(), "2");
+    EXPECT_EQ(edit("lineEdit_3")->text(), "12");
+    EXPECT_EQ(child<QComboBox>("comboBox")->currentText(), "五分之一溃");
+    EXPECT_EQ(child<QComboBox>("comboBox_2")->currentText(), ".tif");
+
+    EXPECT_EQ(clickAndCancel("pushButton_3").warning, "未填写文件");
+    EXPECT_TRUE(emitted.size() == 1 && emitted[0] == "sendScenePath");
+}
+
+TEST_F(FloodFormTest, CalculateRefusesWithoutFilesOrParameters) {
+    const struct {
+        int files;  // roughness, elevation, outbreak chosen in that order
+        const char* capacity;
+        const char* lower;
+        const char* upper;
+        QString warning;
+        std::string format;  // taken from the format box before the parameters are checked
+    } cases[] = {
+        {0, "100000000", "0", "20", "未填写文件", ".ive"},
+        {2, "100000000", "0", "20", "未填写文件", ".ive"},
+        {3, "", "0", "20", "Please input parameters", ".tif"},
+        {3, "lots", "0", "20", "Please input parameters", ".tif"},
+        {3, "0", "0", "20", "Please input parameters", ".tif"},
+        {3, "-5", "0", "20", "Please input parameters", ".tif"},
+        {3, "100000000", "", "20", "Please input parameters", ".tif"},
+        {3, "100000000", "0", "1.5", "Please input parameters", ".tif"},
+    };
+    const char* buttons[] = {"pushButton_6", "pushButton_7", "pushButton_8"};
+    const QString files[] = {roughness, elevation, outbreak};
+    for (const auto& c : cases) {
+        newForm();
+        for (int index = 0; index < c.files; ++index) {
+            choose(buttons[index], files[index]);
+        }
+        edit("lineEdit")->setText(c.capacity);
+        edit("lineEdit_2")->setText(c.lower);
+        edit("lineEdit_3")->setText(c.upper);
+        child<QComboBox>("comboBox_2")->setCurrentText(".tif");
+
+        const Outcome outcome = clickAndCancel("pushButton_3");
+        const std::string where = std::to_string(c.files) + " files, capacity '" + c.capacity +
+                                  "', colours '" + c.lower + "'..'" + c.upper + "'";
+        EXPECT_EQ(outcome.warning, c.warning) << where;
+        EXPECT_EQ(outcome.warningTitle, "Warning") << where;
+        EXPECT_TRUE(emitted.empty()) << where;
+        EXPECT_TRUE(form->isVisible()) << where;
+        EXPECT_EQ(form->resultFormat, c.format) << where;
+    }
+}
+
+TEST_F(FloodFormTest, CalculateClosesAndSendsTheFilesThenTheValues) {
+    chooseInputs();
+    child<QComboBox>("comboBox")->setCurrentText("三分之一溃");
+    child<QComboBox>("comboBox_2")->setCurrentText(".3ds");
+    child<QDoubleSpinBox>("doubleSpinBox")->setValue(120.5);
+    edit("lineEdit_2")->setText("2");
+    edit("lineEdit_3")->setText("30");
+
+    click("pushButton_3");
+    EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendfloodValues", "transmitSignals(true)"}));
+    EXPECT_EQ(sentFiles, paths({roughness, elevation, outbreak}));
+    const std::vector<QString> values{"100000000", "120.50",     "47.50", "120.50", "47.50",
+                                      "100",       "三分之一溃", "2",     "30"};
+    EXPECT_EQ(sentValues, values);
+    EXPECT_EQ(form->resultFormat, ".3ds");
+    EXPECT_FALSE(form->isVisible());
+
+    // Shown again, the form still holds the last setup.
+    show();
+    EXPECT_EQ(edit("lineEdit_4")->text(), roughness);
+    EXPECT_EQ(child<QComboBox>("comboBox")->currentText(), "三分之一溃");
+}
+
+TEST_F(FloodFormTest, SimulationClosesAndSendsTheFloodStartFlag) {
+    click("pushButton_4");
+    EXPECT_EQ(emitted, std::vector<std::string>{"sendStart(1)"});
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(FloodFormTest, SceneButtonSendsTheChosenModel) {
+    const QString scene = file("valley.ive", "scene");
+    choose("pushButton_5", scene);
+    EXPECT_EQ(emitted, std::vector<std::string>{"sendScenePath"});
+    EXPECT_EQ(sentScene, scene.toStdString());
+    EXPECT_EQ(edit("lineEdit_7")->text(), scene);
+    EXPECT_TRUE(form->urlList.empty());
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(FloodFormTest, DepthColourHasFiveClassesOverTheRange) {
+    const osg::Vec4 shallow = form->shallowColour;
+    const osg::Vec4 deep = form->deepColour;
+    EXPECT_EQ(shallow, osg::Vec4(1.0f, 0.89f, 0.76f, 1.0f));
+    EXPECT_EQ(deep, osg::Vec4(0.94f, 0.46f, 0.02f, 1.0f));
+    const struct {
+        float depth, range;
+        float fraction;  // of the way from the shallow to the deep colour
+    } cases[] = {
+        {0, 20, 0.2f},
+        {3.99f, 20, 0.2f},
+        {4, 20, 0.4f},
+        {10, 20, 0.6f},
+        {19.9f, 20, 1.0f},
+        {25, 20, 1.4f},
+        {-1, 20, 0.2f},
+        {-5, 20, 0.0f},
+        {1, 5, 0.4f},
+        // Bounds the wrong way round count by the width of the range.
+        {10, -20, 0.6f},
+        {19.9f, -20, 1.0f},
+        // No range to divide: everything in the deep colour.
+        {0, 0, 1.0f},
+        {7, 0, 1.0f},
+        // Far beyond the range: still a number, no overflow.
+        {1e12f, 20, 5e10f},
+    };
+    for (const auto& c : cases) {
+        const osg::Vec4 colour = form->depthColour(c.depth, c.range);
+        const osg::Vec4 expected = shallow + (deep - shallow) * c.fraction;
+        for (int channel = 0; channel < 3; ++channel) {
+            EXPECT_NEAR(colour[channel], expected[channel],
+                        1e-5f * std::max(1.0f, std::abs(expected[channel])))
+                << "depth " << c.depth << " range " << c.range << " channel " << channel;
+        }
+        EXPECT_EQ(colour.a(), 1.0f) << "depth " << c.depth << " range " << c.range;
+    }
+    // Beyond the range the colour continues past the deep one.
+    EXPECT_LT(form->depthColour(25, 20).g(), deep.g());
+}
+
+TEST_F(FloodFormTest, DepthLegendRunsFromTheShallowToTheDeepColour) {
+    osg::ref_ptr<osg::Projection> legend = form->makeDepthLegend(0, 10);
+    ASSERT_TRUE(legend.valid());
+    ASSERT_EQ(legend->getNumChildren(), 1u);
+    auto* placement = dynamic_cast<osg::MatrixTransform*>(legend->getChild(0));
+    ASSERT_TRUE(placement && placement->getNumChildren() == 1);
+    auto* bar = dynamic_cast<osgSim::ScalarBar*>(placement->getChild(0));
+    ASSERT_NE(bar, nullptr);
+    const osgSim::ScalarsToColors* colours = bar->getScalarsToColors();
+    EXPECT_EQ(colours->getMin(), 0);
+    EXPECT_EQ(colours->getMax(), 10);
+    EXPECT_EQ(colours->getColor(0), form->shallowColour);
+    EXPECT_EQ(colours->getColor(10), form->deepColour);
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+// The depth legend: its labels and colours in the built graph, and what it draws over a scene.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <osg/Group>
+#include <osg/MatrixTransform>
+#include <osgSim/ScalarBar>
+#include <osgText/Text>
+#include <string>
+#include <vector>
+
+#include "legendbar.h"
+#include "modaldriver.h"
+#include "testmodels.h"
+#include "viewerqt.h"
+
+namespace {
+
+const osg::Vec4 red(1, 0, 0, 1);
+const osg::Vec4 blue(0, 0, 1, 1);
+
+const osgSim::ScalarBar* findBar(osg::Projection& legend) {
+    if (legend.getNumChildren() != 1) {
+        return nullptr;
+    }
+    auto* placement = dynamic_cast<osg::MatrixTransform*>(legend.getChild(0));
+    if (!placement || placement->getNumChildren() != 1) {
+        return nullptr;
+    }
+    return dynamic_cast<const osgSim::ScalarBar*>(placement->getChild(0));
+}
+
+std::vector<std::string> labelsOf(const osgSim::ScalarBar& bar) {
+    std::vector<std::string> labels;
+    for (unsigned index = 0; index < bar.getNumDrawables(); ++index) {
+        if (const auto* text = dynamic_cast<const osgText::Text*>(bar.getDrawable(index))) {
+            const std::string label = text->getText().createUTF8EncodedString();
+            if (!label.empty()) {
+                labels.push_back(label);
+            }
+        }
+    }
+    return labels;
+}
+
+void expectColour(const osg::Vec4& actual, const osg::Vec4& expected, const std::string& where) {
+    for (int channel = 0; channel < 4; ++channel) {
+        EXPECT_NEAR(actual[channel], expected[channel], 1e-6) << where << " channel " << channel;
+    }
+}
+
+TEST(LegendBar, LabelsAndEndColoursFollowTheRange) {
+    struct Case {
+        int lower, upper;
+        std::vector<std::string> labels;
+        osg::Vec4 atLowEnd, atHighEnd;
+    };
+    const Case cases[] = {
+        {0, 10, {"0", "2", "4", "6", "8", "10"}, red, blue},
+        {0, 20, {"0", "4", "8", "12", "16", "20"}, red, blue},
+        {-5, 0, {"-5", "-4", "-3", "-2", "-1", "0"}, red, blue},
+        // The wrong way round: shown ascending, still from the low colour.
+        {10, 0, {"0", "2", "4", "6", "8", "10"}, red, blue},
+        // No width: one unit from the bound, all in the high colour.
+        {5, 5, {"5", "5.2", "5.4", "5.6", "5.8", "6"}, blue, blue},
+    };
+    for (const Case& c : cases) {
+        const std::string where = std::to_string(c.lower) + ".." + std::to_string(c.upper);
+        osg::ref_ptr<osg::Projection> legend = LegendBarBuilder().buildLegendBar(red, blue, c.lower, c.upper);
+        ASSERT_TRUE(legend.valid()) << where;
+        const osgSim::ScalarBar* bar = findBar(*legend);
+        ASSERT_NE(bar, nullptr) << where;
+        EXPECT_EQ(bar->getNumLabels(), 6) << where;
+        EXPECT_EQ(bar->getNumColors(), 30) << where;
+        EXPECT_EQ(labelsOf(*bar), c.labels) << where;
+        const osgSim::ScalarsToColors* colours = bar->getScalarsToColors();
+        expectColour(colours->getColor(colours->getMin()), c.atLowEnd, where + " low end");
+        expectColour(colours->getColor(colours->getMax()), c.atHighEnd, where + " high end");
+    }
+}
+
+TEST(LegendBar, LabelsUseTheInstalledFont) {
+    osg::ref_ptr<osg::Projection> legend = LegendBarBuilder().buildLegendBar(red, blue, 0, 10);
+    const osgSim::ScalarBar* bar = findBar(*legend);
+    ASSERT_NE(bar, nullptr);
+    int texts = 0;
+    for (unsigned index = 0; index < bar->getNumDrawables(); ++index) {
+        if (const auto* text = dynamic_cast<const osgText::Text*>(bar->getDrawable(index))) {
+            ASSERT_NE(text->getFont(), nullptr);
+            EXPECT_NE(text->getFont()->getFileName().find("fonts/times.ttf"), std::string::npos)
+                << text->getFont()->getFileName();
+            ++texts;
+        }
+    }
+    EXPECT_GE(texts, 6);
+}
+
+// The bar drawn by a real view over a terrain that fills the screen: it covers the terrain at the bottom
+// edge, right of the middle, from the low colour on the left to the high colour on the right.
+TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddle) {
+    auto* viewer = new ViewerQT;
+    viewer->resize(640, 512);
+    osg::ref_ptr<osg::Group> scene = new osg::Group;
+    scene->addChild(makeTerrainPatch(0, 0, 1000, 0));
+    scene->addChild(LegendBarBuilder().buildLegendBar(red, blue, 0, 10));
+    viewer->setSceneData(scene.get());
+    lookDownAt(*viewer, osg::Vec3d(500, 500, 0), 300);
+    viewer->show();
+    ASSERT_TRUE(waitUntil([viewer] { return viewer->isVisible(); }));
+    const unsigned firstFrame = viewer->getFrameStamp()->getFrameNumber();
+    ASSERT_TRUE(waitUntil([&] { return viewer->getFrameStamp()->getFrameNumber() > firstFrame + 3; }));
+    const QImage frame = viewer->grabFrameBuffer();
+    ASSERT_EQ(frame.width(), 640);
+    ASSERT_EQ(frame.height(), 512);
+
+    // In the 1280 x 1024 legend space the bar spans x 650..1210 and y up to 27: here x 325..605 and the
+    // bottom 13 rows.
+    const int row = frame.height() - 5;
+    const QColor leftEnd = frame.pixelColor(330, row);
+    const QColor rightEnd = frame.pixelColor(600, row);
+    EXPECT_GT(leftEnd.red(), 230);
+    EXPECT_LT(leftEnd.blue(), 25);
+    EXPECT_LT(leftEnd.green(), 10);
+    EXPECT_GT(rightEnd.blue(), 230);
+    EXPECT_LT(rightEnd.red(), 25);
+    EXPECT_LT(rightEnd.green(), 10);
+
+    // The middle cell is half way between the ends.
+    const QColor middle = frame.pixelColor(465, row);
+    EXPECT_NEAR(middle.red(), 128, 20);
+    EXPECT_NEAR(middle.blue(), 128, 20);
+
+    // Above the bar and left of it the terrain shows: neither legend colour.
+    for (const QPoint& outside : {QPoint(465, frame.height() - 40), QPoint(300, row), QPoint(620, row)}) {
+        const QColor colour = frame.pixelColor(outside);
+        EXPECT_NEAR(colour.red(), colour.blue(), 10) << outside.x() << "," << outside.y();
+    }
+
+    viewer->hide();
+    delete static_cast<AdapterWidget*>(viewer);
+}
+
+}  // namespace
