@@ -11,11 +11,19 @@ static void printParseFailure(int line, int column, const QString& message) {
     std::cout << "parse file failed:" << line << "---" << column << ":" << message.toStdString() << std::endl;
 }
 
+// Scene files list a few paths and positions; a file this large is not one, and its document tree
+// would take many times its size in memory.
+static constexpr qint64 maxXmlBytes = 64 * 1024 * 1024;
+
 bool parseXmlFile(const QString& file, QDomDocument& document) {
     document.clear();
     QFile xmlFile(file);
     if (!xmlFile.open(QIODevice::ReadOnly)) {
         printParseFailure(0, 0, "cannot open " + file + ": " + xmlFile.errorString());
+        return false;
+    }
+    if (xmlFile.size() > maxXmlBytes) {
+        printParseFailure(0, 0, file + " is too large (" + QString::number(xmlFile.size()) + " bytes)");
         return false;
     }
     QString message;

@@ -16,11 +16,17 @@
 std::list<FileManage> boundScenes;
 QString currentSceneName = "null";
 
+// A scene list holds a few records; anything near this size is not one and is not loaded into memory.
+static constexpr qint64 maxJsonBytes = 16 * 1024 * 1024;
+
 QJsonObject readJsonFile(QString file) {
     QFile jsonFile(file);
     QByteArray bytes;
-    if (jsonFile.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        platform::selectLocalTextCodec();
+    const bool opened = jsonFile.open(QIODevice::ReadOnly | QIODevice::Text);
+    platform::selectLocalTextCodec();
+    if (opened && jsonFile.size() > maxJsonBytes) {
+        qDebug() << file << "is too large for a JSON document:" << jsonFile.size() << "bytes";
+    } else if (opened) {
         // Decoding and encoding again turns stray bytes into replacement characters instead of letting
         // them through into the parser.
         QTextCodec* utf8 = QTextCodec::codecForName("UTF8");

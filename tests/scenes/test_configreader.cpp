@@ -128,6 +128,19 @@ TEST(SceneConfigReader, BrokenOrMissingFilePrintsTheDiagnosticAndGivesNothing) {
     }
 }
 
+TEST(SceneConfigReader, HugeFileIsRefusedWithTheDiagnostic) {
+    BoundScene scene;
+    // Well-formed: a "Path" entry behind 65 MiB of blanks.
+    scene.write("configXML.xml",
+                "<S>" + QByteArray(65 * 1024 * 1024, ' ') + "<Path><x strPath=\"/a.ive\"/></Path></S>");
+    SceneConfigReader reader;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(reader.readConfigValues(reader.path, "Path").empty());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("parse file failed:0---0:", 0), 0u) << printed;
+    EXPECT_NE(printed.find("too large"), std::string::npos) << printed;
+}
+
 TEST(SceneConfigReader, AbsentCategoryPrintsNothing) {
     BoundScene scene;
     scene.write("configXML.xml", R"(<S><Path><x strPath="/a.ive"/></Path></S>)");

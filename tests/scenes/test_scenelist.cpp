@@ -100,6 +100,10 @@ TEST_F(SceneListTest, ReadJsonFileGivesAnEmptyObjectOnAnyFailure) {
     EXPECT_TRUE(readJsonFile(file("bad.json")).isEmpty());
     EXPECT_TRUE(readJsonFile(file("absent.json")).isEmpty());
     EXPECT_TRUE(readJsonFile(dir.path()).isEmpty());
+
+    // Well-formed, but far larger than any scene list.
+    writeBytes(file("huge.json"), "{\"a\": \"" + QByteArray(17 * 1024 * 1024, 'x') + "\"}");
+    EXPECT_TRUE(readJsonFile(file("huge.json")).isEmpty());
 }
 
 TEST_F(SceneListTest, LookUpsTakeTheFirstExactMatch) {
