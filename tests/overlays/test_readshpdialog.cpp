@@ -122,17 +122,6 @@ TEST_F(VectorLayerTest, PointsBecomeBoxedLabelsAboveThePoints) {
     expectLabel(labels[2], "Bridge 2", osg::Vec3(500500, 3400600, 5), box, builder.textColor, 24);
 }
 
-TEST_F(VectorLayerTest, PointsOfAFileWithoutNamesGetEmptyLabels) {
-    writeVectorFile(file("plain.shp"), wkbPoint, {{wkbPoint, {{1, 2, 0}}, ""}, {wkbPoint, {{3, 4, 0}}, ""}},
-                    false);
-    builder.readShapefile(file("plain.shp").c_str());
-    osg::ref_ptr<osg::Group> layer = builder.buildLayer();
-    const std::vector<osgText::Text*> labels = textsOf(geodeAt(layer, 0));
-    ASSERT_EQ(labels.size(), 2u);
-    EXPECT_EQ(utf8(*labels[1]), "");
-    EXPECT_LT((labels[1]->getPosition() - osg::Vec3(3, 4, 5)).length(), 1e-6);
-}
-
 struct LineCase {
     const char* what;
     int lineStyle;
@@ -342,17 +331,6 @@ TEST_F(VectorLayerTest, FileThatDoesNotOpenGivesAnEmptyLayerAndTheNextDrawsNorma
     }
 }
 
-TEST_F(VectorLayerTest, ReadingAppendsUntilTheFeaturesAreCleared) {
-    writeVectorFile(file("a.shp"), wkbPoint, {{wkbPoint, {{1, 1, 0}}, "a"}});
-    builder.readShapefile(file("a.shp").c_str());
-    builder.readShapefile(file("a.shp").c_str());
-    EXPECT_EQ(builder.points.size(), 2u);
-    EXPECT_EQ(textsOf(geodeAt(builder.buildLayer(), 0)).size(), 2u);
-    builder.clearFeatures();
-    EXPECT_EQ(builder.geometryType, 0);
-    EXPECT_EQ(builder.buildLayer()->getNumChildren(), 0u);
-}
-
 // The dialog, driven as the user drives it.
 class ReadshpDialogTest : public VectorLayerTest {
 protected:
@@ -383,15 +361,9 @@ protected:
 };
 
 TEST_F(ReadshpDialogTest, StartsWithRedFeaturesBlackLabelsAndSize30) {
-    EXPECT_EQ(dialog.windowTitle(), "Dialog");
-    EXPECT_EQ(dialog.maximumSize(), QSize(550, 190));
     EXPECT_EQ(swatch("colorshow"), QColor(255, 0, 0));
     EXPECT_EQ(swatch("textcolor"), QColor(0, 0, 0));
     EXPECT_EQ(edit("txsize")->text(), "30");
-    EXPECT_EQ(dialog.textSize, 30);
-    EXPECT_EQ(dialog.lineWidth, 3.0f);
-    EXPECT_EQ(dialog.renderBin, 1.0f);
-    EXPECT_TRUE(dialog.valid);
 }
 
 TEST_F(ReadshpDialogTest, SizeFieldTakesDigitsOnly) {

@@ -70,15 +70,6 @@ TEST_P(ConfigValuesTest, ReadsTheCategoryInDocumentOrder) {
 
 INSTANTIATE_TEST_SUITE_P(Categories, ConfigValuesTest, ::testing::ValuesIn(configCases));
 
-TEST(SceneConfigReader, ReadsTheFileAgainOnEveryCall) {
-    BoundScene scene;
-    SceneConfigReader reader;
-    scene.write("configXML.xml", R"(<S><Play><x strPath="/first"/></Play></S>)");
-    EXPECT_EQ(reader.readConfigValues(reader.path, "Play"), Values{"/first"});
-    scene.write("configXML.xml", R"(<S><Play><x strPath="/second"/></Play></S>)");
-    EXPECT_EQ(reader.readConfigValues(reader.path, "Play"), Values{"/second"});
-}
-
 TEST(SceneConfigReader, FollowsTheCurrentScene) {
     BoundScene first("first");
     first.write("configXML.xml", R"(<S><Path><x strPath="/first.ive"/></Path></S>)");
@@ -139,15 +130,6 @@ TEST(SceneConfigReader, HugeFileIsRefusedWithTheDiagnostic) {
     const std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed.rfind("parse file failed:0---0:", 0), 0u) << printed;
     EXPECT_NE(printed.find("too large"), std::string::npos) << printed;
-}
-
-TEST(SceneConfigReader, AbsentCategoryPrintsNothing) {
-    BoundScene scene;
-    scene.write("configXML.xml", R"(<S><Path><x strPath="/a.ive"/></Path></S>)");
-    SceneConfigReader reader;
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(reader.readConfigValues(reader.path, "Play").empty());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 TEST(SceneConfigReader, SceneWithoutABoundFolderGivesNothing) {

@@ -47,13 +47,6 @@ TEST_F(SceneListTest, WrittenListReadsBackInOrderAndParsesAsJson) {
     EXPECT_TRUE(text.contains("\"name\": \"金江洪水\",\n"));
 }
 
-TEST_F(SceneListTest, LoaderReplacesTheBoundScenes) {
-    ASSERT_TRUE(writeSceneList(file(), sixScenes));
-    boundScenes = {{"stale", "/stale", "9"}};
-    EXPECT_EQ(loadBoundScenes(file()), 6);
-    EXPECT_EQ(boundScenes, sixScenes);
-}
-
 struct ListFileCase {
     const char* what;
     const char* content;  // nullptr: no file
