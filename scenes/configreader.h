@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <vector>
+
+class QDomDocument;
+
+// Reads an XML file into `document` (no namespace processing). When the file cannot be opened or is not
+// well-formed, writes "parse file failed:<line>---<column>:<message>" to standard output, leaves the
+// document empty and returns false.
+bool parseXmlFile(const QString& file, QDomDocument& document);
+
+// Reads the scene files kept in the data folder of the current scene (`currentSceneName`), one category
+// at a time. Every call reads the file again; nothing is cached.
+class SceneConfigReader {
+public:
+    // The values of every entry of every `category` element of "configXML.xml", in document order:
+    // "strPath" of each entry for "Path", "House", "Road", "River", "Play", "BarrierLake" and "PlayH";
+    // "x", "y", "z" of the "eye", "center" and "up" entries for "Camera"; "strPath" of the "path"
+    // entries for "Othershp". Any other category, a missing or malformed file and a scene without a bound
+    // folder give an empty list. `configPath` receives the path of the file read (empty when no folder
+    // is bound).
+    std::vector<std::string> readConfigValues(QString& configPath, const std::string& category);
+
+    // Where callers keep the path of the last file read.
+    QString path;
+
+private:
+    // Parses `fileName` in the current scene's folder; `filePath` receives its full path.
+    static void readSceneDocument(const QString& fileName, QString& filePath, QDomDocument& document);
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <list>
+
+class QStandardItemModel;
+
+// One bound scene: the name shown in the scene tree, its data folder (absolute, no trailing separator)
+// and its type ("1" flood, "2" debris flow, "3" landslide).
+struct FileManage {
+    QString name;
+    QString path;
+    QString type;
+};
+
+// The scene list of the running program, in "TreeMeta.json" order. Filled at start-up, changed by the
+// binding dialog.
+extern std::list<FileManage> boundScenes;
+
+// Name of the scene whose data folder the configuration readers use; "null" until a scene is opened.
+extern QString currentSceneName;
+
+// Reads a JSON document whose top level is an object; an empty object when the file cannot be read or
+// does not parse.
+QJsonObject readJsonFile(QString file);
+
+// The records of a "TreeMeta.json" document ({"test": [{"name", "path", "type"}, ...]}), in file order.
+// A missing or malformed file gives an empty list; a missing member reads as an empty string.
+std::list<FileManage> readSceneList(const QString& treeMetaPath);
+
+// Replaces `boundScenes` with the records of the file. Returns how many there are.
+int loadBoundScenes(const QString& treeMetaPath);
+
+// The "TreeMeta.json" text of a scene list: indented, keys name/path/type, list order kept.
+QByteArray sceneListJson(const std::list<FileManage>& scenes);
+
+// Writes the scene list to `treeMetaPath` through a temporary file that replaces the old one only when
+// everything was written, so a failed write never leaves the old list truncated. On failure returns
+// false and, when `error` is given, says why.
+bool writeSceneList(const QString& treeMetaPath, const std::list<FileManage>& scenes,
+                    QString* error = nullptr);
+
+// Folder and type of the first bound scene with exactly this name (case-sensitive). For a name that no
+// record holds both return an empty string, and callers take their own failure paths: the scene-file
+// readers treat an empty folder like a missing file, and an empty type matches no scene kind.
+QString findBoundPath(const QString& name);
+QString findBoundType(const QString& name);
+
+// The scene tree's rows: header "Flood", then one row per `boundScenes` record with the point icon.
+void fillSceneTree(QStandardItemModel& model);

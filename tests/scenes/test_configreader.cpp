@@ -1,0 +1,150 @@
+// The per-scene configuration file "configXML.xml", read by category from the current scene's folder.
+#include <gtest/gtest.h>
+
+#include "boundscene.h"
+#include "configreader.h"
+
+namespace {
+
+using Values = std::vector<std::string>;
+
+struct ConfigCase {
+    const char* what;
+    const char* xml;
+    const char* category;
+    Values expected;
+};
+
+const ConfigCase configCases[] = {
+    {"two Path categories in document order",
+     R"(<Scene><Path><a strPath="/d/one.ive"/></Path><Camera/><Path><b strPath="/d/two.ive"/><c strPath="/d/three.ive"/></Path></Scene>)",
+     "Path",
+     {"/d/one.ive", "/d/two.ive", "/d/three.ive"}},
+    {"Camera entries in document order, others ignored",
+     R"(<S><Camera><up x="0" y="0" z="1"/><note x="9" y="9" z="9"/><eye x="1.5" y="-2e3" z="abc"/><center x="4" y="5" z="6"/></Camera></S>)",
+     "Camera",
+     {"0", "0", "1", "1.5", "-2e3", "abc", "4", "5", "6"}},
+    {"Camera attributes missing read empty",
+     R"(<S><Camera><eye x="7"/></Camera></S>)",
+     "Camera",
+     {"7", "", ""}},
+    {"Othershp reads only entries named path",
+     R"(<S><Othershp><path strPath="/a.shp"/><file strPath="/skip.shp"/><path/><Path strPath="/case.shp"/></Othershp></S>)",
+     "Othershp",
+     {"/a.shp", ""}},
+    {"category names are case-sensitive",
+     R"(<S><path><x strPath="/lower.ive"/></path><PATH><x strPath="/upper.ive"/></PATH></S>)",
+     "Path",
+     {}},
+    {"unrecognised category asked for", R"(<S><Terrain><x strPath="/t.ive"/></Terrain></S>)", "Terrain", {}},
+    {"absent category", R"(<S><Play><x strPath="/play"/></Play></S>)", "House", {}},
+    {"entry tags are free; text, comments and instructions skipped",
+     "<S><Play>text<!-- c --><?pi x?><frames strPath=\"/r/1\"/>more<z strPath=\"/r/2\"/></Play></S>",
+     "Play",
+     {"/r/1", "/r/2"}},
+    {"categories nested deeper are not read",
+     R"(<S><Group><River><x strPath="/deep.shp"/></River></Group><River><x strPath="/top.shp"/></River></S>)",
+     "River",
+     {"/top.shp"}},
+    {"values come back as UTF-8",
+     R"(<S><BarrierLake><x strPath="/数据/堰塞湖.shp"/></BarrierLake><PlayH><x strPath="/半溃"/></PlayH></S>)",
+     "BarrierLake",
+     {"/数据/堰塞湖.shp"}},
+    {"every strPath category",
+     R"(<S><House><h strPath="h"/></House><Road><r strPath="r"/></Road><PlayH><p strPath="ph"/></PlayH></S>)",
+     "Road",
+     {"r"}},
+};
+
+class ConfigValuesTest : public ::testing::TestWithParam<ConfigCase> {};
+
+TEST_P(ConfigValuesTest, ReadsTheCategoryInDocumentOrder) {
+    const ConfigCase& c = GetParam();
+    BoundScene scene;
+    scene.write("configXML.xml", QByteArray(c.xml));
+    SceneConfigReader reader;
+    QString configPath;
+    EXPECT_EQ(reader.readConfigValues(configPath, c.category), c.expected) << c.what;
+    EXPECT_EQ(configPath, scene.folder() + "/configXML.xml");
+}
+
+INSTANTIATE_TEST_SUITE_P(Categories, ConfigValuesTest, ::testing::ValuesIn(configCases));
+
+TEST(SceneConfigReader, FollowsTheCurrentScene) {
+    BoundScene first("first");
+    first.write("configXML.xml", R"(<S><Path><x strPath="/first.ive"/></Path></S>)");
+    QTemporaryDir other;
+    ASSERT_TRUE(other.isValid());
+    QFile config(other.path() + "/configXML.xml");
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(R"(<S><Path><x strPath="/second.ive"/></Path></S>)");
+    config.close();
+    boundScenes.push_back({"second", other.path(), "1"});
+
+    SceneConfigReader reader;
+    EXPECT_EQ(reader.readConfigValues(reader.path, "Path"), Values{"/first.ive"});
+    currentSceneName = "second";
+    EXPECT_EQ(reader.readConfigValues(reader.path, "Path"), Values{"/second.ive"});
+    EXPECT_EQ(reader.path, other.path() + "/configXML.xml");
+}
+
+struct BrokenCase {
+    const char* what;
+    const char* content;  // nullptr: no file at all
+    const char* diagnostic;
+};
+
+TEST(SceneConfigReader, BrokenOrMissingFilePrintsTheDiagnosticAndGivesNothing) {
+    const BrokenCase cases[] = {
+        {"syntax error", "<S>\n<Path><x strPath=\"/a.ive\"></Path>\n</S>", "parse file failed:2---"},
+        {"not XML", "just text", "parse file failed:1---"},
+        {"truncated", "<S><Path><x strPath=\"/a.ive\"/>", "parse file failed:"},
+        {"empty file", "", "parse file failed:"},
+        {"missing file", nullptr, "parse file failed:0---0:cannot open "},
+    };
+    for (const BrokenCase& c : cases) {
+        BoundScene scene;
+        if (c.content) {
+            scene.write("configXML.xml", QByteArray(c.content));
+        }
+        SceneConfigReader reader;
+        for (const char* category : {"Path", "Camera", "Othershp"}) {
+            testing::internal::CaptureStdout();
+            const Values values = reader.readConfigValues(reader.path, category);
+            const std::string printed = testing::internal::GetCapturedStdout();
+            EXPECT_TRUE(values.empty()) << c.what << " " << category;
+            EXPECT_EQ(printed.rfind(c.diagnostic, 0), 0u) << c.what << ": " << printed;
+            EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << c.what << ": " << printed;
+        }
+    }
+}
+
+TEST(SceneConfigReader, HugeFileIsRefusedWithTheDiagnostic) {
+    BoundScene scene;
+    // Well-formed: a "Path" entry behind 65 MiB of blanks.
+    scene.write("configXML.xml",
+                "<S>" + QByteArray(65 * 1024 * 1024, ' ') + "<Path><x strPath=\"/a.ive\"/></Path></S>");
+    SceneConfigReader reader;
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(reader.readConfigValues(reader.path, "Path").empty());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("parse file failed:0---0:", 0), 0u) << printed;
+    EXPECT_NE(printed.find("too large"), std::string::npos) << printed;
+}
+
+TEST(SceneConfigReader, SceneWithoutABoundFolderGivesNothing) {
+    BoundScene scene;
+    // A configuration file at the root of the file system must not be mistaken for the scene's.
+    for (const QString& name : {QString("null"), QString("未绑定的场景"), QString("测试场景 ")}) {
+        currentSceneName = name;
+        SceneConfigReader reader;
+        reader.path = "stale";
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(reader.readConfigValues(reader.path, "Path").empty());
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(reader.path.isEmpty());
+        EXPECT_EQ(printed.rfind("parse file failed:", 0), 0u) << printed;
+    }
+}
+
+}  // namespace
