@@ -6,9 +6,9 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
-#include <cmath>
 #include <iostream>
 
+#include "depthramp.h"
 #include "legendbar.h"
 #include "ui_floodform.h"
 
@@ -37,16 +37,7 @@ FloodForm::FloodForm(QWidget* parent) : QWidget(parent), ui(new Ui::FloodForm) {
 FloodForm::~FloodForm() = default;
 
 osg::Vec4 FloodForm::depthColour(float depth, float range) const {
-    const float width = std::abs(range);
-    if (!(width > 0) || !std::isfinite(width)) {
-        return deepColour;
-    }
-    const float step = width / 5;
-    // Kept as a float: a depth far beyond the range must not overflow an int.
-    const float colourClass = std::trunc(depth / step) + 1;
-    osg::Vec4 colour = shallowColour + (deepColour - shallowColour) * (colourClass / 5);
-    colour.a() = 1.0f;
-    return colour;
+    return floodDepthColour(depth, range, shallowColour, deepColour);
 }
 
 osg::ref_ptr<osg::Projection> FloodForm::makeDepthLegend(int low, int high) const {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "depthramp.h"
+
 class QLineEdit;
 
 namespace Ui {
@@ -26,10 +28,8 @@ public:
     explicit FloodForm(QWidget* parent = nullptr);
     ~FloodForm() override;
 
-    // Colour of a water depth (m) on a five-class ramp over a colour range `range` metres wide: depths
-    // in the first fifth get the colour one fifth of the way from shallow to deep, depths in the last
-    // fifth the deep colour, deeper water continues past it. A range given the wrong way round counts by
-    // its width; a range of no width has no classes and gives the deep colour.
+    // Colour of a water depth (m) over a colour range `range` metres wide, painted with this form's
+    // shallow and deep colours (see floodDepthColour).
     osg::Vec4 depthColour(float depth, float range) const;
 
     // The legend of the depth colours from `low` to `high` metres, to add to the scene.
@@ -38,8 +38,8 @@ public:
     std::string resultFormat = ".ive";  // extension of the per-step result scenes, set by calculate
     // Roughness grid, elevation grid, outbreak information and, when chosen, the monitor-point file.
     std::vector<std::string> urlList;
-    osg::Vec4 shallowColour{1.0f, 0.89f, 0.76f, 1.0f};
-    osg::Vec4 deepColour{0.94f, 0.46f, 0.02f, 1.0f};
+    osg::Vec4 shallowColour = floodShallowColour;
+    osg::Vec4 deepColour = floodDeepColour;
 
 signals:
     void transmitSignals(bool flag);
