@@ -1,0 +1,298 @@
+// Loading the three inputs of the flood engine and the breach parameters.
+#include "cafloodnew.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <new>
+#include <sstream>
+
+#include "floodinputfile.h"
+
+namespace {
+
+// Elevation of a cell without data; outbreak and border cells take it as ground and surface, which
+// closes every face toward them.
+constexpr float kNoData = 9999.0f;
+
+// Reads `count` grid values in file order and hands each to store(index, value). False, with a
+// diagnostic, when the grid holds fewer values or one of them is not a number.
+template <typename Store>
+bool readGridValues(FloodInputFile& file, const char* grid, long long count, int ncols, Store store) {
+    for (long long i = 0; i < count; ++i) {
+        std::string_view token;
+        float value = 0.0f;
+        if (!file.nextToken(token)) {
+            std::cerr << grid << ": the grid holds " << i << " values, fewer than the " << count
+                      << " its header promises\n";
+            return false;
+        }
+        if (!parseFiniteFloat(token, value)) {
+            std::cerr << grid << ": value " << i + 1 << " (row " << i / ncols << ", column " << i % ncols
+                      << ") is \"" << token << "\", not a number\n";
+            return false;
+        }
+        store(i, value);
+    }
+    return true;
+}
+
+}  // namespace
+
+void CAFlood::unload() {
+    cellStorage = std::vector<FloodCell>();
+    cells = std::vector<FloodCell*>();
+    validCells = std::vector<std::pair<int, int>>();
+    sources = std::vector<std::pair<int, int>>();
+    sourceCount = 0;
+    ncols = 0;
+    nrows = 0;
+}
+
+bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
+    unload();
+    if (paths.size() < 3) {
+        std::cerr
+            << "flood inputs: expected the roughness grid, the elevation grid and the outbreak-information "
+               "file, got "
+            << paths.size() << " paths\n";
+        return false;
+    }
+    bool loaded = false;
+    try {
+        loaded = readElevation(paths[1]) && readRoughness(paths[0]) && readOutbreakCells(paths[2]);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "flood inputs: not enough memory for a grid of " << ncols << " x " << nrows
+                  << " cells\n";
+        loaded = false;
+    }
+    if (!loaded) {
+        unload();
+        return false;
+    }
+
+    for (const auto& [c, r] : sources) {
+        FloodCell& cell = cells[nrows - r][c];
+        cell.wet = true;
+        cell.source = true;
+        cell.ground = kNoData;
+        cell.surfaceNew = kNoData;
+        cell.surfaceOld = kNoData;
+    }
+    const auto closeBorderCell = [](FloodCell& cell) {
+        cell.ground = kNoData;
+        cell.surfaceNew = kNoData;
+        cell.surfaceOld = kNoData;
+    };
+    for (int c = 0; c < ncols; ++c) {
+        closeBorderCell(cells[0][c]);
+        closeBorderCell(cells[nrows - 1][c]);
+    }
+    for (int r = 0; r < nrows; ++r) {
+        closeBorderCell(cells[r][0]);
+        closeBorderCell(cells[r][ncols - 1]);
+    }
+    reportOutbreakFacesThatLoseWater();
+
+    time = 0.0f;
+    // A new run on the same engine starts like the first one: the excess-volume trim looks at the
+    // volume of this run only.
+    trackedVolume = 0.0f;
+    trimBudget = 0;
+    return true;
+}
+
+bool CAFlood::readElevation(const std::string& path) {
+    FloodInputFile file;
+    if (!file.open(path)) {
+        std::cerr << "打开DEM文件失败!" << std::endl;
+        std::cerr << "elevation grid: " << path << "\n";
+        return false;
+    }
+    AsciiGridHeader header;
+    std::string problem;
+    if (!readAsciiGridHeader(file, header, problem)) {
+        std::cerr << "elevation grid " << path << ": " << problem << "\n";
+        return false;
+    }
+    timeStep = static_cast<float>(header.cellsize) / timeStepDivisor;
+    if (!(timeStep > 0.0f) || !std::isfinite(timeStep)) {
+        std::cerr << "flood inputs: cell size " << header.cellsize << " and time-step divisor "
+                  << timeStepDivisor << " give no usable time step\n";
+        return false;
+    }
+    ncols = header.ncols;
+    nrows = header.nrows;
+    xllcorner = static_cast<float>(header.xllcorner);
+    yllcorner = static_cast<float>(header.yllcorner);
+    cellsize = static_cast<float>(header.cellsize);
+
+    const long long cellCount = static_cast<long long>(ncols) * nrows;
+    cellStorage.assign(static_cast<std::size_t>(cellCount), FloodCell{});
+    cells.resize(static_cast<std::size_t>(nrows));
+    for (int r = 0; r < nrows; ++r) {
+        cells[r] = cellStorage.data() + static_cast<std::size_t>(r) * ncols;
+    }
+    validCells.reserve(static_cast<std::size_t>(cellCount));
+
+    long long nodataLookalikes = 0;
+    const bool otherNodata = header.hasNodata && static_cast<float>(header.nodata) != kNoData;
+    const bool loaded =
+        readGridValues(file, "elevation grid", cellCount, ncols, [&](long long i, float value) {
+            const int r = static_cast<int>(i / ncols);
+            const int c = static_cast<int>(i % ncols);
+            FloodCell& cell = cells[r][c];
+            cell.ground = value;
+            cell.surfaceOld = value;
+            if (value != kNoData) {
+                validCells.emplace_back(c, r);
+            } else {
+                // A cell without data holds no water. Its new surface equals its ground, as on a border
+                // cell, so that the wet-dry settling of its neighbours counts it as dry ground and not as a
+                // hole 9999 m deep that would dry them whatever their own depth.
+                cell.surfaceNew = kNoData;
+            }
+            if (otherNodata && value == static_cast<float>(header.nodata)) {
+                ++nodataLookalikes;
+            }
+        });
+    if (!loaded) {
+        return false;
+    }
+    if (nodataLookalikes > 0) {
+        std::cerr << "elevation grid " << path << ": " << nodataLookalikes
+                  << " cells read the header's NODATA_value " << header.nodata << "; only " << kNoData
+                  << " marks a cell without data, so these cells are ground at " << header.nodata << " m\n";
+    }
+    validCells.shrink_to_fit();
+    return true;
+}
+
+bool CAFlood::readRoughness(const std::string& path) {
+    FloodInputFile file;
+    if (!file.open(path)) {
+        std::cerr << "roughness grid: cannot open " << path << "\n";
+        return false;
+    }
+    AsciiGridHeader header;
+    std::string problem;
+    if (!readAsciiGridHeader(file, header, problem)) {
+        std::cerr << "roughness grid " << path << ": " << problem << "\n";
+        return false;
+    }
+    if (header.ncols != ncols || header.nrows != nrows) {
+        std::cerr << "roughness grid " << path << ": " << header.ncols << " columns x " << header.nrows
+                  << " rows, but the elevation grid has " << ncols << " x " << nrows << "\n";
+        return false;
+    }
+    const long long cellCount = static_cast<long long>(ncols) * nrows;
+    return readGridValues(file, "roughness grid", cellCount, ncols, [this](long long i, float value) {
+        cellStorage[static_cast<std::size_t>(i)].manning = value;
+    });
+}
+
+bool CAFlood::readOutbreakCells(const std::string& path) {
+    FloodInputFile file;
+    if (!file.open(path)) {
+        std::cerr << "outbreak-information file: cannot open " << path << "\n";
+        return false;
+    }
+    // The count and every coordinate are reals truncated to whole numbers.
+    const auto readWhole = [&file](double& value) {
+        std::string_view token;
+        if (!file.nextToken(token) || !parseFiniteReal(token, value)) {
+            return false;
+        }
+        value = std::trunc(value);
+        return true;
+    };
+    double count = 0.0;
+    if (!readWhole(count)) {
+        std::cerr << "outbreak-information file " << path
+                  << ": it does not start with the number of outbreak cells\n";
+        return false;
+    }
+    // Every pair takes at least four bytes ("c r" and a blank).
+    if (count < 1 || count > static_cast<double>(file.remainingBytes() / 4 + 1)) {
+        std::cerr << "outbreak-information file " << path << ": it announces " << count
+                  << " outbreak cells, which is not a count the file can hold\n";
+        return false;
+    }
+    sourceCount = static_cast<int>(count);
+    sources.reserve(static_cast<std::size_t>(sourceCount));
+    for (int i = 0; i < sourceCount; ++i) {
+        double column = 0.0;
+        double row = 0.0;
+        if (!readWhole(column) || !readWhole(row)) {
+            std::cerr << "outbreak-information file " << path << ": outbreak cell " << i + 1 << " of "
+                      << sourceCount << " is missing or not a pair of numbers\n";
+            return false;
+        }
+        if (column < 0 || column >= ncols || row < 1 || row > nrows) {
+            std::cerr << "outbreak-information file " << path << ": outbreak cell " << i + 1 << " (" << column
+                      << ", " << row << ") lies outside the " << ncols << " x " << nrows
+                      << " grid (columns 0 to " << ncols - 1 << ", rows 1 to " << nrows
+                      << " from the bottom)\n";
+            return false;
+        }
+        sources.emplace_back(static_cast<int>(column), static_cast<int>(row));
+    }
+    return true;
+}
+
+void CAFlood::reportOutbreakFacesThatLoseWater() const {
+    // Each listed outbreak cell pushes 1 / (2 sourceCount) of the outflow through its east face and as
+    // much through its south face. A face into a cell that the sweeps never update (border, no data,
+    // another outbreak cell), or a second listing of the same cell, loses that share.
+    const auto takesWater = [this](int r, int c) {
+        if (!isInterior(r, c)) {
+            return false;
+        }
+        const FloodCell& cell = cells[r][c];
+        return !cell.source && cell.ground != kNoData;
+    };
+    std::vector<std::pair<int, int>> distinct = sources;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    const int repeats = sourceCount - static_cast<int>(distinct.size());
+    int lostFaces = 0;
+    for (const auto& [c, rowFromBottom] : distinct) {
+        const int r = nrows - rowFromBottom;
+        lostFaces += takesWater(r, c + 1) ? 0 : 1;
+        lostFaces += takesWater(r + 1, c) ? 0 : 1;
+    }
+    if (lostFaces == 0 && repeats == 0) {
+        return;
+    }
+    const double lostShare = (lostFaces + 2.0 * repeats) / (2.0 * sourceCount);
+    std::ostringstream text;
+    text.precision(3);
+    text << "outbreak cells: " << lostShare * 100.0 << "% of the breach outflow does not reach the grid (";
+    if (lostFaces > 0) {
+        text << lostFaces
+             << " outbreak-cell faces lead into the grid border, a no-data cell or another outbreak "
+             << "cell";
+    }
+    if (repeats > 0) {
+        text << (lostFaces > 0 ? "; " : "") << repeats << " entries repeat a cell already listed";
+    }
+    text << ")\n";
+    std::cerr << text.str();
+}
+
+void CAFlood::setBreachParameters(float capacity, float width, float height, float partialBreachWidth,
+                                  float partialBreachHeight, float shape, bool total) {
+    reservoirCapacity = capacity;
+    outbreakWidth = width;
+    outbreakHeight = height;
+    partialWidth = partialBreachWidth;
+    partialHeight = partialBreachHeight;
+    shapeExponent = shape;
+    totalBreak = total;
+}
+
+std::size_t CAFlood::stateBytes() const {
+    return sizeof(*this) + cellStorage.capacity() * sizeof(FloodCell) +
+           cells.capacity() * sizeof(FloodCell*) + validCells.capacity() * sizeof(validCells[0]) +
+           sources.capacity() * sizeof(sources[0]);
+}

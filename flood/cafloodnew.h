@@ -1,0 +1,142 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+// One grid cell of the flood engine. Lengths in metres; face fluxes in m^2/s (discharge per metre of
+// face), positive toward the higher column (east) or the higher row (south). The field order and the
+// 32-bit floats are part of the engine's numbers and of its 40-byte footprint.
+struct FloodCell {
+    bool wet = false;
+    bool source = false;      // outbreak cell: its fluxes are imposed, the sweeps leave it alone
+    float ground = 0.0f;      // ground elevation
+    float manning = 0.0f;     // Manning roughness coefficient n
+    float surfaceNew = 0.0f;  // water surface computed in the current step
+    float surfaceOld = 0.0f;  // water surface at the start of the step
+    float fluxXNew = 0.0f;    // east face, this step
+    float fluxYNew = 0.0f;    // south face, this step
+    float fluxXOld = 0.0f;    // east face, previous step
+    float fluxYOld = 0.0f;    // south face, previous step
+    float speed = 0.0f;       // magnitude of the depth-averaged velocity, m/s
+};
+
+// Dam-break flood on a raster grid: a breach hydrograph feeds the outbreak cells, and an explicit
+// cellular automaton moves the water between cells through face fluxes driven by the water-surface
+// slope and braked by Manning friction.
+//
+// Calling order: construct, setTimeStepDivisor, loadInputs, setBreachParameters, prepareHydrograph, then
+// step as often as wanted, with writeDepthTiff and the read accessors between steps. Row 0 of the grid
+// is the first (northern) row of the elevation file. Diagnostics go to standard error.
+class CAFlood {
+public:
+    CAFlood() = default;
+    virtual ~CAFlood() = default;
+    CAFlood(const CAFlood&) = delete;
+    CAFlood& operator=(const CAFlood&) = delete;
+
+    // Divides the cell size into the time step; set it before loadInputs.
+    void setTimeStepDivisor(float divisor) { timeStepDivisor = divisor; }
+
+    // Paths: 0 roughness grid, 1 elevation grid, 2 outbreak-information file (more are ignored). False,
+    // with a diagnostic, when an input cannot be read or is malformed; the engine is then unloaded and
+    // step does nothing to any grid.
+    bool loadInputs(const std::vector<std::string>& paths);
+
+    // Capacity V (m^3), breach width B and height H, partial breach width b and height h (m), section
+    // shape exponent m, and whether the whole section breaks.
+    void setBreachParameters(float capacity, float width, float height, float partialBreachWidth,
+                             float partialBreachHeight, float shape, bool total);
+
+    // Released volume, peak outflow and the outflow hydrograph. False, with a diagnostic, when the
+    // parameters give no outflow (no volume, no peak, or a hydrograph too long to compute); the
+    // engine then lets no water out.
+    bool prepareHydrograph();
+
+    // Advances the flood by one step: the clock moves by twice the time step.
+    void step();
+
+    // Writes the current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84.
+    // False, with a diagnostic, when nothing is loaded or the file cannot be written.
+    bool writeDepthTiff(const std::string& path) const;
+
+    // Grid geometry and state.
+    int columnCount() const { return ncols; }
+    int rowCount() const { return nrows; }
+    float cellSize() const { return cellsize; }
+    float lowerLeftX() const { return xllcorner; }
+    float lowerLeftY() const { return yllcorner; }
+    // The rows of the grid (rowCount() rows of columnCount() cells); null while nothing is loaded.
+    const FloodCell* const* cellRows() const { return cells.empty() ? nullptr : cells.data(); }
+    const std::vector<std::pair<int, int>>& outbreakCells() const { return sources; }
+
+    // Clock and volumes.
+    float simulatedTime() const { return time; }
+    float stepSeconds() const { return timeStep; }
+    double residualVolume() const { return residualStorage; }
+    float releaseVolume() const { return breachVolume; }
+    float peakOutflowRate() const { return peakOutflow; }
+    float outflowRate() const { return outflow; }
+    float hydrographDuration() const { return hydrographEnd; }
+    float volumeOnGridAndInReservoir() const { return trackedVolume; }
+
+    // Bytes the engine holds for its state, grid included.
+    std::size_t stateBytes() const;
+
+private:
+    void unload();
+    bool readElevation(const std::string& path);
+    bool readRoughness(const std::string& path);
+    bool readOutbreakCells(const std::string& path);
+    void reportOutbreakFacesThatLoseWater() const;
+
+    // Hydrograph polynomial P(t) and its integral F(t) from 0, with the coefficients of the last pass.
+    double hydrographShape(double seconds) const;
+    double releasedShare(int seconds) const;
+    void setHydrographCoefficients(double duration);
+    // Steps from `start` by `stride` seconds while F still rises and the step stays below `limit`;
+    // returns the last point reached before F stopped rising.
+    int climbWhileRising(int start, int stride, int limit) const;
+    void clearHydrograph();
+    void updateOutflow(float atTime);
+
+    void limitOutflow(int r, int c);
+    void settleWetDry(int r, int c);
+    void trimExcess(int r, int c);
+    bool isInterior(int r, int c) const { return r > 0 && c > 0 && r < nrows - 1 && c < ncols - 1; }
+
+    float time = 0.0f;
+    float timeStepDivisor = 100.0f;
+    float breachVolume = 0.0f;     // W, m^3
+    float trackedVolume = 0.0f;    // water on the grid plus water in the reservoir after the last step
+    double residualStorage = 0.0;  // released volume not yet let out, m^3
+    float reservoirCapacity = 0.0f;
+    float outbreakWidth = 0.0f;
+    float outbreakHeight = 0.0f;
+    float partialWidth = 0.0f;
+    float partialHeight = 0.0f;
+    bool totalBreak = true;
+    float shapeExponent = 1.0f;
+
+    int ncols = 0;
+    int nrows = 0;
+    float cellsize = 0.0f;
+    float xllcorner = 0.0f;
+    float yllcorner = 0.0f;
+    // One allocation for the whole grid; `cells` holds a pointer to the start of every row.
+    std::vector<FloodCell> cellStorage;
+    std::vector<FloodCell*> cells;
+    // Cells whose elevation is not the no-data value, (column, row), in file order.
+    std::vector<std::pair<int, int>> validCells;
+    // Outbreak cells as (column, row counted from the bottom edge, 1 = bottom row).
+    std::vector<std::pair<int, int>> sources;
+    int sourceCount = 0;
+
+    float timeStep = 0.0f;
+    float peakOutflow = 0.0f;  // Qmax, m^3/s, rounded to 0.01
+    float outflow = 0.0f;      // Q(t), m^3/s, rounded to 0.01
+    float hydrographEnd = 0.0f;
+    double hydrographCoefficients[6] = {};
+    int trimBudget = 0;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+// What the flood's heads-up display shows: the clock, the water left in the reservoir, its capacity
+// and the depth range of the colour legend. The same five values make up the per-step display-state
+// file of a flood result folder (n.txt), which the live run writes and the replay reads.
+class FloodHud {
+public:
+    float time = 0.0f;      // simulated time, s
+    float residual = 0.0f;  // water still in the reservoir, m^3
+    float capacity = 0.0f;  // reservoir capacity, m^3
+    int colourLow = 0;      // depth colour range, m
+    int colourHigh = 20;
+
+    // Five lines: time, residual, capacity (general format, six significant digits), colour range low
+    // and high (decimal integers); no line end after the last. On failure prints "Open failed." and
+    // returns false.
+    bool writeState(const std::string& path) const;
+    // Reads up to five lines in the order above; a missing line reads as 0. When the file cannot be
+    // opened, prints "Open failed.", leaves the state unchanged and returns false.
+    bool readState(const std::string& path);
+};

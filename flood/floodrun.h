@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CAFlood;
+
+// The breach settings of a flood run as the flood form collects them; the defaults are the form's.
+struct FloodRunSettings {
+    float capacity = 100000000.0f;  // V, m^3
+    float width = 133.0f;           // B, m
+    float height = 47.5f;           // H, m
+    std::string mode = "Total Break";
+    float timeStepDivisor = 100.0f;
+};
+
+// The breach ratio k of a break mode: 0 for "Total Break" (the whole section breaks), 2 for "二分之一溃",
+// 3 for "三分之一溃", 5 for "五分之一溃", and 10 for "十分之一溃" and any other text.
+int breachRatio(const std::string& mode);
+
+enum class FloodRunStart {
+    Ready,           // inputs loaded, hydrograph prepared: step away
+    InputsRejected,  // the engine could not load the inputs (its diagnostic says why)
+    NoOutflow,       // the breach settings let no water out (the engine's diagnostic says why)
+};
+
+// Sets up `engine` for a run as the flood form's calculate does: time-step divisor, the inputs
+// (roughness grid, elevation grid, outbreak-information file), the breach (a partial breach is
+// width / k by height / k; the section shape exponent is 1) and the hydrograph.
+FloodRunStart startFloodRun(CAFlood& engine, const std::vector<std::string>& inputFiles,
+                            const FloodRunSettings& settings);
