@@ -12,10 +12,16 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <osg/Light>
 #include <osgGA/StateSetManipulator>
 #include <osgGA/TrackballManipulator>
 
+#include "cafloodnew.h"
+#include "floodform.h"
+#include "floodhud.h"
+#include "lakesurface.h"
+#include "monitorpoints.h"
 #include "pickhandle.h"
 #include "platform.h"
 #include "ui_mainwindow.h"
@@ -37,6 +43,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(coordTimer, SIGNAL(timeout()), this, SLOT(showCoordinate()));
 
     createActions();
+
+    floodForm = new FloodForm;
+    floodHud = new FloodHud;
+    monitors = new MonitorPoints;
+    caFlood = new CAFlood;
 
     playTimer = new QTimer;
 
@@ -183,10 +194,7 @@ void MainWindow::createActions() {
     QMenu* helpMenu = menuBar()->addMenu(tr("&Help"));
     helpMenu->addAction(tr("&软件说明"), this, &MainWindow::help)->setStatusTip(tr("软件说明"));
 
-    treeModel = new QStandardItemModel(treeView);
-    treeModel->setHorizontalHeaderLabels(QStringList() << "Flood");
-    treeView->setModel(treeModel);
-    treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    buildSceneTree();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -6,6 +6,7 @@
 #include <osg/Group>
 #include <osg/Node>
 #include <osg/ref_ptr>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ class QLabel;
 class QStandardItemModel;
 class QTimer;
 class QTreeView;
+class CAFlood;
+class FloodForm;
+class FloodHud;
+class LakeSurface;
+class MonitorPoints;
 class ViewerQT;
 class Ui_MainWindow;
 class shapeFormat;
@@ -111,6 +117,27 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Case studies.
+    // The scene tree from "TreeMeta.json", its context action and its signals.
+    void buildSceneTree();
+    // Puts the view at a look-at viewpoint with a fresh trackball manipulator.
+    void placeCamera(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up);
+    // Adds the model at `path` to the scene; a model that does not load adds nothing.
+    void loadTerrain(const std::string& path);
+    void addFloodMarksAndLake();
+    // Replays a prepared result folder of a case study on playTimer.
+    void startCaseReplay(int mode, const std::string& folder, int intervalMs);
+
+    // Flood.
+    // One stored flood frame of the replay (the flood branch of Visualize).
+    void showStoredFloodFrame();
+    // Takes away what the replay added for its previous frame; the scene's own nodes stay.
+    void removeReplayFrame();
+    // Adds a node of the current replay frame.
+    void addReplayNode(osg::Node* node);
+    // Enables every entry of the scene tree again (the end of a replay or of a case's opening).
+    void enableSceneTree();
+
     // Simulation control.
     // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
     void connectPlayback(const char* slot);
@@ -154,6 +181,22 @@ private:
     std::vector<std::string> inputFiles;
     std::string scenePath;
     int infoStep = 0;
+
+    // Forms, engines and display objects.
+    FloodForm* floodForm = nullptr;
+    CAFlood* caFlood = nullptr;
+    MonitorPoints* monitors = nullptr;
+    FloodHud* floodHud = nullptr;
+    std::unique_ptr<LakeSurface> lakeSurface;  // made by the case-study dispatch
+
+    // Flood run: its breach settings and the depth colour range shared with the debris-flow run.
+    float floodCapacity = 0.0f;
+    float floodWidth = 0.0f;
+    float floodHeight = 0.0f;
+    int colourLow = 0;
+    int colourHigh = 20;
+    // Nodes the replay added for the frame on screen.
+    std::vector<osg::ref_ptr<osg::Node>> replayFrameNodes;
 
     // Run output and landslide block.
     std::string saveDir;

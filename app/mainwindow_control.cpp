@@ -6,6 +6,8 @@
 #include <osgDB/ReadFile>
 #include <osgGA/TrackballManipulator>
 
+#include "floodform.h"
+#include "lakesurface.h"
 #include "mainwindow.h"
 #include "viewerqt.h"
 
@@ -25,7 +27,18 @@ void MainWindow::keepOnlyTerrain() {
     }
 }
 
-void MainWindow::setData_flood() {}
+void MainWindow::setData_flood() {
+    connect(floodForm, SIGNAL(sendfloodValues(std::vector<QString>)), this,
+            SLOT(acceptfloodValues(std::vector<QString>)), Qt::UniqueConnection);
+    connect(floodForm, SIGNAL(sendURL(std::vector<std::string>)), this, SLOT(acceptURL(std::vector<std::string>)),
+            Qt::UniqueConnection);
+    connect(floodForm, SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
+    connect(floodForm, SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
+            Qt::UniqueConnection);
+    floodForm->setFixedSize(496, 436);
+    floodForm->setWindowTitle(tr("Parameter Setting"));
+    floodForm->show();
+}
 void MainWindow::setData_debrisflow() {}
 void MainWindow::setData_landslide() {}
 
@@ -119,6 +132,9 @@ void MainWindow::restartRoam() {
         connectPlayback(SLOT(displayInfo()));
         playTimer->start(50);
         return;
+    }
+    if (simulationMode == 1 && lakeSurface) {
+        lakeSurface->reset();
     }
     frameIndex = 1;
     playing = true;

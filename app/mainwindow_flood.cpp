@@ -1,9 +1,167 @@
-// The flood run, its live tick and the replay of stored frames, and the dam-break replays.
-#include "mainwindow.h"
+// The flood run, its live tick and the replay of stored frames.
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <iostream>
+#include <osg/Depth>
+#include <osgDB/ReadFile>
 
-void MainWindow::acceptfloodValues(std::vector<QString>) {}
-void MainWindow::resultVisualize() {}
-void MainWindow::Visualize() {}
+#include "cafloodnew.h"
+#include "floodform.h"
+#include "floodhud.h"
+#include "floodrun.h"
+#include "floodtick.h"
+#include "lakesurface.h"
+#include "mainwindow.h"
+#include "monitorpoints.h"
+
+void MainWindow::acceptfloodValues(std::vector<QString> values) {
+    simulationMode = 1;
+    floodCapacity = values[0].toFloat();
+    floodWidth = values[1].toFloat();
+    floodHeight = values[2].toFloat();
+    colourLow = values[7].toInt(nullptr, 10);
+    colourHigh = values[8].toInt(nullptr, 10);
+
+    FloodRunSettings settings;
+    settings.capacity = floodCapacity;
+    settings.width = values[3].toFloat();
+    settings.height = values[4].toFloat();
+    settings.mode = values[6].toStdString();
+    settings.timeStepDivisor = values[5].toFloat();
+    const FloodRunStart start = startFloodRun(*caFlood, inputFiles, settings);
+    if (start != FloodRunStart::Ready) {
+        // The engine has dropped the previous grid, so a run still ticking would only write empty results.
+        disconnectPlayback(SLOT(resultVisualize()));
+        QMessageBox::information(nullptr, tr("Warning"),
+                                 start == FloodRunStart::InputsRejected
+                                     ? tr("洪水计算的输入文件无法读取，计算没有开始。")
+                                     : tr("溃口参数没有出流，计算没有开始。"),
+                                 QMessageBox::Ok);
+        return;
+    }
+    if (inputFiles.size() > 3) {
+        monitors->load(inputFiles[3]);
+    }
+
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) {
+        std::cout << "未设置保存路径" << std::endl;
+        return;
+    }
+    saveDir = folder.toLocal8Bit().toStdString();
+    connectPlayback(SLOT(resultVisualize()));
+    playTimer->start(0);
+}
+
+void MainWindow::resultVisualize() {
+    keepOnlyTerrain();
+    FloodTickSettings settings;
+    settings.capacity = floodCapacity;
+    settings.colourLow = colourLow;
+    settings.colourHigh = colourHigh;
+    settings.shallowColour = floodForm->shallowColour;
+    settings.deepColour = floodForm->deepColour;
+    osg::ref_ptr<osg::Geode> water = advanceFloodTick(*caFlood, *floodHud, *monitors, settings);
+
+    root->addChild(water.get());
+    root->addChild(floodForm->makeDepthLegend(colourLow, colourHigh).get());
+    root->addChild(floodHud->makeHud().get());
+    root->addChild(floodHud->makeDepthCaption().get());
+
+    std::string failedFile;
+    if (!writeFloodResult(saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud,
+                          *monitors, failedFile)) {
+        // Going on would show a flood whose results are silently lost.
+        disconnectPlayback(SLOT(resultVisualize()));
+        QMessageBox::information(nullptr, tr("Warning"),
+                                 tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
+                                 QMessageBox::Ok);
+        return;
+    }
+    ++outputFrameNumber;
+}
+
+void MainWindow::Visualize() {
+    if (simulationMode == 1) {
+        showStoredFloodFrame();
+    }
+}
+
+void MainWindow::removeReplayFrame() {
+    for (const osg::ref_ptr<osg::Node>& node : replayFrameNodes) {
+        root->removeChild(node.get());
+    }
+    replayFrameNodes.clear();
+}
+
+void MainWindow::addReplayNode(osg::Node* node) {
+    root->addChild(node);
+    replayFrameNodes.push_back(node);
+}
+
+void MainWindow::enableSceneTree() {
+    for (int row = 0; row < treeModel->rowCount(); ++row) {
+        treeModel->item(row, 0)->setEnabled(true);
+    }
+}
+
+// Draws a stored surface over the terrain whatever its depth, in the given render bin.
+static void drawOnTop(osg::Node& node, int renderBin) {
+    osg::StateSet* state = node.getOrCreateStateSet();
+    osg::ref_ptr<osg::Depth> depth = new osg::Depth(osg::Depth::ALWAYS, 0.0, 1.0, true);
+    state->setAttributeAndModes(depth.get(), osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
+    state->setMode(GL_DEPTH_TEST, osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
+    state->setRenderBinDetails(renderBin, "RenderBin", osg::StateSet::USE_RENDERBIN_DETAILS);
+}
+
+void MainWindow::showStoredFloodFrame() {
+    const int n = frameIndex;
+    const std::string frame = resultDir + "/" + std::to_string(n);
+    // The replay removes only what it added itself: the terrain, the marks and the lake of the scene stay,
+    // and no part of an earlier frame is left under this one.
+    removeReplayFrame();
+
+    floodHud->readState(frame + ".txt");
+    colourLow = floodHud->colourLow;
+    colourHigh = floodHud->colourHigh;
+    const bool showMonitors = !monitors->empty() || n == 1;
+    if (showMonitors) {
+        monitors->readJson(frame + ".json");
+    }
+    if (lakeSurface && frameCount > 0) {
+        lakeSurface->riseOffset = osg::Vec3(0, 0, lakeSurface->heightOffset / frameCount * 4 * n);
+        lakeSurface->rise();
+    }
+    // A frame whose water model does not load shows its overlays without water.
+    if (osg::ref_ptr<osg::Node> water = osgDB::readNodeFile(frame + ".ive")) {
+        drawOnTop(*water, 10);
+        addReplayNode(water.get());
+    }
+    addReplayNode(floodHud->makeHud().get());
+    addReplayNode(floodHud->makeDepthCaption().get());
+    addReplayNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
+    if (showMonitors) {
+        addReplayNode(monitors->makeNode().get());
+    }
+    if (lakeSurface) {
+        addReplayNode(lakeSurface->makeNode().get());
+    }
+
+    if (playing) {
+        frameIndex += 5 * speedStep;
+    }
+    // Files per frame in the folder: model, display state and, with monitor points, their values.
+    const int filesPerFrame = !monitors->empty() || frameIndex == 1 ? 3 : 2;
+    if (frameCount < frameIndex * filesPerFrame) {
+        disconnectPlayback(SLOT(Visualize()));
+        monitors->clear();
+        enableSceneTree();
+    }
+}
+
 void MainWindow::FloodModelA() {}
 void MainWindow::FloodModelH() {}
 void MainWindow::FloodingAnalysis() {}

@@ -1,9 +1,198 @@
-// Case studies: the scene tree, its data-path binding, opening a case, and the vector layers.
-#include "mainwindow.h"
+// Case studies: the scene tree and its data-path binding, opening a case, and the vector layers.
+#include <QAction>
+#include <QCursor>
+#include <QDebug>
+#include <QMenu>
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <iostream>
+#include <osgDB/ReadFile>
+#include <osgGA/TrackballManipulator>
 
-void MainWindow::OnlineTreeViewDoubleClick(QModelIndex) {}
-void MainWindow::ClickTree(QModelIndex) {}
-void MainWindow::BindFilePath() {}
-void MainWindow::OpenShapeFile() {}
-void MainWindow::receiveGroup(shapeFormat*) {}
-void MainWindow::DeleteAllNode() {}
+#include "choosefiledialog.h"
+#include "configreader.h"
+#include "floodhud.h"
+#include "lakesurface.h"
+#include "mainwindow.h"
+#include "readshpdialog.h"
+#include "scenelist.h"
+#include "useeventhandler.h"
+#include "viewerqt.h"
+
+void MainWindow::buildSceneTree() {
+    treeModel = new QStandardItemModel(treeView);
+    const QString sceneList = appDir + "/TreeMeta.json";
+    qDebug() << sceneList;
+    loadBoundScenes(sceneList);
+    fillSceneTree(*treeModel);
+
+    auto* bindAction = new QAction(tr("设定数据路径"), treeView);
+    treeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(treeView, &QTreeView::customContextMenuRequested, this, [this, bindAction](const QPoint&) {
+        QMenu menu;
+        const QPoint at = treeView->viewport()->mapFromGlobal(QCursor::pos());
+        if (treeView->indexAt(at).isValid()) {
+            menu.addAction(bindAction);
+        }
+        menu.exec(QCursor::pos());
+    });
+    treeView->setModel(treeModel);
+    treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    connect(treeView, SIGNAL(doubleClicked(QModelIndex)), this, SLOT(OnlineTreeViewDoubleClick(QModelIndex)));
+    connect(treeView, SIGNAL(clicked(QModelIndex)), this, SLOT(ClickTree(QModelIndex)));
+    connect(bindAction, SIGNAL(triggered()), this, SLOT(BindFilePath()));
+}
+
+void MainWindow::BindFilePath() {
+    const QString name = treeView->currentIndex().data().toString();
+    auto* dialog = new ChooseFileDialog;
+    dialog->sceneName = name;
+    dialog->setWindowTitle(name + tr(" 设置路径"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->exec();
+}
+
+void MainWindow::ClickTree(QModelIndex) {
+    // How the fixed viewpoints of the case studies were taken.
+    osg::Vec3d eye, center, up;
+    viewer->getCamera()->getViewMatrixAsLookAt(eye, center, up, UseEventHandler::lookDistance);
+    std::cout << eye.x() << " " << eye.y() << " " << eye.z() << "\n"
+              << center.x() << " " << center.y() << " " << center.z() << "\n"
+              << up.x() << " " << up.y() << " " << up.z() << "\n"
+              << UseEventHandler::lookDistance << "\n"
+              << std::endl;
+}
+
+namespace {
+
+// A nine-value "Camera" entry (eye, centre, up) as a view; false when the list is short.
+bool cameraFromValues(const std::vector<std::string>& values, osg::Vec3d& eye, osg::Vec3d& center,
+                      osg::Vec3d& up) {
+    if (values.size() < 9) {
+        return false;
+    }
+    auto value = [&values](std::size_t index) { return std::atof(values[index].c_str()); };
+    eye.set(value(0), value(1), value(2));
+    center.set(value(3), value(4), value(5));
+    up.set(value(6), value(7), value(8));
+    return true;
+}
+
+// The cases wired to their own folders and viewpoints; every other flood scene reads its configuration.
+struct WiredFloodCase {
+    const char* name;
+    const char* terrain;  // below the scene folder
+    osg::Vec3d eye;
+    osg::Vec3d center;
+    osg::Vec3d up;
+    float lakeHeightOffset;
+};
+
+const WiredFloodCase wiredFloodCases[] = {
+    {"金江洪水", "/Disaster_DiXing/jinshajiang.ive", {483426, 3434170, 16660.2}, {-1.32e30, -1.15475e29, -2.62126e30},
+     {-0.880339, -0.150208, 0.449934}, 40.0f},
+    {"6.1洪水", "/Disaster_DiXing/flood.ive", {247054, 3230686, 5793.4}, {-7.80682e29, 1.17744e30, -2.57505e30},
+     {-0.43, 0.76, 0.48}, 10.0f},
+};
+
+}  // namespace
+
+void MainWindow::placeCamera(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {
+    viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+    viewer->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
+}
+
+void MainWindow::loadTerrain(const std::string& path) {
+    if (osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(path)) {
+        root->addChild(model.get());
+    }
+}
+
+void MainWindow::addFloodMarksAndLake() {
+    root->addChild(floodHud->buildSceneMarks().get());
+    if (lakeSurface) {
+        root->addChild(lakeSurface->makeNode().get());
+    }
+}
+
+void MainWindow::startCaseReplay(int mode, const std::string& folder, int intervalMs) {
+    simulationMode = mode;
+    frameIndex = 1;
+    speedStep = 1;
+    resultDir = folder;
+    resultDirQ = QString::fromUtf8(folder.c_str());
+    frameCount = resultFrameCount(resultDirQ);
+    replayFrameNodes.clear();
+    connectPlayback(SLOT(Visualize()));
+    playTimer->start(intervalMs);
+}
+
+void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
+    const QString name = index.data().toString();
+    const QStandardItem* item = treeModel->itemFromIndex(index);
+    const bool enabled = item && item->isEnabled();
+    currentSceneName = name;
+    const std::string folder = findBoundPath(name).toUtf8().toStdString();
+    const QString type = findBoundType(name);
+
+    const WiredFloodCase* wired = nullptr;
+    for (const WiredFloodCase& floodCase : wiredFloodCases) {
+        if (name == QString::fromUtf8(floodCase.name) && enabled) {
+            wired = &floodCase;
+        }
+    }
+    if (wired) {
+        root->removeChildren(0, root->getNumChildren());
+        loadTerrain(folder + wired->terrain);
+        placeCamera(wired->eye, wired->center, wired->up);
+        lakeSurface = std::make_unique<LakeSurface>(2000.0f, 2000.0f, wired->lakeHeightOffset);
+        lakeSurface->placeOn(folder + "/Disaster_Signs/River/BarrierLake.shp");
+        addFloodMarksAndLake();
+        startCaseReplay(1, folder + "/Disaster_Play", 0);
+    } else if (type == "1") {
+        simulationMode = 1;
+        root->removeChildren(0, root->getNumChildren());
+        SceneConfigReader reader;
+        const std::vector<std::string> paths = reader.readConfigValues(reader.path, "Path");
+        if (!paths.empty()) {
+            loadTerrain(paths.front());
+        }
+        lakeSurface.reset();
+        const std::vector<std::string> lake = reader.readConfigValues(reader.path, "BarrierLake");
+        if (!lake.empty() && !lake.front().empty()) {
+            lakeSurface = std::make_unique<LakeSurface>(2000.0f, 2000.0f, 40.0f);
+            lakeSurface->placeOn(lake.front());
+        }
+        osg::Vec3d eye, center, up;
+        if (cameraFromValues(reader.readConfigValues(reader.path, "Camera"), eye, center, up)) {
+            placeCamera(eye, center, up);
+        }
+        addFloodMarksAndLake();
+        const std::vector<std::string> play = reader.readConfigValues(reader.path, "Play");
+        if (!play.empty()) {
+            startCaseReplay(1, play.front(), 0);
+        }
+    }
+    // The debris-flow and landslide cases ("七盘泥石流", "文家泥石流", "金江滑坡", "茂滑坡" and the types
+    // "2" and "3") open once their replays and the landslide presentation exist.
+    enableSceneTree();
+}
+
+void MainWindow::OpenShapeFile() {
+    auto* dialog = new ReadshpDialog;
+    connect(dialog, SIGNAL(sendGroup(shapeFormat*)), this, SLOT(receiveGroup(shapeFormat*)));
+    dialog->show();
+}
+
+void MainWindow::receiveGroup(shapeFormat* sft) {
+    ReadshpDialog builder;
+    builder.vectorColor = sft->vectorColor;
+    builder.textColor = sft->textColor;
+    builder.textSize = sft->textSize;
+    builder.readShapefile(sft->filePath.c_str());
+    root->addChild(builder.buildLayer().get());
+    delete sft;
+}
+
+void MainWindow::DeleteAllNode() { root->removeChildren(0, root->getNumChildren()); }

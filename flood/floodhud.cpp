@@ -4,6 +4,10 @@
 #include <QString>
 #include <QTextStream>
 #include <iostream>
+#include <osg/Geometry>
+
+#include "scenemarks.h"
+#include "screenoverlay.h"
 
 bool FloodHud::writeState(const std::string& path) const {
     QFile file(QString::fromLocal8Bit(path.c_str()));
@@ -56,3 +60,52 @@ bool FloodHud::readState(const std::string& path) {
     }
     return true;
 }
+
+QString FloodHud::timeLine(float seconds) {
+    const int s = static_cast<int>(seconds);
+    if (s <= 59) {
+        return QString("Time: %1 s").arg(s);
+    }
+    if (s > 3599) {
+        return QString("Time: %1 h %2 m %3 s").arg(s / 3600).arg(s % 3600 / 60).arg(s % 3600 % 60);
+    }
+    return QString("Time: %1 m %2 s").arg(s / 60).arg(s % 60);
+}
+
+// A volume with two decimals in millions, thousands or plain cubic metres.
+static QString volumeText(float cubicMetres) {
+    if (cubicMetres > 1000000) {
+        return QString::number(cubicMetres / 1000000, 'f', 2) + " million m^3";
+    }
+    if (cubicMetres > 1000) {
+        return QString::number(cubicMetres / 1000, 'f', 2) + " thound m^3";
+    }
+    return QString::number(cubicMetres, 'f', 2) + " m^3";
+}
+
+QString FloodHud::storageLine(float cubicMetres) { return "Storage: " + volumeText(cubicMetres); }
+
+QString FloodHud::residualLine(float cubicMetres) { return "Residual capacity : " + volumeText(cubicMetres); }
+
+osg::ref_ptr<osg::Camera> FloodHud::makeHud() const {
+    osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
+    osg::ref_ptr<osg::Geometry> background = osg::createTexturedQuadGeometry(
+        osg::Vec3(620, 500, 0), osg::Vec3(180, 0, 0), osg::Vec3(0, 100, 0), 1.0f, 1.0f);
+    osg::ref_ptr<osg::Vec4Array> grey = new osg::Vec4Array;
+    grey->push_back(osg::Vec4(0.8f, 0.8f, 0.8f, 0.5f));
+    background->setColorArray(grey.get(), osg::Array::BIND_OVERALL);
+    const osg::Vec4 black(0, 0, 0, 1);
+    geode->addDrawable(background.get());
+    geode->addDrawable(makeOverlayText(storageLine(capacity).toStdString(), {620, 510, 0}, 12, black).get());
+    geode->addDrawable(makeOverlayText(timeLine(time).toStdString(), {620, 570, 0}, 12, black).get());
+    geode->addDrawable(makeOverlayText(residualLine(residual).toStdString(), {620, 540, 0}, 12, black).get());
+    return makeScreenOverlayCamera(geode.get());
+}
+
+osg::ref_ptr<osg::Camera> FloodHud::makeDepthCaption() const {
+    osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
+    geode->addDrawable(makeOverlayText("Water Depth", {330, 4, 0}, 11, osg::Vec4(1, 1, 1, 1)).get());
+    return makeScreenOverlayCamera(geode.get());
+}
+
+osg::ref_ptr<osg::Group> FloodHud::buildSceneMarks() const { return ::buildSceneMarks(); }

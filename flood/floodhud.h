@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+#include <osg/Camera>
+#include <osg/Group>
+#include <osg/ref_ptr>
 #include <string>
 
 // What the flood's heads-up display shows: the clock, the water left in the reservoir, its capacity
@@ -20,4 +24,18 @@ public:
     // Reads up to five lines in the order above; a missing line reads as 0. When the file cannot be
     // opened, prints "Open failed.", leaves the state unchanged and returns false.
     bool readState(const std::string& path);
+
+    // The heads-up display in the upper-right corner: a grey box with the time, the residual storage
+    // and the capacity lines.
+    osg::ref_ptr<osg::Camera> makeHud() const;
+    // The "Water Depth" caption under the depth legend.
+    osg::ref_ptr<osg::Camera> makeDepthCaption() const;
+    // The map decoration of the current case study (house, river and road layers, text marks).
+    osg::ref_ptr<osg::Group> buildSceneMarks() const;
+
+    // The lines as shown: "Time: 1 h 0 m 0 s", "Storage: 100.00 million m^3",
+    // "Residual capacity : 25.00 thound m^3".
+    static QString timeLine(float seconds);
+    static QString storageLine(float cubicMetres);
+    static QString residualLine(float cubicMetres);
 };

@@ -1,0 +1,63 @@
+#include "floodtick.h"
+
+#include <cmath>
+#include <iostream>
+#include <osgDB/WriteFile>
+
+#include "cafloodnew.h"
+#include "floodhud.h"
+#include "monitorpoints.h"
+#include "watermesh.h"
+
+osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
+                                          const FloodTickSettings& settings) {
+    hud = FloodHud();
+    for (int step = 0; step < floodStepsPerResult; ++step) {
+        engine.step();
+    }
+    hud.time = engine.simulatedTime();
+    hud.residual = static_cast<float>(engine.residualVolume());
+    hud.capacity = settings.capacity;
+    hud.colourLow = settings.colourLow;
+    hud.colourHigh = settings.colourHigh;
+
+    const float range = static_cast<float>(settings.colourHigh - settings.colourLow);
+    WaterQuadVisitor matchMonitors;
+    if (!monitors.empty()) {
+        const float tolerance = engine.cellSize();
+        const float time = engine.simulatedTime();
+        matchMonitors = [&monitors, tolerance, time](double x, double y, const FloodCell& cell) {
+            const float flow = std::abs(cell.fluxXOld) + std::abs(cell.fluxYOld);
+            if (monitors.match(x, y, tolerance, cell.speed, flow, cell.surfaceOld - cell.ground, time)) {
+                std::cout << "matched" << std::endl;
+            }
+        };
+    }
+    return buildWaterGeode(floodGridView(engine), range, settings.shallowColour, settings.deepColour, matchMonitors);
+}
+
+bool writeFloodResult(const std::string& folder, int number, const std::string& format, const osg::Node& water,
+                      const CAFlood& engine, const FloodHud& hud, const MonitorPoints& monitors,
+                      std::string& failedFile) {
+    const std::string base = folder + "/" + std::to_string(number);
+    if (format != ".tif") {
+        const std::string modelFile = base + format;
+        std::cout << "fileName:" << modelFile << std::endl;
+        if (!osgDB::writeNodeFile(water, modelFile)) {
+            failedFile = modelFile;
+            return false;
+        }
+    } else if (!engine.writeDepthTiff(base + ".tif")) {
+        failedFile = base + ".tif";
+        return false;
+    }
+    if (!hud.writeState(base + ".txt")) {
+        failedFile = base + ".txt";
+        return false;
+    }
+    if (!monitors.empty() && !monitors.writeJson(base + ".json")) {
+        failedFile = base + ".json";
+        return false;
+    }
+    return true;
+}

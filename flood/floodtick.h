@@ -1,0 +1,37 @@
+#pragma once
+
+#include <osg/Geode>
+#include <osg/Node>
+#include <osg/ref_ptr>
+#include <string>
+
+#include "depthramp.h"
+
+class CAFlood;
+class FloodHud;
+class MonitorPoints;
+
+// Engine steps per result of a computed flood: one result number (and one display refresh) per five.
+constexpr int floodStepsPerResult = 5;
+
+// What a computed flood shows and stores besides the grid.
+struct FloodTickSettings {
+    float capacity = 0.0f;  // reservoir capacity shown in the heads-up display, m^3
+    int colourLow = 0;      // depth colour range, m
+    int colourHigh = 20;
+    osg::Vec4 shallowColour = floodShallowColour;
+    osg::Vec4 deepColour = floodDeepColour;
+};
+
+// One tick of a computed flood, shared by the window's live run and the headless run: five engine steps,
+// the display state of the step in `hud`, and the water surface, with the monitor points matched against
+// the cells it draws.
+osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
+                                          const FloodTickSettings& settings);
+
+// Writes the result files of number `number` into `folder`: the water model (`format` ".ive" or ".3ds")
+// or, for ".tif", the depth raster; the display state (".txt"); the monitor values (".json") when there
+// are monitor points. False, naming the file in `failedFile`, when a file could not be written.
+bool writeFloodResult(const std::string& folder, int number, const std::string& format, const osg::Node& water,
+                      const CAFlood& engine, const FloodHud& hud, const MonitorPoints& monitors,
+                      std::string& failedFile);
