@@ -83,6 +83,16 @@ private:
     std::vector<int> touchedCells;
 };
 
+// The parts of the resistance law that depend on a packet's material and flow depth h only, with C the
+// Chezy coefficient.
+struct ResistanceTerms {
+    double yieldTerm = 0;        // τB ÷ (ρm h)
+    double twoViscosity = 0;     // 2 μ
+    double viscousDivisor = 0;   // ρm h h
+    double turbulentFactor = 0;  // g ÷ C²
+    double gravityDepth = 0;     // g h
+};
+
 // What one pass over the moving packets has worked out already. Within a pass the debris surface does not
 // change, so every packet in a cell gets the same surface differences and accelerations; and packets of
 // the same material share the parts of the resistance law that depend on the material only. Taking them
@@ -106,18 +116,14 @@ private:
     std::vector<Slope> slopes;
     unsigned long long currentPass = 0;
 
-    // The resistance terms below belong to packets of this material.
+    // The Chezy coefficient and resistance terms below belong to packets of this material.
     bool hasMaterial = false;
     double manningN = 0;
     double yieldStress = 0;
     double viscosity = 0;
     double density = 0;
     double chezy = 0;
-    double yieldTerm = 0;        // τB ÷ (ρm h)
-    double twoViscosity = 0;     // 2 μ
-    double viscousDivisor = 0;   // ρm h h
-    double turbulentFactor = 0;  // g ÷ C²
-    double gravityDepth = 0;     // g h
+    ResistanceTerms resistance;
 };
 
 using BreachList = std::vector<BreachCell>;
@@ -129,8 +135,9 @@ using PacketTable = std::vector<FlowPacket>;
 class CADebrisFlow {
 public:
     static constexpr double gravity = 9.81;  // m/s²
-    // Largest grid the readers accept (cells); a run also keeps one int of scratch per cell.
-    static constexpr long long maxGridCells = 50'000'000;
+    // Largest grid the readers accept, in cells. A run keeps about 170 bytes per cell (the cell, its slope
+    // memo and accumulation scratch), so this is some 4 GB.
+    static constexpr long long maxGridCells = 25'000'000;
 
     // Bingham yield stress τB (Pa) from the volume concentration Cy and the limit concentration Cm.
     double yieldStress(double yieldConcentration, double limitConcentration) const;
@@ -191,6 +198,7 @@ public:
 
 private:
     // The start of a step: the fixed flow depth, the Chezy coefficient and the slope, taken from the memo
-    // where it has them.
-    void beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize, StepMemo& memo) const;
+    // where it has them. Returns the packet's resistance terms.
+    ResistanceTerms beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize,
+                              StepMemo& memo) const;
 };

@@ -41,21 +41,17 @@ double chezyOf(double manningN) {
     return (1 / manningN) * fixedFlowDepthSixthRoot;
 }
 
-// The parts of the resistance law that depend on the packet's material and flow depth only, with h the
-// flow depth and C the Chezy coefficient.
-struct ResistanceTerms {
-    double yieldTerm;        // τB ÷ (ρm h)
-    double twoViscosity;     // 2 μ
-    double viscousDivisor;   // ρm h h
-    double turbulentFactor;  // g ÷ C²
-    double gravityDepth;     // g h
-};
-
 ResistanceTerms resistanceTerms(const FlowPacket& packet) {
     const double h = packet.flowDepth;
     const double rho = packet.density;
     const double c = packet.chezy;
-    return {packet.yieldStress / (rho * h), 2 * packet.viscosity, rho * h * h, g / (c * c), g * h};
+    ResistanceTerms terms;
+    terms.yieldTerm = packet.yieldStress / (rho * h);
+    terms.twoViscosity = 2 * packet.viscosity;
+    terms.viscousDivisor = rho * h * h;
+    terms.turbulentFactor = g / (c * c);
+    terms.gravityDepth = g * h;
+    return terms;
 }
 
 // The grid and time step a packet moves in.
@@ -171,29 +167,24 @@ void StepMemo::resize(const DebrisGrid& grid) {
     hasMaterial = false;
 }
 
-inline void CADebrisFlow::beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize,
-                                    StepMemo& memo) const {
+inline ResistanceTerms CADebrisFlow::beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize,
+                                               StepMemo& memo) const {
     packet.flowDepth = fixedFlowDepth;
     if (!memo.hasMaterial || packet.manningN != memo.manningN || packet.yieldStress != memo.yieldStress ||
         packet.viscosity != memo.viscosity || packet.density != memo.density) {
         packet.chezy = chezyOf(packet.manningN);
-        const ResistanceTerms terms = resistanceTerms(packet);
         memo.hasMaterial = true;
         memo.manningN = packet.manningN;
         memo.yieldStress = packet.yieldStress;
         memo.viscosity = packet.viscosity;
         memo.density = packet.density;
         memo.chezy = packet.chezy;
-        memo.yieldTerm = terms.yieldTerm;
-        memo.twoViscosity = terms.twoViscosity;
-        memo.viscousDivisor = terms.viscousDivisor;
-        memo.turbulentFactor = terms.turbulentFactor;
-        memo.gravityDepth = terms.gravityDepth;
+        memo.resistance = resistanceTerms(packet);
     }
     packet.chezy = memo.chezy;
     if (memo.slopes.empty()) {
         substep::slopeAcceleration(packet, grid, cellSize);
-        return;
+        return memo.resistance;
     }
     StepMemo::Slope& slope = memo.slopes[static_cast<std::size_t>(packet.row) * grid.cols() + packet.col];
     if (slope.pass == memo.currentPass) {
@@ -205,6 +196,7 @@ inline void CADebrisFlow::beginStep(FlowPacket& packet, const DebrisGrid& grid, 
         substep::slopeAcceleration(packet, grid, cellSize);
         slope = {memo.currentPass, packet.dx, packet.dy, packet.slopeX, packet.slopeY};
     }
+    return memo.resistance;
 }
 
 void CADebrisFlow::stepPacket(PacketTable& packets, int index, const DebrisGrid& grid, double cellSize,
@@ -229,19 +221,18 @@ int CADebrisFlow::stepPackets(PacketTable& packets, int* indices, int count, con
     // Each sub-step runs over a small group of packets before the next one starts, so that the long
     // divisions of several packets overlap. The packets are worked on local copies, which the memo and
     // the grid cannot alias, and written back at the end.
-    constexpr int groupSize = 4;
+    constexpr int groupSize = 8;
     FlowPacket group[groupSize];
+    ResistanceTerms terms[groupSize];
     int moving = 0;
     for (int first = 0; first < count; first += groupSize) {
         const int size = count - first < groupSize ? count - first : groupSize;
         for (int k = 0; k < size; ++k) {
             group[k] = packets[indices[first + k]];
-            beginStep(group[k], grid, cellSize, memo);
+            terms[k] = beginStep(group[k], grid, cellSize, memo);
         }
-        const ResistanceTerms terms{memo.yieldTerm, memo.twoViscosity, memo.viscousDivisor,
-                                    memo.turbulentFactor, memo.gravityDepth};
         for (int k = 0; k < size; ++k) {
-            substep::frictionDeceleration(group[k], terms);
+            substep::frictionDeceleration(group[k], terms[k]);
         }
         for (int k = 0; k < size; ++k) {
             substep::updateVelocity(group[k], frame.timeStep);

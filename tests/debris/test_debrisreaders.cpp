@@ -68,7 +68,7 @@ TEST_F(DebrisReaders, RefusesMalformedGrids) {
          "ncols abc\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value 0\n",
          "ncols value of the terrain grid, \"abc\", is not a whole number"},
         {"no rows", "ncols 3\nnrows 0\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value 0\n",
-         "nrows value of the terrain grid, \"0\", is not a whole number from 1 to 50000000"},
+         "nrows value of the terrain grid, \"0\", is not a whole number from 1 to 25000000"},
         {"negative columns", "ncols -3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value 0\n",
          "ncols value of the terrain grid, \"-3\", is not a whole number from 1"},
         {"corner beyond a double",
@@ -79,7 +79,7 @@ TEST_F(DebrisReaders, RefusesMalformedGrids) {
          "row 1, column 2 of the terrain grid, \"-2e400\""},
         {"grid beyond a run",
          "ncols 100000\nnrows 100000\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value 0\n1\n",
-         "larger than the 50000000 cells a run can hold"},
+         "larger than the 25000000 cells a run can hold"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -99,7 +99,7 @@ TEST_F(DebrisReaders, RefusesMalformedGrids) {
 TEST_F(DebrisReaders, RefusesAnOverpromisingGridBeforeAllocating) {
     debristest::writeText(
         path("big.asc"),
-        "ncols 7000\nnrows 7000\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value 0\n1 2 3\n");
+        "ncols 4000\nnrows 4000\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value 0\n1 2 3\n");
     int rows = 0;
     int cols = 0;
     double minX = 0;
@@ -108,7 +108,7 @@ TEST_F(DebrisReaders, RefusesAnOverpromisingGridBeforeAllocating) {
     allocationprobe::resetLargest();
     EXPECT_FALSE(model.readGrid(path("big.asc"), rows, cols, minX, minY, cellSize, problem));
     EXPECT_LT(allocationprobe::largest(), 65536u);
-    EXPECT_NE(problem.find("(49000000) but holds only 3"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("(16000000) but holds only 3"), std::string::npos) << problem;
 }
 
 TEST_F(DebrisReaders, ReadsTheBreachFile) {

@@ -304,7 +304,7 @@ TEST_F(DebrisRunTest, FrameSpeedLeavesOutTheBorderRowsAndTheEasternColumn) {
 }
 
 // Stepping the moving packets in groups, with the slopes and resistance terms remembered per pass, gives
-// exactly the packets of stepping each one on its own.
+// exactly the packets of stepping each one on its own, also for packets of different materials.
 TEST_F(DebrisRunTest, GroupedSteppingMatchesSteppingOneByOne) {
     ASSERT_TRUE(run.setup(withPackets(2000), grid(), breach(), problem)) << problem;
     for (int step = 0; step < 120; ++step) {
@@ -318,6 +318,10 @@ TEST_F(DebrisRunTest, GroupedSteppingMatchesSteppingOneByOne) {
         }
     }
     ASSERT_GT(moving.size(), 100u);
+    // Packets of two materials, mixed within the groups.
+    for (std::size_t i = 0; i < moving.size(); i += 3) {
+        run.packets[moving[i]].manningN = 0.1;
+    }
     PacketTable grouped = run.packets;
     PacketTable single = run.packets;
     for (int pass = 0; pass < 3; ++pass) {
