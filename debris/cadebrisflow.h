@@ -99,7 +99,7 @@ struct ResistanceTerms {
 // from here gives exactly the values a fresh computation would.
 class StepMemo {
 public:
-    // Room for every cell of a grid (allocated once per run).
+    // Room for every cell of a grid (allocated once per run). A memo without it remembers no slopes.
     void resize(const DebrisGrid& grid);
     // Forgets the slopes of the previous pass; call before every pass.
     void startPass() { ++currentPass; }
@@ -167,22 +167,11 @@ public:
                             const BreachList& breachCells, double cellSize, double minX, double minY,
                             int rows, int breachIndex, int packetIndex, double roughness) const;
 
-    // One time step of packet `index`: the sub-steps below in this order. The packet's cell must not lie on
-    // the outer ring of the grid (a packet stops when it reaches the ring).
+    // One time step of packet `index`: the flow depth of 4 m and the Chezy coefficient, then the seven
+    // sub-steps below in this order. The packet's cell must not lie on the outer ring of the grid (a packet
+    // stops when it reaches the ring).
     void stepPacket(PacketTable& packets, int index, const DebrisGrid& grid, double cellSize, double timeStep,
                     double minX, double minY, double maxX, double maxY, int rows, int cols) const;
-    // The same step, taking what another packet of the same pass has worked out already from `memo`. The
-    // results are those of the step above.
-    void stepPacket(PacketTable& packets, int index, const DebrisGrid& grid, double cellSize, double timeStep,
-                    double minX, double minY, double maxX, double maxY, int rows, int cols,
-                    StepMemo& memo) const;
-    // stepPacket with the memo for each of the `count` packets whose table indices are listed, in an order
-    // of sub-steps that lets several packets proceed at once. A step reads only its own packet and the
-    // grid, so the results are those of stepping the packets one after the other. The list keeps the
-    // packets that still move, in their order; returns how many those are.
-    int stepPackets(PacketTable& packets, int* indices, int count, const DebrisGrid& grid, double cellSize,
-                    double timeStep, double minX, double minY, double maxX, double maxY, int rows, int cols,
-                    StepMemo& memo) const;
     void slopeAcceleration(FlowPacket& packet, const DebrisGrid& grid, double cellSize) const;
     void frictionDeceleration(FlowPacket& packet) const;
     void updateVelocity(FlowPacket& packet, double timeStep) const;
@@ -190,6 +179,15 @@ public:
     void reflectAtBorder(FlowPacket& packet, double minX, double minY, double maxX, double maxY) const;
     void locateCell(FlowPacket& packet, double cellSize, double minX, double minY, int rows, int cols) const;
     void cellFraction(FlowPacket& packet, double cellSize, double minX, double minY, int rows) const;
+
+    // stepPacket for each of the `count` packets whose table indices are listed, taking what another packet
+    // of the same pass has worked out already from `memo`, in an order of sub-steps that lets several
+    // packets proceed at once. A step reads only its own packet and the grid, so the results are those of
+    // stepping the packets one after the other. The list keeps the packets that still move, in their
+    // order; returns how many those are.
+    int stepPackets(PacketTable& packets, int* indices, int count, const DebrisGrid& grid, double cellSize,
+                    double timeStep, double minX, double minY, double maxX, double maxY, int rows, int cols,
+                    StepMemo& memo) const;
 
     // Counts the first `packetCount` packets into their cells and turns the counts into depth, mean
     // velocity and the derived results. A cell that no packet reached keeps its previous results.
@@ -199,6 +197,6 @@ public:
 private:
     // The start of a step: the fixed flow depth, the Chezy coefficient and the slope, taken from the memo
     // where it has them. Returns the packet's resistance terms.
-    ResistanceTerms beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize,
-                              StepMemo& memo) const;
+    ResistanceTerms beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize, StepMemo& memo,
+                              bool rememberSlopes) const;
 };

@@ -168,7 +168,7 @@ void StepMemo::resize(const DebrisGrid& grid) {
 }
 
 inline ResistanceTerms CADebrisFlow::beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize,
-                                               StepMemo& memo) const {
+                                               StepMemo& memo, bool rememberSlopes) const {
     packet.flowDepth = fixedFlowDepth;
     if (!memo.hasMaterial || packet.manningN != memo.manningN || packet.yieldStress != memo.yieldStress ||
         packet.viscosity != memo.viscosity || packet.density != memo.density) {
@@ -182,7 +182,7 @@ inline ResistanceTerms CADebrisFlow::beginStep(FlowPacket& packet, const DebrisG
         memo.resistance = resistanceTerms(packet);
     }
     packet.chezy = memo.chezy;
-    if (memo.slopes.empty()) {
+    if (!rememberSlopes) {
         substep::slopeAcceleration(packet, grid, cellSize);
         return memo.resistance;
     }
@@ -202,16 +202,10 @@ inline ResistanceTerms CADebrisFlow::beginStep(FlowPacket& packet, const DebrisG
 void CADebrisFlow::stepPacket(PacketTable& packets, int index, const DebrisGrid& grid, double cellSize,
                               double timeStep, double minX, double minY, double maxX, double maxY, int rows,
                               int cols) const {
-    // A memo without room for slopes remembers nothing: every value is worked out for this packet.
+    // A memo made for no grid remembers no slopes: every value is worked out for this packet.
     StepMemo fresh;
-    stepPacket(packets, index, grid, cellSize, timeStep, minX, minY, maxX, maxY, rows, cols, fresh);
-}
-
-void CADebrisFlow::stepPacket(PacketTable& packets, int index, const DebrisGrid& grid, double cellSize,
-                              double timeStep, double minX, double minY, double maxX, double maxY, int rows,
-                              int cols, StepMemo& memo) const {
     int list[1] = {index};
-    stepPackets(packets, list, 1, grid, cellSize, timeStep, minX, minY, maxX, maxY, rows, cols, memo);
+    stepPackets(packets, list, 1, grid, cellSize, timeStep, minX, minY, maxX, maxY, rows, cols, fresh);
 }
 
 int CADebrisFlow::stepPackets(PacketTable& packets, int* indices, int count, const DebrisGrid& grid,
@@ -222,6 +216,8 @@ int CADebrisFlow::stepPackets(PacketTable& packets, int* indices, int count, con
     // divisions of several packets overlap. The packets are worked on local copies, which the memo and
     // the grid cannot alias, and written back at the end.
     constexpr int groupSize = 8;
+    // Slopes are remembered only in a memo made for this grid.
+    const bool rememberSlopes = memo.slopes.size() == static_cast<std::size_t>(grid.rows()) * grid.cols();
     FlowPacket group[groupSize];
     ResistanceTerms terms[groupSize];
     int moving = 0;
@@ -229,7 +225,7 @@ int CADebrisFlow::stepPackets(PacketTable& packets, int* indices, int count, con
         const int size = count - first < groupSize ? count - first : groupSize;
         for (int k = 0; k < size; ++k) {
             group[k] = packets[indices[first + k]];
-            terms[k] = beginStep(group[k], grid, cellSize, memo);
+            terms[k] = beginStep(group[k], grid, cellSize, memo, rememberSlopes);
         }
         for (int k = 0; k < size; ++k) {
             substep::frictionDeceleration(group[k], terms[k]);
