@@ -3,9 +3,10 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <new>
 #include <string_view>
 
@@ -118,19 +119,29 @@ std::string quoted(std::string_view token) {
 }
 
 bool readWholeFile(const std::string& path, std::string& text, std::string& problem, const char* what) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(path, error);
+    std::ifstream file;
+    if (regular) {
+        file.open(path, std::ios::binary);
+    }
+    if (!file.is_open()) {
         std::cout << "Open file is failed" << std::endl;
-        problem = std::string("cannot open the ") + what + " \"" + path + "\"";
+        const bool elsewhere = !regular && std::filesystem::exists(path, error);
+        problem = std::string("cannot open the ") + what + " \"" + path + "\"" +
+                  (elsewhere ? ": it is not a regular file" : "");
         return false;
     }
+    // Sized from the file, so that a device or a pipe cannot feed it without end.
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
     try {
-        text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    } catch (const std::bad_alloc&) {
+        text.resize(error ? 0 : static_cast<std::size_t>(size));
+    } catch (const std::exception&) {
         problem = std::string("the ") + what + " \"" + path + "\" does not fit in memory";
         return false;
     }
-    if (file.bad()) {
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (error || file.gcount() != static_cast<std::streamsize>(text.size())) {
         problem = std::string("cannot read the ") + what + " \"" + path + "\"";
         return false;
     }

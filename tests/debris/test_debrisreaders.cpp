@@ -175,7 +175,11 @@ TEST_F(DebrisReaders, SaysWhenAFileCannotBeOpened) {
     EXPECT_NE(problem.find("cannot open the terrain grid"), std::string::npos) << problem;
     EXPECT_FALSE(model.readBreachFile(path("missing.txt"), count, value, problem));
     EXPECT_NE(problem.find("cannot open the breach file"), std::string::npos) << problem;
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open file is failed\nOpen file is failed\n");
+    // A folder is no grid either.
+    EXPECT_FALSE(model.readGrid(folder.path().toStdString(), rows, cols, value, value, value, problem));
+    EXPECT_NE(problem.find("it is not a regular file"), std::string::npos) << problem;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Open file is failed\nOpen file is failed\nOpen file is failed\n");
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ const char* const usage =
     "  --dt S               time step, s: 0.2, 0.4, 0.6 or 0.8\n"
     "  --colour-range L H   colour range of the depth display, whole metres, L below H\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
-    "  --out DIR            folder for the frame files N.txt (created if missing)\n";
+    "  --out DIR            folder for the figures of every rendered frame, N.txt (created if missing);\n"
+    "                       the frames' surface models are not written by this command\n";
 
 constexpr double runEndSeconds = 2 * DebrisRun::endHalfTime;
 
