@@ -26,6 +26,15 @@ void DebrisRun::clear() {
 bool DebrisRun::setup(const std::vector<double>& values, const std::string& gridPath,
                       const std::string& breachPath, std::string& problem) {
     clear();
+    if (!takeParameters(values, problem) || !readInputs(gridPath, breachPath, problem) ||
+        !sizeRelease(problem)) {
+        clear();
+        return false;
+    }
+    return true;
+}
+
+bool DebrisRun::takeParameters(const std::vector<double>& values, std::string& problem) {
     if (values.size() != parameterCount) {
         problem = "a debris-flow run takes " + std::to_string(parameterCount) + " parameters, not " +
                   std::to_string(values.size());
@@ -55,62 +64,55 @@ bool DebrisRun::setup(const std::vector<double>& values, const std::string& grid
     }
     colourLow = static_cast<int>(values[13]);
     colourHigh = static_cast<int>(values[14]);
+    return deriveConstants(problem);
+}
 
-    if (!deriveConstants(problem)) {
-        clear();
-        return false;
-    }
-
+bool DebrisRun::readInputs(const std::string& gridPath, const std::string& breachPath, std::string& problem) {
     double leadingValue = 0;
     std::optional<BreachList> breach = model.readBreachFile(breachPath, breachCount, leadingValue, problem);
     if (!breach) {
-        clear();
         return false;
     }
     breachCells = std::move(*breach);
-    // The breach file's leading number is kept as the direction, but the release angle was derived above
-    // from the parameter, so it does not turn the release.
+    // The breach file's leading number is kept as the direction, but the release angle was derived from
+    // the parameter before, so it does not turn the release.
     releaseDirection = leadingValue;
 
     std::optional<DebrisGrid> grid =
         model.readGrid(gridPath, gridRows, gridCols, gridMinX, gridMinY, cellSize, problem);
     if (!grid) {
-        clear();
         return false;
     }
     debrisGrid = std::move(*grid);
     gridMaxX = gridCols * cellSize + gridMinX;
     gridMaxY = gridRows * cellSize + gridMinY;
-
     if (!(cellSize >= 1) || cellSize >= 2147483648.0) {
         problem = "the cell size " + number(cellSize) + " of the terrain grid is " +
                   (cellSize >= 1 ? "too large" : "below 1 m, and the steps work in whole metres");
-        clear();
         return false;
     }
     gridCellSize = static_cast<int>(cellSize);
 
     if (breachCount == 0) {
         problem = "the breach file lists no breach cells";
-        clear();
         return false;
     }
     // A breach cell needs all eight neighbours for the slope of its packets' first step.
     for (int i = 0; i < breachCount; ++i) {
         const BreachCell& cell = breachCells[i];
         if (cell.row <= 0 || cell.row >= gridRows - 1 || cell.col <= 0 || cell.col >= gridCols - 1) {
+            const bool outside = cell.row < 0 || cell.row >= gridRows || cell.col < 0 || cell.col >= gridCols;
             problem = "breach cell " + std::to_string(i + 1) + " (row " + std::to_string(cell.row) +
                       ", column " + std::to_string(cell.col) + ") lies " +
-                      (cell.row < 0 || cell.row >= gridRows || cell.col < 0 || cell.col >= gridCols
-                           ? "outside the grid"
-                           : "on the outer ring of the grid") +
-                      " of " + std::to_string(gridRows) + " rows and " + std::to_string(gridCols) +
-                      " columns";
-            clear();
+                      (outside ? "outside the grid" : "on the outer ring of the grid") + " of " +
+                      std::to_string(gridRows) + " rows and " + std::to_string(gridCols) + " columns";
             return false;
         }
     }
+    return true;
+}
 
+bool DebrisRun::sizeRelease(std::string& problem) {
     frameStride = timeStep == 0.2 ? 200 : (timeStep == 0.4 ? 100 : 50);
 
     const double capacity = std::trunc(totalVolume / packetVolume);
@@ -118,7 +120,6 @@ bool DebrisRun::setup(const std::vector<double>& values, const std::string& grid
         problem = "the total volume " + number(totalVolume) + " m³ makes " + number(capacity) +
                   " packets of " + number(packetVolume) + " m³; a run takes 1 to " +
                   std::to_string(maxPacketCapacity);
-        clear();
         return false;
     }
     packetCapacity = static_cast<int>(capacity);
@@ -129,22 +130,20 @@ bool DebrisRun::setup(const std::vector<double>& values, const std::string& grid
         problem = "the release gives no whole packet per time step (outlet depth " + number(outletDepth) +
                   " m, packet volume " + number(packetVolume) + " m³, " + std::to_string(breachCount) +
                   " breach cells)";
-        clear();
         return false;
     }
     if (perTick > packetCapacity) {
         problem = "one time step releases " + number(perTick) + " packets, more than the " +
                   std::to_string(packetCapacity) + " the total volume holds, so nothing would be released";
-        clear();
         return false;
     }
     releasePerTick = static_cast<int>(perTick);
-    // The same rate as releaseRate, with the whole-metre cell size the steps use.
+    // The rate of releaseRate, with the whole-metre cell size: a cell releases one packet for every whole
+    // number below it less one.
     const double perCell = std::fabs(releaseSpeed) * gridCellSize * outletDepth / packetVolume * timeStep;
     if (!(perCell > 1)) {
-        problem = "each breach cell would release " + number(perCell) +
-                  " packets per step, and a cell releases whole packets only below that rate less one";
-        clear();
+        problem = "each breach cell would release no packet: its rate of " + number(perCell) +
+                  " packets per step must be above 1";
         return false;
     }
     releaseDuration = (packetCapacity / releasePerTick) * timeStep;
@@ -155,7 +154,6 @@ bool DebrisRun::setup(const std::vector<double>& values, const std::string& grid
         stepMemo.resize(debrisGrid);
     } catch (const std::bad_alloc&) {
         problem = "a table of " + std::to_string(packetCapacity) + " packets does not fit in memory";
-        clear();
         return false;
     }
     return true;

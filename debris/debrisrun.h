@@ -99,7 +99,11 @@ public:
 
 private:
     void clear();
+    // The steps of the setup, in order.
+    bool takeParameters(const std::vector<double>& values, std::string& problem);
     bool deriveConstants(std::string& problem);
+    bool readInputs(const std::string& gridPath, const std::string& breachPath, std::string& problem);
+    bool sizeRelease(std::string& problem);
     void release();
 
     // Table indices of the packets that still move, in table order: the first movingCount entries of a
