@@ -90,16 +90,14 @@ TEST_F(DebrisRunTest, DefaultsGiveTheFormsRun) {
         EXPECT_GT(run.packets[k].vx, 0);
         EXPECT_EQ(run.packets[k].vy, 0);
     }
-}
 
-// Two breach cells: the table-sizing rate is trunc(2 × 8.73) = 17 a step, while each cell releases 8.
-TEST_F(DebrisRunTest, EveryBreachCellReleasesItsWholePackets) {
+    // Two breach cells: the table is sized for trunc(2 × 8.73) = 17 a step, while each cell releases 8,
+    // its packets k ÷ 9 of a cell apart and taking the same first step.
     debristest::writeBreach(breach(), {{14, 3}, {16, 3}});
     ASSERT_TRUE(run.setup(debristest::formDefaults(), grid(), breach(), problem)) << problem;
     EXPECT_EQ(run.releasePerTick, 17);
     run.advance();
     ASSERT_EQ(run.debrisPacketCount, 16);
-    // Each cell's packets start k ÷ 9 of a cell apart and take the same first step.
     for (int k = 1; k < 8; ++k) {
         EXPECT_NEAR(run.packets[k].x - run.packets[0].x, k * 10.0 / 9, 1e-9);
         EXPECT_NEAR(run.packets[8 + k].x - run.packets[8].x, k * 10.0 / 9, 1e-9);
