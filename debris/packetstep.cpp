@@ -213,40 +213,37 @@ int CADebrisFlow::stepPackets(PacketTable& packets, int* indices, int count, con
                               double maxY, int rows, int cols, StepMemo& memo) const {
     const StepFrame frame{cellSize, timeStep, minX, minY, maxX, maxY, rows, cols};
     // Each sub-step runs over a small group of packets before the next one starts, so that the long
-    // divisions of several packets overlap. The packets are worked on local copies, which the memo and
-    // the grid cannot alias, and written back at the end.
+    // divisions of several packets overlap.
     constexpr int groupSize = 8;
     // Slopes are remembered only in a memo made for this grid.
     const bool rememberSlopes = memo.slopes.size() == static_cast<std::size_t>(grid.rows()) * grid.cols();
-    FlowPacket group[groupSize];
+    FlowPacket* group[groupSize];
     ResistanceTerms terms[groupSize];
     int moving = 0;
     for (int first = 0; first < count; first += groupSize) {
         const int size = count - first < groupSize ? count - first : groupSize;
         for (int k = 0; k < size; ++k) {
-            group[k] = packets[indices[first + k]];
-            terms[k] = beginStep(group[k], grid, cellSize, memo, rememberSlopes);
+            group[k] = &packets[indices[first + k]];
+            terms[k] = beginStep(*group[k], grid, cellSize, memo, rememberSlopes);
         }
         for (int k = 0; k < size; ++k) {
-            substep::frictionDeceleration(group[k], terms[k]);
+            substep::frictionDeceleration(*group[k], terms[k]);
         }
         for (int k = 0; k < size; ++k) {
-            substep::updateVelocity(group[k], frame.timeStep);
-            substep::advancePosition(group[k], frame.timeStep);
-            substep::reflectAtBorder(group[k], frame.minX, frame.minY, frame.maxX, frame.maxY);
+            substep::updateVelocity(*group[k], frame.timeStep);
+            substep::advancePosition(*group[k], frame.timeStep);
+            substep::reflectAtBorder(*group[k], frame.minX, frame.minY, frame.maxX, frame.maxY);
         }
         for (int k = 0; k < size; ++k) {
-            substep::locateCell(group[k], frame.cellSize, frame.minX, frame.minY, frame.rows, frame.cols);
+            substep::locateCell(*group[k], frame.cellSize, frame.minX, frame.minY, frame.rows, frame.cols);
         }
         for (int k = 0; k < size; ++k) {
-            substep::cellFraction(group[k], frame.cellSize, frame.minX, frame.minY, frame.rows);
-            group[k].vxPrev = group[k].vx;
-            group[k].vyPrev = group[k].vy;
-            const int index = indices[first + k];
-            packets[index] = group[k];
+            substep::cellFraction(*group[k], frame.cellSize, frame.minX, frame.minY, frame.rows);
+            group[k]->vxPrev = group[k]->vx;
+            group[k]->vyPrev = group[k]->vy;
             // The list shrinks behind the group being read, so it can be rewritten in place.
-            if (!group[k].stopped) {
-                indices[moving++] = index;
+            if (!group[k]->stopped) {
+                indices[moving++] = indices[first + k];
             }
         }
     }
