@@ -1,8 +1,194 @@
+// vantorel-batch debris: a debris-flow run without a window. It steps the model exactly as the window's
+// run does and writes the frame information file of every rendered frame (1.txt, 2.txt, ...) into the
+// output folder. The surface models of the frames are not written here.
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <limits>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "commands.h"
+#include "debrisrun.h"
+#include "progress.h"
 
-int runDebrisCommand(const CommandLine&) {
-    std::cerr << "vantorel-batch debris: not available yet\n";
+namespace {
+
+const char* const usage =
+    "usage: vantorel-batch debris --dem FILE --breach FILE [--volume 2040000] [--outlet-depth 5.0]\n"
+    "                             [--packet-volume 40.0] [--dt 0.6] [--colour-range 0 10]\n"
+    "                             [--until SECONDS] --out DIR\n"
+    "  --dem FILE           terrain grid (ESRI ASCII grid)\n"
+    "  --breach FILE        breach file: a number, the count of breach cells, then row and column of each\n"
+    "  --volume M3          total debris volume released, m3\n"
+    "  --outlet-depth M     outlet depth, m\n"
+    "  --packet-volume M3   volume of one flow packet, m3\n"
+    "  --dt S               time step, s: 0.2, 0.4, 0.6 or 0.8\n"
+    "  --colour-range L H   colour range of the depth display, whole metres, L below H\n"
+    "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
+    "  --out DIR            folder for the figures of every rendered frame, N.txt (created if missing);\n"
+    "                       the frames' surface models are not written by this command\n";
+
+constexpr double runEndSeconds = 2 * DebrisRun::endHalfTime;
+
+int refuse(const std::string& message) {
+    std::cerr << "vantorel-batch debris: " << message << "\n";
     return 2;
+}
+
+// A number option that must be greater than 0.
+bool positiveNumber(const CommandLine& options, const std::string& name, double& value,
+                    std::string& problem) {
+    constexpr double unbounded = std::numeric_limits<double>::max();
+    if (!options.number(name, value, -unbounded, unbounded, problem)) {
+        return false;
+    }
+    if (!(value > 0)) {
+        problem = "--" + name + " must be greater than 0";
+        return false;
+    }
+    return true;
+}
+
+// The run parameters: the four the command takes, and the debris-flow form's fixed values for the rest.
+std::vector<double> formParameters(double volume, double outletDepth, double packetVolume, double timeStep,
+                                   int colourLow, int colourHigh) {
+    return {volume,
+            outletDepth,
+            0,
+            1880,
+            2650,
+            0.36,
+            0,
+            packetVolume,
+            1000,
+            0.593,
+            11.64,
+            0.25,
+            timeStep,
+            static_cast<double>(colourLow),
+            static_cast<double>(colourHigh)};
+}
+
+std::string progressText(const DebrisRun& run, int framesWritten, double untilSeconds) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "debris: %.1f of %.0f s, step %d, packets %d of %d (%d moving), frames %d",
+                  run.debrisElapsed, untilSeconds, run.debrisStepCount, run.debrisPacketCount,
+                  run.packetCapacity, run.movingPacketCount(), framesWritten);
+    return text;
+}
+
+}  // namespace
+
+int runDebrisCommand(const CommandLine& options) {
+    if (options.has("help")) {
+        std::cout << usage;
+        return 0;
+    }
+    const std::vector<std::string> known = {"dem", "breach",       "volume", "outlet-depth", "packet-volume",
+                                            "dt",  "colour-range", "until",  "out",          "help"};
+    const std::vector<std::string> extra = options.unknown(known);
+    if (!extra.empty()) {
+        std::cerr << usage;
+        return refuse("unknown option " + extra.front());
+    }
+    for (const std::string& name : known) {
+        const std::size_t expected = name == "colour-range" ? 2 : 1;
+        if (options.has(name) && name != "help" && options.values(name).size() != expected) {
+            return refuse("--" + name + (expected == 2 ? " takes two values" : " takes one value"));
+        }
+    }
+    for (const char* name : {"dem", "breach", "out"}) {
+        if (options.text(name).empty()) {
+            std::cerr << usage;
+            return refuse(std::string("--") + name + " is required");
+        }
+    }
+
+    double volume = 2040000;
+    double outletDepth = 5.0;
+    double packetVolume = 40.0;
+    double timeStep = 0.6;
+    double until = runEndSeconds;
+    int colourLow = 0;
+    int colourHigh = 10;
+    std::string problem;
+    if (!positiveNumber(options, "volume", volume, problem) ||
+        !positiveNumber(options, "outlet-depth", outletDepth, problem) ||
+        !positiveNumber(options, "packet-volume", packetVolume, problem) ||
+        !options.number("dt", timeStep, 0.2, 0.8, problem) ||
+        !positiveNumber(options, "until", until, problem)) {
+        return refuse(problem);
+    }
+    if (timeStep != 0.2 && timeStep != 0.4 && timeStep != 0.6 && timeStep != 0.8) {
+        return refuse("--dt must be 0.2, 0.4, 0.6 or 0.8");
+    }
+    if (until > runEndSeconds) {
+        return refuse("--until: a run ends at " + std::to_string(static_cast<int>(runEndSeconds)) + " s");
+    }
+    if (options.has("colour-range")) {
+        double bounds[2] = {};
+        for (std::size_t i = 0; i < 2; ++i) {
+            if (!options.number("colour-range", bounds[i], -1e9, 1e9, problem, i)) {
+                return refuse(problem);
+            }
+            if (bounds[i] != std::floor(bounds[i])) {
+                return refuse("--colour-range takes whole metres");
+            }
+        }
+        colourLow = static_cast<int>(bounds[0]);
+        colourHigh = static_cast<int>(bounds[1]);
+    }
+    if (colourLow >= colourHigh) {
+        return refuse("--colour-range: the lower end must be below the upper end");
+    }
+
+    DebrisRun run;
+    const std::vector<double> values =
+        formParameters(volume, outletDepth, packetVolume, timeStep, colourLow, colourHigh);
+    if (!run.setup(values, options.text("dem"), options.text("breach"), problem)) {
+        return refuse(problem);
+    }
+
+    const std::string outDir = options.text("out");
+    std::error_code error;
+    std::filesystem::create_directories(outDir, error);
+    if (!std::filesystem::is_directory(outDir, error)) {
+        return refuse("cannot create the output folder \"" + outDir + "\"");
+    }
+
+    ProgressLine progress;
+    int framesWritten = 0;
+    // --until stops at the step nearest to the time asked for; without it the run goes to its end.
+    const double stopAt = options.has("until") ? until - timeStep / 2 : runEndSeconds + timeStep;
+    for (;;) {
+        run.advance();
+        if (run.frameDue()) {
+            const std::string path = outDir + "/" + std::to_string(framesWritten + 1) + ".txt";
+            if (!run.frameHud().writeFrameInfo(path)) {
+                progress.finish();
+                std::cerr << "vantorel-batch debris: cannot write \"" << path << "\"\n";
+                return 1;
+            }
+            ++framesWritten;
+        }
+        run.advanceClock();
+        const bool done = run.finished() || run.debrisElapsed >= stopAt;
+        progress.update(progressText(run, framesWritten, until));
+        if (done) {
+            break;
+        }
+    }
+    progress.finish();
+    std::cout << "debris: " << framesWritten << " frames written to " << outDir << " (" << run.debrisStepCount
+              << " steps, " << run.debrisPacketCount << " packets) in " << progress.elapsedSeconds()
+              << " s\n";
+    if (run.droppedPackets > 0) {
+        std::cout << "debris: " << run.droppedPackets
+                  << " packets of the last release step did not fit the packet table and were dropped\n";
+    }
+    return 0;
 }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+// The heads-up record of a debris-flow frame: the frame's four figures, and their frame information file
+// beside the frame's surface model. The file is four lines of text, no line end after the last:
+//
+//     maxSpeed      as %g of the float, six significant digits (12.3457)
+//     elapsedTime   the same (29.4)
+//     rangeLower    decimal integer
+//     rangeUpper    decimal integer
+class DebrisHud {
+public:
+    // Writes the frame information file (path in the local 8-bit encoding), replacing any content. Prints
+    // "Open failed." (or "Write failed.") and returns false when the file cannot be opened (or written).
+    bool writeFrameInfo(const std::string& path) const;
+    // Reads the first four lines of a frame information file into the fields; a missing or non-numeric
+    // line gives 0. Prints "Open failed." and keeps the fields when the file cannot be opened.
+    bool readFrameInfo(const std::string& path);
+
+    float maxSpeed = 0;     // largest cell speed of the frame, m/s
+    float elapsedTime = 0;  // simulated time of the frame, s
+    int rangeLower = 0;     // colour range, m
+    int rangeUpper = 10;
+};

@@ -1,0 +1,149 @@
+// `vantorel-batch debris`, the real program, on a small valley written by the test.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cmath>
+#include <string>
+
+#include "debrisrun.h"
+#include "debristestdata.h"
+
+namespace {
+
+struct BatchResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+BatchResult runBatch(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(VANTOREL_BATCH), QStringList{"debris"} + arguments);
+    BatchResult result;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput().toStdString();
+    result.err = process.readAllStandardError().toStdString();
+    return result;
+}
+
+std::string contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("(missing)");
+}
+
+class DebrisCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        debristest::writeGrid(
+            grid().toStdString(), 30, 60, 10,
+            [](int r, int c) { return 800 - 0.5 * c + 0.2 * std::abs(r - 15); }, 500000, 3300000);
+        debristest::writeBreach(breach().toStdString(), {{15, 3}, {14, 3}});
+    }
+    QString path(const QString& name) const { return folder.filePath(name); }
+    QString grid() const { return path("valley.asc"); }
+    QString breach() const { return path("breach.txt"); }
+
+    QTemporaryDir folder;
+};
+
+TEST_F(DebrisCommand, WritesTheFiguresOfEveryRenderedFrame) {
+    const QString out = path("results/run1");
+    const BatchResult result = runBatch({"--dem", grid(), "--breach", breach(), "--volume", "8000",
+                                         "--colour-range", "1", "7", "--until", "60", "--out", out});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("2 frames written"), std::string::npos) << result.out;
+
+    // The same run in this process, its frames written alongside for comparison.
+    std::vector<double> values = debristest::formDefaults();
+    values[0] = 8000;
+    values[13] = 1;
+    values[14] = 7;
+    DebrisRun run;
+    std::string problem;
+    ASSERT_TRUE(run.setup(values, grid().toStdString(), breach().toStdString(), problem)) << problem;
+    QDir().mkpath(path("expected"));
+    int frame = 0;
+    while (run.debrisStepCount < 100) {
+        run.advance();
+        if (run.frameDue()) {
+            ++frame;
+            ASSERT_TRUE(run.frameHud().writeFrameInfo(path("expected/%1.txt").arg(frame).toStdString()));
+        }
+        run.advanceClock();
+    }
+    ASSERT_EQ(frame, 2);
+
+    const char* times[] = {"29.4", "59.4"};
+    for (int k = 1; k <= 2; ++k) {
+        SCOPED_TRACE(k);
+        const std::string written = contents(out + QString("/%1.txt").arg(k));
+        EXPECT_EQ(written, contents(path("expected/%1.txt").arg(k)));
+        // Largest speed, time before the clock moved on, colour range.
+        const QStringList lines = QString::fromStdString(written).split('\n');
+        ASSERT_EQ(lines.size(), 4);
+        EXPECT_GT(lines[0].toDouble(), 1.0);
+        EXPECT_EQ(lines[1].toStdString(), times[k - 1]);
+        EXPECT_EQ(lines[2], "1");
+        EXPECT_EQ(lines[3], "7");
+    }
+    EXPECT_FALSE(QFile::exists(out + "/3.txt"));
+    EXPECT_FALSE(QFile::exists(out + "/0.txt"));
+}
+
+TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
+    debristest::writeBreach(path("ring.txt").toStdString(), {{0, 3}});
+    debristest::writeText(path("file").toStdString(), "not a folder");
+    const QStringList inputs = {"--dem", grid(), "--breach", breach()};
+    const QStringList output = {"--out", path("out")};
+    struct Case {
+        const char* what;
+        QStringList arguments;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"nothing given", {}, "--dem is required"},
+        {"no output folder", inputs, "--out is required"},
+        {"unknown option", inputs + output + QStringList{"--speed", "3"}, "unknown option --speed"},
+        {"time step not offered", inputs + output + QStringList{"--dt", "0.5"},
+         "--dt must be 0.2, 0.4, 0.6 or 0.8"},
+        {"volume not a number", inputs + output + QStringList{"--volume", "lots"},
+         "--volume: \"lots\" is not a number"},
+        {"negative outlet depth", inputs + output + QStringList{"--outlet-depth", "-5"},
+         "--outlet-depth must be greater than 0"},
+        {"one colour", inputs + output + QStringList{"--colour-range", "3"},
+         "--colour-range takes two values"},
+        {"empty colour range", inputs + output + QStringList{"--colour-range", "5", "5"},
+         "the lower end must be below the upper end"},
+        {"beyond the end of a run", inputs + output + QStringList{"--until", "7000"}, "a run ends at 6402 s"},
+        {"missing grid", QStringList{"--dem", path("none.asc"), "--breach", breach()} + output,
+         "cannot open the terrain grid"},
+        {"breach cell on the ring", QStringList{"--dem", grid(), "--breach", path("ring.txt")} + output,
+         "lies on the outer ring of the grid"},
+        {"output folder is a file", inputs + QStringList{"--out", path("file")},
+         "cannot create the output folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const BatchResult result = runBatch(c.arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(QFile::exists(path("out/1.txt")));
+}
+
+TEST_F(DebrisCommand, ShowsItsOptions) {
+    const BatchResult result = runBatch({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("usage: vantorel-batch debris --dem FILE --breach FILE"), std::string::npos);
+    EXPECT_NE(result.out.find("--until SECONDS"), std::string::npos);
+}
+
+}  // namespace

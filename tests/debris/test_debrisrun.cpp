@@ -1,0 +1,378 @@
+// A debris-flow run from its input files: the setup and its refusals, the release, the frame figures, the
+// end of the run, and stepping without allocation.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "allocationprobe.h"
+#include "debrisrun.h"
+#include "debristestdata.h"
+
+namespace {
+
+// Field by field, every value the same to the last bit.
+bool samePacket(const FlowPacket& a, const FlowPacket& b) {
+    const double aValues[] = {a.vxPrev,    a.vyPrev,    a.vx,     a.vy,          a.dx,
+                              a.dy,        a.fracX,     a.fracY,  a.x,           a.y,
+                              a.frictionX, a.frictionY, a.slopeX, a.slopeY,      a.flowDepth,
+                              a.manningN,  a.density,   a.chezy,  a.yieldStress, a.viscosity};
+    const double bValues[] = {b.vxPrev,    b.vyPrev,    b.vx,     b.vy,          b.dx,
+                              b.dy,        b.fracX,     b.fracY,  b.x,           b.y,
+                              b.frictionX, b.frictionY, b.slopeX, b.slopeY,      b.flowDepth,
+                              b.manningN,  b.density,   b.chezy,  b.yieldStress, b.viscosity};
+    return a.stopped == b.stopped && a.row == b.row && a.col == b.col &&
+           std::memcmp(aValues, bValues, sizeof aValues) == 0;
+}
+
+constexpr int valleyRows = 30;
+constexpr int valleyCols = 60;
+
+class DebrisRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A valley of 10 m cells falling eastwards by 5 %, its floor along row 15.
+        debristest::writeGrid(
+            grid(), valleyRows, valleyCols, 10,
+            [](int r, int c) { return 800 - 0.5 * c + 0.2 * std::abs(r - 15); }, 500000, 3300000);
+        debristest::writeBreach(breach(), {{15, 3}});
+    }
+    std::string path(const std::string& name) const {
+        return folder.filePath(QString::fromStdString(name)).toStdString();
+    }
+    std::string grid() const { return path("valley.asc"); }
+    std::string breach() const { return path("breach.txt"); }
+
+    // The form's parameters with the total volume of `packets` packets of 40 m³.
+    static std::vector<double> withPackets(int packets) {
+        std::vector<double> values = debristest::formDefaults();
+        values[0] = packets * 40.0;
+        return values;
+    }
+
+    QTemporaryDir folder;
+    DebrisRun run;
+    std::string problem;
+};
+
+TEST_F(DebrisRunTest, DefaultsGiveTheFormsRun) {
+    ASSERT_TRUE(run.setup(debristest::formDefaults(), grid(), breach(), problem)) << problem;
+    EXPECT_NEAR(run.concentration, 0.53333, 1e-5);
+    EXPECT_NEAR(run.debrisYieldStress, 2.546, 0.0005);
+    EXPECT_NEAR(run.debrisViscosity, 0.02497, 0.000005);
+    EXPECT_EQ(run.releaseAngle, 0);
+    EXPECT_EQ(run.packetCapacity, 51000);
+    EXPECT_EQ(run.packets.size(), 51000u);
+    EXPECT_EQ(run.releasePerTick, 8);
+    EXPECT_DOUBLE_EQ(run.releaseDuration, 6375 * 0.6);
+    EXPECT_EQ(run.frameStride, 50);
+    EXPECT_EQ(run.gridRows, valleyRows);
+    EXPECT_EQ(run.gridCols, valleyCols);
+    EXPECT_EQ(run.gridCellSize, 10);
+    EXPECT_EQ(run.gridMinX, 500000);
+    EXPECT_EQ(run.gridMaxX, 500000 + valleyCols * 10);
+    EXPECT_EQ(run.gridMaxY, 3300000 + valleyRows * 10);
+    EXPECT_EQ(run.colourLow, 0);
+    EXPECT_EQ(run.colourHigh, 10);
+    EXPECT_EQ(run.debrisElapsed, 0);
+
+    // P = 8.73 packets per breach cell and step: packets k = 0 … 7.
+    run.advance();
+    EXPECT_NEAR(run.releasePerCell, 8.73, 1e-9);
+    EXPECT_EQ(run.debrisPacketCount, 8);
+    EXPECT_EQ(run.debrisStepCount, 1);
+    EXPECT_EQ(run.releaseVx, 11.64);
+    EXPECT_EQ(run.releaseVy, 0);
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_GT(run.packets[k].vx, 0);
+        EXPECT_EQ(run.packets[k].vy, 0);
+    }
+
+    // Two breach cells: the table is sized for trunc(2 × 8.73) = 17 a step, while each cell releases 8,
+    // its packets k ÷ 9 of a cell apart and taking the same first step.
+    debristest::writeBreach(breach(), {{14, 3}, {16, 3}});
+    ASSERT_TRUE(run.setup(debristest::formDefaults(), grid(), breach(), problem)) << problem;
+    EXPECT_EQ(run.releasePerTick, 17);
+    run.advance();
+    ASSERT_EQ(run.debrisPacketCount, 16);
+    for (int k = 1; k < 8; ++k) {
+        EXPECT_NEAR(run.packets[k].x - run.packets[0].x, k * 10.0 / 9, 1e-9);
+        EXPECT_NEAR(run.packets[8 + k].x - run.packets[8].x, k * 10.0 / 9, 1e-9);
+    }
+}
+
+// The breach file's leading number is kept as the direction but does not turn the release.
+TEST_F(DebrisRunTest, LeadingNumberOfTheBreachFileDoesNotTurnTheRelease) {
+    debristest::writeBreach(breach(), {{15, 3}}, 90);
+    ASSERT_TRUE(run.setup(withPackets(400), grid(), breach(), problem)) << problem;
+    EXPECT_EQ(run.releaseDirection, 90);
+    EXPECT_EQ(run.releaseAngle, 0);
+    run.advance();
+    EXPECT_EQ(run.releaseVx, 11.64);
+    EXPECT_EQ(run.releaseVy, 0);
+}
+
+// The release lasts (N div perTick) × dt. The clock is a sum of time steps and can fall a rounding error
+// short of that, giving one release step more than the table holds: its packets are dropped and counted.
+TEST_F(DebrisRunTest, ReleaseStopsAfterItsDurationAndNeverOverfillsTheTable) {
+    // Release step counts k whose clock after k steps reaches k × 0.6, and one whose clock falls short.
+    int exactSteps = 0;
+    int shortSteps = 0;
+    double clock = 0;
+    for (int k = 1; k < 100; ++k) {
+        clock += 0.6;
+        int& found = clock < k * 0.6 ? shortSteps : exactSteps;
+        if (found == 0) {
+            found = k;
+        }
+    }
+    ASSERT_GT(exactSteps, 0);
+    ASSERT_GT(shortSteps, 0);
+    struct Case {
+        int releaseSteps;
+        int expectedReleases;
+    };
+    const Case cases[] = {{exactSteps, exactSteps}, {shortSteps, shortSteps + 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.releaseSteps);
+        ASSERT_TRUE(run.setup(withPackets(8 * c.releaseSteps), grid(), breach(), problem)) << problem;
+        int releases = 0;
+        for (int step = 0; step < c.releaseSteps + 5; ++step) {
+            const int before = run.debrisPacketCount;
+            const long long droppedBefore = run.droppedPackets;
+            run.advance();
+            if (run.debrisPacketCount > before || run.droppedPackets > droppedBefore) {
+                ++releases;
+                EXPECT_LT(run.debrisElapsed, run.releaseDuration);
+            }
+            run.advanceClock();
+        }
+        EXPECT_EQ(releases, c.expectedReleases);
+        EXPECT_EQ(run.debrisPacketCount, run.packetCapacity);
+        EXPECT_EQ(run.droppedPackets, 8 * (c.expectedReleases - c.releaseSteps));
+    }
+}
+
+TEST_F(DebrisRunTest, RefusesRunsThatCannotStart) {
+    struct Case {
+        const char* what;
+        std::vector<double> values;
+        std::string gridText;    // replaces the valley when not empty
+        std::string breachText;  // replaces the breach file when not empty
+        const char* reason;
+    };
+    const std::vector<double> defaults = debristest::formDefaults();
+    auto with = [&](int index, double value) {
+        std::vector<double> values = defaults;
+        values[index] = value;
+        return values;
+    };
+    const std::string smallGridHeader = "ncols 5\nnrows 4\nxllcorner 0\nyllcorner 0\ncellsize ";
+    const std::string smallGridHeights = "\nNODATA_value -9999\n1 1 1 1 1\n1 1 1 1 1\n1 1 1 1 1\n1 1 1 1 1\n";
+    const Case cases[] = {
+        {"fourteen parameters", std::vector<double>(defaults.begin(), defaults.end() - 1), "", "",
+         "takes 15 parameters, not 14"},
+        {"parameter not a number", with(1, NAN), "", "", "parameter 1 is not a finite number"},
+        {"time step 0", with(12, 0), "", "", "time step must be greater than 0 s"},
+        {"packet volume 0", with(7, 0), "", "", "packet volume must be greater than 0"},
+        {"solid as light as water", with(4, 1000), "", "", "no finite yield stress and viscosity"},
+        {"colour range beyond an int", with(14, 1e10), "", "", "colour range"},
+        {"missing breach file", defaults, "", "-", "cannot open the breach file"},
+        {"missing grid", defaults, "-", "", "cannot open the terrain grid"},
+        {"empty breach list", defaults, "", "0 0\n", "lists no breach cells"},
+        {"breach cell in row 0", defaults, "", "0 1 0 3\n", "(row 0, column 3) lies on the outer ring"},
+        {"breach cell in the last row", defaults, "", "0 1 29 3\n",
+         "(row 29, column 3) lies on the outer ring"},
+        {"breach cell in column 0", defaults, "", "0 1 15 0\n", "lies on the outer ring"},
+        {"breach cell in the last column", defaults, "", "0 1 15 59\n", "lies on the outer ring"},
+        {"second breach cell outside", defaults, "", "0 2 15 3 -4 3\n",
+         "breach cell 2 (row -4, column 3) lies outside"},
+        {"breach cell beyond the last column", defaults, "", "0 1 15 75\n", "lies outside the grid"},
+        {"cell size below a metre", defaults, smallGridHeader + "0.9" + smallGridHeights, "0 1 2 2\n",
+         "cell size 0.9 of the terrain grid is below 1 m"},
+        {"no whole packet per step", with(1, 0.001), "", "", "release gives no whole packet per time step"},
+        {"volume below one packet", with(0, 39), "", "", "makes 0 packets"},
+        {"volume below one step's release", with(0, 7 * 40.0), "", "",
+         "one time step releases 8 packets, more than the 7"},
+        // Four breach cells at 0.873 packets each: 3 packets per step in all, but none from any one cell.
+        {"no packet from any one cell", with(1, 0.5), "", "0 4 14 3 15 3 16 3 17 3\n",
+         "each breach cell would release"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string gridPath = grid();
+        std::string breachPath = breach();
+        if (c.gridText == "-") {
+            gridPath = path("missing.asc");
+        } else if (!c.gridText.empty()) {
+            gridPath = path("case.asc");
+            debristest::writeText(gridPath, c.gridText);
+        }
+        if (c.breachText == "-") {
+            breachPath = path("missing.txt");
+        } else if (!c.breachText.empty()) {
+            breachPath = path("case.txt");
+            debristest::writeText(breachPath, c.breachText);
+        }
+        problem.clear();
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(run.setup(c.values, gridPath, breachPath, problem));
+        testing::internal::GetCapturedStdout();
+        EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
+        // A refused run is empty, and advancing it does nothing harmful.
+        EXPECT_EQ(run.packetCapacity, 0);
+        EXPECT_EQ(run.breachCount, 0);
+        EXPECT_EQ(run.gridRows, 0);
+        run.advance();
+        EXPECT_EQ(run.debrisPacketCount, 0);
+        EXPECT_FALSE(run.frameDue());
+    }
+}
+
+TEST_F(DebrisRunTest, FramesFollowTheTimeStep) {
+    struct Case {
+        double timeStep;
+        int frameStride;
+    };
+    const Case cases[] = {{0.2, 200}, {0.4, 100}, {0.6, 50}, {0.8, 50}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.timeStep);
+        std::vector<double> values = withPackets(400);
+        values[12] = c.timeStep;
+        ASSERT_TRUE(run.setup(values, grid(), breach(), problem)) << problem;
+        EXPECT_EQ(run.frameStride, c.frameStride);
+        double clockAtFirstFrame = -1;
+        for (int step = 1; step <= c.frameStride; ++step) {
+            run.advance();
+            EXPECT_EQ(run.frameDue(), step == c.frameStride);
+            if (run.frameDue()) {
+                clockAtFirstFrame = run.debrisElapsed;
+                EXPECT_EQ(run.frameHud().elapsedTime, static_cast<float>(run.debrisElapsed));
+            }
+            run.advanceClock();
+        }
+        // The figures of a frame are taken before the clock moves on: (K - 1) × dt at step K.
+        EXPECT_NEAR(clockAtFirstFrame, (c.frameStride - 1) * c.timeStep, 1e-9);
+    }
+}
+
+// A run lasts 6402 s of simulated time whatever the packets do: 10670 steps at 0.6 s, 213 frames.
+TEST_F(DebrisRunTest, RunEndsAt6402Seconds) {
+    ASSERT_TRUE(run.setup(withPackets(80), grid(), breach(), problem)) << problem;
+    int frames = 0;
+    while (!run.finished() && run.debrisStepCount < 20000) {
+        run.advance();
+        frames += run.frameDue() ? 1 : 0;
+        run.advanceClock();
+    }
+    EXPECT_TRUE(run.finished());
+    EXPECT_EQ(run.debrisStepCount, 10670);
+    EXPECT_EQ(frames, 213);
+    EXPECT_EQ(run.movingPacketCount(), 0);
+
+    run.resetClock();
+    EXPECT_EQ(run.debrisElapsed, 0);
+    EXPECT_EQ(run.debrisStepCount, 0);
+    EXPECT_EQ(run.debrisPacketCount, 0);
+    EXPECT_FALSE(run.finished());
+    run.advance();
+    EXPECT_EQ(run.debrisPacketCount, 8);
+    EXPECT_EQ(run.movingPacketCount(), 8);
+}
+
+// The largest speed of a frame leaves out row 0, the southern row and the eastern column.
+TEST_F(DebrisRunTest, FrameSpeedLeavesOutTheBorderRowsAndTheEasternColumn) {
+    std::vector<double> values = withPackets(400);
+    values[13] = -2;
+    values[14] = 7;
+    ASSERT_TRUE(run.setup(values, grid(), breach(), problem)) << problem;
+    EXPECT_EQ(run.frameHud().maxSpeed, 0);
+    run.debrisGrid[0][10].speed = 90;
+    run.debrisGrid[valleyRows - 1][10].speed = 80;
+    run.debrisGrid[10][valleyCols - 1].speed = 70;
+    run.debrisGrid[1][0].speed = 3.25;
+    run.debrisGrid[valleyRows - 2][valleyCols - 2].speed = 5.5;
+    const DebrisHud hud = run.frameHud();
+    EXPECT_EQ(hud.maxSpeed, 5.5f);
+    EXPECT_EQ(hud.rangeLower, -2);
+    EXPECT_EQ(hud.rangeUpper, 7);
+}
+
+// Stepping the moving packets in groups, with the slopes and resistance terms remembered per pass, gives
+// exactly the packets of stepping each one on its own, also for packets of different materials.
+TEST_F(DebrisRunTest, GroupedSteppingMatchesSteppingOneByOne) {
+    ASSERT_TRUE(run.setup(withPackets(2000), grid(), breach(), problem)) << problem;
+    for (int step = 0; step < 120; ++step) {
+        run.advance();
+        run.advanceClock();
+    }
+    std::vector<int> moving;
+    for (int j = 0; j < run.debrisPacketCount; ++j) {
+        if (!run.packets[j].stopped) {
+            moving.push_back(j);
+        }
+    }
+    ASSERT_GT(moving.size(), 100u);
+    // Packets of two materials, mixed within the groups.
+    for (std::size_t i = 0; i < moving.size(); i += 3) {
+        run.packets[moving[i]].manningN = 0.1;
+    }
+    PacketTable grouped = run.packets;
+    PacketTable single = run.packets;
+    for (int pass = 0; pass < 3; ++pass) {
+        StepMemo memo;
+        memo.resize(run.debrisGrid);
+        memo.startPass();
+        std::vector<int> list = moving;
+        const int left =
+            run.model.stepPackets(grouped, list.data(), static_cast<int>(list.size()), run.debrisGrid,
+                                  run.gridCellSize, run.timeStep, run.gridMinX, run.gridMinY, run.gridMaxX,
+                                  run.gridMaxY, run.gridRows, run.gridCols, memo);
+        std::vector<int> stillMoving;
+        for (const int j : moving) {
+            run.model.stepPacket(single, j, run.debrisGrid, run.gridCellSize, run.timeStep, run.gridMinX,
+                                 run.gridMinY, run.gridMaxX, run.gridMaxY, run.gridRows, run.gridCols);
+            if (!single[j].stopped) {
+                stillMoving.push_back(j);
+            }
+        }
+        list.resize(left);
+        EXPECT_EQ(list, stillMoving);
+        moving = stillMoving;
+    }
+    for (std::size_t j = 0; j < single.size(); ++j) {
+        ASSERT_TRUE(samePacket(grouped[j], single[j])) << "packet " << j;
+    }
+}
+
+// Every step works on storage allocated by the setup, while releasing and while flowing.
+TEST_F(DebrisRunTest, AdvanceAllocatesNothing) {
+    ASSERT_TRUE(run.setup(withPackets(800), grid(), breach(), problem)) << problem;
+    const long long before = allocationprobe::count();
+    float largestSpeed = 0;
+    for (int step = 0; step < 300; ++step) {
+        run.advance();
+        if (run.frameDue()) {
+            largestSpeed = std::max(largestSpeed, run.frameHud().maxSpeed);
+        }
+        run.advanceClock();
+    }
+    EXPECT_EQ(allocationprobe::count(), before);
+    EXPECT_EQ(run.debrisPacketCount, 800);
+    EXPECT_GT(largestSpeed, 0);
+
+    // A copy of a run steps without allocating too.
+    DebrisRun copy = run;
+    const long long beforeCopy = allocationprobe::count();
+    copy.resetClock();
+    for (int step = 0; step < 20; ++step) {
+        copy.advance();
+        copy.advanceClock();
+    }
+    EXPECT_EQ(allocationprobe::count(), beforeCopy);
+}
+
+}  // namespace
