@@ -1,7 +1,6 @@
 // Case studies: the scene tree and its data-path binding, opening a case, and the vector layers.
 #include <QAction>
 #include <QCursor>
-#include <QDebug>
 #include <QMenu>
 #include <QStandardItemModel>
 #include <QTreeView>
@@ -21,9 +20,7 @@
 
 void MainWindow::buildSceneTree() {
     treeModel = new QStandardItemModel(treeView);
-    const QString sceneList = appDir + "/TreeMeta.json";
-    qDebug() << sceneList;
-    loadBoundScenes(sceneList);
+    loadBoundScenes(appDir + "/TreeMeta.json");
     fillSceneTree(*treeModel);
 
     auto* bindAction = new QAction(tr("设定数据路径"), treeView);
