@@ -26,9 +26,10 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
     if (!monitors.empty()) {
         const float tolerance = engine.cellSize();
         const float time = engine.simulatedTime();
-        matchMonitors = [&monitors, tolerance, time](double x, double y, const FloodCell& cell) {
+        const bool print = settings.printDiagnostics;
+        matchMonitors = [&monitors, tolerance, time, print](double x, double y, const FloodCell& cell) {
             const float flow = std::abs(cell.fluxXOld) + std::abs(cell.fluxYOld);
-            if (monitors.match(x, y, tolerance, cell.speed, flow, cell.surfaceOld - cell.ground, time)) {
+            if (monitors.match(x, y, tolerance, cell.speed, flow, cell.surfaceOld - cell.ground, time) && print) {
                 std::cout << "matched" << std::endl;
             }
         };
@@ -38,11 +39,13 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
 
 bool writeFloodResult(const std::string& folder, int number, const std::string& format, const osg::Node& water,
                       const CAFlood& engine, const FloodHud& hud, const MonitorPoints& monitors,
-                      std::string& failedFile) {
+                      std::string& failedFile, bool printDiagnostics) {
     const std::string base = folder + "/" + std::to_string(number);
     if (format != ".tif") {
         const std::string modelFile = base + format;
-        std::cout << "fileName:" << modelFile << std::endl;
+        if (printDiagnostics) {
+            std::cout << "fileName:" << modelFile << std::endl;
+        }
         if (!osgDB::writeNodeFile(water, modelFile)) {
             failedFile = modelFile;
             return false;

@@ -21,6 +21,9 @@ struct FloodTickSettings {
     int colourHigh = 20;
     osg::Vec4 shallowColour = floodShallowColour;
     osg::Vec4 deepColour = floodDeepColour;
+    // The window's run reports every monitor match and result file on standard output; a headless run
+    // keeps its terminal for the progress line.
+    bool printDiagnostics = true;
 };
 
 // One tick of a computed flood, shared by the window's live run and the headless run: five engine steps,
@@ -34,4 +37,4 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
 // are monitor points. False, naming the file in `failedFile`, when a file could not be written.
 bool writeFloodResult(const std::string& folder, int number, const std::string& format, const osg::Node& water,
                       const CAFlood& engine, const FloodHud& hud, const MonitorPoints& monitors,
-                      std::string& failedFile);
+                      std::string& failedFile, bool printDiagnostics = true);

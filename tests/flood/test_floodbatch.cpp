@@ -132,6 +132,34 @@ TEST_F(FloodBatchTest, RunsUntilTheSimulatedTimeWithTheFormsModeAndColourRange) 
     EXPECT_FALSE(QFile::exists(QString::fromStdString(result(4, ".txt"))));
 }
 
+TEST_F(FloodBatchTest, WritesWaterModelsAndMonitorValuesAsTheLiveRunDoes) {
+    const std::string monitorFile = folder.filePath("monitors.geojson").toStdString();
+    // One monitor point on the valley floor just below the breach.
+    writeTextFile(monitorFile,
+                  R"({"type": "FeatureCollection", "features": [{"type": "Feature", "properties": {},)"
+                  R"( "geometry": {"type": "Point", "coordinates": [95, 270, 100]}}]})");
+    const BatchRun batch = run(inputArguments() + QStringList{"--capacity", "300000", "--width", "10", "--height",
+                                                              "5", "--format", ".ive", "--monitors",
+                                                              QString::fromStdString(monitorFile), "--results",
+                                                              "6", "--out", QString::fromStdString(out)});
+    ASSERT_EQ(batch.exitCode, 0) << batch.output << batch.errors;
+    EXPECT_EQ(batch.output.find("fileName:"), std::string::npos) << "the terminal keeps its progress line";
+    for (int number = 1; number <= 6; ++number) {
+        for (const char* extension : {".ive", ".txt", ".json"}) {
+            EXPECT_TRUE(QFile::exists(QString::fromStdString(result(number, extension)))) << number << extension;
+        }
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(result(number, ".tif"))));
+    }
+    // The monitor values parse as JSON outside the program and record the water's arrival.
+    QProcess python;
+    python.start("python3", {"-c",
+                             "import json,sys; d=json.load(open(sys.argv[1])); p=d['Monitors'][0];"
+                             " print(len(d['Monitors']), p['x'], p['y'], p['dep'] > 0, p['time'] > 0)",
+                             QString::fromStdString(result(6, ".json"))});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    EXPECT_EQ(python.readAllStandardOutput().trimmed().toStdString(), "1 95 270 True True");
+}
+
 struct RefusalCase {
     const char* name;
     QStringList arguments;  // after the three inputs, unless `withoutInputs`
@@ -148,10 +176,9 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
     const QStringList run3 = {"--results", "3", "--out", outFolder};
     const RefusalCase cases[] = {
         {"no inputs", run3, "--roughness is required", true},
-        {"water model format", QStringList{"--format", ".ive"} + run3, "--format .ive is not available yet"},
-        {"3ds format", QStringList{"--format", ".3ds"} + run3, "--format .3ds is not available yet"},
         {"unknown format", QStringList{"--format", ".png"} + run3, "not a result format"},
-        {"monitor points", QStringList{"--monitors", "points.shp"} + run3, "--monitors is not available yet"},
+        {"monitor file that does not open", QStringList{"--monitors", missing} + run3,
+         "holds no point or line features"},
         {"both ends", QStringList{"--until", "20"} + run3, "give either --results N or --until SECONDS"},
         {"no end", QStringList{"--out", outFolder}, "give either --results N or --until SECONDS"},
         {"no results", {"--results", "0", "--out", outFolder}, "--results: 0 is outside"},

@@ -1,5 +1,5 @@
 // vantorel-batch flood: the computed flood run without a window. Five engine steps per result, as the
-// live run does; every result writes the depth raster n.tif and the display state n.txt.
+// live run does, and the same result files, so that the folder replays in the window.
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -10,20 +10,23 @@
 #include "commands.h"
 #include "floodhud.h"
 #include "floodrun.h"
+#include "floodtick.h"
+#include "monitorpoints.h"
 #include "progress.h"
 
 namespace {
 
-constexpr int kStepsPerResult = 5;
-
 const char* const kUsage =
-    "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE\n"
+    "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [--monitors FILE]\n"
     "           [--capacity 100000000] [--width 133] [--height 47.5] [--mode \"Total Break\"]\n"
     "           [--colour-range 0 20] [--format .tif] (--results N | --until SECONDS) --out DIR\n"
     "\n"
     "Runs the flood engine from the roughness grid, the elevation grid and the outbreak-information file\n"
-    "and writes, for every five engine steps, the depth raster N.tif and the display state N.txt (N from 1)\n"
-    "into DIR, which is created if missing. The defaults are those of the flood form. --mode takes the\n"
+    "and writes, for every five engine steps, result N (from 1) into DIR, which is created if missing:\n"
+    "the water model N.ive or N.3ds (--format .ive or .3ds) or the depth raster N.tif (--format .tif),\n"
+    "the display state N.txt, and with --monitors (a point or line vector file) the monitor values\n"
+    "N.json. A folder written with .ive replays in the window. The defaults are those of the flood\n"
+    "form. --mode takes the\n"
     "form's texts: \"Total Break\", \"二分之一溃\", \"三分之一溃\", \"五分之一溃\" or \"十分之一溃\" (any "
     "other text is\n"
     "a one-tenth breach). Stops after N results or once the simulated time reaches SECONDS.\n";
@@ -31,10 +34,6 @@ const char* const kUsage =
 int refuse(const std::string& message) {
     std::cerr << "vantorel-batch flood: " << message << "\n";
     return 2;
-}
-
-std::string resultPath(const std::string& folder, int number, const char* extension) {
-    return folder + "/" + std::to_string(number) + extension;
 }
 
 std::string progressText(const CAFlood& engine, int results, double elapsedSeconds) {
@@ -85,16 +84,9 @@ int runFloodCommand(const CommandLine& options) {
             return refuse(std::string("--") + required + " is required and needs a value");
         }
     }
-    if (options.has("monitors")) {
-        return refuse("--monitors is not available yet: monitor readings come with the water mesh");
-    }
     const std::string format = options.text("format", ".tif");
-    if (format == ".ive" || format == ".3ds") {
-        return refuse("--format " + format +
-                      " is not available yet: water models come with the water mesh; use .tif");
-    }
-    if (format != ".tif") {
-        return refuse("--format " + format + " is not a result format (.tif)");
+    if (format != ".tif" && format != ".ive" && format != ".3ds") {
+        return refuse("--format " + format + " is not a result format (.ive, .3ds or .tif)");
     }
 
     FloodRunSettings settings;
@@ -155,13 +147,24 @@ int runFloodCommand(const CommandLine& options) {
     std::cout << engine.columnCount() << " x " << engine.rowCount() << " cells of " << engine.cellSize()
               << " m; " << breachText(engine, settings) << "\n";
 
+    MonitorPoints monitors;
+    if (options.has("monitors")) {
+        if (!monitors.load(options.text("monitors")) || monitors.empty()) {
+            return refuse("--monitors " + options.text("monitors") + " holds no point or line features");
+        }
+    }
+
+    FloodTickSettings tick;
+    tick.capacity = settings.capacity;
+    tick.colourLow = static_cast<int>(colourLow);
+    tick.colourHigh = static_cast<int>(colourHigh);
+    tick.printDiagnostics = false;
     ProgressLine progress;
     int written = 0;
     while (options.has("results") ? written < results : engine.simulatedTime() < until) {
         const float before = engine.simulatedTime();
-        for (int i = 0; i < kStepsPerResult; ++i) {
-            engine.step();
-        }
+        FloodHud hud;
+        const osg::ref_ptr<osg::Geode> water = advanceFloodTick(engine, hud, monitors, tick);
         if (!(engine.simulatedTime() > before)) {
             progress.finish();
             std::cerr << "vantorel-batch flood: the simulated clock no longer advances at " << before
@@ -169,16 +172,10 @@ int runFloodCommand(const CommandLine& options) {
             return 1;
         }
         const int number = written + 1;
-        FloodHud hud;
-        hud.time = engine.simulatedTime();
-        hud.residual = static_cast<float>(engine.residualVolume());
-        hud.capacity = settings.capacity;
-        hud.colourLow = static_cast<int>(colourLow);
-        hud.colourHigh = static_cast<int>(colourHigh);
-        if (!engine.writeDepthTiff(resultPath(folder, number, ".tif")) ||
-            !hud.writeState(resultPath(folder, number, ".txt"))) {
+        std::string failedFile;
+        if (!writeFloodResult(folder, number, format, *water, engine, hud, monitors, failedFile, false)) {
             progress.finish();
-            std::cerr << "vantorel-batch flood: cannot write result " << number << " into " << folder << "\n";
+            std::cerr << "vantorel-batch flood: cannot write " << failedFile << "\n";
             return 1;
         }
         written = number;
