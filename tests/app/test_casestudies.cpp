@@ -1,0 +1,195 @@
+// The case studies as a new user meets them: the demo data built by vantorel-demo-data, the scene list,
+// and a double-click on each flood case replaying its prepared flood over its valley.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QProcess>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeView>
+#include <osg/Geode>
+#include <osg/Geometry>
+
+#include "mainwindow.h"
+#include "modaldriver.h"
+#include "scenelist.h"
+#include "viewerqt.h"
+
+namespace {
+
+const QStringList caseNames = {"金江洪水", "6.1洪水", "danba flood", "七盘泥石流", "文家泥石流", "金江滑坡", "茂滑坡"};
+
+// The demo data, built once for the whole program with few results per flood.
+class DemoData : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(VANTOREL_DEMO_DATA, {"--out", folder.path(), "--results", "40"});
+        ASSERT_TRUE(tool.waitForFinished(300000));
+        ASSERT_EQ(tool.exitCode(), 0) << tool.readAll().toStdString();
+    }
+    static QTemporaryDir folder;
+};
+QTemporaryDir DemoData::folder;
+const auto* const demoData = ::testing::AddGlobalTestEnvironment(new DemoData);
+
+class CaseStudyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The scene list beside the executable, as the start command puts it.
+        sceneList = QCoreApplication::applicationDirPath() + "/TreeMeta.json";
+        QFile::remove(sceneList);
+        ASSERT_TRUE(QFile::copy(DemoData::folder.path() + "/TreeMeta.json", sceneList));
+        window = std::make_unique<MainWindow>();
+        showMainWindow(*window);
+        ASSERT_TRUE(waitUntil([this] { return window->isVisible(); }));
+        tree = window->findChild<QTreeView*>("treeView");
+    }
+    void TearDown() override { window.reset(); }
+
+    QModelIndex row(const QString& name) const {
+        const QList<QStandardItem*> found = window->sceneTreeModel()->findItems(name);
+        return found.isEmpty() ? QModelIndex() : found.front()->index();
+    }
+    void doubleClick(const QString& name) {
+        const QModelIndex index = row(name);
+        ASSERT_TRUE(index.isValid()) << name.toStdString();
+        tree->scrollTo(index);
+        runEventLoop(50);
+        const QPoint at = tree->visualRect(index).center();
+        // A double-click is a click followed by a second press that the platform reports as double.
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    }
+    bool replayEnded() const {
+        return window->currentFrameIndex() * 3 > window->availableFrameCount() ||
+               window->currentFrameIndex() * 2 > window->availableFrameCount();
+    }
+
+    QString sceneList;
+    std::unique_ptr<MainWindow> window;
+    QTreeView* tree = nullptr;
+};
+
+TEST_F(CaseStudyTest, SceneListShowsEveryCaseInOrder) {
+    QStandardItemModel* model = window->sceneTreeModel();
+    ASSERT_EQ(model->rowCount(), caseNames.size());
+    for (int i = 0; i < caseNames.size(); ++i) {
+        EXPECT_EQ(model->item(i)->text(), caseNames[i]);
+        EXPECT_TRUE(QDir(findBoundPath(caseNames[i])).exists()) << caseNames[i].toStdString();
+        EXPECT_TRUE(QDir(findBoundPath(caseNames[i])).isAbsolute());
+    }
+    EXPECT_EQ(findBoundType("金江洪水"), "1");
+    EXPECT_EQ(findBoundType("七盘泥石流"), "2");
+    EXPECT_EQ(findBoundType("茂滑坡"), "3");
+}
+
+TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
+    for (const QString name : {"金江洪水", "6.1洪水", "danba flood"}) {
+        SCOPED_TRACE(name.toStdString());
+        doubleClick(name);
+        osg::Group* root = window->sceneRoot();
+        ASSERT_GE(root->getNumChildren(), 3u);
+        // Terrain, then the marks (house, river and road layers and the text marks), then the lake.
+        EXPECT_GT(root->getChild(0)->getBound().radius(), 1500.0f);
+        osg::Group* marks = root->getChild(1)->asGroup();
+        ASSERT_NE(marks, nullptr);
+        EXPECT_EQ(marks->getNumChildren(), 4u);
+        EXPECT_NE(root->getChild(2)->asGeode(), nullptr);
+        EXPECT_EQ(window->currentSimulationMode(), 1);
+        EXPECT_GT(window->availableFrameCount(), 100);
+
+        ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 6; }, 20000));
+        const QImage frame = window->view()->grabFrameBuffer();
+        int terrain = 0;
+        for (int y = 0; y < frame.height(); y += 4) {
+            for (int x = 0; x < frame.width(); x += 4) {
+                terrain += frame.pixelColor(x, y) != QColor(Qt::white);
+            }
+        }
+        // The fixed viewpoint looks at the valley: most of the view is terrain.
+        EXPECT_GT(terrain, (frame.width() / 4) * (frame.height() / 4) * 7 / 10);
+
+        ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() * 3 > window->availableFrameCount(); },
+                              60000));
+        const int last = window->currentFrameIndex();
+        runEventLoop(200);
+        EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";
+        for (int i = 0; i < window->sceneTreeModel()->rowCount(); ++i) {
+            EXPECT_TRUE(window->sceneTreeModel()->item(i)->isEnabled());
+        }
+    }
+}
+
+TEST_F(CaseStudyTest, OpeningACaseTwiceReplaysOnce) {
+    doubleClick("金江洪水");
+    doubleClick("金江洪水");
+    window->playbackTimer()->stop();
+    EXPECT_EQ(window->currentFrameIndex(), 1);
+    // One timer tick: one replay step of five frames, not two.
+    window->playbackTimer()->setSingleShot(true);
+    window->playbackTimer()->start(0);
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() != 1; }, 5000));
+    runEventLoop(100);
+    EXPECT_EQ(window->currentFrameIndex(), 6);
+    // The scene was rebuilt, not added to: terrain, marks and one lake surface, then the replay frame.
+    int lakes = 0;
+    for (unsigned i = 0; i < window->sceneRoot()->getNumChildren(); ++i) {
+        const osg::Geode* geode = window->sceneRoot()->getChild(i)->asGeode();
+        const osg::Geometry* quad = geode && geode->getNumDrawables() == 1 ? geode->getDrawable(0)->asGeometry() : nullptr;
+        lakes += quad && quad->getVertexArray()->getNumElements() == 4 &&
+                 quad->getPrimitiveSet(0)->getMode() == GL_QUADS;
+    }
+    // The scene's own lake and the risen copy the replay draws with its frame.
+    EXPECT_EQ(lakes, 2);
+}
+
+TEST_F(CaseStudyTest, BindingAFolderIsWrittenAndReadAtTheNextStart) {
+    QTemporaryDir newFolder;
+    tree->setCurrentIndex(row("danba flood"));
+    QAction* bind = tree->findChild<QAction*>();
+    ASSERT_NE(bind, nullptr);
+    EXPECT_EQ(bind->text(), "设定数据路径");
+    ModalDriver confirm(clickButton("OK"), 15000, "QMessageBox");
+    ModalDriver dialog(
+        [&](QWidget* modal) {
+            modal->findChild<QTextEdit*>("filePathEdit")->setPlainText(newFolder.path());
+            QTest::mouseClick(modal->findChild<QPushButton*>("ConfirmButton"), Qt::LeftButton);
+        },
+        15000, "ChooseFileDialog");
+    bind->trigger();
+    ASSERT_TRUE(dialog.answered());
+    ASSERT_TRUE(confirm.answered());
+    EXPECT_EQ(confirm.text(), "绑定文件路径完成！");
+    EXPECT_EQ(findBoundPath("danba flood"), newFolder.path());
+
+    // The next start reads the same scenes in the same order, with the new folder.
+    window.reset();
+    boundScenes.clear();
+    window = std::make_unique<MainWindow>();
+    ASSERT_EQ(window->sceneTreeModel()->rowCount(), caseNames.size());
+    for (int i = 0; i < caseNames.size(); ++i) {
+        EXPECT_EQ(window->sceneTreeModel()->item(i)->text(), caseNames[i]);
+    }
+    EXPECT_EQ(findBoundPath("danba flood"), newFolder.path());
+    EXPECT_EQ(findBoundPath("金江洪水"), DemoData::folder.path() + "/金江洪水");
+}
+
+TEST_F(CaseStudyTest, CasesWithoutAReplayYetOnlyEnableTheTree) {
+    window->sceneTreeModel()->item(0)->setEnabled(false);
+    doubleClick("茂滑坡");
+    EXPECT_EQ(currentSceneName, "茂滑坡");
+    EXPECT_EQ(window->sceneRoot()->getNumChildren(), 0u);
+    EXPECT_TRUE(window->sceneTreeModel()->item(0)->isEnabled());
+}
+
+}  // namespace
