@@ -73,13 +73,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     viewer->addEventHandler(new osgGA::StateSetManipulator(viewer->getCamera()->getOrCreateStateSet()));
 
     // The scene is drawn unlit whatever the loaded models ask for.
-    root->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
+    root->getOrCreateStateSet()->setMode(GL_LIGHTING,
+                                         osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
 
     viewLayout = ui->horizontalLayout;
     viewLayout->addWidget(viewer, 0);
 }
 
-MainWindow::~MainWindow() { delete ui; }
+MainWindow::~MainWindow() {
+    delete ui;
+}
 
 void showMainWindow(MainWindow& window) {
     window.setWindowTitle("Vantorel");
@@ -161,10 +164,13 @@ void MainWindow::createActions() {
         void (MainWindow::*slot)();
     };
     const RoamAction roamActions[] = {
-        {"&开始演进", "start.png", &MainWindow::startRoam},      {"&暂停演进", "pause.png", &MainWindow::pauseRoam},
-        {"&继续演进", "continue.png", &MainWindow::continueRoma}, {"&停止演进", "stop.png", &MainWindow::stopRoam},
+        {"&开始演进", "start.png", &MainWindow::startRoam},
+        {"&暂停演进", "pause.png", &MainWindow::pauseRoam},
+        {"&继续演进", "continue.png", &MainWindow::continueRoma},
+        {"&停止演进", "stop.png", &MainWindow::stopRoam},
         {nullptr, nullptr, nullptr},
-        {"&快速演进", "speedUp.png", &MainWindow::speedControl},  {"&重新演进", "restart.png", &MainWindow::restartRoam},
+        {"&快速演进", "speedUp.png", &MainWindow::speedControl},
+        {"&重新演进", "restart.png", &MainWindow::restartRoam},
     };
     for (const RoamAction& roam : roamActions) {
         if (!roam.text) {
@@ -179,10 +185,12 @@ void MainWindow::createActions() {
     }
 
     QMenu* calculationMenu = menuBar()->addMenu(tr("&Calculation and Simulation"));
-    calculationMenu->addAction(tr("洪水"), this, &MainWindow::setData_flood)->setStatusTip(tr("当前为洪水灾害动态模拟"));
+    calculationMenu->addAction(tr("洪水"), this, &MainWindow::setData_flood)
+        ->setStatusTip(tr("当前为洪水灾害动态模拟"));
     calculationMenu->addAction(tr("&泥石流"), this, &MainWindow::setData_debrisflow)
         ->setStatusTip(tr("当前为泥石流灾害动态模拟"));
-    calculationMenu->addAction(tr("&滑坡"), this, &MainWindow::setData_landslide)->setStatusTip(tr("当前为滑坡动态模拟"));
+    calculationMenu->addAction(tr("&滑坡"), this, &MainWindow::setData_landslide)
+        ->setStatusTip(tr("当前为滑坡动态模拟"));
     calculationMenu->addAction(tr("&获取相机参数"), this, &MainWindow::getCameraParmeter)
         ->setStatusTip(tr("当前为相机参数获取"));
     calculationMenu->addAction(tr("&停止运算"), this, &MainWindow::stopCal)->setStatusTip(tr("停止运算"));
@@ -198,8 +206,8 @@ void MainWindow::createActions() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    const int answer = QMessageBox::question(this, tr("Quit"), tr("是否关闭整个程序?"), QMessageBox::Yes,
-                                             QMessageBox::No);
+    const int answer =
+        QMessageBox::question(this, tr("Quit"), tr("是否关闭整个程序?"), QMessageBox::Yes, QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         event->accept();
         qApp->quit();

@@ -3,10 +3,10 @@
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QString>
+#include <memory>
 #include <osg/Group>
 #include <osg/Node>
 #include <osg/ref_ptr>
-#include <memory>
 #include <string>
 #include <vector>
 

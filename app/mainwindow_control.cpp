@@ -13,13 +13,17 @@
 
 int outputFrameNumber = 1;
 
-int resultFrameCount(const QString& folder) { return QDir(folder).entryInfoList().size() - 2; }
+int resultFrameCount(const QString& folder) {
+    return QDir(folder).entryInfoList().size() - 2;
+}
 
 void MainWindow::connectPlayback(const char* slot) {
     connect(playTimer, SIGNAL(timeout()), this, slot, Qt::UniqueConnection);
 }
 
-void MainWindow::disconnectPlayback(const char* slot) { disconnect(playTimer, SIGNAL(timeout()), this, slot); }
+void MainWindow::disconnectPlayback(const char* slot) {
+    disconnect(playTimer, SIGNAL(timeout()), this, slot);
+}
 
 void MainWindow::keepOnlyTerrain() {
     if (root->getNumChildren() > 1) {
@@ -30,8 +34,8 @@ void MainWindow::keepOnlyTerrain() {
 void MainWindow::setData_flood() {
     connect(floodForm, SIGNAL(sendfloodValues(std::vector<QString>)), this,
             SLOT(acceptfloodValues(std::vector<QString>)), Qt::UniqueConnection);
-    connect(floodForm, SIGNAL(sendURL(std::vector<std::string>)), this, SLOT(acceptURL(std::vector<std::string>)),
-            Qt::UniqueConnection);
+    connect(floodForm, SIGNAL(sendURL(std::vector<std::string>)), this,
+            SLOT(acceptURL(std::vector<std::string>)), Qt::UniqueConnection);
     connect(floodForm, SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
     connect(floodForm, SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
             Qt::UniqueConnection);
@@ -42,7 +46,9 @@ void MainWindow::setData_flood() {
 void MainWindow::setData_debrisflow() {}
 void MainWindow::setData_landslide() {}
 
-void MainWindow::acceptURL(std::vector<std::string> url) { inputFiles = url; }
+void MainWindow::acceptURL(std::vector<std::string> url) {
+    inputFiles = url;
+}
 
 void MainWindow::acceptScenePath(std::string path) {
     scenePath = path;
@@ -53,7 +59,8 @@ void MainWindow::acceptScenePath(std::string path) {
     root->removeChildren(0, root->getNumChildren());
     osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(path);
     if (model) {
-        model->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
+        model->getOrCreateStateSet()->setMode(GL_LIGHTING,
+                                              osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
         root->addChild(model.get());
     }
     viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
@@ -88,7 +95,9 @@ void MainWindow::stopCal() {
     }
 }
 
-void MainWindow::startRoam() { playing = true; }
+void MainWindow::startRoam() {
+    playing = true;
+}
 
 void MainWindow::pauseRoam() {
     if (simulationMode == 1 || simulationMode == 2) {

@@ -76,9 +76,10 @@ void MainWindow::resultVisualize() {
                           *monitors, failedFile)) {
         // Going on would show a flood whose results are silently lost.
         disconnectPlayback(SLOT(resultVisualize()));
-        QMessageBox::information(nullptr, tr("Warning"),
-                                 tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
-                                 QMessageBox::Ok);
+        QMessageBox::information(
+            nullptr, tr("Warning"),
+            tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
+            QMessageBox::Ok);
         return;
     }
     ++outputFrameNumber;

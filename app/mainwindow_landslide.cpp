@@ -5,7 +5,9 @@ void MainWindow::acceptLandSlideSignals(bool) {}
 void MainWindow::landslideVisualize() {}
 
 // Orders centreline candidates by falling elevation; nothing calls it.
-bool MainWindow::GreaterSort(Point a, Point b) { return a.elevation > b.elevation; }
+bool MainWindow::GreaterSort(Point a, Point b) {
+    return a.elevation > b.elevation;
+}
 
 void MainWindow::displayInfo() {}
 void MainWindow::displayLandslideInfo() {}

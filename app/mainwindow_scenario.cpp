@@ -87,10 +87,18 @@ struct WiredFloodCase {
 };
 
 const WiredFloodCase wiredFloodCases[] = {
-    {"金江洪水", "/Disaster_DiXing/jinshajiang.ive", {483426, 3434170, 16660.2}, {-1.32e30, -1.15475e29, -2.62126e30},
-     {-0.880339, -0.150208, 0.449934}, 40.0f},
-    {"6.1洪水", "/Disaster_DiXing/flood.ive", {247054, 3230686, 5793.4}, {-7.80682e29, 1.17744e30, -2.57505e30},
-     {-0.43, 0.76, 0.48}, 10.0f},
+    {"金江洪水",
+     "/Disaster_DiXing/jinshajiang.ive",
+     {483426, 3434170, 16660.2},
+     {-1.32e30, -1.15475e29, -2.62126e30},
+     {-0.880339, -0.150208, 0.449934},
+     40.0f},
+    {"6.1洪水",
+     "/Disaster_DiXing/flood.ive",
+     {247054, 3230686, 5793.4},
+     {-7.80682e29, 1.17744e30, -2.57505e30},
+     {-0.43, 0.76, 0.48},
+     10.0f},
 };
 
 }  // namespace
@@ -192,4 +200,6 @@ void MainWindow::receiveGroup(shapeFormat* sft) {
     delete sft;
 }
 
-void MainWindow::DeleteAllNode() { root->removeChildren(0, root->getNumChildren()); }
+void MainWindow::DeleteAllNode() {
+    root->removeChildren(0, root->getNumChildren());
+}

@@ -21,8 +21,9 @@
 void MainWindow::setCurrentFile(const QString& path) {
     QFile file(path);
     if (!file.open(QFile::ReadOnly | QFile::Text)) {
-        QMessageBox::warning(this, tr("Application"),
-                             tr("Cannot read file %1:\n%2.").arg(QDir::toNativeSeparators(path), file.errorString()));
+        QMessageBox::warning(
+            this, tr("Application"),
+            tr("Cannot read file %1:\n%2.").arg(QDir::toNativeSeparators(path), file.errorString()));
         return;
     }
     currentFile = path;
@@ -49,7 +50,8 @@ void MainWindow::open() {
         return;
     }
     root->removeChildren(0, root->getNumChildren());
-    models[1]->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
+    models[1]->getOrCreateStateSet()->setMode(GL_LIGHTING,
+                                              osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
     root->addChild(models[1].get());
 
     const QFileInfo info(fileName);

@@ -11,9 +11,11 @@ void MainWindow::dataDealTool() {
 }
 
 void MainWindow::help() {
-    QMessageBox::information(nullptr, tr("说明"),
-                             tr("本软件基于Qt 5.8.0并结合开源库OSG与GDAL开发，提供洪水、泥石流、滑坡三种自然灾害的模拟计算与演进展示。"),
-                             QMessageBox::Yes);
+    QMessageBox::information(
+        nullptr, tr("说明"),
+        tr("本软件基于Qt "
+           "5.8.0并结合开源库OSG与GDAL开发，提供洪水、泥石流、滑坡三种自然灾害的模拟计算与演进展示。"),
+        QMessageBox::Yes);
 }
 
 // Built with the camera parameter dialog.

@@ -34,7 +34,9 @@ std::wstring localToWide(const std::string& text) {
     return std::wstring(buffer.data(), converted);
 }
 
-QString dataToolPath(const QString& appDir) { return appDir + "/Datagrind"; }
+QString dataToolPath(const QString& appDir) {
+    return appDir + "/Datagrind";
+}
 
 bool startDataTool(const QString& appDir) {
     const QString tool = dataToolPath(appDir);

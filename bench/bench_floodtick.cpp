@@ -79,8 +79,8 @@ LiveRun& liveRun() {
     // Five monitor points down the valley floor.
     std::string points;
     for (int point = 0; point < 5; ++point) {
-        points += std::string(point ? ", " : "") + R"({"x": 2500, "y": )" + std::to_string(800 + point * 800) +
-                  R"(, "z": 0, "vec": 0, "flu": 0, "dep": 0, "time": 0})";
+        points += std::string(point ? ", " : "") + R"({"x": 2500, "y": )" +
+                  std::to_string(800 + point * 800) + R"(, "z": 0, "vec": 0, "flu": 0, "dep": 0, "time": 0})";
     }
     writeTextFile(run->folder.path().toStdString() + "/points.json", "{\"Monitors\": [" + points + "]}");
     run->monitors.readJson(run->folder.path().toStdString() + "/points.json");
@@ -95,9 +95,9 @@ void BM_EngineSteps(benchmark::State& state) {
         }
     }
     state.counters["wet_share"] = run.wetShare;
-    state.counters["ns_per_cell_step"] = benchmark::Counter(
-        static_cast<double>(kSize) * kSize * floodStepsPerResult, benchmark::Counter::kIsIterationInvariantRate |
-                                                                      benchmark::Counter::kInvert);
+    state.counters["ns_per_cell_step"] =
+        benchmark::Counter(static_cast<double>(kSize) * kSize * floodStepsPerResult,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void countMesh(benchmark::State& state, const osg::Geode& geode) {
@@ -143,7 +143,8 @@ void BM_WaterMeshDryScan(benchmark::State& state) {
 void BM_Overlays(benchmark::State& state) {
     LiveRun& run = liveRun();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
+        benchmark::DoNotOptimize(
+            LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
         benchmark::DoNotOptimize(run.hud.makeHud());
         benchmark::DoNotOptimize(run.hud.makeDepthCaption());
     }
@@ -168,8 +169,10 @@ void BM_WholeTick(benchmark::State& state) {
     int number = 1000;
     std::string failed;
     for (auto _ : state) {
-        const osg::ref_ptr<osg::Geode> water = advanceFloodTick(run.engine, run.hud, run.monitors, run.settings);
-        benchmark::DoNotOptimize(LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
+        const osg::ref_ptr<osg::Geode> water =
+            advanceFloodTick(run.engine, run.hud, run.monitors, run.settings);
+        benchmark::DoNotOptimize(
+            LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
         benchmark::DoNotOptimize(run.hud.makeHud());
         benchmark::DoNotOptimize(run.hud.makeDepthCaption());
         writeFloodResult(run.folder.path().toStdString(), number++, ".ive", *water, run.engine, run.hud,

@@ -83,9 +83,13 @@ static QString volumeText(float cubicMetres) {
     return QString::number(cubicMetres, 'f', 2) + " m^3";
 }
 
-QString FloodHud::storageLine(float cubicMetres) { return "Storage: " + volumeText(cubicMetres); }
+QString FloodHud::storageLine(float cubicMetres) {
+    return "Storage: " + volumeText(cubicMetres);
+}
 
-QString FloodHud::residualLine(float cubicMetres) { return "Residual capacity : " + volumeText(cubicMetres); }
+QString FloodHud::residualLine(float cubicMetres) {
+    return "Residual capacity : " + volumeText(cubicMetres);
+}
 
 osg::ref_ptr<osg::Camera> FloodHud::makeHud() const {
     osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
@@ -108,4 +112,6 @@ osg::ref_ptr<osg::Camera> FloodHud::makeDepthCaption() const {
     return makeScreenOverlayCamera(geode.get());
 }
 
-osg::ref_ptr<osg::Group> FloodHud::buildSceneMarks() const { return ::buildSceneMarks(); }
+osg::ref_ptr<osg::Group> FloodHud::buildSceneMarks() const {
+    return ::buildSceneMarks();
+}

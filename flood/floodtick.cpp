@@ -29,17 +29,19 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
         const bool print = settings.printDiagnostics;
         matchMonitors = [&monitors, tolerance, time, print](double x, double y, const FloodCell& cell) {
             const float flow = std::abs(cell.fluxXOld) + std::abs(cell.fluxYOld);
-            if (monitors.match(x, y, tolerance, cell.speed, flow, cell.surfaceOld - cell.ground, time) && print) {
+            if (monitors.match(x, y, tolerance, cell.speed, flow, cell.surfaceOld - cell.ground, time) &&
+                print) {
                 std::cout << "matched" << std::endl;
             }
         };
     }
-    return buildWaterGeode(floodGridView(engine), range, settings.shallowColour, settings.deepColour, matchMonitors);
+    return buildWaterGeode(floodGridView(engine), range, settings.shallowColour, settings.deepColour,
+                           matchMonitors);
 }
 
-bool writeFloodResult(const std::string& folder, int number, const std::string& format, const osg::Node& water,
-                      const CAFlood& engine, const FloodHud& hud, const MonitorPoints& monitors,
-                      std::string& failedFile, bool printDiagnostics) {
+bool writeFloodResult(const std::string& folder, int number, const std::string& format,
+                      const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
+                      const MonitorPoints& monitors, std::string& failedFile, bool printDiagnostics) {
     const std::string base = folder + "/" + std::to_string(number);
     if (format != ".tif") {
         const std::string modelFile = base + format;

@@ -35,6 +35,6 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
 // Writes the result files of number `number` into `folder`: the water model (`format` ".ive" or ".3ds")
 // or, for ".tif", the depth raster; the display state (".txt"); the monitor values (".json") when there
 // are monitor points. False, naming the file in `failedFile`, when a file could not be written.
-bool writeFloodResult(const std::string& folder, int number, const std::string& format, const osg::Node& water,
-                      const CAFlood& engine, const FloodHud& hud, const MonitorPoints& monitors,
-                      std::string& failedFile, bool printDiagnostics = true);
+bool writeFloodResult(const std::string& folder, int number, const std::string& format,
+                      const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
+                      const MonitorPoints& monitors, std::string& failedFile, bool printDiagnostics = true);

@@ -3,13 +3,15 @@
 #include <osg/Geometry>
 
 FloodGridView floodGridView(const CAFlood& engine) {
-    return {engine.cellRows(),  engine.rowCount(),   engine.columnCount(),
-            engine.cellSize(),  engine.lowerLeftX(), engine.lowerLeftY()};
+    return {engine.cellRows(), engine.rowCount(),   engine.columnCount(),
+            engine.cellSize(), engine.lowerLeftX(), engine.lowerLeftY()};
 }
 
 namespace {
 
-bool isWall(const FloodCell& cell) { return cell.ground == 9999.0f || cell.ground == -9999.0f; }
+bool isWall(const FloodCell& cell) {
+    return cell.ground == 9999.0f || cell.ground == -9999.0f;
+}
 
 class StripBuilder {
 public:
@@ -22,8 +24,8 @@ public:
     }
 
     void addVertex(int row, int col, const FloodCell& cell) {
-        vertices->push_back(osg::Vec3(col * grid.cellSize + grid.xll, (grid.rows - row) * grid.cellSize + grid.yll,
-                                      cell.surfaceOld));
+        vertices->push_back(osg::Vec3(col * grid.cellSize + grid.xll,
+                                      (grid.rows - row) * grid.cellSize + grid.yll, cell.surfaceOld));
         const float depth = cell.wet ? cell.surfaceOld - cell.ground : 0.0f;
         colours->push_back(floodDepthColour(depth, range, shallow, deep));
     }
@@ -32,7 +34,8 @@ public:
         osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
         geometry->setVertexArray(vertices.get());
         geometry->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
-        geometry->addPrimitiveSet(new osg::DrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices->size())));
+        geometry->addPrimitiveSet(
+            new osg::DrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices->size())));
         return geometry;
     }
 
@@ -73,8 +76,8 @@ osg::ref_ptr<osg::Geode> buildWaterGeode(const FloodGridView& grid, float colour
                 strip.addVertex(lowerRow, col, b);
                 strip.addVertex(upperRow, col + 1, c);
                 if (afterFirstTriangle) {
-                    afterFirstTriangle(col * grid.cellSize + grid.xll, (grid.rows - lowerRow) * grid.cellSize + grid.yll,
-                                       b);
+                    afterFirstTriangle(col * grid.cellSize + grid.xll,
+                                       (grid.rows - lowerRow) * grid.cellSize + grid.yll, b);
                 }
             }
             if ((b.wet || d.wet || c.wet) && !isWall(b) && !isWall(d) && !isWall(c)) {

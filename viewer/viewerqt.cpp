@@ -45,12 +45,13 @@ int AdapterWidget::translateKey(int qtKey) {
 }
 
 void AdapterWidget::mousePressEvent(QMouseEvent* event) {
-    graphicsWindow->getEventQueue()->mouseButtonPress(event->x(), event->y(), translateButton(event->button()));
+    graphicsWindow->getEventQueue()->mouseButtonPress(event->x(), event->y(),
+                                                      translateButton(event->button()));
 }
 
 void AdapterWidget::mouseReleaseEvent(QMouseEvent* event) {
     graphicsWindow->getEventQueue()->mouseButtonRelease(event->x(), event->y(),
-                                                         translateButton(event->button()));
+                                                        translateButton(event->button()));
 }
 
 void AdapterWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -75,8 +76,8 @@ void AdapterWidget::resizeGL(int width, int height) {
 ViewerQT::ViewerQT(QWidget* parent) : osgViewer::Viewer(), AdapterWidget(parent), redrawTimer() {
     osg::Camera* camera = getCamera();
     camera->setViewport(new osg::Viewport(0, 0, width(), height()));
-    camera->setProjectionMatrixAsPerspective(30.0, static_cast<double>(width()) / static_cast<double>(height()),
-                                             1.0, 10000.0);
+    camera->setProjectionMatrixAsPerspective(
+        30.0, static_cast<double>(width()) / static_cast<double>(height()), 1.0, 10000.0);
     camera->setGraphicsContext(getGraphicsWindow());
     camera->setClearColor(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
 
@@ -91,4 +92,6 @@ ViewerQT::ViewerQT(QWidget* parent) : osgViewer::Viewer(), AdapterWidget(parent)
     redrawTimer.start(redrawIntervalMs);
 }
 
-void ViewerQT::paintGL() { frame(); }
+void ViewerQT::paintGL() {
+    frame();
+}

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +24,8 @@
 
 namespace {
 
-const QStringList caseNames = {"金江洪水", "6.1洪水", "danba flood", "七盘泥石流", "文家泥石流", "金江滑坡", "茂滑坡"};
+const QStringList caseNames = {"金江洪水",   "6.1洪水",  "danba flood", "七盘泥石流",
+                               "文家泥石流", "金江滑坡", "茂滑坡"};
 
 // The demo data, built once for the whole program with few results per flood.
 class DemoData : public ::testing::Environment {
@@ -119,8 +120,8 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         // The fixed viewpoint looks at the valley: most of the view is terrain.
         EXPECT_GT(terrain, (frame.width() / 4) * (frame.height() / 4) * 7 / 10);
 
-        ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() * 3 > window->availableFrameCount(); },
-                              60000));
+        ASSERT_TRUE(waitUntil(
+            [this] { return window->currentFrameIndex() * 3 > window->availableFrameCount(); }, 60000));
         const int last = window->currentFrameIndex();
         runEventLoop(200);
         EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";
@@ -145,7 +146,8 @@ TEST_F(CaseStudyTest, OpeningACaseTwiceReplaysOnce) {
     int lakes = 0;
     for (unsigned i = 0; i < window->sceneRoot()->getNumChildren(); ++i) {
         const osg::Geode* geode = window->sceneRoot()->getChild(i)->asGeode();
-        const osg::Geometry* quad = geode && geode->getNumDrawables() == 1 ? geode->getDrawable(0)->asGeometry() : nullptr;
+        const osg::Geometry* quad =
+            geode && geode->getNumDrawables() == 1 ? geode->getDrawable(0)->asGeometry() : nullptr;
         lakes += quad && quad->getVertexArray()->getNumElements() == 4 &&
                  quad->getPrimitiveSet(0)->getMode() == GL_QUADS;
     }

@@ -58,8 +58,9 @@ protected:
         ASSERT_TRUE(inputs.isValid() && results.isValid());
         files = writeValley(inputs.path().toStdString(), valley, {{18, 37}, {19, 37}, {20, 37}});
         // Monitor points on the valley floor downstream of the breach.
-        writeVectorFile(path("monitors.shp"), wkbPoint25D,
-                        {{wkbPoint25D, {{195, 300, 100}}, "upper"}, {wkbPoint25D, {{195, 150, 100}}, "lower"}});
+        writeVectorFile(
+            path("monitors.shp"), wkbPoint25D,
+            {{wkbPoint25D, {{195, 300, 100}}, "upper"}, {wkbPoint25D, {{195, 150, 100}}, "lower"}});
         // The terrain model of the same grid, with vertices where the water mesh puts its own.
         ValleyGrid grid;
         grid.cols = valley.ncols;
@@ -175,7 +176,8 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
         }
     }
     EXPECT_GT(waterPixels, 50);
-    const QColor hudBox = frame.pixelColor(static_cast<int>(frame.width() * 0.99), static_cast<int>(frame.height() * 0.015));
+    const QColor hudBox =
+        frame.pixelColor(static_cast<int>(frame.width() * 0.99), static_cast<int>(frame.height() * 0.015));
     EXPECT_NEAR(hudBox.red(), 230, 12);
     EXPECT_NEAR(hudBox.green(), hudBox.red(), 4);
     EXPECT_NEAR(hudBox.blue(), hudBox.red(), 4);
@@ -218,7 +220,8 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
 
     // Played to its end, the replay stops by itself.
     window.playbackTimer()->start(0);
-    ASSERT_TRUE(waitUntil([&] { return window.currentFrameIndex() * 3 > window.availableFrameCount(); }, 20000));
+    ASSERT_TRUE(
+        waitUntil([&] { return window.currentFrameIndex() * 3 > window.availableFrameCount(); }, 20000));
     const int last = window.currentFrameIndex();
     runEventLoop(300);
     EXPECT_EQ(window.currentFrameIndex(), last);

@@ -69,11 +69,13 @@ TEST_F(MainWindowTest, MenusAndTheirActionsAppearInOrder) {
               QStringList({"&File", "&Data Processing", "&Simulation Control", "&Calculation and Simulation",
                            "&Mode", "&Help"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&File")->actions()),
-              QStringList({"&Open", "&Load", "|", "&返回上一视图", "&跳至下一视图", "|", "加载矢量数据", "清除数据",
-                           "&保存", "另存为...", "|", "&退出"}));
-    EXPECT_EQ(visibleTexts(menuTitled(window, "&Data Processing")->actions()), QStringList({"&数据处理工具"}));
-    EXPECT_EQ(visibleTexts(menuTitled(window, "&Simulation Control")->actions()),
-              QStringList({"&开始演进", "&暂停演进", "&继续演进", "&停止演进", "|", "&快速演进", "&重新演进"}));
+              QStringList({"&Open", "&Load", "|", "&返回上一视图", "&跳至下一视图", "|", "加载矢量数据",
+                           "清除数据", "&保存", "另存为...", "|", "&退出"}));
+    EXPECT_EQ(visibleTexts(menuTitled(window, "&Data Processing")->actions()),
+              QStringList({"&数据处理工具"}));
+    EXPECT_EQ(
+        visibleTexts(menuTitled(window, "&Simulation Control")->actions()),
+        QStringList({"&开始演进", "&暂停演进", "&继续演进", "&停止演进", "|", "&快速演进", "&重新演进"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&Calculation and Simulation")->actions()),
               QStringList({"洪水", "&泥石流", "&滑坡", "&获取相机参数", "&停止运算"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&Mode")->actions()), QStringList({"全溃", "半溃"}));
@@ -84,8 +86,8 @@ TEST_F(MainWindowTest, ToolBarHoldsTheFileAndRoamActionsWithBundledIcons) {
     auto* toolBar = window.findChild<QToolBar*>("mainToolBar");
     ASSERT_NE(toolBar, nullptr);
     EXPECT_EQ(visibleTexts(toolBar->actions()),
-              QStringList({"&Open", "&Load", "&返回上一视图", "&跳至下一视图", "&保存", "&开始演进", "&暂停演进",
-                           "&继续演进", "&停止演进", "&快速演进", "&重新演进"}));
+              QStringList({"&Open", "&Load", "&返回上一视图", "&跳至下一视图", "&保存", "&开始演进",
+                           "&暂停演进", "&继续演进", "&停止演进", "&快速演进", "&重新演进"}));
     for (QAction* action : toolBar->actions()) {
         EXPECT_FALSE(action->icon().availableSizes().isEmpty()) << action->text().toStdString();
         EXPECT_EQ(action->parent(), &window) << action->text().toStdString();
@@ -103,10 +105,18 @@ TEST_F(MainWindowTest, ShortcutsAndStatusTips) {
     EXPECT_TRUE(actionTitled(window, "&Load")->shortcut().isEmpty());
 
     const std::pair<const char*, const char*> tips[] = {
-        {"&Open", "打开已有文件"},        {"&Load", "Load Scene"},         {"&返回上一视图", "加载场景数据"},
-        {"加载矢量数据", "加载矢量数据"}, {"&退出", "退出程序"},           {"&数据处理工具", "数据预处理"},
-        {"&快速演进", "打开已有文件"},    {"洪水", "当前为洪水灾害动态模拟"}, {"&滑坡", "当前为滑坡动态模拟"},
-        {"&停止运算", "停止运算"},        {"&软件说明", "软件说明"},       {"全溃", ""},
+        {"&Open", "打开已有文件"},
+        {"&Load", "Load Scene"},
+        {"&返回上一视图", "加载场景数据"},
+        {"加载矢量数据", "加载矢量数据"},
+        {"&退出", "退出程序"},
+        {"&数据处理工具", "数据预处理"},
+        {"&快速演进", "打开已有文件"},
+        {"洪水", "当前为洪水灾害动态模拟"},
+        {"&滑坡", "当前为滑坡动态模拟"},
+        {"&停止运算", "停止运算"},
+        {"&软件说明", "软件说明"},
+        {"全溃", ""},
     };
     for (const auto& [text, tip] : tips) {
         QAction* action = actionTitled(window, text);

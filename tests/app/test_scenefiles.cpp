@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenuBar>
-#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,7 +109,8 @@ TEST_F(SceneFilesTest, SavedPairOpensAgainWithItsViewAndPassesOsgconv) {
     // The real OSG converter reads both files of the pair.
     for (const char* name : {"scene.ive", "scene_cam.osg"}) {
         QProcess osgconv;
-        osgconv.start("osgconv", {QString::fromStdString(path(name)), QString::fromStdString(path(name) + ".osgt")});
+        osgconv.start("osgconv",
+                      {QString::fromStdString(path(name)), QString::fromStdString(path(name) + ".osgt")});
         ASSERT_TRUE(osgconv.waitForFinished(30000)) << name;
         EXPECT_EQ(osgconv.exitCode(), 0) << name << ": " << osgconv.readAllStandardError().toStdString();
     }

@@ -138,15 +138,16 @@ TEST_F(FloodBatchTest, WritesWaterModelsAndMonitorValuesAsTheLiveRunDoes) {
     writeTextFile(monitorFile,
                   R"({"type": "FeatureCollection", "features": [{"type": "Feature", "properties": {},)"
                   R"( "geometry": {"type": "Point", "coordinates": [95, 270, 100]}}]})");
-    const BatchRun batch = run(inputArguments() + QStringList{"--capacity", "300000", "--width", "10", "--height",
-                                                              "5", "--format", ".ive", "--monitors",
-                                                              QString::fromStdString(monitorFile), "--results",
-                                                              "6", "--out", QString::fromStdString(out)});
+    const BatchRun batch = run(
+        inputArguments() + QStringList{"--capacity", "300000", "--width", "10", "--height", "5", "--format",
+                                       ".ive", "--monitors", QString::fromStdString(monitorFile), "--results",
+                                       "6", "--out", QString::fromStdString(out)});
     ASSERT_EQ(batch.exitCode, 0) << batch.output << batch.errors;
     EXPECT_EQ(batch.output.find("fileName:"), std::string::npos) << "the terminal keeps its progress line";
     for (int number = 1; number <= 6; ++number) {
         for (const char* extension : {".ive", ".txt", ".json"}) {
-            EXPECT_TRUE(QFile::exists(QString::fromStdString(result(number, extension)))) << number << extension;
+            EXPECT_TRUE(QFile::exists(QString::fromStdString(result(number, extension))))
+                << number << extension;
         }
         EXPECT_FALSE(QFile::exists(QString::fromStdString(result(number, ".tif"))));
     }

@@ -10,7 +10,7 @@ namespace {
 
 TEST(FloodHudOverlay, LinesFollowTheTimeAndVolumeRules) {
     const std::pair<float, const char*> times[] = {
-        {0.0f, "Time: 0 s"},         {59.9f, "Time: 59 s"},       {60.0f, "Time: 1 m 0 s"},
+        {0.0f, "Time: 0 s"},          {59.9f, "Time: 59 s"},          {60.0f, "Time: 1 m 0 s"},
         {3599.0f, "Time: 59 m 59 s"}, {3600.0f, "Time: 1 h 0 m 0 s"}, {7384.5f, "Time: 2 h 3 m 4 s"},
     };
     for (const auto& [seconds, line] : times) {
@@ -65,10 +65,11 @@ TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
     EXPECT_EQ(extent.xMax(), 800);
     EXPECT_EQ(extent.yMin(), 500);
     EXPECT_EQ(extent.yMax(), 600);
-    EXPECT_EQ((*static_cast<const osg::Vec4Array*>(box->getColorArray()))[0], osg::Vec4(0.8f, 0.8f, 0.8f, 0.5f));
-    EXPECT_EQ(overlayTexts(*camera), (std::vector<std::string>{"Storage: 100.00 million m^3",
-                                                               "Time: 1 h 2 m 5 s",
-                                                               "Residual capacity : 25.00 thound m^3"}));
+    EXPECT_EQ((*static_cast<const osg::Vec4Array*>(box->getColorArray()))[0],
+              osg::Vec4(0.8f, 0.8f, 0.8f, 0.5f));
+    EXPECT_EQ(overlayTexts(*camera),
+              (std::vector<std::string>{"Storage: 100.00 million m^3", "Time: 1 h 2 m 5 s",
+                                        "Residual capacity : 25.00 thound m^3"}));
 }
 
 TEST(FloodHudOverlay, DepthCaptionSitsUnderTheLegend) {

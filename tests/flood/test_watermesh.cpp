@@ -65,7 +65,8 @@ osg::Vec3 corner(const HandGrid& grid, int r, int c, float z) {
 
 TEST(WaterMesh, OneStripPerRowFromTheLastDownToRowTwo) {
     HandGrid grid(6, 5);
-    const osg::ref_ptr<osg::Geode> geode = buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour);
+    const osg::ref_ptr<osg::Geode> geode =
+        buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour);
     // Rows 5, 4, 3 and 2 are lower rows of a strip; rows 0 and 1 never are.
     EXPECT_EQ(collect(*geode).geometries, 4u);
     EXPECT_TRUE(collect(*geode).vertices.empty());
@@ -78,15 +79,27 @@ TEST(WaterMesh, AWetCellDrawsTheTrianglesOfItsQuadsInOrder) {
     // Every quad with the wet cell as a corner draws those of its two triangles that use it.
     const std::vector<osg::Vec3> expected = {
         // strip rows 3-4, quad column 1: A B C and B D C both have C = (3, 2)
-        corner(grid, 3, 1, 100), corner(grid, 4, 1, 100), corner(grid, 3, 2, 102),
-        corner(grid, 4, 1, 100), corner(grid, 4, 2, 100), corner(grid, 3, 2, 102),
+        corner(grid, 3, 1, 100),
+        corner(grid, 4, 1, 100),
+        corner(grid, 3, 2, 102),
+        corner(grid, 4, 1, 100),
+        corner(grid, 4, 2, 100),
+        corner(grid, 3, 2, 102),
         // strip rows 3-4, quad column 2: triangle A B C has A = (3, 2); B D C has none wet
-        corner(grid, 3, 2, 102), corner(grid, 4, 2, 100), corner(grid, 3, 3, 100),
+        corner(grid, 3, 2, 102),
+        corner(grid, 4, 2, 100),
+        corner(grid, 3, 3, 100),
         // strip rows 2-3, quad column 1: B D C has D = (3, 2)
-        corner(grid, 3, 1, 100), corner(grid, 3, 2, 102), corner(grid, 2, 2, 100),
+        corner(grid, 3, 1, 100),
+        corner(grid, 3, 2, 102),
+        corner(grid, 2, 2, 100),
         // strip rows 2-3, quad column 2: A B C has B = (3, 2), and B D C has B too
-        corner(grid, 2, 2, 100), corner(grid, 3, 2, 102), corner(grid, 2, 3, 100),
-        corner(grid, 3, 2, 102), corner(grid, 3, 3, 100), corner(grid, 2, 3, 100),
+        corner(grid, 2, 2, 100),
+        corner(grid, 3, 2, 102),
+        corner(grid, 2, 3, 100),
+        corner(grid, 3, 2, 102),
+        corner(grid, 3, 3, 100),
+        corner(grid, 2, 3, 100),
     };
     ASSERT_EQ(mesh.vertices.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -1,5 +1,6 @@
 #include "modaldriver.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -8,7 +9,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 ModalDriver::ModalDriver(std::function<void(QWidget*)> answer, int timeoutMs, const char* onlyClass)
     : timer(new QTimer) {
@@ -50,7 +50,8 @@ std::function<void(QWidget*)> clickButton(const QString& buttonText) {
                 return;
             }
         }
-        ADD_FAILURE() << "no button " << buttonText.toStdString() << " in " << modal->windowTitle().toStdString();
+        ADD_FAILURE() << "no button " << buttonText.toStdString() << " in "
+                      << modal->windowTitle().toStdString();
         if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             dialog->reject();
         }

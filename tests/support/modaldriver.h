@@ -6,7 +6,9 @@
 #include <ostream>
 
 // Readable QString values in test failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 // Answers the next modal dialog the way a user would: a timer watches for the active modal widget and
 // hands it to `answer` once it is up. Call before the code that opens the dialog. When no dialog appears
@@ -31,7 +33,7 @@ private:
 
 // Answers for the usual dialogs.
 std::function<void(QWidget*)> clickButton(const QString& buttonText);  // message boxes: "&Yes", "OK", ...
-std::function<void(QWidget*)> chooseFile(const QString& path);          // file and folder dialogs
+std::function<void(QWidget*)> chooseFile(const QString& path);         // file and folder dialogs
 std::function<void(QWidget*)> cancelDialog();
 
 // Processes events for the given time, letting timers and the view run.

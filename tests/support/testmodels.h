@@ -1,8 +1,8 @@
 #pragma once
 
 #include <osg/Geode>
-#include <osgViewer/View>
 #include <osg/ref_ptr>
+#include <osgViewer/View>
 #include <string>
 
 // A flat square terrain patch of side `size` at height z, lower-left corner (x0, y0), coloured grey.
@@ -12,4 +12,6 @@ osg::ref_ptr<osg::Geode> makeTerrainPatch(double x0, double y0, double size, dou
 void lookDownAt(osgViewer::View& view, const osg::Vec3d& centre, double height);
 
 // Folder holding the installed program and its fonts.
-inline std::string runtimeDir() { return VANTOREL_RUNTIME_DIR; }
+inline std::string runtimeDir() {
+    return VANTOREL_RUNTIME_DIR;
+}

@@ -19,7 +19,8 @@ CommandLine parse(std::vector<std::string> arguments) {
 }
 
 TEST(CommandLine, OptionsTakeTheValuesUpToTheNextOption) {
-    const CommandLine options = parse({"--dem", "a b.asc", "--colour-range", "0", "20", "--mode", "Total Break"});
+    const CommandLine options =
+        parse({"--dem", "a b.asc", "--colour-range", "0", "20", "--mode", "Total Break"});
     EXPECT_TRUE(options.error().empty());
     EXPECT_EQ(options.text("dem"), "a b.asc");
     EXPECT_EQ(options.values("colour-range"), (std::vector<std::string>{"0", "20"}));
@@ -33,8 +34,8 @@ TEST(CommandLine, ValueBeforeAnyOptionIsRefused) {
 }
 
 TEST(CommandLine, NumbersAreCheckedForFormAndRange) {
-    const CommandLine options =
-        parse({"--width", "133.5", "--height", "abc", "--results", "2.5", "--until", "-4", "--range", "0", "20"});
+    const CommandLine options = parse(
+        {"--width", "133.5", "--height", "abc", "--results", "2.5", "--until", "-4", "--range", "0", "20"});
     std::string problem;
     double width = 0;
     EXPECT_TRUE(options.number("width", width, 0, 200, problem));

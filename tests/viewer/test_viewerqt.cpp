@@ -37,9 +37,16 @@ protected:
 
 TEST_F(ViewerTest, KeysAreTranslatedByKeyCodeAndUnknownKeysBecomeZero) {
     const std::pair<Qt::Key, int> table[] = {
-        {Qt::Key_Space, ' '}, {Qt::Key_H, 'h'}, {Qt::Key_L, 'l'}, {Qt::Key_Q, 'q'}, {Qt::Key_S, 's'},
-        {Qt::Key_W, 'w'},     {Qt::Key_Home, osgGA::GUIEventAdapter::KEY_Home}, {Qt::Key_F, 0},
-        {Qt::Key_Escape, 0},  {Qt::Key_A, 0},
+        {Qt::Key_Space, ' '},
+        {Qt::Key_H, 'h'},
+        {Qt::Key_L, 'l'},
+        {Qt::Key_Q, 'q'},
+        {Qt::Key_S, 's'},
+        {Qt::Key_W, 'w'},
+        {Qt::Key_Home, osgGA::GUIEventAdapter::KEY_Home},
+        {Qt::Key_F, 0},
+        {Qt::Key_Escape, 0},
+        {Qt::Key_A, 0},
     };
     for (const auto& [qtKey, osgKey] : table) {
         takeEvents();

@@ -34,8 +34,8 @@ std::vector<std::string> CommandLine::values(const std::string& name) const {
     return found == options.end() ? std::vector<std::string>{} : found->second;
 }
 
-bool CommandLine::number(const std::string& name, double& value, double low, double high, std::string& problem,
-                         std::size_t index) const {
+bool CommandLine::number(const std::string& name, double& value, double low, double high,
+                         std::string& problem, std::size_t index) const {
     const auto found = options.find(name);
     if (found == options.end()) {
         return true;
@@ -53,14 +53,16 @@ bool CommandLine::number(const std::string& name, double& value, double low, dou
         return false;
     }
     if (parsed < low || parsed > high) {
-        problem = "--" + name + ": " + text + " is outside " + std::to_string(low) + " .. " + std::to_string(high);
+        problem =
+            "--" + name + ": " + text + " is outside " + std::to_string(low) + " .. " + std::to_string(high);
         return false;
     }
     value = parsed;
     return true;
 }
 
-bool CommandLine::integer(const std::string& name, int& value, int low, int high, std::string& problem) const {
+bool CommandLine::integer(const std::string& name, int& value, int low, int high,
+                          std::string& problem) const {
     double parsed = value;
     if (!number(name, parsed, low, high, problem)) {
         return false;

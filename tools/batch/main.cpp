@@ -8,9 +8,10 @@
 namespace {
 
 void printUsage() {
-    std::cout << "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [options] --out DIR\n"
-                 "       vantorel-batch debris --dem FILE --breach FILE [options] --out DIR\n"
-                 "       vantorel-batch COMMAND --help\n";
+    std::cout
+        << "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [options] --out DIR\n"
+           "       vantorel-batch debris --dem FILE --breach FILE [options] --out DIR\n"
+           "       vantorel-batch COMMAND --help\n";
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "progress.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <iostream>
-#include <unistd.h>
 
 ProgressLine::ProgressLine()
     : terminal(isatty(fileno(stdout)) != 0), started(std::chrono::steady_clock::now()), lastShown(started) {}

@@ -29,11 +29,14 @@ void writeEntry(QXmlStreamWriter& xml, const XmlEntry& entry) {
     xml.writeEndElement();
 }
 
-std::string number(double value) { return QString::number(value, 'g', 12).toStdString(); }
+std::string number(double value) {
+    return QString::number(value, 'g', 12).toStdString();
+}
 
 }  // namespace
 
-bool writeSceneXml(const std::string& path, const std::string& rootTag, const std::vector<XmlCategory>& categories) {
+bool writeSceneXml(const std::string& path, const std::string& rootTag,
+                   const std::vector<XmlCategory>& categories) {
     return writeXml(path, [&](QXmlStreamWriter& xml) {
         xml.writeStartElement(QString::fromStdString(rootTag));
         for (const XmlCategory& category : categories) {
@@ -47,7 +50,9 @@ bool writeSceneXml(const std::string& path, const std::string& rootTag, const st
     });
 }
 
-XmlEntry pathEntry(const std::string& path, const std::string& tag) { return {tag, {{"strPath", path}}}; }
+XmlEntry pathEntry(const std::string& path, const std::string& tag) {
+    return {tag, {{"strPath", path}}};
+}
 
 std::vector<XmlEntry> cameraEntries(const double eye[3], const double center[3], const double up[3]) {
     auto triple = [](const char* tag, const double values[3]) {

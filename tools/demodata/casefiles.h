@@ -17,7 +17,8 @@ struct XmlCategory {
 };
 
 // Writes an XML scene file ("configXML.xml", "LandslideXML.xml") with the root element `rootTag`.
-bool writeSceneXml(const std::string& path, const std::string& rootTag, const std::vector<XmlCategory>& categories);
+bool writeSceneXml(const std::string& path, const std::string& rootTag,
+                   const std::vector<XmlCategory>& categories);
 
 // A "strPath" entry, the form of most categories.
 XmlEntry pathEntry(const std::string& path, const std::string& tag = "file");

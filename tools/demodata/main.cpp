@@ -45,9 +45,18 @@ struct FloodCase {
 std::vector<FloodCase> floodCases() {
     std::vector<FloodCase> cases;
     {
-        FloodCase jinjiang{"金江洪水", "/Disaster_DiXing/jinshajiang.ive", {}, {483426, 3434170, 16660.2},
-                           {-1.32e30, -1.15475e29, -2.62126e30}, {-0.880339, -0.150208, 0.449934}, 40.0f,
-                           "金沙江", {"上游村", "岗托镇", "下游集镇"}, 100000000, 133, 47.5};
+        FloodCase jinjiang{"金江洪水",
+                           "/Disaster_DiXing/jinshajiang.ive",
+                           {},
+                           {483426, 3434170, 16660.2},
+                           {-1.32e30, -1.15475e29, -2.62126e30},
+                           {-0.880339, -0.150208, 0.449934},
+                           40.0f,
+                           "金沙江",
+                           {"上游村", "岗托镇", "下游集镇"},
+                           100000000,
+                           133,
+                           47.5};
         // Centred where the fixed viewpoint looks, 17 km away and 15 km up.
         jinjiang.valley.cols = 120;
         jinjiang.valley.rows = 110;
@@ -61,9 +70,18 @@ std::vector<FloodCase> floodCases() {
         cases.push_back(jinjiang);
     }
     {
-        FloodCase june{"6.1洪水", "/Disaster_DiXing/flood.ive", {}, {247054, 3230686, 5793.4},
-                       {-7.80682e29, 1.17744e30, -2.57505e30}, {-0.43, 0.76, 0.48}, 10.0f,
-                       "白龙江", {"河口村", "新街"}, 20000000, 60, 20};
+        FloodCase june{"6.1洪水",
+                       "/Disaster_DiXing/flood.ive",
+                       {},
+                       {247054, 3230686, 5793.4},
+                       {-7.80682e29, 1.17744e30, -2.57505e30},
+                       {-0.43, 0.76, 0.48},
+                       10.0f,
+                       "白龙江",
+                       {"河口村", "新街"},
+                       20000000,
+                       60,
+                       20};
         june.valley.cols = 110;
         june.valley.rows = 100;
         june.valley.cellSize = 40;
@@ -78,9 +96,18 @@ std::vector<FloodCase> floodCases() {
         cases.push_back(june);
     }
     {
-        FloodCase danba{"danba flood", "/Disaster_DiXing/danba.ive", {}, {357000, 3441000, 10500},
-                        {350000, 3450000, 1900}, {0, 0, 1}, 40.0f,
-                        "大渡河", {"丹巴县城", "章谷镇"}, 60000000, 100, 35};
+        FloodCase danba{"danba flood",
+                        "/Disaster_DiXing/danba.ive",
+                        {},
+                        {357000, 3441000, 10500},
+                        {350000, 3450000, 1900},
+                        {0, 0, 1},
+                        40.0f,
+                        "大渡河",
+                        {"丹巴县城", "章谷镇"},
+                        60000000,
+                        100,
+                        35};
         danba.valley.cols = 100;
         danba.valley.rows = 100;
         danba.valley.cellSize = 100;
@@ -111,7 +138,8 @@ osg::Vec3d groundAt(const ValleyGrid& grid, int row, int col, double lift) {
 }
 
 osg::Vec3d centreOf(const ValleyGrid& grid, int row, int col) {
-    return osg::Vec3d(grid.cellX(col) + grid.cellSize / 2, grid.cellY(row) - grid.cellSize / 2, grid.at(row, col));
+    return osg::Vec3d(grid.cellX(col) + grid.cellSize / 2, grid.cellY(row) - grid.cellSize / 2,
+                      grid.at(row, col));
 }
 
 std::vector<osg::Vec3d> square(const osg::Vec3d& centre, double half) {
@@ -145,14 +173,17 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
     std::vector<NamedShape> monitors;
     for (int downstream : {8, 22, 40}) {
         const int col = std::min(grid.cols - 3, dam + downstream);
-        monitors.push_back({"monitor " + std::to_string(downstream), {centreOf(grid, grid.floorRow[col], col)}});
+        monitors.push_back(
+            {"monitor " + std::to_string(downstream), {centreOf(grid, grid.floorRow[col], col)}});
     }
     if (!osgDB::writeNodeFile(*buildTerrainMesh(grid), terrain) ||
         !writeAsciiGrid(grid, grid.heights, data + "/dem.asc") ||
-        !writeAsciiGrid(grid, roughness, data + "/roughness.asc", 3) || !writeText(data + "/outbreak.txt", outbreak) ||
+        !writeAsciiGrid(grid, roughness, data + "/roughness.asc", 3) ||
+        !writeText(data + "/outbreak.txt", outbreak) ||
         !writeText(data + "/HNW.txt", QString::number(floodCase.width).toStdString()) ||
         !writeShapefile(data + "/monitors.shp", ShapeKind::Points, monitors)) {
-        std::cerr << "vantorel-demo-data: cannot write the terrain and flood inputs of " << floodCase.name << "\n";
+        std::cerr << "vantorel-demo-data: cannot write the terrain and flood inputs of " << floodCase.name
+                  << "\n";
         return false;
     }
 
@@ -173,8 +204,8 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
     }
     std::vector<NamedShape> houses;
     std::vector<TextMark> marks = {
-        {floodCase.riverName, river[river.size() / 4].x(), river[river.size() / 4].y(), river[river.size() / 4].z(),
-         0.1f, 0.3f, 0.9f, 1.0f, static_cast<float>(grid.cellSize * 2.5)},
+        {floodCase.riverName, river[river.size() / 4].x(), river[river.size() / 4].y(),
+         river[river.size() / 4].z(), 0.1f, 0.3f, 0.9f, 1.0f, static_cast<float>(grid.cellSize * 2.5)},
         {"堰塞坝", grid.cellX(dam), grid.cellY(floorRow), crest, 0.9f, 0.1f, 0.1f, 1.0f,
          static_cast<float>(grid.cellSize * 2.5)},
     };
@@ -183,7 +214,8 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
         const int row = std::max(2, grid.floorRow[col] - static_cast<int>(450 / grid.cellSize) - 1);
         const osg::Vec3d centre = centreOf(grid, row, col);
         for (int house = 0; house < 4; ++house) {
-            const osg::Vec3d at = centre + osg::Vec3d((house % 2) * grid.cellSize, (house / 2) * grid.cellSize, 6);
+            const osg::Vec3d at =
+                centre + osg::Vec3d((house % 2) * grid.cellSize, (house / 2) * grid.cellSize, 6);
             houses.push_back({"", square(at, grid.cellSize * 0.3)});
         }
         marks.push_back({floodCase.villages[i], centre.x(), centre.y(), centre.z(), 1.0f, 1.0f, 1.0f, 1.0f,
@@ -220,13 +252,27 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
     // The prepared results, computed by the engine as a live run would.
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(batch, {"flood", "--roughness", QString::fromStdString(data + "/roughness.asc"), "--dem",
-                      QString::fromStdString(data + "/dem.asc"), "--outbreak",
-                      QString::fromStdString(data + "/outbreak.txt"), "--monitors",
-                      QString::fromStdString(data + "/monitors.shp"), "--capacity",
-                      QString::number(floodCase.capacity, 'f', 0), "--width", QString::number(floodCase.width),
-                      "--height", QString::number(floodCase.height), "--format", ".ive", "--results",
-                      QString::number(results), "--out", QString::fromStdString(root + "/Disaster_Play")});
+    run.start(batch, {"flood",
+                      "--roughness",
+                      QString::fromStdString(data + "/roughness.asc"),
+                      "--dem",
+                      QString::fromStdString(data + "/dem.asc"),
+                      "--outbreak",
+                      QString::fromStdString(data + "/outbreak.txt"),
+                      "--monitors",
+                      QString::fromStdString(data + "/monitors.shp"),
+                      "--capacity",
+                      QString::number(floodCase.capacity, 'f', 0),
+                      "--width",
+                      QString::number(floodCase.width),
+                      "--height",
+                      QString::number(floodCase.height),
+                      "--format",
+                      ".ive",
+                      "--results",
+                      QString::number(results),
+                      "--out",
+                      QString::fromStdString(root + "/Disaster_Play")});
     if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
         std::cerr << "vantorel-demo-data: the flood run of " << floodCase.name << " failed:\n"
                   << run.readAllStandardOutput().toStdString();
@@ -248,7 +294,8 @@ bool buildDebrisCase(const QString& folder, const QString& terrain, const QStrin
                           {"Play", {pathEntry(root + play.toStdString())}}});
 }
 
-bool buildLandslideCase(const QString& folder, const double eye[3], const double center[3], const double up[3]) {
+bool buildLandslideCase(const QString& folder, const double eye[3], const double center[3],
+                        const double up[3]) {
     const std::string root = folder.toStdString();
     if (!makeFolders(folder, {"/Disaster_DiXing", "/Landslide_Play", "/Disaster_Signs"})) {
         return false;

@@ -15,8 +15,9 @@ bool writeShapefile(const std::string& path, ShapeKind kind, const std::vector<N
     if (!dataset) {
         return false;
     }
-    const OGRwkbGeometryType type =
-        kind == ShapeKind::Points ? wkbPoint25D : kind == ShapeKind::Lines ? wkbLineString25D : wkbPolygon25D;
+    const OGRwkbGeometryType type = kind == ShapeKind::Points  ? wkbPoint25D
+                                    : kind == ShapeKind::Lines ? wkbLineString25D
+                                                               : wkbPolygon25D;
     // Names are stored as UTF-8 bytes, which the program reads back unchanged.
     char** options = CSLSetNameValue(nullptr, "ENCODING", "UTF-8");
     OGRLayer* layer = dataset->CreateLayer("shapes", nullptr, type, options);

@@ -43,8 +43,11 @@ private:
 osg::Vec4 elevationColour(float height, float low, float high) {
     const float t = high > low ? std::clamp((height - low) / (high - low), 0.0f, 1.0f) : 0.0f;
     // Valley meadows, forest, bare rock, snow.
-    const osg::Vec4 stops[] = {{0.42f, 0.55f, 0.30f, 1}, {0.30f, 0.42f, 0.22f, 1}, {0.52f, 0.46f, 0.38f, 1},
-                               {0.66f, 0.62f, 0.58f, 1}, {0.95f, 0.95f, 0.96f, 1}};
+    const osg::Vec4 stops[] = {{0.42f, 0.55f, 0.30f, 1},
+                               {0.30f, 0.42f, 0.22f, 1},
+                               {0.52f, 0.46f, 0.38f, 1},
+                               {0.66f, 0.62f, 0.58f, 1},
+                               {0.95f, 0.95f, 0.96f, 1}};
     const float scaled = t * 4.0f;
     const int index = std::min(3, static_cast<int>(scaled));
     const float f = scaled - index;
@@ -75,8 +78,8 @@ ValleyGrid makeValley(const ValleySpec& spec) {
         // The river's centre line, in metres from the grid's middle row; calm near the dam.
         const double meander = spec.meanderAmplitude * std::sin(2.0 * M_PI * x / (width * 0.8)) *
                                std::min(1.0, std::abs(x - damX) / (width * 0.15));
-        grid.floorRow[col] = std::clamp(static_cast<int>(std::lround(spec.rows / 2.0 - meander / spec.cellSize)),
-                                        1, spec.rows - 2);
+        grid.floorRow[col] = std::clamp(
+            static_cast<int>(std::lround(spec.rows / 2.0 - meander / spec.cellSize)), 1, spec.rows - 2);
         for (int row = 0; row < spec.rows; ++row) {
             const double y = height / 2.0 - (row + 0.5) * spec.cellSize;  // north positive
             const double across = std::abs(y - meander);
@@ -121,7 +124,8 @@ bool writeAsciiGrid(const ValleyGrid& grid, const std::vector<float>& values, co
     out << std::setprecision(decimals);
     for (int row = 0; row < grid.rows; ++row) {
         for (int col = 0; col < grid.cols; ++col) {
-            out << values[static_cast<std::size_t>(row) * grid.cols + col] << (col + 1 < grid.cols ? " " : "\n");
+            out << values[static_cast<std::size_t>(row) * grid.cols + col]
+                << (col + 1 < grid.cols ? " " : "\n");
         }
     }
     return static_cast<bool>(out);
@@ -138,14 +142,17 @@ osg::ref_ptr<osg::Geode> buildTerrainMesh(const ValleyGrid& grid) {
         for (int col = 0; col < grid.cols; ++col) {
             const float z = grid.at(row, col);
             vertices->push_back(osg::Vec3(grid.cellX(col), grid.cellY(row), z));
-            const float east = grid.at(row, std::min(col + 1, grid.cols - 1)) - grid.at(row, std::max(col - 1, 0));
-            const float north = grid.at(std::max(row - 1, 0), col) - grid.at(std::min(row + 1, grid.rows - 1), col);
+            const float east =
+                grid.at(row, std::min(col + 1, grid.cols - 1)) - grid.at(row, std::max(col - 1, 0));
+            const float north =
+                grid.at(std::max(row - 1, 0), col) - grid.at(std::min(row + 1, grid.rows - 1), col);
             osg::Vec3 normal(-east, -north, 1.2f * static_cast<float>(grid.cellSize));
             normal.normalize();
             const float shade = 0.35f + 0.75f * std::max(0.0f, normal * sun);
             osg::Vec4 colour = elevationColour(z, *lowest, *highest);
-            colours->push_back(osg::Vec4(std::min(1.0f, colour.r() * shade), std::min(1.0f, colour.g() * shade),
-                                          std::min(1.0f, colour.b() * shade), 1.0f));
+            colours->push_back(osg::Vec4(std::min(1.0f, colour.r() * shade),
+                                         std::min(1.0f, colour.g() * shade),
+                                         std::min(1.0f, colour.b() * shade), 1.0f));
         }
     }
     osg::ref_ptr<osg::DrawElementsUInt> triangles = new osg::DrawElementsUInt(GL_TRIANGLES);

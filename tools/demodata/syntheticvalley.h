@@ -13,7 +13,7 @@ struct ValleySpec {
     int cols = 100;
     int rows = 100;
     double cellSize = 100.0;
-    double centreX = 0.0;         // map coordinates of the grid centre
+    double centreX = 0.0;  // map coordinates of the grid centre
     double centreY = 0.0;
     double floorElevation = 1500.0;  // valley floor at the dam
     double wallHeight = 900.0;       // ridges above the floor
