@@ -76,17 +76,7 @@ protected:
     std::string path(const std::string& name) const { return inputs.path().toStdString() + "/" + name; }
     QString result(const QString& name) const { return results.path() + "/" + name; }
 
-    void trigger(const QString& text) {
-        for (QAction* menu : window.menuBar()->actions()) {
-            for (QAction* action : menu->menu()->actions()) {
-                if (action->text() == text) {
-                    action->trigger();
-                    return;
-                }
-            }
-        }
-        FAIL() << "no action " << text.toStdString();
-    }
+    void trigger(const QString& text) { triggerMenuAction(window, text); }
 
     // This window's flood form: the one its menu shows (forms of earlier tests' windows stay hidden).
     FloodForm* form() {

@@ -45,17 +45,7 @@ protected:
     std::string path(const std::string& name) const { return folder.path().toStdString() + "/" + name; }
     bool exists(const std::string& name) const { return QFile::exists(QString::fromStdString(path(name))); }
 
-    void trigger(const QString& text) {
-        for (QAction* menu : window.menuBar()->actions()) {
-            for (QAction* action : menu->menu()->actions()) {
-                if (action->text() == text) {
-                    action->trigger();
-                    return;
-                }
-            }
-        }
-        FAIL() << "no action " << text.toStdString();
-    }
+    void trigger(const QString& text) { triggerMenuAction(window, text); }
 
     void openThroughMenu(const std::string& name) {
         ModalDriver dialog(chooseFile(QString::fromStdString(path(name))));

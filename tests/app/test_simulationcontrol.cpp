@@ -22,17 +22,7 @@ protected:
         ASSERT_TRUE(waitUntil([this] { return window.isVisible(); }));
     }
 
-    void trigger(const QString& text) {
-        for (QAction* menu : window.menuBar()->actions()) {
-            for (QAction* action : menu->menu()->actions()) {
-                if (action->text() == text) {
-                    action->trigger();
-                    return;
-                }
-            }
-        }
-        FAIL() << "no action " << text.toStdString();
-    }
+    void trigger(const QString& text) { triggerMenuAction(window, text); }
 
     void writeFiles(const QStringList& names) {
         for (const QString& name : names) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "monitorpoints.h"
+#include "testshapefiles.h"
 
 namespace {
 
@@ -35,21 +36,7 @@ protected:
     // One layer of the given geometries (WKT) in a new shapefile.
     std::string writeShapefile(const std::string& name, OGRwkbGeometryType type,
                                const std::vector<const char*>& geometries) {
-        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
-        EXPECT_NE(driver, nullptr);
-        GDALDataset* dataset = driver->Create(path(name).c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-        EXPECT_NE(dataset, nullptr);
-        OGRLayer* layer =
-            dataset->CreateLayer(name.substr(0, name.find('.')).c_str(), nullptr, type, nullptr);
-        for (const char* wkt : geometries) {
-            OGRFeature* feature = OGRFeature::CreateFeature(layer->GetLayerDefn());
-            OGRGeometry* geometry = nullptr;
-            EXPECT_EQ(OGRGeometryFactory::createFromWkt(wkt, nullptr, &geometry), OGRERR_NONE) << wkt;
-            feature->SetGeometryDirectly(geometry);
-            EXPECT_EQ(layer->CreateFeature(feature), OGRERR_NONE);
-            OGRFeature::DestroyFeature(feature);
-        }
-        GDALClose(dataset);
+        writeWktShapefile(path(name), type, geometries);
         return path(name);
     }
 

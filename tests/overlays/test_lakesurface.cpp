@@ -12,6 +12,7 @@
 
 #include "lakesurface.h"
 #include "testmodels.h"
+#include "testshapefiles.h"
 
 namespace {
 
@@ -23,19 +24,7 @@ protected:
 
     // A lake outline as a polygon shapefile, in the map coordinates of the terrain.
     std::string writeOutline(const std::string& name, const char* wkt) {
-        GDALAllRegister();
-        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
-        EXPECT_NE(driver, nullptr);
-        GDALDataset* dataset = driver->Create(path(name).c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-        EXPECT_NE(dataset, nullptr);
-        OGRLayer* layer = dataset->CreateLayer("lake", nullptr, wkbPolygon, nullptr);
-        OGRFeature* feature = OGRFeature::CreateFeature(layer->GetLayerDefn());
-        OGRGeometry* outline = nullptr;
-        EXPECT_EQ(OGRGeometryFactory::createFromWkt(wkt, nullptr, &outline), OGRERR_NONE);
-        feature->SetGeometryDirectly(outline);
-        EXPECT_EQ(layer->CreateFeature(feature), OGRERR_NONE);
-        OGRFeature::DestroyFeature(feature);
-        GDALClose(dataset);
+        writeWktShapefile(path(name), wkbPolygon, {wkt});
         return path(name);
     }
 

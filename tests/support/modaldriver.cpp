@@ -7,6 +7,9 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -100,4 +103,16 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return done();
+}
+
+void triggerMenuAction(QMainWindow& window, const QString& text) {
+    for (QAction* menu : window.menuBar()->actions()) {
+        for (QAction* action : menu->menu()->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+                return;
+            }
+        }
+    }
+    ADD_FAILURE() << "no menu action " << text.toStdString();
 }

@@ -36,6 +36,11 @@ std::function<void(QWidget*)> clickButton(const QString& buttonText);  // messag
 std::function<void(QWidget*)> chooseFile(const QString& path);         // file and folder dialogs
 std::function<void(QWidget*)> cancelDialog();
 
+// Triggers the menu action with this text in a main window's menu bar, as a user choosing it would.
+// Adds a test failure when there is none.
+class QMainWindow;
+void triggerMenuAction(QMainWindow& window, const QString& text);
+
 // Processes events for the given time, letting timers and the view run.
 void runEventLoop(int milliseconds);
 // Processes events until `done` holds or the time is up; returns `done()`.

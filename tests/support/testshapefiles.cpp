@@ -76,3 +76,20 @@ void writeVectorFile(const std::string& path, OGRwkbGeometryType layerType,
         ASSERT_EQ(layer->CreateFeature(feature.get()), OGRERR_NONE) << path;
     }
 }
+
+void writeWktShapefile(const std::string& path, OGRwkbGeometryType layerType, const std::vector<const char*>& wkts) {
+    GDALAllRegister();
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
+    ASSERT_NE(driver, nullptr);
+    GDALDatasetUniquePtr dataset(driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    ASSERT_NE(dataset, nullptr) << path;
+    OGRLayer* layer = dataset->CreateLayer("features", nullptr, layerType, nullptr);
+    ASSERT_NE(layer, nullptr) << path;
+    for (const char* wkt : wkts) {
+        OGRFeatureUniquePtr feature(OGRFeature::CreateFeature(layer->GetLayerDefn()));
+        OGRGeometry* geometry = nullptr;
+        ASSERT_EQ(OGRGeometryFactory::createFromWkt(wkt, nullptr, &geometry), OGRERR_NONE) << wkt;
+        feature->SetGeometryDirectly(geometry);
+        ASSERT_EQ(layer->CreateFeature(feature.get()), OGRERR_NONE) << path;
+    }
+}

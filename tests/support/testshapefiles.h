@@ -18,3 +18,7 @@ struct TestFeature {
 // "NAME" field. Adds a test failure when the file cannot be written.
 void writeVectorFile(const std::string& path, OGRwkbGeometryType layerType,
                      const std::vector<TestFeature>& features, bool nameField = true);
+
+// Writes one layer of `layerType` holding the given geometries (well-known text), without attributes,
+// into a new ESRI shapefile.
+void writeWktShapefile(const std::string& path, OGRwkbGeometryType layerType, const std::vector<const char*>& wkts);
