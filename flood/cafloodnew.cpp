@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <new>
 #include <sstream>
 
@@ -15,10 +16,16 @@ namespace {
 // closes every face toward them.
 constexpr float kNoData = 9999.0f;
 
+// Elevations beyond any terrain: no-data markers of other programs (such as -3.4e38) that would
+// overflow the face fluxes of their neighbours.
+constexpr float kElevationBeyondTerrain = 1e7f;
+
 // Reads `count` grid values in file order and hands each to store(index, value). False, with a
-// diagnostic, when the grid holds fewer values or one of them is not a number.
+// diagnostic, when the grid holds fewer values, one of them is not a number, or one reaches `beyond`
+// in magnitude.
 template <typename Store>
-bool readGridValues(FloodInputFile& file, const char* grid, long long count, int ncols, Store store) {
+bool readGridValues(FloodInputFile& file, const char* grid, long long count, int ncols, float beyond,
+                    Store store) {
     for (long long i = 0; i < count; ++i) {
         std::string_view token;
         float value = 0.0f;
@@ -29,7 +36,13 @@ bool readGridValues(FloodInputFile& file, const char* grid, long long count, int
         }
         if (!parseFiniteFloat(token, value)) {
             std::cerr << grid << ": value " << i + 1 << " (row " << i / ncols << ", column " << i % ncols
-                      << ") is \"" << token << "\", not a number\n";
+                      << ") is \"" << printableToken(token) << "\", not a number\n";
+            return false;
+        }
+        if (!(std::fabs(value) < beyond)) {
+            std::cerr << grid << ": value " << i + 1 << " (row " << i / ncols << ", column " << i % ncols
+                      << ") is " << value << ", beyond any terrain; a cell without data reads " << kNoData
+                      << "\n";
             return false;
         }
         store(i, value);
@@ -137,25 +150,27 @@ bool CAFlood::readElevation(const std::string& path) {
 
     long long nodataLookalikes = 0;
     const bool otherNodata = header.hasNodata && static_cast<float>(header.nodata) != kNoData;
-    const bool loaded =
-        readGridValues(file, "elevation grid", cellCount, ncols, [&](long long i, float value) {
-            const int r = static_cast<int>(i / ncols);
-            const int c = static_cast<int>(i % ncols);
-            FloodCell& cell = cells[r][c];
-            cell.ground = value;
-            cell.surfaceOld = value;
-            if (value != kNoData) {
-                validCells.emplace_back(c, r);
-            } else {
-                // A cell without data holds no water. Its new surface equals its ground, as on a border
-                // cell, so that the wet-dry settling of its neighbours counts it as dry ground and not as a
-                // hole 9999 m deep that would dry them whatever their own depth.
-                cell.surfaceNew = kNoData;
-            }
-            if (otherNodata && value == static_cast<float>(header.nodata)) {
-                ++nodataLookalikes;
-            }
-        });
+    const bool loaded = readGridValues(file, "elevation grid", cellCount, ncols, kElevationBeyondTerrain,
+                                       [&](long long i, float value) {
+                                           const int r = static_cast<int>(i / ncols);
+                                           const int c = static_cast<int>(i % ncols);
+                                           FloodCell& cell = cells[r][c];
+                                           cell.ground = value;
+                                           cell.surfaceOld = value;
+                                           if (value != kNoData) {
+                                               validCells.emplace_back(c, r);
+                                           } else {
+                                               // A cell without data holds no water. Its new surface equals
+                                               // its ground, as on a border cell, so that the wet-dry
+                                               // settling of its neighbours counts it as dry ground and not
+                                               // as a hole 9999 m deep that would dry them whatever their own
+                                               // depth.
+                                               cell.surfaceNew = kNoData;
+                                           }
+                                           if (otherNodata && value == static_cast<float>(header.nodata)) {
+                                               ++nodataLookalikes;
+                                           }
+                                       });
     if (!loaded) {
         return false;
     }
@@ -186,9 +201,11 @@ bool CAFlood::readRoughness(const std::string& path) {
         return false;
     }
     const long long cellCount = static_cast<long long>(ncols) * nrows;
-    return readGridValues(file, "roughness grid", cellCount, ncols, [this](long long i, float value) {
-        cellStorage[static_cast<std::size_t>(i)].manning = value;
-    });
+    // Roughness enters squared and any friction beyond the flux is cut back to it: no bound needed.
+    const float unbounded = std::numeric_limits<float>::infinity();
+    return readGridValues(
+        file, "roughness grid", cellCount, ncols, unbounded,
+        [this](long long i, float value) { cellStorage[static_cast<std::size_t>(i)].manning = value; });
 }
 
 bool CAFlood::readOutbreakCells(const std::string& path) {

@@ -101,9 +101,6 @@ private:
     void clearHydrograph();
     void updateOutflow(float atTime);
 
-    void limitOutflow(int r, int c);
-    void settleWetDry(int r, int c);
-    void trimExcess(int r, int c);
     bool isInterior(int r, int c) const { return r > 0 && c > 0 && r < nrows - 1 && c < ncols - 1; }
 
     float time = 0.0f;

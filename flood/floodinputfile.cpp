@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <system_error>
 
 namespace {
 
@@ -19,17 +21,20 @@ bool isBlank(char c) {
 bool FloodInputFile::open(const std::string& path) {
     text.clear();
     position = 0;
-    std::ifstream stream(path, std::ios::binary | std::ios::ate);
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return false;
+    }
+    std::ifstream stream(path, std::ios::binary);
     if (!stream) {
         return false;
     }
-    const std::streamoff size = stream.tellg();
-    if (size < 0) {
-        return false;
+    // Read in blocks rather than by the reported size: devices and pipes report none.
+    char block[1 << 16];
+    while (stream.read(block, sizeof block) || stream.gcount() > 0) {
+        text.append(block, static_cast<std::size_t>(stream.gcount()));
     }
-    text.resize(static_cast<std::size_t>(size));
-    stream.seekg(0);
-    return static_cast<bool>(stream.read(text.data(), size));
+    return !stream.bad();
 }
 
 bool FloodInputFile::peekToken(std::string_view& token) const {
@@ -102,8 +107,8 @@ bool readAsciiGridHeader(FloodInputFile& file, AsciiGridHeader& header, std::str
             return false;
         }
         if (!parseFiniteReal(token, values[i])) {
-            problem = std::string("the header value of \"") + keywords[i] + "\" is \"" + std::string(token) +
-                      "\", not a number";
+            problem = std::string("the header value of \"") + keywords[i] + "\" is \"" +
+                      printableToken(token) + "\", not a number";
             return false;
         }
     }
@@ -152,4 +157,16 @@ bool readAsciiGridHeader(FloodInputFile& file, AsciiGridHeader& header, std::str
         return false;
     }
     return true;
+}
+
+std::string printableToken(std::string_view token) {
+    constexpr std::size_t kLongest = 24;
+    std::string shown;
+    for (const char c : token.substr(0, kLongest)) {
+        shown += c >= ' ' && c <= '~' ? c : '?';
+    }
+    if (token.size() > kLongest) {
+        shown += "...";
+    }
+    return shown;
 }

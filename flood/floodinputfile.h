@@ -29,6 +29,9 @@ private:
 
 // A whole token as a finite real or integer. False for anything else ("12abc", "nan", "", "1e999").
 bool parseFiniteReal(std::string_view token, double& value);
+// A token as it may be shown in a diagnostic: at most 24 characters, anything unprintable as '?'.
+std::string printableToken(std::string_view token);
+
 // A finite real stored as float: also false when the value does not fit a float.
 bool parseFiniteFloat(std::string_view token, float& value);
 

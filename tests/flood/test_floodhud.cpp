@@ -21,15 +21,6 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST_F(FloodHudTest, ResetShowsNothingWithTheDefaultColourRange) {
-    const FloodHud hud;
-    EXPECT_EQ(hud.time, 0.0f);
-    EXPECT_EQ(hud.residual, 0.0f);
-    EXPECT_EQ(hud.capacity, 0.0f);
-    EXPECT_EQ(hud.colourLow, 0);
-    EXPECT_EQ(hud.colourHigh, 20);
-}
-
 struct StateCase {
     FloodHud state;
     const char* file;   // what writeState writes

@@ -107,6 +107,9 @@ TEST_F(FloodInputsTest, MalformedInputsAreRefusedWithTheirReason) {
         {"value beyond single precision", good,
          gridWithHeader(header, "10 11 12 13 14 15 16 1e39 18 19 20 21\n"), kGoodOutbreak,
          "is \"1e39\", not a number"},
+        {"elevation beyond any terrain", good,
+         gridWithHeader(header, "10 11 12 13 14 15 16 17 18 -3.4e38 20 21\n"), kGoodOutbreak,
+         "value 10 (row 2, column 1) is -3.4e+38, beyond any terrain"},
         {"binary file", good, std::string("II*\0\x10\0\0\0\xff\xfe", 10), kGoodOutbreak, "the header ends"},
         {"roughness of other size",
          "ncols 3\nnrows 4\nxllcorner 0\nyllcorner 0\ncellsize 10\n1 2 3 4 5 6 7 8 9 10 11 12\n", good,
@@ -169,8 +172,31 @@ TEST_F(FloodInputsTest, MissingFilesAreRefused) {
     }
     CAFlood engine;
     testing::internal::CaptureStderr();
+    const std::string folderPath = folder.path().toStdString();
+    EXPECT_FALSE(engine.loadInputs({folderPath, folderPath, folderPath}));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("打开DEM文件失败!"), std::string::npos);
+    expectUnloadedAndHarmless(engine);
+
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(engine.loadInputs({"only-one.asc"}));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("got 1 paths"), std::string::npos);
+    expectUnloadedAndHarmless(engine);
+}
+
+TEST_F(FloodInputsTest, BinaryGarbageIsQuotedShortAndPrintable) {
+    std::string garbage(200000, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i) {
+        garbage[i] = static_cast<char>((i * 2654435761u) >> 13);
+    }
+    CAFlood engine;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(engine.loadInputs(write(kGoodGrid, garbage, kGoodOutbreak)));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("not a number"), std::string::npos) << said;
+    EXPECT_LT(said.size(), 300u) << said;
+    for (const char c : said.substr(said.find('"'))) {
+        ASSERT_TRUE(c == '\n' || (c >= ' ' && c <= '~')) << said;
+    }
     expectUnloadedAndHarmless(engine);
 }
 

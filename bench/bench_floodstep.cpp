@@ -1,0 +1,123 @@
+// Speed and memory of one flood engine step on generated valleys, dry and mostly wet, beside the
+// time of one plain copy of the engine's cell storage: a step does the work of two sweeps over the
+// grid, and twice that copy is the bandwidth bound of two sweeps.
+//
+// Run: bench_floodstep --benchmark_repetitions=5 --benchmark_report_aggregates_only
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "cafloodnew.h"
+#include "floodrun.h"
+#include "floodtestdata.h"
+
+namespace {
+
+constexpr int kSourceSpacing = 8;
+
+// One engine at a time: a 2000 x 2000 grid holds 4 million cells.
+struct PreparedValley {
+    int size = 0;
+    bool wet = false;
+    std::unique_ptr<CAFlood> engine;
+};
+
+PreparedValley& preparedValley(int size, bool wet) {
+    static PreparedValley prepared;
+    if (prepared.engine && prepared.size == size && prepared.wet == wet) {
+        return prepared;
+    }
+    prepared.engine.reset();
+    QTemporaryDir folder;
+    ValleyShape shape;
+    shape.ncols = size;
+    shape.nrows = size;
+    shape.cellsize = 10.0f;
+    shape.sideSlope = 0.01f;
+    shape.floorSlope = 0.001f;
+    // Dry: one breach cell that lets no water out. Wet: outbreak cells on a lattice over the whole
+    // valley, each with the same outflow whatever the grid size, which wet it within 150 steps.
+    const std::vector<std::pair<int, int>> outbreak =
+        wet ? outbreakLattice(shape, kSourceSpacing) : std::vector<std::pair<int, int>>{{size / 2, size - 2}};
+    const std::vector<std::string> inputs = writeValley(folder.path().toStdString(), shape, outbreak);
+    FloodRunSettings settings;
+    const float scale = static_cast<float>(size) / 2000.0f;
+    settings.capacity = 1e12f * scale * scale;
+    settings.width = wet ? 2000.0f * scale * scale : 0.0f;
+    settings.height = 200.0f;
+    auto engine = std::make_unique<CAFlood>();
+    const FloodRunStart start = startFloodRun(*engine, inputs, settings);
+    if (start != (wet ? FloodRunStart::Ready : FloodRunStart::NoOutflow)) {
+        std::cerr << "bench_floodstep: the valley did not load\n";
+        std::exit(1);
+    }
+    if (wet) {
+        for (int i = 0; i < 150; ++i) {
+            engine->step();
+        }
+    }
+    prepared.size = size;
+    prepared.wet = wet;
+    prepared.engine = std::move(engine);
+    return prepared;
+}
+
+double wetShare(const CAFlood& engine) {
+    long long wet = 0;
+    for (int r = 0; r < engine.rowCount(); ++r) {
+        for (int c = 0; c < engine.columnCount(); ++c) {
+            wet += engine.cellRows()[r][c].wet ? 1 : 0;
+        }
+    }
+    return static_cast<double>(wet) / (static_cast<double>(engine.rowCount()) * engine.columnCount());
+}
+
+// Time per cell and iteration, from the benchmark's own timing (shown as e.g. "18.2ns").
+benchmark::Counter timePerCell(double cellsPerIteration) {
+    return benchmark::Counter(cellsPerIteration,
+                              benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void floodStep(benchmark::State& state) {
+    const int size = static_cast<int>(state.range(0));
+    const bool wet = state.range(1) != 0;
+    CAFlood& engine = *preparedValley(size, wet).engine;
+    for (auto _ : state) {
+        engine.step();
+    }
+    const double cells = static_cast<double>(size) * size;
+    state.counters["time_per_cell_step"] = timePerCell(cells);
+    // The whole engine: 40 bytes per cell, 8 per entry of validCells, 8 per row and per outbreak cell.
+    state.counters["state_bytes_per_cell"] = static_cast<double>(engine.stateBytes()) / cells;
+    state.counters["wet_share"] = wetShare(engine);
+}
+
+void cellStorageCopy(benchmark::State& state) {
+    const int size = static_cast<int>(state.range(0));
+    const std::size_t bytes = static_cast<std::size_t>(size) * size * sizeof(FloodCell);
+    std::vector<char> from(bytes, 1);
+    std::vector<char> to(bytes, 0);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["time_per_cell"] = timePerCell(static_cast<double>(size) * size);
+}
+
+}  // namespace
+
+BENCHMARK(floodStep)
+    ->ArgNames({"size", "wet"})
+    ->Args({500, 0})
+    ->Args({500, 1})
+    ->Args({2000, 0})
+    ->Args({2000, 1})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(cellStorageCopy)->ArgName("size")->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
