@@ -30,7 +30,7 @@ const char* const usage =
 struct FloodCase {
     std::string name;
     std::string terrainFile;  // below the case folder
-    ValleySpec valley;
+    ValleyDesign valley;
     double eye[3];
     double center[3];
     double up[3];

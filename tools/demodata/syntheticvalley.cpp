@@ -56,53 +56,53 @@ osg::Vec4 elevationColour(float height, float low, float high) {
 
 }  // namespace
 
-ValleyGrid makeValley(const ValleySpec& spec) {
+ValleyGrid makeValley(const ValleyDesign& design) {
     ValleyGrid grid;
-    grid.cols = spec.cols;
-    grid.rows = spec.rows;
-    grid.cellSize = spec.cellSize;
-    grid.xll = spec.centreX - spec.cols * spec.cellSize / 2.0;
-    grid.yll = spec.centreY - spec.rows * spec.cellSize / 2.0;
-    grid.heights.assign(static_cast<std::size_t>(spec.cols) * spec.rows, 0.0f);
-    grid.damColumn = std::clamp(static_cast<int>(spec.cols * spec.damColumnFraction), 2, spec.cols - 3);
-    grid.floorRow.assign(spec.cols, spec.rows / 2);
+    grid.cols = design.cols;
+    grid.rows = design.rows;
+    grid.cellSize = design.cellSize;
+    grid.xll = design.centreX - design.cols * design.cellSize / 2.0;
+    grid.yll = design.centreY - design.rows * design.cellSize / 2.0;
+    grid.heights.assign(static_cast<std::size_t>(design.cols) * design.rows, 0.0f);
+    grid.damColumn = std::clamp(static_cast<int>(design.cols * design.damColumnFraction), 2, design.cols - 3);
+    grid.floorRow.assign(design.cols, design.rows / 2);
 
-    const LatticeNoise coarse(spec.seed, 16);
-    const LatticeNoise fine(spec.seed * 7919u + 13u, 32);
-    const double width = spec.cols * spec.cellSize;
-    const double height = spec.rows * spec.cellSize;
-    const double damX = grid.damColumn * spec.cellSize;
+    const LatticeNoise coarse(design.seed, 16);
+    const LatticeNoise fine(design.seed * 7919u + 13u, 32);
+    const double width = design.cols * design.cellSize;
+    const double height = design.rows * design.cellSize;
+    const double damX = grid.damColumn * design.cellSize;
 
-    for (int col = 0; col < spec.cols; ++col) {
-        const double x = col * spec.cellSize;  // metres from the west edge
+    for (int col = 0; col < design.cols; ++col) {
+        const double x = col * design.cellSize;  // metres from the west edge
         // The river's centre line, in metres from the grid's middle row; calm near the dam.
-        const double meander = spec.meanderAmplitude * std::sin(2.0 * M_PI * x / (width * 0.8)) *
+        const double meander = design.meanderAmplitude * std::sin(2.0 * M_PI * x / (width * 0.8)) *
                                std::min(1.0, std::abs(x - damX) / (width * 0.15));
         grid.floorRow[col] = std::clamp(
-            static_cast<int>(std::lround(spec.rows / 2.0 - meander / spec.cellSize)), 1, spec.rows - 2);
-        for (int row = 0; row < spec.rows; ++row) {
-            const double y = height / 2.0 - (row + 0.5) * spec.cellSize;  // north positive
+            static_cast<int>(std::lround(design.rows / 2.0 - meander / design.cellSize)), 1, design.rows - 2);
+        for (int row = 0; row < design.rows; ++row) {
+            const double y = height / 2.0 - (row + 0.5) * design.cellSize;  // north positive
             const double across = std::abs(y - meander);
-            const double floor = spec.floorElevation - spec.downstreamSlope * (x - damX);
+            const double floor = design.floorElevation - design.downstreamSlope * (x - damX);
             // Walls rise smoothly beyond the floor and flatten towards the ridges.
-            const double beyond = std::max(0.0, across - spec.floorHalfWidth);
+            const double beyond = std::max(0.0, across - design.floorHalfWidth);
             const double wallRamp = 1.0 - std::exp(-beyond * beyond / (2.0 * std::pow(height * 0.09, 2)));
-            double z = floor + spec.wallHeight * wallRamp + 0.05 * across;
+            double z = floor + design.wallHeight * wallRamp + 0.05 * across;
             // Spurs and gullies running down into the valley, and rough ridges.
-            z += spec.wallHeight * 0.18 * std::sin(x / width * 2.0 * M_PI * 5.0 + across / height * 6.0) *
+            z += design.wallHeight * 0.18 * std::sin(x / width * 2.0 * M_PI * 5.0 + across / height * 6.0) *
                  wallRamp * (1.0 - wallRamp * 0.5);
-            z += spec.wallHeight * 0.25 * coarse.at(x / width * 8.0, y / height * 8.0) * wallRamp;
-            z += spec.wallHeight * 0.05 * fine.at(x / width * 30.0, y / height * 30.0) * wallRamp;
+            z += design.wallHeight * 0.25 * coarse.at(x / width * 8.0, y / height * 8.0) * wallRamp;
+            z += design.wallHeight * 0.05 * fine.at(x / width * 30.0, y / height * 30.0) * wallRamp;
             z += 3.0 * fine.at(x / width * 40.0, y / height * 40.0);
             // Slight V-shape in the floor so water gathers at the river.
-            z += std::min(across, spec.floorHalfWidth) * 0.01;
+            z += std::min(across, design.floorHalfWidth) * 0.01;
             grid.at(row, col) = static_cast<float>(z);
         }
     }
     // The dam across the valley: one column of raised crest over the floor and lower walls.
-    for (int row = 0; row < spec.rows; ++row) {
+    for (int row = 0; row < design.rows; ++row) {
         float& crest = grid.at(row, grid.damColumn - 1);
-        const float damTop = static_cast<float>(spec.floorElevation + spec.damHeight);
+        const float damTop = static_cast<float>(design.floorElevation + design.damHeight);
         crest = std::max(crest, damTop);
     }
     return grid;

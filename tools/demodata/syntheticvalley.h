@@ -9,7 +9,7 @@
 // (downstream is east), meandering, with steep walls and ridges, a basin upstream closed by a dam, and
 // gentle noise so that the terrain does not look machined. Rows run from north (row 0) to south, as in
 // an ESRI ASCII grid.
-struct ValleySpec {
+struct ValleyDesign {
     int cols = 100;
     int rows = 100;
     double cellSize = 100.0;
@@ -43,7 +43,7 @@ struct ValleyGrid {
     std::vector<int> floorRow;
 };
 
-ValleyGrid makeValley(const ValleySpec& spec);
+ValleyGrid makeValley(const ValleyDesign& design);
 
 // Writes an ESRI ASCII grid with the valley's header and the given values (one per cell, row-major).
 bool writeAsciiGrid(const ValleyGrid& grid, const std::vector<float>& values, const std::string& path,
