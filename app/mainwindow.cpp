@@ -17,7 +17,9 @@
 #include <osgGA/StateSetManipulator>
 #include <osgGA/TrackballManipulator>
 
+#include "cadebrisflow.h"
 #include "cafloodnew.h"
+#include "debrishud.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "lakesurface.h"
@@ -46,8 +48,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     floodForm = new FloodForm;
     floodHud = new FloodHud;
+    debrisHud = new DebrisHud;
     monitors = new MonitorPoints;
     caFlood = new CAFlood;
+    caDebris = new CADebrisFlow;
 
     playTimer = new QTimer;
 

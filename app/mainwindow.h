@@ -16,7 +16,9 @@ class QLabel;
 class QStandardItemModel;
 class QTimer;
 class QTreeView;
+class CADebrisFlow;
 class CAFlood;
+class DebrisHud;
 class FloodForm;
 class FloodHud;
 class LakeSurface;
@@ -185,8 +187,10 @@ private:
     // Forms, engines and display objects.
     FloodForm* floodForm = nullptr;
     CAFlood* caFlood = nullptr;
+    CADebrisFlow* caDebris = nullptr;
     MonitorPoints* monitors = nullptr;
     FloodHud* floodHud = nullptr;
+    DebrisHud* debrisHud = nullptr;
     std::unique_ptr<LakeSurface> lakeSurface;  // made by the case-study dispatch
 
     // Flood run: its breach settings and the depth colour range shared with the debris-flow run.

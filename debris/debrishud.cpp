@@ -7,6 +7,8 @@
 #include <cmath>
 #include <iostream>
 
+#include "scenemarks.h"
+
 namespace {
 
 // A frame information line holds one number; a longer line is not one of ours and reads as no number.
@@ -72,3 +74,5 @@ bool DebrisHud::readFrameInfo(const std::string& path) {
     rangeUpper = wholeNumber(lines[3]);
     return true;
 }
+
+osg::ref_ptr<osg::Group> DebrisHud::buildSceneMarks() const { return ::buildSceneMarks(); }

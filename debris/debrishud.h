@@ -1,5 +1,7 @@
 #pragma once
 
+#include <osg/Group>
+#include <osg/ref_ptr>
 #include <string>
 
 // The heads-up record of a debris-flow frame: the frame's four figures, and their frame information file
@@ -17,6 +19,10 @@ public:
     // Reads the first four lines of a frame information file into the fields; a missing or non-numeric
     // line gives 0. Prints "Open failed." and keeps the fields when the file cannot be opened.
     bool readFrameInfo(const std::string& path);
+
+    // The map decoration of the current case study (house, river and road layers, text marks), as the
+    // flood display object builds it.
+    osg::ref_ptr<osg::Group> buildSceneMarks() const;
 
     float maxSpeed = 0;     // largest cell speed of the frame, m/s
     float elapsedTime = 0;  // simulated time of the frame, s
