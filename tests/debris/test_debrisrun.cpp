@@ -16,16 +16,17 @@ namespace {
 
 // Field by field, every value the same to the last bit.
 bool samePacket(const FlowPacket& a, const FlowPacket& b) {
-    const double aValues[] = {a.vxPrev,    a.vyPrev,    a.vx,     a.vy,          a.dx,
-                              a.dy,        a.fracX,     a.fracY,  a.x,           a.y,
-                              a.frictionX, a.frictionY, a.slopeX, a.slopeY,      a.flowDepth,
-                              a.manningN,  a.density,   a.chezy,  a.yieldStress, a.viscosity};
-    const double bValues[] = {b.vxPrev,    b.vyPrev,    b.vx,     b.vy,          b.dx,
-                              b.dy,        b.fracX,     b.fracY,  b.x,           b.y,
-                              b.frictionX, b.frictionY, b.slopeX, b.slopeY,      b.flowDepth,
-                              b.manningN,  b.density,   b.chezy,  b.yieldStress, b.viscosity};
-    return a.stopped == b.stopped && a.row == b.row && a.col == b.col &&
-           std::memcmp(aValues, bValues, sizeof aValues) == 0;
+    for (double FlowPacket::*field :
+         {&FlowPacket::vxPrev,  &FlowPacket::vyPrev, &FlowPacket::vx,          &FlowPacket::vy,
+          &FlowPacket::dx,      &FlowPacket::dy,     &FlowPacket::fracX,       &FlowPacket::fracY,
+          &FlowPacket::x,       &FlowPacket::y,      &FlowPacket::frictionX,   &FlowPacket::frictionY,
+          &FlowPacket::slopeX,  &FlowPacket::slopeY, &FlowPacket::flowDepth,   &FlowPacket::manningN,
+          &FlowPacket::density, &FlowPacket::chezy,  &FlowPacket::yieldStress, &FlowPacket::viscosity}) {
+        if (std::memcmp(&(a.*field), &(b.*field), sizeof(double)) != 0) {
+            return false;
+        }
+    }
+    return a.stopped == b.stopped && a.row == b.row && a.col == b.col;
 }
 
 constexpr int valleyRows = 30;
