@@ -195,13 +195,8 @@ TEST_F(FloodGridTest, SecondRunOnTheSameEngineMatchesAFreshEngine) {
     const ValleyShape shape;
     const std::vector<std::string> inputs =
         writeValley(folder.path().toStdString(), shape, {{20, shape.nrows - 3}});
-    FloodRunSettings first;
-    first.capacity = 5e6f;
-    first.width = 30.0f;
-    first.height = 20.0f;
-
     CAFlood reused;
-    ASSERT_EQ(startFloodRun(reused, inputs, first), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(reused, inputs, FloodRunSettings{5e6f, 30.0f, 20.0f}), FloodRunStart::Ready);
     runUntil(reused, 100.0f);
     ASSERT_EQ(startFloodRun(reused, inputs, smallBreach(4e5f)), FloodRunStart::Ready);
     CAFlood fresh;
