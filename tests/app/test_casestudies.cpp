@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -20,6 +19,7 @@
 #include "mainwindow.h"
 #include "modaldriver.h"
 #include "scenelist.h"
+#include "testfiles.h"
 #include "viewerqt.h"
 
 namespace {
@@ -32,11 +32,9 @@ class DemoData : public ::testing::Environment {
 public:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        QProcess tool;
-        tool.setProcessChannelMode(QProcess::MergedChannels);
-        tool.start(VANTOREL_DEMO_DATA, {"--out", folder.path(), "--results", "40"});
-        ASSERT_TRUE(tool.waitForFinished(300000));
-        ASSERT_EQ(tool.exitCode(), 0) << tool.readAll().toStdString();
+        const ProgramRun tool =
+            runProgram(VANTOREL_DEMO_DATA, {"--out", folder.path(), "--results", "40"}, 300000);
+        ASSERT_EQ(tool.exitCode, 0) << tool.out << tool.err;
     }
     static QTemporaryDir folder;
 };
@@ -70,10 +68,6 @@ protected:
         // A double-click is a click followed by a second press that the platform reports as double.
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    }
-    bool replayEnded() const {
-        return window->currentFrameIndex() * 3 > window->availableFrameCount() ||
-               window->currentFrameIndex() * 2 > window->availableFrameCount();
     }
 
     QString sceneList;

@@ -2,13 +2,10 @@
 // the folder with the roam controls. Real window, real form, real dialogs, real engine.
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QMenuBar>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +21,7 @@
 #include "mainwindow.h"
 #include "modaldriver.h"
 #include "syntheticvalley.h"
+#include "testfiles.h"
 #include "testmodels.h"
 #include "testshapefiles.h"
 #include "viewerqt.h"
@@ -90,11 +88,20 @@ protected:
         return shownForm;
     }
 
+    void press(const char* button) {
+        QTest::mouseClick(form()->findChild<QPushButton*>(button), Qt::LeftButton);
+    }
+
     // Presses a form button that opens a file dialog and answers it with `file`.
     void chooseInForm(const char* button, const std::string& file) {
         ModalDriver dialog(chooseFile(QString::fromStdString(file)));
-        QTest::mouseClick(form()->findChild<QPushButton*>(button), Qt::LeftButton);
+        press(button);
         ASSERT_TRUE(dialog.answered()) << button;
+    }
+    void chooseInputs() {
+        chooseInForm("pushButton_6", files[0]);
+        chooseInForm("pushButton_7", files[1]);
+        chooseInForm("pushButton_8", files[2]);
     }
 
     void startLiveRun() {
@@ -102,11 +109,8 @@ protected:
         ASSERT_NE(form(), nullptr);
         ASSERT_TRUE(form()->isVisible());
         EXPECT_EQ(form()->windowTitle(), "Parameter Setting");
-        EXPECT_EQ(form()->size(), QSize(496, 436));
         chooseInForm("pushButton_5", path("terrain.ive"));
-        chooseInForm("pushButton_6", files[0]);
-        chooseInForm("pushButton_7", files[1]);
-        chooseInForm("pushButton_8", files[2]);
+        chooseInputs();
         chooseInForm("pushButton_9", path("monitors.shp"));
         // A small breach that the test valley holds.
         form()->findChild<QLineEdit*>("lineEdit")->setText("200000");
@@ -115,7 +119,7 @@ protected:
         form()->findChild<QLineEdit*>("lineEdit_3")->setText("2");
 
         ModalDriver folder(chooseFile(results.path()));
-        QTest::mouseClick(form()->findChild<QPushButton*>("pushButton_3"), Qt::LeftButton);
+        press("pushButton_3");
         ASSERT_TRUE(folder.answered());
         EXPECT_FALSE(form()->isVisible());
     }
@@ -152,10 +156,8 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     EXPECT_EQ(lines[3], "0");
     EXPECT_EQ(lines[4], "2");
 
-    QProcess osgconv;
-    osgconv.start("osgconv", {result("30.ive"), result("check.osgt")});
-    ASSERT_TRUE(osgconv.waitForFinished(30000));
-    EXPECT_EQ(osgconv.exitCode(), 0) << osgconv.readAllStandardError().toStdString();
+    const ProgramRun osgconv = runProgram("osgconv", {result("30.ive"), result("check.osgt")});
+    EXPECT_EQ(osgconv.exitCode, 0) << osgconv.err;
 
     // Water colours over the terrain, and the grey box of the heads-up display in the upper right.
     int waterPixels = 0;
@@ -175,7 +177,7 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     // Replay the folder through the form's "simulation".
     trigger("洪水");
     ModalDriver folder(chooseFile(results.path()));
-    QTest::mouseClick(form()->findChild<QPushButton*>("pushButton_4"), Qt::LeftButton);
+    press("pushButton_4");
     ASSERT_TRUE(folder.answered());
     window.playbackTimer()->stop();
     EXPECT_EQ(window.availableFrameCount(), QDir(results.path()).entryList(QDir::Files).size());
@@ -221,7 +223,7 @@ TEST_F(FloodRunTest, FormOpenedTwiceStartsOneReplay) {
     trigger("洪水");
     trigger("洪水");
     ModalDriver first(chooseFile(results.path()), 15000, "QFileDialog");
-    QTest::mouseClick(form()->findChild<QPushButton*>("pushButton_4"), Qt::LeftButton);
+    press("pushButton_4");
     ASSERT_TRUE(first.answered());
     // A second connection would ask for the folder again right away.
     ModalDriver second(cancelDialog(), 1500, "QFileDialog");
@@ -230,18 +232,12 @@ TEST_F(FloodRunTest, FormOpenedTwiceStartsOneReplay) {
 }
 
 TEST_F(FloodRunTest, InputsThatDoNotLoadStartNoRun) {
-    QFile::remove(QString::fromStdString(files[2]));
-    QFile broken(QString::fromStdString(files[2]));
-    ASSERT_TRUE(broken.open(QFile::WriteOnly));
-    broken.write("3\n1 1\n");  // promises three outbreak cells, holds one
-    broken.close();
+    writeTextFile(files[2], "3\n1 1\n");  // promises three outbreak cells, holds one
     trigger("洪水");
-    chooseInForm("pushButton_6", files[0]);
-    chooseInForm("pushButton_7", files[1]);
-    chooseInForm("pushButton_8", files[2]);
+    chooseInputs();
     ModalDriver warning(clickButton("OK"), 15000, "QMessageBox");
     ModalDriver folder(chooseFile(results.path()), 3000, "QFileDialog");
-    QTest::mouseClick(form()->findChild<QPushButton*>("pushButton_3"), Qt::LeftButton);
+    press("pushButton_3");
     ASSERT_TRUE(warning.answered());
     EXPECT_EQ(warning.title(), "Warning");
     runEventLoop(300);
@@ -252,13 +248,11 @@ TEST_F(FloodRunTest, InputsThatDoNotLoadStartNoRun) {
 
 TEST_F(FloodRunTest, ResultsThatCannotBeWrittenStopTheRunWithAMessage) {
     trigger("洪水");
-    chooseInForm("pushButton_6", files[0]);
-    chooseInForm("pushButton_7", files[1]);
-    chooseInForm("pushButton_8", files[2]);
+    chooseInputs();
     // /proc takes no new files, not even from root.
     ModalDriver folder(chooseFile("/proc"), 15000, "QFileDialog");
     ModalDriver warning(clickButton("OK"), 15000, "QMessageBox");
-    QTest::mouseClick(form()->findChild<QPushButton*>("pushButton_3"), Qt::LeftButton);
+    press("pushButton_3");
     ASSERT_TRUE(folder.answered());
     ASSERT_TRUE(waitUntil([&] { return warning.answered(); }, 15000));
     EXPECT_TRUE(warning.text().contains("/proc/1.ive"));

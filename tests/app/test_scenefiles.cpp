@@ -2,11 +2,8 @@
 // back, through the File menu and its real dialogs.
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QMenuBar>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <osg/Camera>
@@ -16,6 +13,7 @@
 
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "testfiles.h"
 #include "testmodels.h"
 #include "viewerqt.h"
 
@@ -76,7 +74,7 @@ protected:
     MainWindow window;
 };
 
-TEST_F(SceneFilesTest, OpeningAModelReplacesTheSceneAndRestoresItsCamera) {
+TEST_F(SceneFilesTest, OpenedModelReplacesTheSceneWithItsCameraAndTheSavedPairOpensAgain) {
     window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 1, 0).get());
     window.sceneRoot()->addChild(makeTerrainPatch(5, 5, 1, 0).get());
     openThroughMenu("valley.ive");
@@ -85,10 +83,7 @@ TEST_F(SceneFilesTest, OpeningAModelReplacesTheSceneAndRestoresItsCamera) {
     ASSERT_NE(state, nullptr);
     EXPECT_EQ(state->getMode(GL_LIGHTING), osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
     expectSameView(manipulatorView(), osg::Matrixd::lookAt(savedEye, savedCenter, savedUp));
-}
 
-TEST_F(SceneFilesTest, SavedPairOpensAgainWithItsViewAndPassesOsgconv) {
-    openThroughMenu("valley.ive");
     const osg::Vec3d eye(300, -200, 900), center(400, 400, 100), up(0, 0, 1);
     window.view()->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
     runEventLoop(100);
@@ -98,15 +93,12 @@ TEST_F(SceneFilesTest, SavedPairOpensAgainWithItsViewAndPassesOsgconv) {
 
     // The real OSG converter reads both files of the pair.
     for (const char* name : {"scene.ive", "scene_cam.osg"}) {
-        QProcess osgconv;
-        osgconv.start("osgconv",
-                      {QString::fromStdString(path(name)), QString::fromStdString(path(name) + ".osgt")});
-        ASSERT_TRUE(osgconv.waitForFinished(30000)) << name;
-        EXPECT_EQ(osgconv.exitCode(), 0) << name << ": " << osgconv.readAllStandardError().toStdString();
+        const ProgramRun osgconv = runProgram(
+            "osgconv", {QString::fromStdString(path(name)), QString::fromStdString(path(name) + ".osgt")},
+            30000);
+        EXPECT_EQ(osgconv.exitCode, 0) << name << ": " << osgconv.err;
     }
-    QFile camera(QString::fromStdString(path("scene_cam.osg.osgt")));
-    ASSERT_TRUE(camera.open(QFile::ReadOnly));
-    EXPECT_TRUE(camera.readAll().contains("osg::Camera"));
+    EXPECT_NE(readTextFile(path("scene_cam.osg.osgt")).find("osg::Camera"), std::string::npos);
 
     // Move away, then open the pair: the saved view comes back.
     window.view()->getCameraManipulator()->setByInverseMatrix(
@@ -134,10 +126,7 @@ TEST_F(SceneFilesTest, CancelledSaveAsWritesNothing) {
 }
 
 TEST_F(SceneFilesTest, UnreadableModelLeavesTheScene) {
-    QFile junk(QString::fromStdString(path("junk.ive")));
-    ASSERT_TRUE(junk.open(QFile::WriteOnly));
-    junk.write("not a model");
-    junk.close();
+    writeTextFile(path("junk.ive"), "not a model");
     window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 1, 0).get());
     openThroughMenu("junk.ive");
     EXPECT_EQ(window.sceneRoot()->getNumChildren(), 1u);

@@ -1,9 +1,7 @@
 // The roam controls and the hand-over of a result folder, through the real menu actions and dialogs.
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QFile>
-#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <osgDB/WriteFile>
@@ -44,15 +42,6 @@ protected:
     MainWindow window;
 };
 
-TEST_F(SimulationControlTest, ChosenFolderStartsTheReplayAtFrameOne) {
-    writeFiles({"1.ive", "1.txt"});
-    startReplay(1);
-    EXPECT_EQ(window.currentSimulationMode(), 1);
-    EXPECT_EQ(window.currentFrameIndex(), 1);
-    EXPECT_EQ(window.currentSpeedStep(), 1);
-    EXPECT_EQ(window.availableFrameCount(), 2);
-}
-
 TEST_F(SimulationControlTest, CancelledFolderWarnsAndStartsNothing) {
     ModalDriver dialog(cancelDialog(), 15000, "QFileDialog");
     ModalDriver warning(clickButton("&Yes"), 15000, "QMessageBox");
@@ -88,8 +77,14 @@ TEST_F(SimulationControlTest, SpeedCyclesFromOneToFour) {
     EXPECT_EQ(seen, (std::vector<int>{2, 3, 4, 1, 2}));
 }
 
-TEST_F(SimulationControlTest, PauseContinueStopAndRestart) {
+TEST_F(SimulationControlTest, ChosenFolderStartsAtFrameOneAndPausesContinuesStopsAndRestarts) {
+    writeFiles({"1.ive", "1.txt"});
     startReplay(1);
+    EXPECT_EQ(window.currentSimulationMode(), 1);
+    EXPECT_EQ(window.currentFrameIndex(), 1);
+    EXPECT_EQ(window.currentSpeedStep(), 1);
+    EXPECT_EQ(window.availableFrameCount(), 2);
+
     trigger("&暂停演进");
     EXPECT_FALSE(window.isPlaying());
     trigger("&继续演进");

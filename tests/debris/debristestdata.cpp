@@ -5,11 +5,6 @@
 
 namespace debristest {
 
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-}
-
 void writeGrid(const std::string& path, int rows, int cols, double cellSize,
                const std::function<double(int, int)>& height, double minX, double minY) {
     std::ofstream file(path, std::ios::binary);

@@ -5,12 +5,10 @@
 #include <vector>
 
 #include "cadebrisflow.h"
+#include "testfiles.h"
 
 // Input files and parameters for the debris-flow tests, written by the tests themselves.
 namespace debristest {
-
-// Writes `text` to `path` as it stands.
-void writeText(const std::string& path, const std::string& text);
 
 // Writes an ESRI ASCII grid of `rows` × `cols` heights, height(row, column) with row 0 the northern row.
 void writeGrid(const std::string& path, int rows, int cols, double cellSize,

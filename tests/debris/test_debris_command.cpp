@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
 #include <string>
@@ -13,30 +12,12 @@
 
 namespace {
 
-struct BatchResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-BatchResult runBatch(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(VANTOREL_BATCH), QStringList{"debris"} + arguments);
-    BatchResult result;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput().toStdString();
-    result.err = process.readAllStandardError().toStdString();
-    return result;
+ProgramRun runBatch(const QStringList& arguments) {
+    return runProgram(QStringLiteral(VANTOREL_BATCH), QStringList{"debris"} + arguments);
 }
 
 std::string contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("(missing)");
+    return readTextFile(path.toStdString());
 }
 
 class DebrisCommand : public ::testing::Test {
@@ -56,8 +37,8 @@ protected:
 
 TEST_F(DebrisCommand, WritesTheFiguresOfEveryRenderedFrame) {
     const QString out = path("results/run1");
-    const BatchResult result = runBatch({"--dem", grid(), "--breach", breach(), "--volume", "8000",
-                                         "--colour-range", "1", "7", "--until", "60", "--out", out});
+    const ProgramRun result = runBatch({"--dem", grid(), "--breach", breach(), "--volume", "8000",
+                                        "--colour-range", "1", "7", "--until", "60", "--out", out});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("2 frames written"), std::string::npos) << result.out;
 
@@ -100,15 +81,14 @@ TEST_F(DebrisCommand, WritesTheFiguresOfEveryRenderedFrame) {
 
 TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
     debristest::writeBreach(path("ring.txt").toStdString(), {{0, 3}});
-    debristest::writeText(path("file").toStdString(), "not a folder");
+    writeTextFile(path("file").toStdString(), "not a folder");
     const QStringList inputs = {"--dem", grid(), "--breach", breach()};
     const QStringList output = {"--out", path("out")};
-    struct Case {
+    const struct {
         const char* what;
         QStringList arguments;
         const char* reason;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"nothing given", {}, "--dem is required"},
         {"no output folder", inputs, "--out is required"},
         {"unknown option", inputs + output + QStringList{"--speed", "3"}, "unknown option --speed"},
@@ -130,9 +110,9 @@ TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
         {"output folder is a file", inputs + QStringList{"--out", path("file")},
          "cannot create the output folder"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const BatchResult result = runBatch(c.arguments);
+        const ProgramRun result = runBatch(c.arguments);
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
     }
@@ -140,7 +120,7 @@ TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
 }
 
 TEST_F(DebrisCommand, ShowsItsOptions) {
-    const BatchResult result = runBatch({"--help"});
+    const ProgramRun result = runBatch({"--help"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("usage: vantorel-batch debris --dem FILE --breach FILE"), std::string::npos);
     EXPECT_NE(result.out.find("--until SECONDS"), std::string::npos);

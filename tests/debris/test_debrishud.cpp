@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "debrishud.h"
@@ -16,32 +14,34 @@ protected:
     std::string path(const std::string& name) const {
         return folder.filePath(QString::fromStdString(name)).toStdString();
     }
-    static std::string contents(const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
+
+    static void expectFigures(const DebrisHud& hud, float maxSpeed, float elapsedTime, int lower, int upper) {
+        EXPECT_EQ(hud.maxSpeed, maxSpeed);
+        EXPECT_EQ(hud.elapsedTime, elapsedTime);
+        EXPECT_EQ(hud.rangeLower, lower);
+        EXPECT_EQ(hud.rangeUpper, upper);
     }
 
     QTemporaryDir folder;
 };
 
-TEST_F(FrameInfo, WritesFourLinesWithoutALastLineEnd) {
-    struct Case {
+TEST_F(FrameInfo, WritesFourLinesWithoutALastLineEndThatReadBack) {
+    const struct {
         const char* what;
         bool filled;
-        float maxSpeed;
-        float elapsedTime;
-        int rangeLower;
-        int rangeUpper;
+        float maxSpeed, elapsedTime;
+        int rangeLower, rangeUpper;
         const char* text;
+        float speedRead, timeRead;  // six significant digits survive
+    } cases[] = {
+        {"a record never filled", false, 0, 0, 0, 0, "0\n0\n0\n10", 0, 0},
+        {"six significant digits", true, 12.3456789f, 29.4f, -3, 15, "12.3457\n29.4\n-3\n15", 12.3457f,
+         29.4f},
+        {"large and small figures", true, 0.000012345f, 6401.4f, 0, 100000, "1.2345e-05\n6401.4\n0\n100000",
+         0.000012345f, 6401.4f},
+        {"read back", true, 7.123456f, 2969.4f, -5, 40, "7.12346\n2969.4\n-5\n40", 7.12346f, 2969.4f},
     };
-    const Case cases[] = {
-        {"a record never filled", false, 0, 0, 0, 0, "0\n0\n0\n10"},
-        {"six significant digits", true, 12.3456789f, 29.4f, -3, 15, "12.3457\n29.4\n-3\n15"},
-        {"large and small figures", true, 0.000012345f, 6401.4f, 0, 100000, "1.2345e-05\n6401.4\n0\n100000"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         DebrisHud hud;
         if (c.filled) {
@@ -51,37 +51,25 @@ TEST_F(FrameInfo, WritesFourLinesWithoutALastLineEnd) {
             hud.rangeUpper = c.rangeUpper;
         }
         // Replaces what the file held before.
-        debristest::writeText(path("1.txt"), "an older and much longer frame file\n\n\n\n\n");
+        writeTextFile(path("1.txt"), "an older and much longer frame file\n\n\n\n\n");
         ASSERT_TRUE(hud.writeFrameInfo(path("1.txt")));
-        EXPECT_EQ(contents(path("1.txt")), c.text);
+        EXPECT_EQ(readTextFile(path("1.txt")), c.text);
+        DebrisHud read;
+        ASSERT_TRUE(read.readFrameInfo(path("1.txt")));
+        EXPECT_NEAR(read.maxSpeed, c.speedRead, 1e-6);
+        EXPECT_NEAR(read.elapsedTime, c.timeRead, 1e-3);
+        EXPECT_EQ(read.rangeLower, hud.rangeLower);
+        EXPECT_EQ(read.rangeUpper, hud.rangeUpper);
     }
 }
 
-TEST_F(FrameInfo, ReadsBackWhatWasWritten) {
-    DebrisHud written;
-    written.maxSpeed = 7.123456f;
-    written.elapsedTime = 2969.4f;
-    written.rangeLower = -5;
-    written.rangeUpper = 40;
-    ASSERT_TRUE(written.writeFrameInfo(path("7.txt")));
-    DebrisHud read;
-    ASSERT_TRUE(read.readFrameInfo(path("7.txt")));
-    EXPECT_NEAR(read.maxSpeed, 7.12346f, 1e-6);
-    EXPECT_NEAR(read.elapsedTime, 2969.4f, 1e-3);
-    EXPECT_EQ(read.rangeLower, -5);
-    EXPECT_EQ(read.rangeUpper, 40);
-}
-
 TEST_F(FrameInfo, ReadsTheFirstFourLinesOnly) {
-    struct Case {
+    const struct {
         const char* what;
         std::string text;
-        float maxSpeed;
-        float elapsedTime;
-        int rangeLower;
-        int rangeUpper;
-    };
-    const Case cases[] = {
+        float maxSpeed, elapsedTime;
+        int rangeLower, rangeUpper;
+    } cases[] = {
         {"more than four lines", "1.5\n2.5\n3\n4\n5\n6\n", 1.5f, 2.5f, 3, 4},
         {"Windows line ends", "1.5\r\n2.5\r\n3\r\n4\r\n", 1.5f, 2.5f, 3, 4},
         {"missing lines give 0", "7.5\n", 7.5f, 0, 0, 0},
@@ -91,18 +79,15 @@ TEST_F(FrameInfo, ReadsTheFirstFourLinesOnly) {
         {"an overlong line reads as no number", "1\n" + std::string(100000, '9') + "\n5\n6\n", 1, 0, 5, 6},
         {"empty file", "", 0, 0, 0, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        debristest::writeText(path("frame.txt"), c.text);
+        writeTextFile(path("frame.txt"), c.text);
         DebrisHud hud;
         hud.maxSpeed = 99;
         hud.elapsedTime = 99;
         hud.rangeLower = 99;
         ASSERT_TRUE(hud.readFrameInfo(path("frame.txt")));
-        EXPECT_EQ(hud.maxSpeed, c.maxSpeed);
-        EXPECT_EQ(hud.elapsedTime, c.elapsedTime);
-        EXPECT_EQ(hud.rangeLower, c.rangeLower);
-        EXPECT_EQ(hud.rangeUpper, c.rangeUpper);
+        expectFigures(hud, c.maxSpeed, c.elapsedTime, c.rangeLower, c.rangeUpper);
     }
 }
 
@@ -116,10 +101,7 @@ TEST_F(FrameInfo, SaysOpenFailedAndKeepsTheFigures) {
     EXPECT_FALSE(hud.readFrameInfo(path("missing.txt")));
     EXPECT_FALSE(hud.writeFrameInfo(path("no such folder/1.txt")));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\nOpen failed.\n");
-    EXPECT_EQ(hud.maxSpeed, 3);
-    EXPECT_EQ(hud.elapsedTime, 4);
-    EXPECT_EQ(hud.rangeLower, 1);
-    EXPECT_EQ(hud.rangeUpper, 9);
+    expectFigures(hud, 3, 4, 1, 9);
 }
 
 }  // namespace

@@ -16,16 +16,17 @@ namespace {
 
 // Field by field, every value the same to the last bit.
 bool samePacket(const FlowPacket& a, const FlowPacket& b) {
-    const double aValues[] = {a.vxPrev,    a.vyPrev,    a.vx,     a.vy,          a.dx,
-                              a.dy,        a.fracX,     a.fracY,  a.x,           a.y,
-                              a.frictionX, a.frictionY, a.slopeX, a.slopeY,      a.flowDepth,
-                              a.manningN,  a.density,   a.chezy,  a.yieldStress, a.viscosity};
-    const double bValues[] = {b.vxPrev,    b.vyPrev,    b.vx,     b.vy,          b.dx,
-                              b.dy,        b.fracX,     b.fracY,  b.x,           b.y,
-                              b.frictionX, b.frictionY, b.slopeX, b.slopeY,      b.flowDepth,
-                              b.manningN,  b.density,   b.chezy,  b.yieldStress, b.viscosity};
-    return a.stopped == b.stopped && a.row == b.row && a.col == b.col &&
-           std::memcmp(aValues, bValues, sizeof aValues) == 0;
+    for (double FlowPacket::*field :
+         {&FlowPacket::vxPrev,  &FlowPacket::vyPrev, &FlowPacket::vx,          &FlowPacket::vy,
+          &FlowPacket::dx,      &FlowPacket::dy,     &FlowPacket::fracX,       &FlowPacket::fracY,
+          &FlowPacket::x,       &FlowPacket::y,      &FlowPacket::frictionX,   &FlowPacket::frictionY,
+          &FlowPacket::slopeX,  &FlowPacket::slopeY, &FlowPacket::flowDepth,   &FlowPacket::manningN,
+          &FlowPacket::density, &FlowPacket::chezy,  &FlowPacket::yieldStress, &FlowPacket::viscosity}) {
+        if (std::memcmp(&(a.*field), &(b.*field), sizeof(double)) != 0) {
+            return false;
+        }
+    }
+    return a.stopped == b.stopped && a.row == b.row && a.col == b.col;
 }
 
 constexpr int valleyRows = 30;
@@ -131,12 +132,11 @@ TEST_F(DebrisRunTest, ReleaseStopsAfterItsDurationAndNeverOverfillsTheTable) {
     }
     ASSERT_GT(exactSteps, 0);
     ASSERT_GT(shortSteps, 0);
-    struct Case {
+    const struct {
         int releaseSteps;
         int expectedReleases;
-    };
-    const Case cases[] = {{exactSteps, exactSteps}, {shortSteps, shortSteps + 1}};
-    for (const Case& c : cases) {
+    } cases[] = {{exactSteps, exactSteps}, {shortSteps, shortSteps + 1}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.releaseSteps);
         ASSERT_TRUE(run.setup(withPackets(8 * c.releaseSteps), grid(), breach(), problem)) << problem;
         int releases = 0;
@@ -157,13 +157,6 @@ TEST_F(DebrisRunTest, ReleaseStopsAfterItsDurationAndNeverOverfillsTheTable) {
 }
 
 TEST_F(DebrisRunTest, RefusesRunsThatCannotStart) {
-    struct Case {
-        const char* what;
-        std::vector<double> values;
-        std::string gridText;    // replaces the valley when not empty
-        std::string breachText;  // replaces the breach file when not empty
-        const char* reason;
-    };
     const std::vector<double> defaults = debristest::formDefaults();
     auto with = [&](int index, double value) {
         std::vector<double> values = defaults;
@@ -172,7 +165,13 @@ TEST_F(DebrisRunTest, RefusesRunsThatCannotStart) {
     };
     const std::string smallGridHeader = "ncols 5\nnrows 4\nxllcorner 0\nyllcorner 0\ncellsize ";
     const std::string smallGridHeights = "\nNODATA_value -9999\n1 1 1 1 1\n1 1 1 1 1\n1 1 1 1 1\n1 1 1 1 1\n";
-    const Case cases[] = {
+    const struct {
+        const char* what;
+        std::vector<double> values;
+        std::string gridText;    // replaces the valley when not empty; "-": no grid file
+        std::string breachText;  // replaces the breach file when not empty; "-": no breach file
+        const char* reason;
+    } cases[] = {
         {"fourteen parameters", std::vector<double>(defaults.begin(), defaults.end() - 1), "", "",
          "takes 15 parameters, not 14"},
         {"parameter not a number", with(1, NAN), "", "", "parameter 1 is not a finite number"},
@@ -201,7 +200,7 @@ TEST_F(DebrisRunTest, RefusesRunsThatCannotStart) {
         {"no packet from any one cell", with(1, 0.5), "", "0 4 14 3 15 3 16 3 17 3\n",
          "each breach cell would release"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::string gridPath = grid();
         std::string breachPath = breach();
@@ -209,13 +208,13 @@ TEST_F(DebrisRunTest, RefusesRunsThatCannotStart) {
             gridPath = path("missing.asc");
         } else if (!c.gridText.empty()) {
             gridPath = path("case.asc");
-            debristest::writeText(gridPath, c.gridText);
+            writeTextFile(gridPath, c.gridText);
         }
         if (c.breachText == "-") {
             breachPath = path("missing.txt");
         } else if (!c.breachText.empty()) {
             breachPath = path("case.txt");
-            debristest::writeText(breachPath, c.breachText);
+            writeTextFile(breachPath, c.breachText);
         }
         problem.clear();
         testing::internal::CaptureStdout();
@@ -233,12 +232,11 @@ TEST_F(DebrisRunTest, RefusesRunsThatCannotStart) {
 }
 
 TEST_F(DebrisRunTest, FramesFollowTheTimeStep) {
-    struct Case {
+    const struct {
         double timeStep;
         int frameStride;
-    };
-    const Case cases[] = {{0.2, 200}, {0.4, 100}, {0.6, 50}, {0.8, 50}};
-    for (const Case& c : cases) {
+    } cases[] = {{0.2, 200}, {0.4, 100}, {0.6, 50}, {0.8, 50}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.timeStep);
         std::vector<double> values = withPackets(400);
         values[12] = c.timeStep;

@@ -2,18 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 
 #include "cafloodnew.h"
-
-void writeTextFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out) {
-        throw std::runtime_error("cannot write " + path);
-    }
-}
 
 void writeAsciiGrid(const std::string& path, int ncols, int nrows, const std::vector<float>& values,
                     float cellsize, double xllcorner, double yllcorner) {

@@ -5,13 +5,11 @@
 #include <vector>
 
 #include "floodrun.h"
+#include "testfiles.h"
 
 class CAFlood;
 
 // Input files of the flood engine written by tests and benchmarks.
-
-// Writes `text` to `path` as it stands.
-void writeTextFile(const std::string& path, const std::string& text);
 
 // An ESRI ASCII grid: the six header lines, then `values` row by row from the top (northern) row.
 void writeAsciiGrid(const std::string& path, int ncols, int nrows, const std::vector<float>& values,

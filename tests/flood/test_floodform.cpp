@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QDir>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QPushButton>
@@ -19,8 +17,11 @@
 
 #include "floodform.h"
 #include "modaldriver.h"
+#include "testfiles.h"
 
 namespace {
+
+const char* const pathBoxes[] = {"lineEdit_4", "lineEdit_5", "lineEdit_6", "lineEdit_7", "lineEdit_8"};
 
 class FloodFormTest : public ::testing::Test {
 protected:
@@ -33,20 +34,21 @@ protected:
     void newForm() {
         form = std::make_unique<FloodForm>();
         emitted.clear();
-        QObject::connect(form.get(), &FloodForm::sendURL, [this](std::vector<std::string> list) {
+        FloodForm* f = form.get();
+        QObject::connect(f, &FloodForm::sendURL, [this](std::vector<std::string> list) {
             emitted.push_back("sendURL");
             sentFiles = list;
         });
-        QObject::connect(form.get(), &FloodForm::sendfloodValues, [this](std::vector<QString> values) {
+        QObject::connect(f, &FloodForm::sendfloodValues, [this](std::vector<QString> values) {
             emitted.push_back("sendfloodValues");
             sentValues = values;
         });
-        QObject::connect(form.get(), &FloodForm::transmitSignals, [this](bool flag) {
-            emitted.push_back(flag ? "transmitSignals(true)" : "transmitSignals(false)");
+        QObject::connect(f, &FloodForm::transmitSignals, [this](bool flag) {
+            emitted.push_back("transmitSignals(" + std::to_string(flag) + ")");
         });
-        QObject::connect(form.get(), &FloodForm::sendStart,
+        QObject::connect(f, &FloodForm::sendStart,
                          [this](int flag) { emitted.push_back("sendStart(" + std::to_string(flag) + ")"); });
-        QObject::connect(form.get(), &FloodForm::sendScenePath, [this](std::string path) {
+        QObject::connect(f, &FloodForm::sendScenePath, [this](std::string path) {
             emitted.push_back("sendScenePath");
             sentScene = path;
         });
@@ -58,18 +60,11 @@ protected:
         ASSERT_TRUE(waitUntil([this] { return form->isVisible(); }));
     }
 
-    // A file in the test folder (in `subfolder` when given), with some content.
-    QString file(const QString& name, const QString& subfolder = QString(),
-                 const QByteArray& content = "1\n") {
-        QDir dir(folder.path());
-        if (!subfolder.isEmpty()) {
-            dir.mkpath(subfolder);
-            dir.cd(subfolder);
-        }
-        QFile out(dir.filePath(name));
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(content);
-        return dir.filePath(name);
+    // A file below the test folder, with some content.
+    QString file(const QString& relative, const std::string& content = "1\n") {
+        const QString path = folder.path() + "/" + relative;
+        writeTextFile(path.toStdString(), content);
+        return path;
     }
 
     template <typename T>
@@ -79,6 +74,8 @@ protected:
         return found;
     }
     QLineEdit* edit(const char* name) { return child<QLineEdit>(name); }
+    QDoubleSpinBox* spin(const char* name) { return child<QDoubleSpinBox>(name); }
+    QComboBox* combo(const char* name) { return child<QComboBox>(name); }
 
     void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
 
@@ -89,10 +86,13 @@ protected:
         ASSERT_TRUE(dialog.answered()) << button << " opened no file dialog";
     }
 
-    void chooseInputs() {
-        choose("pushButton_6", roughness);
-        choose("pushButton_7", elevation);
-        choose("pushButton_8", outbreak);
+    // Chooses the first `count` of roughness, elevation and outbreak file, in that order.
+    void chooseInputs(int count = 3, const QString& outbreakFile = QString()) {
+        const char* buttons[] = {"pushButton_6", "pushButton_7", "pushButton_8"};
+        const QString files[] = {roughness, elevation, outbreakFile.isEmpty() ? outbreak : outbreakFile};
+        for (int index = 0; index < count; ++index) {
+            choose(buttons[index], files[index]);
+        }
     }
 
     struct Outcome {
@@ -108,12 +108,19 @@ protected:
         return {dialog.answered(), box.text(), box.title()};
     }
 
-    std::vector<std::string> paths(std::initializer_list<QString> files) {
+    static std::vector<std::string> paths(std::initializer_list<QString> files) {
         std::vector<std::string> list;
         for (const QString& path : files) {
             list.push_back(path.toStdString());
         }
         return list;
+    }
+    std::vector<QString> boxTexts() {
+        std::vector<QString> texts;
+        for (const char* box : pathBoxes) {
+            texts.push_back(edit(box)->text());
+        }
+        return texts;
     }
 
     QTemporaryDir folder;
@@ -123,21 +130,18 @@ protected:
     std::vector<QString> sentValues;
     std::string sentScene;
 
-    const QString roughness = file("n.asc", "grids");
-    const QString elevation = file("dem.asc", "grids");
-    const QString outbreak = file("outbreak.txt", "grids");
-    const QString monitors = file("monitors.shp", "vector");
+    const QString roughness = file("grids/n.asc");
+    const QString elevation = file("grids/dem.asc");
+    const QString outbreak = file("grids/outbreak.txt");
+    const QString monitors = file("vector/monitors.shp");
 };
 
 TEST_F(FloodFormTest, StartsWithTheDefaults) {
-    EXPECT_EQ(form->windowTitle(), "Form");
-    EXPECT_EQ(form->size(), QSize(496, 467));
     EXPECT_EQ(edit("lineEdit")->text(), "100000000");
     EXPECT_EQ(edit("lineEdit_2")->text(), "0");
     EXPECT_EQ(edit("lineEdit_3")->text(), "20");
-    for (const char* path : {"lineEdit_4", "lineEdit_5", "lineEdit_6", "lineEdit_7", "lineEdit_8"}) {
-        EXPECT_TRUE(edit(path)->text().isEmpty()) << path;
-    }
+    EXPECT_EQ(boxTexts(), std::vector<QString>(std::size(pathBoxes)));
+    EXPECT_TRUE(form->urlList.empty());
 
     const struct {
         const char* name;
@@ -146,31 +150,26 @@ TEST_F(FloodFormTest, StartsWithTheDefaults) {
     } spins[] = {{"doubleSpinBox", 133, 0, 200, 0.5, "133.00"},
                  {"doubleSpinBox_2", 47.5, 0, 99.99, 0.5, "47.50"}};
     for (const auto& s : spins) {
-        auto* spin = child<QDoubleSpinBox>(s.name);
-        EXPECT_DOUBLE_EQ(spin->value(), s.value) << s.name;
-        EXPECT_DOUBLE_EQ(spin->minimum(), s.minimum) << s.name;
-        EXPECT_DOUBLE_EQ(spin->maximum(), s.maximum) << s.name;
-        EXPECT_DOUBLE_EQ(spin->singleStep(), s.step) << s.name;
-        EXPECT_EQ(spin->text(), s.text) << s.name;
+        SCOPED_TRACE(s.name);
+        const QDoubleSpinBox* box = spin(s.name);
+        EXPECT_DOUBLE_EQ(box->value(), s.value);
+        EXPECT_DOUBLE_EQ(box->minimum(), s.minimum);
+        EXPECT_DOUBLE_EQ(box->maximum(), s.maximum);
+        EXPECT_DOUBLE_EQ(box->singleStep(), s.step);
+        EXPECT_EQ(box->text(), s.text);
     }
 
-    const struct {
-        const char* name;
-        QStringList items;
-    } combos[] = {{"comboBox", {"Total Break", "二分之一溃", "三分之一溃", "五分之一溃", "十分之一溃"}},
-                  {"comboBox_2", {".ive", ".3ds", ".tif"}}};
-    for (const auto& c : combos) {
-        auto* combo = child<QComboBox>(c.name);
-        QStringList items;
-        for (int index = 0; index < combo->count(); ++index) {
-            items << combo->itemText(index);
+    const std::pair<const char*, QStringList> combos[] = {
+        {"comboBox", {"Total Break", "二分之一溃", "三分之一溃", "五分之一溃", "十分之一溃"}},
+        {"comboBox_2", {".ive", ".3ds", ".tif"}}};
+    for (const auto& [name, items] : combos) {
+        QStringList shown;
+        for (int index = 0; index < combo(name)->count(); ++index) {
+            shown << combo(name)->itemText(index);
         }
-        EXPECT_EQ(items, c.items) << c.name;
-        EXPECT_EQ(combo->currentIndex(), 0) << c.name;
+        EXPECT_EQ(shown, items) << name;
+        EXPECT_EQ(combo(name)->currentIndex(), 0) << name;
     }
-
-    EXPECT_EQ(form->resultFormat, ".ive");
-    EXPECT_TRUE(form->urlList.empty());
 }
 
 // The main window connects these by their normalised signatures.
@@ -182,10 +181,10 @@ TEST_F(FloodFormTest, SignalsHaveTheSignaturesTheMainWindowConnects) {
             signatures.push_back(meta->method(index).methodSignature());
         }
     }
-    const std::vector<QByteArray> expected{"transmitSignals(bool)", "sendfloodValues(std::vector<QString>)",
-                                           "sendStart(int)", "sendURL(std::vector<std::string>)",
-                                           "sendScenePath(std::string)"};
-    EXPECT_EQ(signatures, expected);
+    EXPECT_EQ(signatures,
+              (std::vector<QByteArray>{"transmitSignals(bool)", "sendfloodValues(std::vector<QString>)",
+                                       "sendStart(int)", "sendURL(std::vector<std::string>)",
+                                       "sendScenePath(std::string)"}));
 }
 
 TEST_F(FloodFormTest, FileButtonsRefuseOutOfOrderAndWarnWhenCancelled) {
@@ -205,59 +204,40 @@ TEST_F(FloodFormTest, FileButtonsRefuseOutOfOrderAndWarnWhenCancelled) {
         {0, "pushButton_5", true, "请选择正确文件"},
         {3, "pushButton_9", true, ""},  // the monitor points are optional
     };
-    const QString files[] = {roughness, elevation, outbreak};
-    const char* boxes[] = {"lineEdit_4", "lineEdit_5", "lineEdit_6", "lineEdit_7", "lineEdit_8"};
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.button) + " after " + std::to_string(c.chosenBefore) + " files");
         newForm();
-        const char* buttons[] = {"pushButton_6", "pushButton_7", "pushButton_8"};
-        for (int index = 0; index < c.chosenBefore; ++index) {
-            choose(buttons[index], files[index]);
-        }
+        chooseInputs(c.chosenBefore);
         const std::vector<std::string> listBefore = form->urlList;
-        std::vector<QString> boxesBefore;
-        for (const char* box : boxes) {
-            boxesBefore.push_back(edit(box)->text());
-        }
+        const std::vector<QString> boxesBefore = boxTexts();
 
         const Outcome outcome = clickAndCancel(c.button);
-        const std::string where =
-            std::string(c.button) + " after " + std::to_string(c.chosenBefore) + " files";
-        EXPECT_EQ(outcome.fileDialogShown, c.fileDialog) << where;
-        EXPECT_EQ(outcome.warning, c.warning) << where;
-        if (!c.warning.isEmpty()) {
-            EXPECT_EQ(outcome.warningTitle, "Warning") << where;
-        }
-        EXPECT_EQ(form->urlList, listBefore) << where;
-        for (std::size_t index = 0; index < std::size(boxes); ++index) {
-            EXPECT_EQ(edit(boxes[index])->text(), boxesBefore[index]) << where << " " << boxes[index];
-        }
-        EXPECT_TRUE(emitted.empty()) << where;
-        EXPECT_TRUE(form->isVisible()) << where;
+        EXPECT_EQ(outcome.fileDialogShown, c.fileDialog);
+        EXPECT_EQ(outcome.warning, c.warning);
+        EXPECT_EQ(outcome.warningTitle, c.warning.isEmpty() ? "" : "Warning");
+        EXPECT_EQ(form->urlList, listBefore);
+        EXPECT_EQ(boxTexts(), boxesBefore);
+        EXPECT_TRUE(emitted.empty());
+        EXPECT_TRUE(form->isVisible());
     }
 }
 
-TEST_F(FloodFormTest, ChosenFilesKeepTheirPlacesAndChoosingAgainReplaces) {
-    chooseInputs();
+TEST_F(FloodFormTest, ChosenFilesKeepTheirPlacesWhateverTheOrderAndChoosingAgainReplaces) {
     choose("pushButton_9", monitors);
+    chooseInputs();
     EXPECT_EQ(form->urlList, paths({roughness, elevation, outbreak, monitors}));
-    EXPECT_EQ(edit("lineEdit_4")->text(), roughness);
-    EXPECT_EQ(edit("lineEdit_5")->text(), elevation);
-    EXPECT_EQ(edit("lineEdit_6")->text(), outbreak);
-    EXPECT_EQ(edit("lineEdit_8")->text(), monitors);
+    EXPECT_EQ(boxTexts(), (std::vector<QString>{roughness, elevation, outbreak, "", monitors}));
 
-    const QString otherRoughness = file("n2.asc", "grids");
-    const QString otherElevation = file("dem2.asc", "grids");
+    const QString otherRoughness = file("grids/n2.asc");
+    const QString otherElevation = file("grids/dem2.asc");
     choose("pushButton_6", otherRoughness);
     choose("pushButton_7", otherElevation);
     EXPECT_EQ(form->urlList, paths({otherRoughness, otherElevation, outbreak, monitors}));
     EXPECT_EQ(edit("lineEdit_4")->text(), otherRoughness);
-}
 
-TEST_F(FloodFormTest, MonitorFileChosenFirstStillReachesTheRunLast) {
-    choose("pushButton_9", monitors);
-    chooseInputs();
+    // The monitor file chosen first still reaches the run last.
     click("pushButton_3");
-    EXPECT_EQ(sentFiles, paths({roughness, elevation, outbreak, monitors}));
+    EXPECT_EQ(sentFiles, paths({otherRoughness, otherElevation, outbreak, monitors}));
 }
 
 TEST_F(FloodFormTest, OutbreakFolderPresetsTheWidth) {
@@ -271,54 +251,47 @@ TEST_F(FloodFormTest, OutbreakFolderPresetsTheWidth) {
         {"too wide", "250", 133},  {"negative", "-4", 133},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.folderName);
         newForm();
         const QString dir = QString("outbreak/") + c.folderName;
-        const QString info = file("info.txt", dir);
         if (c.content) {
-            file("HNW.txt", dir, c.content);
+            file(dir + "/HNW.txt", c.content);
         }
-        choose("pushButton_6", roughness);
-        choose("pushButton_7", elevation);
-        choose("pushButton_8", info);
-        EXPECT_DOUBLE_EQ(child<QDoubleSpinBox>("doubleSpinBox")->value(), c.width) << c.folderName;
+        chooseInputs(3, file(dir + "/info.txt"));
+        EXPECT_DOUBLE_EQ(spin("doubleSpinBox")->value(), c.width);
     }
 }
 
 TEST_F(FloodFormTest, CleanEmptiesThePathsAndKeepsTheSettings) {
-    const QString scene = file("valley.ive", "scene");
     chooseInputs();
     choose("pushButton_9", monitors);
-    choose("pushButton_5", scene);
-    child<QDoubleSpinBox>("doubleSpinBox")->setValue(150);
-    child<QDoubleSpinBox>("doubleSpinBox_2")->setValue(30);
+    choose("pushButton_5", file("scene/valley.ive"));
+    spin("doubleSpinBox")->setValue(150);
+    spin("doubleSpinBox_2")->setValue(30);
     edit("lineEdit_2")->setText("2");
     edit("lineEdit_3")->setText("12");
-    child<QComboBox>("comboBox")->setCurrentIndex(3);
-    child<QComboBox>("comboBox_2")->setCurrentIndex(2);
+    combo("comboBox")->setCurrentIndex(3);
+    combo("comboBox_2")->setCurrentIndex(2);
 
     click("pushButton_2");
-    for (const char* box :
-         {"lineEdit", "lineEdit_4", "lineEdit_5", "lineEdit_6", "lineEdit_7", "lineEdit_8"}) {
-        EXPECT_TRUE(edit(box)->text().isEmpty()) << box;
-    }
+    EXPECT_TRUE(edit("lineEdit")->text().isEmpty());
+    EXPECT_EQ(boxTexts(), std::vector<QString>(std::size(pathBoxes)));
     EXPECT_TRUE(form->urlList.empty());
-    EXPECT_DOUBLE_EQ(child<QDoubleSpinBox>("doubleSpinBox")->value(), 150);
-    EXPECT_DOUBLE_EQ(child<QDoubleSpinBox>("doubleSpinBox_2")->value(), 30);
+    EXPECT_DOUBLE_EQ(spin("doubleSpinBox")->value(), 150);
+    EXPECT_DOUBLE_EQ(spin("doubleSpinBox_2")->value(), 30);
     EXPECT_EQ(edit("lineEdit_2")->text(), "2");
     EXPECT_EQ(edit("lineEdit_3")->text(), "12");
-    EXPECT_EQ(child<QComboBox>("comboBox")->currentText(), "五分之一溃");
-    EXPECT_EQ(child<QComboBox>("comboBox_2")->currentText(), ".tif");
+    EXPECT_EQ(combo("comboBox")->currentText(), "五分之一溃");
+    EXPECT_EQ(combo("comboBox_2")->currentText(), ".tif");
 
     EXPECT_EQ(clickAndCancel("pushButton_3").warning, "未填写文件");
-    EXPECT_TRUE(emitted.size() == 1 && emitted[0] == "sendScenePath");
+    EXPECT_EQ(emitted, std::vector<std::string>{"sendScenePath"});
 }
 
 TEST_F(FloodFormTest, CalculateRefusesWithoutFilesOrParameters) {
     const struct {
-        int files;  // roughness, elevation, outbreak chosen in that order
-        const char* capacity;
-        const char* lower;
-        const char* upper;
+        int files;
+        const char *capacity, *lower, *upper;
         QString warning;
         std::string format;  // taken from the format box before the parameters are checked
     } cases[] = {
@@ -331,50 +304,45 @@ TEST_F(FloodFormTest, CalculateRefusesWithoutFilesOrParameters) {
         {3, "100000000", "", "20", "Please input parameters", ".tif"},
         {3, "100000000", "0", "1.5", "Please input parameters", ".tif"},
     };
-    const char* buttons[] = {"pushButton_6", "pushButton_7", "pushButton_8"};
-    const QString files[] = {roughness, elevation, outbreak};
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.files) + " files, capacity '" + c.capacity + "', colours '" + c.lower +
+                     "'..'" + c.upper + "'");
         newForm();
-        for (int index = 0; index < c.files; ++index) {
-            choose(buttons[index], files[index]);
-        }
+        chooseInputs(c.files);
         edit("lineEdit")->setText(c.capacity);
         edit("lineEdit_2")->setText(c.lower);
         edit("lineEdit_3")->setText(c.upper);
-        child<QComboBox>("comboBox_2")->setCurrentText(".tif");
+        combo("comboBox_2")->setCurrentText(".tif");
 
         const Outcome outcome = clickAndCancel("pushButton_3");
-        const std::string where = std::to_string(c.files) + " files, capacity '" + c.capacity +
-                                  "', colours '" + c.lower + "'..'" + c.upper + "'";
-        EXPECT_EQ(outcome.warning, c.warning) << where;
-        EXPECT_EQ(outcome.warningTitle, "Warning") << where;
-        EXPECT_TRUE(emitted.empty()) << where;
-        EXPECT_TRUE(form->isVisible()) << where;
-        EXPECT_EQ(form->resultFormat, c.format) << where;
+        EXPECT_EQ(outcome.warning, c.warning);
+        EXPECT_EQ(outcome.warningTitle, "Warning");
+        EXPECT_TRUE(emitted.empty());
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(form->resultFormat, c.format);
     }
 }
 
 TEST_F(FloodFormTest, CalculateClosesAndSendsTheFilesThenTheValues) {
     chooseInputs();
-    child<QComboBox>("comboBox")->setCurrentText("三分之一溃");
-    child<QComboBox>("comboBox_2")->setCurrentText(".3ds");
-    child<QDoubleSpinBox>("doubleSpinBox")->setValue(120.5);
+    combo("comboBox")->setCurrentText("三分之一溃");
+    combo("comboBox_2")->setCurrentText(".3ds");
+    spin("doubleSpinBox")->setValue(120.5);
     edit("lineEdit_2")->setText("2");
     edit("lineEdit_3")->setText("30");
 
     click("pushButton_3");
-    EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendfloodValues", "transmitSignals(true)"}));
+    EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendfloodValues", "transmitSignals(1)"}));
     EXPECT_EQ(sentFiles, paths({roughness, elevation, outbreak}));
-    const std::vector<QString> values{"100000000", "120.50",     "47.50", "120.50", "47.50",
-                                      "100",       "三分之一溃", "2",     "30"};
-    EXPECT_EQ(sentValues, values);
+    EXPECT_EQ(sentValues, (std::vector<QString>{"100000000", "120.50", "47.50", "120.50", "47.50", "100",
+                                                "三分之一溃", "2", "30"}));
     EXPECT_EQ(form->resultFormat, ".3ds");
     EXPECT_FALSE(form->isVisible());
 
     // Shown again, the form still holds the last setup.
     show();
     EXPECT_EQ(edit("lineEdit_4")->text(), roughness);
-    EXPECT_EQ(child<QComboBox>("comboBox")->currentText(), "三分之一溃");
+    EXPECT_EQ(combo("comboBox")->currentText(), "三分之一溃");
 }
 
 TEST_F(FloodFormTest, SimulationClosesAndSendsTheFloodStartFlag) {
@@ -384,7 +352,7 @@ TEST_F(FloodFormTest, SimulationClosesAndSendsTheFloodStartFlag) {
 }
 
 TEST_F(FloodFormTest, SceneButtonSendsTheChosenModel) {
-    const QString scene = file("valley.ive", "scene");
+    const QString scene = file("scene/valley.ive");
     choose("pushButton_5", scene);
     EXPECT_EQ(emitted, std::vector<std::string>{"sendScenePath"});
     EXPECT_EQ(sentScene, scene.toStdString());
@@ -421,14 +389,15 @@ TEST_F(FloodFormTest, DepthColourHasFiveClassesOverTheRange) {
         {1e12f, 20, 5e10f},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE("depth " + std::to_string(c.depth) + " range " + std::to_string(c.range));
         const osg::Vec4 colour = form->depthColour(c.depth, c.range);
         const osg::Vec4 expected = shallow + (deep - shallow) * c.fraction;
         for (int channel = 0; channel < 3; ++channel) {
             EXPECT_NEAR(colour[channel], expected[channel],
                         1e-5f * std::max(1.0f, std::abs(expected[channel])))
-                << "depth " << c.depth << " range " << c.range << " channel " << channel;
+                << "channel " << channel;
         }
-        EXPECT_EQ(colour.a(), 1.0f) << "depth " << c.depth << " range " << c.range;
+        EXPECT_EQ(colour.a(), 1.0f);
     }
     // Beyond the range the colour continues past the deep one.
     EXPECT_LT(form->depthColour(25, 20).g(), deep.g());
@@ -436,8 +405,7 @@ TEST_F(FloodFormTest, DepthColourHasFiveClassesOverTheRange) {
 
 TEST_F(FloodFormTest, DepthLegendRunsFromTheShallowToTheDeepColour) {
     osg::ref_ptr<osg::Projection> legend = form->makeDepthLegend(0, 10);
-    ASSERT_TRUE(legend.valid());
-    ASSERT_EQ(legend->getNumChildren(), 1u);
+    ASSERT_TRUE(legend.valid() && legend->getNumChildren() == 1);
     auto* placement = dynamic_cast<osg::MatrixTransform*>(legend->getChild(0));
     ASSERT_TRUE(placement && placement->getNumChildren() == 1);
     auto* bar = dynamic_cast<osgSim::ScalarBar*>(placement->getChild(0));

@@ -15,10 +15,30 @@ constexpr float kWall = 9999.0f;
 class FloodGridTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-    std::string path(const char* name) const { return folder.filePath(name).toStdString(); }
+    std::string path(const std::string& name) const { return folder.path().toStdString() + "/" + name; }
+
+    // The three inputs of a grid of this ground, roughness 0.035 unless given, under the name `name`.
+    std::vector<std::string> writeInputs(const std::string& name, int ncols, const std::vector<float>& ground,
+                                         const std::vector<std::pair<int, int>>& outbreak,
+                                         std::vector<float> roughness = {}) {
+        const int nrows = static_cast<int>(ground.size()) / ncols;
+        if (roughness.empty()) {
+            roughness.assign(ground.size(), 0.035f);
+        }
+        const std::vector<std::string> paths = {path(name + "-n.asc"), path(name + "-dem.asc"),
+                                                path(name + "-outbreak.txt")};
+        writeAsciiGrid(paths[0], ncols, nrows, roughness);
+        writeAsciiGrid(paths[1], ncols, nrows, ground);
+        writeOutbreakFile(paths[2], outbreak);
+        return paths;
+    }
 
     QTemporaryDir folder;
 };
+
+bool onBorder(const CAFlood& engine, int r, int c) {
+    return r == 0 || c == 0 || r == engine.rowCount() - 1 || c == engine.columnCount() - 1;
+}
 
 TEST_F(FloodGridTest, FirstValueIsRowZeroColumnZeroAndRowsRunFromTheTop) {
     const int ncols = 5;
@@ -29,23 +49,18 @@ TEST_F(FloodGridTest, FirstValueIsRowZeroColumnZeroAndRowsRunFromTheTop) {
         elevation[i] = 100.0f + static_cast<float>(i);
         roughness[i] = 0.001f * static_cast<float>(i + 1);
     }
-    writeAsciiGrid(path("n.asc"), ncols, nrows, roughness);
-    writeAsciiGrid(path("dem.asc"), ncols, nrows, elevation);
-    writeOutbreakFile(path("outbreak.txt"), {{2, 2}});
     CAFlood engine;
-    ASSERT_TRUE(engine.loadInputs({path("n.asc"), path("dem.asc"), path("outbreak.txt")}));
+    ASSERT_TRUE(engine.loadInputs(writeInputs("grid", ncols, elevation, {{2, 2}}, roughness)));
     ASSERT_EQ(engine.columnCount(), ncols);
     ASSERT_EQ(engine.rowCount(), nrows);
-
     for (int r = 0; r < nrows; ++r) {
         for (int c = 0; c < ncols; ++c) {
             SCOPED_TRACE("row " + std::to_string(r) + ", column " + std::to_string(c));
             const FloodCell& cell = engine.cellRows()[r][c];
             const int i = r * ncols + c;
             EXPECT_EQ(cell.manning, roughness[i]);
-            const bool border = r == 0 || c == 0 || r == nrows - 1 || c == ncols - 1;
             const bool outbreak = r == nrows - 2 && c == 2;
-            const float ground = border || outbreak ? kWall : elevation[i];
+            const float ground = onBorder(engine, r, c) || outbreak ? kWall : elevation[i];
             EXPECT_EQ(cell.ground, ground);
             EXPECT_EQ(cell.surfaceOld, ground);
             EXPECT_EQ(cell.wet, outbreak);
@@ -54,72 +69,59 @@ TEST_F(FloodGridTest, FirstValueIsRowZeroColumnZeroAndRowsRunFromTheTop) {
     }
 }
 
-struct OutbreakRowCase {
-    int column;
-    int rowFromBottom;
-    int gridRow;
-    bool allOutflowReachesGrid;
-};
-
 TEST_F(FloodGridTest, OutbreakRowsCountFromTheBottomEdge) {
-    const int nrows = 6;
-    const OutbreakRowCase cases[] = {
-        {3, 1, nrows - 1, false},  // bottom row: both faces lead off the interior
-        {3, nrows, 0, false},      // top row: its east face leads into the border
-        {3, 3, nrows - 3, true},
-        {1, nrows - 1, 1, true},
+    const ValleyShape shape{7, 6};
+    const struct {
+        int column, rowFromBottom, gridRow;
+        bool allOutflowReachesGrid;
+    } cases[] = {
+        {3, 1, 5, false},  // bottom row: both faces lead off the interior
+        {3, 6, 0, false},  // top row: its east face leads into the border
+        {3, 3, 3, true},
+        {1, 5, 1, true},
     };
-    ValleyShape shape;
-    shape.ncols = 7;
-    shape.nrows = nrows;
-    for (const OutbreakRowCase& item : cases) {
-        SCOPED_TRACE("pair (" + std::to_string(item.column) + ", " + std::to_string(item.rowFromBottom) +
-                     ")");
-        const std::vector<std::string> inputs =
-            writeValley(folder.path().toStdString(), shape, {{item.column, item.rowFromBottom}});
+    for (const auto& c : cases) {
+        SCOPED_TRACE("pair (" + std::to_string(c.column) + ", " + std::to_string(c.rowFromBottom) + ")");
         CAFlood engine;
         testing::internal::CaptureStderr();
-        ASSERT_TRUE(engine.loadInputs(inputs));
+        ASSERT_TRUE(engine.loadInputs(
+            writeValley(folder.path().toStdString(), shape, {{c.column, c.rowFromBottom}})));
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(said.find("does not reach the grid") == std::string::npos, item.allOutflowReachesGrid)
-            << said;
-        for (int r = 0; r < nrows; ++r) {
-            for (int c = 0; c < shape.ncols; ++c) {
-                const bool expected = r == item.gridRow && c == item.column;
-                ASSERT_EQ(engine.cellRows()[r][c].source, expected) << "row " << r << ", column " << c;
+        EXPECT_EQ(said.find("does not reach the grid") == std::string::npos, c.allOutflowReachesGrid) << said;
+        for (int r = 0; r < shape.nrows; ++r) {
+            for (int col = 0; col < shape.ncols; ++col) {
+                ASSERT_EQ(engine.cellRows()[r][col].source, r == c.gridRow && col == c.column)
+                    << "row " << r << ", column " << col;
             }
         }
     }
 }
 
+// A wall cell holds no water and passes none through its faces.
+void expectWall(const FloodCell& cell) {
+    EXPECT_EQ(cell.ground, kWall);
+    EXPECT_EQ(cell.surfaceOld, kWall);
+    EXPECT_EQ(cell.fluxXNew, 0.0f);
+    EXPECT_EQ(cell.fluxYNew, 0.0f);
+}
+
 TEST_F(FloodGridTest, CellsWithoutDataAreWallsThatNoWaterCrosses) {
     // A closed valley with a no-data wall across it: the breach above the wall fills the upper part.
-    ValleyShape shape;
-    shape.ncols = 12;
-    shape.nrows = 20;
+    const ValleyShape shape{12, 20};
     std::vector<float> ground = valleyGround(shape);
     const int wallRow = 8;
-    for (int c = 0; c < shape.ncols; ++c) {
-        ground[wallRow * shape.ncols + c] = kWall;
-    }
-    writeAsciiGrid(path("dem.asc"), shape.ncols, shape.nrows, ground);
-    writeAsciiGrid(path("n.asc"), shape.ncols, shape.nrows, std::vector<float>(ground.size(), 0.035f));
-    writeOutbreakFile(path("outbreak.txt"), {{5, shape.nrows - 2}});
+    std::fill(ground.begin() + wallRow * shape.ncols, ground.begin() + (wallRow + 1) * shape.ncols, kWall);
     CAFlood engine;
-    const FloodRunSettings settings = smallBreach(2e5f);
-    ASSERT_EQ(startFloodRun(engine, {path("n.asc"), path("dem.asc"), path("outbreak.txt")}, settings),
+    ASSERT_EQ(startFloodRun(engine, writeInputs("walled", shape.ncols, ground, {{5, shape.nrows - 2}}),
+                            smallBreach(2e5f)),
               FloodRunStart::Ready);
     runUntil(engine, 300.0f);
 
     float besideWall = 0.0f;
     for (int c = 1; c < shape.ncols - 1; ++c) {
         besideWall += cellDepth(engine, wallRow - 1, c);
-        const FloodCell& wall = engine.cellRows()[wallRow][c];
-        EXPECT_EQ(wall.ground, kWall);
-        EXPECT_EQ(wall.surfaceOld, kWall);
-        EXPECT_EQ(wall.fluxXNew, 0.0f);
-        EXPECT_EQ(wall.fluxYNew, 0.0f);
-        EXPECT_FALSE(wall.wet);
+        expectWall(engine.cellRows()[wallRow][c]);
+        EXPECT_FALSE(engine.cellRows()[wallRow][c].wet);
     }
     EXPECT_GT(besideWall, 10.0f) << "the water has reached the wall";
     for (int r = wallRow + 1; r < shape.nrows; ++r) {
@@ -131,34 +133,28 @@ TEST_F(FloodGridTest, CellsWithoutDataAreWallsThatNoWaterCrosses) {
 }
 
 TEST_F(FloodGridTest, WaterNeverLeavesTheGrid) {
-    ValleyShape shape;
-    shape.ncols = 10;
-    shape.nrows = 14;
-    const std::vector<std::string> inputs =
-        writeValley(folder.path().toStdString(), shape, {{4, shape.nrows - 2}});
+    const ValleyShape shape{10, 14};
     CAFlood engine;
-    const FloodRunSettings settings = smallBreach(3e5f);
-    ASSERT_EQ(startFloodRun(engine, inputs, settings), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(engine, writeValley(folder.path().toStdString(), shape, {{4, shape.nrows - 2}}),
+                            smallBreach(3e5f)),
+              FloodRunStart::Ready);
     runUntil(engine, 400.0f);
 
     float besideBorder = 0.0f;
     for (int r = 0; r < shape.nrows; ++r) {
         for (int c = 0; c < shape.ncols; ++c) {
+            SCOPED_TRACE("row " + std::to_string(r) + ", column " + std::to_string(c));
             const FloodCell& cell = engine.cellRows()[r][c];
-            const bool border = r == 0 || c == 0 || r == shape.nrows - 1 || c == shape.ncols - 1;
-            if (border) {
-                ASSERT_EQ(cell.surfaceOld, kWall);
-                ASSERT_EQ(cell.ground, kWall);
-                ASSERT_EQ(cell.fluxXNew, 0.0f);
-                ASSERT_EQ(cell.fluxYNew, 0.0f);
+            if (onBorder(engine, r, c)) {
+                expectWall(cell);
                 continue;
             }
             if (c == shape.ncols - 2) {
-                ASSERT_EQ(cell.fluxXNew, 0.0f) << "east face into the border, row " << r;
+                EXPECT_EQ(cell.fluxXNew, 0.0f) << "east face into the border";
                 besideBorder += cellDepth(engine, r, c);
             }
             if (r == shape.nrows - 2) {
-                ASSERT_EQ(cell.fluxYNew, 0.0f) << "south face into the border, column " << c;
+                EXPECT_EQ(cell.fluxYNew, 0.0f) << "south face into the border";
                 besideBorder += cellDepth(engine, r, c);
             }
         }
@@ -171,23 +167,18 @@ TEST_F(FloodGridTest, ChannelWalledByNoDataCellsHoldsWhatABorderWalledOneHolds) 
     // must behave exactly as when walled by the grid border: a cell without data counts as dry ground,
     // not as a hole that makes the wet-dry settling dry the deep channel.
     const int nrows = 30;
-    const auto writeChannel = [&](const std::string& name, int ncols, int channelColumn) {
+    const auto channel = [&](const std::string& name, int ncols, int channelColumn) {
         std::vector<float> ground(ncols * nrows, kWall);
         for (int r = 0; r < nrows; ++r) {
             ground[r * ncols + channelColumn] = 100.0f - 0.05f * static_cast<float>(r);
         }
-        const std::string base = path(name.c_str());
-        writeAsciiGrid(base + "-dem.asc", ncols, nrows, ground);
-        writeAsciiGrid(base + "-n.asc", ncols, nrows, std::vector<float>(ground.size(), 0.035f));
-        writeOutbreakFile(base + "-outbreak.txt", {{channelColumn, nrows - 1}});
-        return std::vector<std::string>{base + "-n.asc", base + "-dem.asc", base + "-outbreak.txt"};
+        return writeInputs(name, ncols, ground, {{channelColumn, nrows - 1}});
     };
-    const FloodRunSettings settings = smallBreach(1e5f);
     CAFlood noData;
     CAFlood border;
     testing::internal::CaptureStderr();  // both breaches lose their east face
-    ASSERT_EQ(startFloodRun(noData, writeChannel("nodata", 5, 2), settings), FloodRunStart::Ready);
-    ASSERT_EQ(startFloodRun(border, writeChannel("border", 3, 1), settings), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(noData, channel("nodata", 5, 2), smallBreach(1e5f)), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(border, channel("border", 3, 1), smallBreach(1e5f)), FloodRunStart::Ready);
     testing::internal::GetCapturedStderr();
     runUntil(noData, 120.0f);
     runUntil(border, 120.0f);
@@ -201,21 +192,15 @@ TEST_F(FloodGridTest, ChannelWalledByNoDataCellsHoldsWhatABorderWalledOneHolds) 
 }
 
 TEST_F(FloodGridTest, SecondRunOnTheSameEngineMatchesAFreshEngine) {
-    ValleyShape shape;
+    const ValleyShape shape;
     const std::vector<std::string> inputs =
         writeValley(folder.path().toStdString(), shape, {{20, shape.nrows - 3}});
-    FloodRunSettings first;
-    first.capacity = 5e6f;
-    first.width = 30.0f;
-    first.height = 20.0f;
-    const FloodRunSettings second = smallBreach(4e5f);
-
     CAFlood reused;
-    ASSERT_EQ(startFloodRun(reused, inputs, first), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(reused, inputs, FloodRunSettings{5e6f, 30.0f, 20.0f}), FloodRunStart::Ready);
     runUntil(reused, 100.0f);
-    ASSERT_EQ(startFloodRun(reused, inputs, second), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(reused, inputs, smallBreach(4e5f)), FloodRunStart::Ready);
     CAFlood fresh;
-    ASSERT_EQ(startFloodRun(fresh, inputs, second), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(fresh, inputs, smallBreach(4e5f)), FloodRunStart::Ready);
     EXPECT_EQ(reused.simulatedTime(), 0.0f);
     runUntil(reused, 60.0f);
     runUntil(fresh, 60.0f);

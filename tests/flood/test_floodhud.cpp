@@ -1,118 +1,157 @@
-// The display-state file of a flood result folder, written and read by FloodHud.
+// The flood heads-up display: its display-state file in a result folder, its lines and the overlay and
+// depth caption drawn over the view.
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
+#include <optional>
+#include <osg/Geometry>
+#include <osgText/Text>
 
 #include "floodhud.h"
-#include "floodtestdata.h"
+#include "testfiles.h"
 
 namespace {
 
-class FloodHudTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-    std::string path(const char* name) const { return folder.filePath(name).toStdString(); }
-    static std::string contents(const std::string& file) {
-        QFile in(QString::fromStdString(file));
-        return in.open(QIODevice::ReadOnly) ? in.readAll().toStdString() : "(unreadable)";
-    }
+void expectState(const FloodHud& hud, const FloodHud& expected) {
+    EXPECT_FLOAT_EQ(hud.time, expected.time);
+    EXPECT_FLOAT_EQ(hud.residual, expected.residual);
+    EXPECT_FLOAT_EQ(hud.capacity, expected.capacity);
+    EXPECT_EQ(hud.colourLow, expected.colourLow);
+    EXPECT_EQ(hud.colourHigh, expected.colourHigh);
+}
 
+TEST(FloodHudState, FileHoldsFiveLinesAndUnreadableLinesReadAsZero) {
     QTemporaryDir folder;
-};
-
-struct StateCase {
-    FloodHud state;
-    const char* file;   // what writeState writes
-    FloodHud readBack;  // what readState makes of it: six significant digits survive
-};
-
-FloodHud makeState(float time, float residual, float capacity, int low, int high) {
-    FloodHud hud;
-    hud.time = time;
-    hud.residual = residual;
-    hud.capacity = capacity;
-    hud.colourLow = low;
-    hud.colourHigh = high;
-    return hud;
-}
-
-TEST_F(FloodHudTest, StateFileHoldsFiveLinesAndReadsBack) {
-    const StateCase cases[] = {
-        {makeState(59.9f, 25000.0f, 1e8f, 0, 20), "59.9\n25000\n1e+08\n0\n20",
-         makeState(59.9f, 25000.0f, 1e8f, 0, 20)},
-        {makeState(11303.4f, 0.0f, 3e6f, -2, 12), "11303.4\n0\n3e+06\n-2\n12",
-         makeState(11303.4f, 0.0f, 3e6f, -2, 12)},
-        {makeState(1234.5678f, 98765432.0f, 123456789.0f, 5, 6), "1234.57\n9.87654e+07\n1.23457e+08\n5\n6",
-         makeState(1234.57f, 98765400.0f, 123457000.0f, 5, 6)},
-    };
-    for (const StateCase& item : cases) {
-        SCOPED_TRACE(item.file);
-        const std::string file = path("state.txt");
-        ASSERT_TRUE(item.state.writeState(file));
-        EXPECT_EQ(contents(file), item.file);
-        FloodHud hud = makeState(-1.0f, -1.0f, -1.0f, -1, -1);
-        ASSERT_TRUE(hud.readState(file));
-        EXPECT_FLOAT_EQ(hud.time, item.readBack.time);
-        EXPECT_FLOAT_EQ(hud.residual, item.readBack.residual);
-        EXPECT_FLOAT_EQ(hud.capacity, item.readBack.capacity);
-        EXPECT_EQ(hud.colourLow, item.readBack.colourLow);
-        EXPECT_EQ(hud.colourHigh, item.readBack.colourHigh);
-    }
-}
-
-struct ReadCase {
-    const char* name;
-    const char* file;
-    FloodHud expected;
-    const char* said;  // on standard output; empty: nothing
-};
-
-TEST_F(FloodHudTest, MissingOrUnreadableLinesReadAsZero) {
-    const ReadCase cases[] = {
-        {"two lines", "12.5\n300\n", makeState(12.5f, 300.0f, 0.0f, 0, 0), ""},
-        {"empty file", "", makeState(0.0f, 0.0f, 0.0f, 0, 0), ""},
-        {"Windows line ends", "7.5\r\n8\r\n9\r\n1\r\n2", makeState(7.5f, 8.0f, 9.0f, 1, 2), ""},
-        {"a word instead of a number", "7.5\nlots\n9\n1\n2", makeState(7.5f, 0.0f, 9.0f, 1, 2),
+    ASSERT_TRUE(folder.isValid());
+    const std::string file = folder.filePath("state.txt").toStdString();
+    const struct {
+        const char* name;
+        std::optional<FloodHud> written;  // the file is written by writeState, else it holds `text`
+        const char* text;
+        FloodHud read;     // six significant digits survive
+        const char* said;  // on standard output while reading
+    } cases[] = {
+        {"typical",
+         FloodHud{59.9f, 25000, 1e8f, 0, 20},
+         "59.9\n25000\n1e+08\n0\n20",
+         {59.9f, 25000, 1e8f, 0, 20},
+         ""},
+        {"negative low bound",
+         FloodHud{11303.4f, 0, 3e6f, -2, 12},
+         "11303.4\n0\n3e+06\n-2\n12",
+         {11303.4f, 0, 3e6f, -2, 12},
+         ""},
+        {"six significant digits",
+         FloodHud{1234.5678f, 98765432.0f, 123456789.0f, 5, 6},
+         "1234.57\n9.87654e+07\n1.23457e+08\n5\n6",
+         {1234.57f, 98765400.0f, 123457000.0f, 5, 6},
+         ""},
+        {"two lines", std::nullopt, "12.5\n300\n", {12.5f, 300, 0, 0, 0}, ""},
+        {"empty file", std::nullopt, "", {0, 0, 0, 0, 0}, ""},
+        {"Windows line ends", std::nullopt, "7.5\r\n8\r\n9\r\n1\r\n2", {7.5f, 8, 9, 1, 2}, ""},
+        {"a word instead of a number",
+         std::nullopt,
+         "7.5\nlots\n9\n1\n2",
+         {7.5f, 0, 9, 1, 2},
          "line 2 \"lots\" is not a number; it reads as 0"},
-        {"a real where an integer belongs", "7.5\n8\n9\n1.5\n2", makeState(7.5f, 8.0f, 9.0f, 0, 2),
+        {"a real where an integer belongs",
+         std::nullopt,
+         "7.5\n8\n9\n1.5\n2",
+         {7.5f, 8, 9, 0, 2},
          "line 4 \"1.5\" is not a number"},
     };
-    for (const ReadCase& item : cases) {
-        SCOPED_TRACE(item.name);
-        const std::string file = path("read.txt");
-        writeTextFile(file, item.file);
-        FloodHud hud = makeState(-1.0f, -1.0f, -1.0f, -1, -1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.written) {
+            ASSERT_TRUE(c.written->writeState(file));
+            EXPECT_EQ(readTextFile(file), c.text);
+        } else {
+            writeTextFile(file, c.text);
+        }
+        FloodHud hud{-1, -1, -1, -1, -1};
         testing::internal::CaptureStdout();
         ASSERT_TRUE(hud.readState(file));
         const std::string said = testing::internal::GetCapturedStdout();
-        EXPECT_FLOAT_EQ(hud.time, item.expected.time);
-        EXPECT_FLOAT_EQ(hud.residual, item.expected.residual);
-        EXPECT_FLOAT_EQ(hud.capacity, item.expected.capacity);
-        EXPECT_EQ(hud.colourLow, item.expected.colourLow);
-        EXPECT_EQ(hud.colourHigh, item.expected.colourHigh);
-        if (*item.said == '\0') {
+        expectState(hud, c.read);
+        if (*c.said == '\0') {
             EXPECT_EQ(said, "");
         } else {
-            EXPECT_NE(said.find(item.said), std::string::npos) << said;
+            EXPECT_NE(said.find(c.said), std::string::npos) << said;
         }
     }
+
+    FloodHud hud{5, 6, 7, 8, 9};
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(hud.readState(folder.filePath("no-such-file.txt").toStdString()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
+    expectState(hud, {5, 6, 7, 8, 9});
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(hud.writeState(folder.filePath("no-such-folder/1.txt").toStdString()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
 }
 
-TEST_F(FloodHudTest, UnopenableFilesSayOpenFailed) {
-    FloodHud hud = makeState(5.0f, 6.0f, 7.0f, 8, 9);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(hud.readState(path("no-such-file.txt")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
-    EXPECT_EQ(hud.time, 5.0f);
-    EXPECT_EQ(hud.residual, 6.0f);
-    EXPECT_EQ(hud.capacity, 7.0f);
-    EXPECT_EQ(hud.colourLow, 8);
-    EXPECT_EQ(hud.colourHigh, 9);
+TEST(FloodHudOverlay, LinesFollowTheTimeAndVolumeRules) {
+    const std::pair<float, const char*> lines[] = {
+        {0.0f, "Time: 0 s"},          {59.9f, "Time: 59 s"},          {60.0f, "Time: 1 m 0 s"},
+        {3599.0f, "Time: 59 m 59 s"}, {3600.0f, "Time: 1 h 0 m 0 s"}, {7384.5f, "Time: 2 h 3 m 4 s"},
+    };
+    for (const auto& [seconds, line] : lines) {
+        EXPECT_EQ(FloodHud::timeLine(seconds).toStdString(), line) << seconds;
+    }
+    EXPECT_EQ(FloodHud::storageLine(100000000).toStdString(), "Storage: 100.00 million m^3");
+    EXPECT_EQ(FloodHud::storageLine(1000000).toStdString(), "Storage: 1000.00 thound m^3");
+    EXPECT_EQ(FloodHud::storageLine(1000).toStdString(), "Storage: 1000.00 m^3");
+    EXPECT_EQ(FloodHud::residualLine(25000).toStdString(), "Residual capacity : 25.00 thound m^3");
+    EXPECT_EQ(FloodHud::residualLine(0).toStdString(), "Residual capacity : 0.00 m^3");
+}
 
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(hud.writeState(path("no-such-folder/1.txt")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
+// The texts of an overlay camera's geode, in drawable order.
+std::vector<std::string> overlayTexts(const osg::Camera& camera) {
+    std::vector<std::string> texts;
+    const osg::Geode* geode = camera.getChild(0)->asGeode();
+    for (unsigned i = 0; i < geode->getNumDrawables(); ++i) {
+        if (const auto* text = dynamic_cast<const osgText::Text*>(geode->getDrawable(i))) {
+            texts.push_back(text->getText().createUTF8EncodedString());
+        }
+    }
+    return texts;
+}
+
+TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
+    const osg::ref_ptr<osg::Camera> camera = FloodHud{3725, 25000, 100000000}.makeHud();
+    EXPECT_EQ(camera->getRenderOrder(), osg::Camera::POST_RENDER);
+    EXPECT_EQ(camera->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
+    EXPECT_EQ(camera->getClearMask(), static_cast<GLbitfield>(GL_DEPTH_BUFFER_BIT));
+    EXPECT_EQ(camera->getProjectionMatrix(), osg::Matrixd::ortho2D(0, 800, 0, 600));
+    ASSERT_EQ(camera->getNumChildren(), 1u);
+    const osg::Geode* geode = camera->getChild(0)->asGeode();
+    ASSERT_NE(geode, nullptr);
+    EXPECT_EQ(geode->getStateSet()->getMode(GL_DEPTH_TEST), osg::StateAttribute::OFF);
+    EXPECT_EQ(geode->getStateSet()->getMode(GL_LIGHTING), osg::StateAttribute::OFF);
+    EXPECT_EQ(geode->getStateSet()->getMode(GL_BLEND), osg::StateAttribute::ON);
+
+    // Background first, then storage, time and residual.
+    ASSERT_EQ(geode->getNumDrawables(), 4u);
+    const osg::Geometry* box = geode->getDrawable(0)->asGeometry();
+    ASSERT_NE(box, nullptr);
+    osg::BoundingBox extent;
+    for (const osg::Vec3& corner : *static_cast<const osg::Vec3Array*>(box->getVertexArray())) {
+        extent.expandBy(corner);
+    }
+    EXPECT_EQ(extent, osg::BoundingBox(620, 500, 0, 800, 600, 0));
+    EXPECT_EQ((*static_cast<const osg::Vec4Array*>(box->getColorArray()))[0],
+              osg::Vec4(0.8f, 0.8f, 0.8f, 0.5f));
+    EXPECT_EQ(overlayTexts(*camera),
+              (std::vector<std::string>{"Storage: 100.00 million m^3", "Time: 1 h 2 m 5 s",
+                                        "Residual capacity : 25.00 thound m^3"}));
+}
+
+TEST(FloodHudOverlay, DepthCaptionSitsUnderTheLegend) {
+    const osg::ref_ptr<osg::Camera> caption = FloodHud().makeDepthCaption();
+    EXPECT_EQ(overlayTexts(*caption), std::vector<std::string>{"Water Depth"});
+    const auto* text = static_cast<const osgText::Text*>(caption->getChild(0)->asGeode()->getDrawable(0));
+    EXPECT_EQ(text->getPosition(), osg::Vec3(330, 4, 0));
+    EXPECT_EQ(text->getColor(), osg::Vec4(1, 1, 1, 1));
 }
 
 }  // namespace

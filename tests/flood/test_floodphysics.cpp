@@ -38,18 +38,12 @@ int lowestWetRow(const CAFlood& engine) {
 TEST(FloodPhysicsTest, WaterOnTheGridFollowsTheReleasedVolume) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    ValleyShape shape;
-    shape.ncols = 30;
-    shape.nrows = 60;
+    const ValleyShape shape{30, 60};
     // One breach near the head of the valley, both of its faces opening into the valley.
     const std::vector<std::string> inputs =
         writeValley(folder.path().toStdString(), shape, {{14, shape.nrows - 3}});
-    FloodRunSettings settings;
-    settings.capacity = 1e6f;
-    settings.width = 20.0f;
-    settings.height = 10.0f;
     CAFlood engine;
-    ASSERT_EQ(startFloodRun(engine, inputs, settings), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(engine, inputs, FloodRunSettings{1e6f, 20.0f, 10.0f}), FloodRunStart::Ready);
 
     // Three things keep the two apart by a few per cent: the outflow is the hydrograph's shape stretched
     // to run from the peak to exactly 0, which lets out up to 5 % more than the released volume that

@@ -77,34 +77,17 @@ TEST(WaterMesh, AWetCellDrawsTheTrianglesOfItsQuadsInOrder) {
     grid.flood(3, 2, 2.0f);
     const Mesh mesh = collect(*buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour));
     // Every quad with the wet cell as a corner draws those of its two triangles that use it.
+    const auto v = [&grid](int r, int c, float z) { return corner(grid, r, c, z); };
     const std::vector<osg::Vec3> expected = {
         // strip rows 3-4, quad column 1: A B C and B D C both have C = (3, 2)
-        corner(grid, 3, 1, 100),
-        corner(grid, 4, 1, 100),
-        corner(grid, 3, 2, 102),
-        corner(grid, 4, 1, 100),
-        corner(grid, 4, 2, 100),
-        corner(grid, 3, 2, 102),
+        v(3, 1, 100), v(4, 1, 100), v(3, 2, 102), v(4, 1, 100), v(4, 2, 100), v(3, 2, 102),
         // strip rows 3-4, quad column 2: triangle A B C has A = (3, 2); B D C has none wet
-        corner(grid, 3, 2, 102),
-        corner(grid, 4, 2, 100),
-        corner(grid, 3, 3, 100),
+        v(3, 2, 102), v(4, 2, 100), v(3, 3, 100),
         // strip rows 2-3, quad column 1: B D C has D = (3, 2)
-        corner(grid, 3, 1, 100),
-        corner(grid, 3, 2, 102),
-        corner(grid, 2, 2, 100),
+        v(3, 1, 100), v(3, 2, 102), v(2, 2, 100),
         // strip rows 2-3, quad column 2: A B C has B = (3, 2), and B D C has B too
-        corner(grid, 2, 2, 100),
-        corner(grid, 3, 2, 102),
-        corner(grid, 2, 3, 100),
-        corner(grid, 3, 2, 102),
-        corner(grid, 3, 3, 100),
-        corner(grid, 2, 3, 100),
-    };
-    ASSERT_EQ(mesh.vertices.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(mesh.vertices[i], expected[i]) << "vertex " << i;
-    }
+        v(2, 2, 100), v(3, 2, 102), v(2, 3, 100), v(3, 2, 102), v(3, 3, 100), v(2, 3, 100)};
+    EXPECT_EQ(mesh.vertices, expected);
 }
 
 TEST(WaterMesh, DepthColoursAndDryCornersAsDepthZero) {

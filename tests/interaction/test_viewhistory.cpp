@@ -24,17 +24,15 @@ protected:
     }
 };
 
-TEST_F(ViewHistoryTest, EmptyOrSingleHistoryDoesNotStep) {
+TEST_F(ViewHistoryTest, StepsBackAndForwardThroughRecordedViews) {
+    // An empty or single history does not step.
     EXPECT_EQ(back(), -1.0);
     EXPECT_EQ(forward(), -1.0);
     record(1);
     EXPECT_EQ(back(), -1.0);
     EXPECT_EQ(forward(), -1.0);
     EXPECT_EQ(viewIndex, 1);
-}
 
-TEST_F(ViewHistoryTest, StepsBackAndForwardThroughRecordedViews) {
-    record(1);
     record(2);
     record(3);
     EXPECT_EQ(viewIndex, 3);

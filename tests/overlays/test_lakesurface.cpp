@@ -3,7 +3,6 @@
 
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
-#include <QFile>
 #include <QTemporaryDir>
 #include <osg/Geometry>
 #include <osg/Group>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "lakesurface.h"
+#include "testfiles.h"
 #include "testmodels.h"
 #include "testshapefiles.h"
 
@@ -22,16 +22,10 @@ protected:
 
     std::string path(const std::string& name) const { return folder.path().toStdString() + "/" + name; }
 
-    // A lake outline as a polygon shapefile, in the map coordinates of the terrain.
-    std::string writeOutline(const std::string& name, const char* wkt) {
-        writeWktShapefile(path(name), wkbPolygon, {wkt});
-        return path(name);
-    }
-
-    static void expectAt(const osg::Vec3& actual, const osg::Vec3& expected, const std::string& where) {
-        EXPECT_NEAR(actual.x(), expected.x(), 1e-3) << where;
-        EXPECT_NEAR(actual.y(), expected.y(), 1e-3) << where;
-        EXPECT_NEAR(actual.z(), expected.z(), 1e-3) << where;
+    static void expectAt(const osg::Vec3& actual, const osg::Vec3& expected) {
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_NEAR(actual[axis], expected[axis], 1e-3) << "axis " << axis;
+        }
     }
 
     QTemporaryDir folder;
@@ -44,48 +38,47 @@ TEST_F(LakeSurfaceTest, PlaceOnPutsTheCornerOnTopOfTheModel) {
     valley->addChild(makeTerrainPatch(1000, 3600, 200, 125));
     ASSERT_TRUE(osgDB::writeNodeFile(*valley, path("valley.ive")));
     ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(-50, 20, 10, -3), path("pond.osgt")));
-    const std::string outline =
-        writeOutline("lake.shp", "POLYGON ((500 700, 900 650, 950 1000, 520 990, 500 700))");
+    // A lake outline as a polygon shapefile, in the map coordinates of the terrain.
+    writeWktShapefile(path("lake.shp"), wkbPolygon,
+                      {"POLYGON ((500 700, 900 650, 950 1000, 520 990, 500 700))"});
 
-    struct Case {
+    const struct {
         std::string file;
         float heightOffset;
         osg::Vec3 corner;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {path("valley.ive"), 15, osg::Vec3(1000, 3400, 140)},
         {path("valley.ive"), 0, osg::Vec3(1000, 3400, 125)},
         {path("pond.osgt"), 2.5f, osg::Vec3(-50, 20, -0.5f)},
-        {outline, 30, osg::Vec3(500, 650, 30)},
+        {path("lake.shp"), 30, osg::Vec3(500, 650, 30)},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         LakeSurface lake(300, 200, c.heightOffset);
-        EXPECT_TRUE(lake.placeOn(c.file)) << c.file;
-        expectAt(lake.position, c.corner, c.file);
-        expectAt(lake.savedPosition, c.corner, c.file);
+        EXPECT_TRUE(lake.placeOn(c.file));
+        expectAt(lake.position, c.corner);
+        expectAt(lake.savedPosition, c.corner);
     }
 }
 
 TEST_F(LakeSurfaceTest, PlaceOnWhatDoesNotLoadChangesNothing) {
-    QFile garbage(QString::fromStdString(path("broken.ive")));
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    garbage.write("not a model at all, just some bytes\n");
-    garbage.close();
+    writeTextFile(path("broken.ive"), "not a model at all, just some bytes\n");
     ASSERT_TRUE(osgDB::writeNodeFile(*osg::ref_ptr<osg::Group>(new osg::Group), path("empty.osgt")));
     ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(10, 20, 30, 40), path("placed.ive")));
 
     for (const std::string& file :
          {path("missing.ive"), path("broken.ive"), path("empty.osgt"), std::string()}) {
+        SCOPED_TRACE(file);
         LakeSurface fresh(100, 50, 5);
-        EXPECT_FALSE(fresh.placeOn(file)) << file;
-        expectAt(fresh.position, osg::Vec3(0, 0, 0), file);
-        expectAt(fresh.savedPosition, osg::Vec3(0, 0, 0), file);
+        EXPECT_FALSE(fresh.placeOn(file));
+        expectAt(fresh.position, osg::Vec3(0, 0, 0));
+        expectAt(fresh.savedPosition, osg::Vec3(0, 0, 0));
 
         LakeSurface placed(100, 50, 5);
         ASSERT_TRUE(placed.placeOn(path("placed.ive")));
-        EXPECT_FALSE(placed.placeOn(file)) << file;
-        expectAt(placed.position, osg::Vec3(10, 20, 45), file);
-        expectAt(placed.savedPosition, osg::Vec3(10, 20, 45), file);
+        EXPECT_FALSE(placed.placeOn(file));
+        expectAt(placed.position, osg::Vec3(10, 20, 45));
+        expectAt(placed.savedPosition, osg::Vec3(10, 20, 45));
     }
 }
 
@@ -96,17 +89,18 @@ TEST_F(LakeSurfaceTest, RiseMovesFromThePlacedCornerAndResetReturns) {
     const osg::Vec3 placed(100, 200, 40);
 
     lake.reset();
-    expectAt(lake.position, placed, "reset without rise");
+    expectAt(lake.position, placed);
 
     // Rising is always from the placed corner, never cumulative.
     for (float rise : {2.0f, 6.0f, 4.0f}) {
         lake.riseOffset = osg::Vec3(0, 0, rise);
         lake.rise();
-        expectAt(lake.position, placed + osg::Vec3(0, 0, rise), "rise " + std::to_string(rise));
-        expectAt(lake.savedPosition, placed, "saved after rise");
+        SCOPED_TRACE(rise);
+        expectAt(lake.position, placed + osg::Vec3(0, 0, rise));
+        expectAt(lake.savedPosition, placed);
     }
     lake.reset();
-    expectAt(lake.position, placed, "reset after rise");
+    expectAt(lake.position, placed);
 }
 
 TEST_F(LakeSurfaceTest, NodeIsATranslucentUnlitQuadAtTheCurrentPosition) {
@@ -143,12 +137,12 @@ TEST_F(LakeSurfaceTest, NodeIsATranslucentUnlitQuadAtTheCurrentPosition) {
         {{100, 260, 40}, 158, 151, 154, 0.9f},
     };
     for (int index = 0; index < 4; ++index) {
-        const std::string where = "corner " + std::to_string(index);
-        expectAt((*corners)[index], expected[index].corner, where);
-        EXPECT_FLOAT_EQ((*colours)[index].r(), expected[index].red / 255.0f) << where;
-        EXPECT_FLOAT_EQ((*colours)[index].g(), expected[index].green / 255.0f) << where;
-        EXPECT_FLOAT_EQ((*colours)[index].b(), expected[index].blue / 255.0f) << where;
-        EXPECT_FLOAT_EQ((*colours)[index].a(), expected[index].alpha) << where;
+        SCOPED_TRACE("corner " + std::to_string(index));
+        expectAt((*corners)[index], expected[index].corner);
+        EXPECT_FLOAT_EQ((*colours)[index].r(), expected[index].red / 255.0f);
+        EXPECT_FLOAT_EQ((*colours)[index].g(), expected[index].green / 255.0f);
+        EXPECT_FLOAT_EQ((*colours)[index].b(), expected[index].blue / 255.0f);
+        EXPECT_FLOAT_EQ((*colours)[index].a(), expected[index].alpha);
     }
 
     const osg::StateSet* state = node->getStateSet();

@@ -18,6 +18,7 @@
 #include "modaldriver.h"
 #include "readshpdialog.h"
 #include "scenegraph.h"
+#include "testfiles.h"
 #include "testshapefiles.h"
 
 namespace {
@@ -54,11 +55,19 @@ osg::Vec4 overallColor(const osg::Geometry& geometry) {
     return colors && colors->size() == 1 ? colors->front() : osg::Vec4();
 }
 
+// The line width a geometry sets, or -1 when it sets none.
+float lineWidthOf(const osg::Geometry& geometry) {
+    const osg::StateSet* state = geometry.getStateSet();
+    const auto* width =
+        state ? dynamic_cast<const osg::LineWidth*>(state->getAttribute(osg::StateAttribute::LINEWIDTH))
+              : nullptr;
+    return width ? width->getWidth() : -1.0f;
+}
+
 // Lines and polygons: depth test forced on with an always-passing function, in their own render bin.
 void expectDrawnOverTerrain(const osg::Geode* geode, int bin) {
-    ASSERT_NE(geode, nullptr);
+    ASSERT_TRUE(geode && geode->getStateSet());
     const osg::StateSet* state = geode->getStateSet();
-    ASSERT_NE(state, nullptr);
     const osg::StateSet::RefAttributePair* depth = state->getAttributePair(osg::StateAttribute::DEPTH);
     ASSERT_NE(depth, nullptr);
     EXPECT_EQ(static_cast<const osg::Depth*>(depth->first.get())->getFunction(), osg::Depth::ALWAYS);
@@ -122,37 +131,36 @@ TEST_F(VectorLayerTest, PointsBecomeBoxedLabelsAboveThePoints) {
     expectLabel(labels[2], "Bridge 2", osg::Vec3(500500, 3400600, 5), box, builder.textColor, 24);
 }
 
-struct LineCase {
-    const char* what;
-    int lineStyle;
-    float lineWidth;
-    float renderBin;
-    float featureAlpha;
-    int expectedBin;
-};
-
 TEST_F(VectorLayerTest, LinesAreDrawnWithTheBuildersSettings) {
     writeVectorFile(file("rivers.shp"), wkbLineString25D,
                     {{wkbLineString25D, {{0, 0, 10}, {100, 0, 20}, {100, 100, 30}}, "大渡河"},
                      {wkbLineString25D, {{0, 200, 0}, {50, 250, 0}}, ""}});
-    const LineCase cases[] = {
+    const struct {
+        const char* what;
+        int lineStyle;
+        float lineWidth, renderBin, featureAlpha;
+        int expectedBin;
+    } cases[] = {
         {"defaults", 0, 3.0f, 1.0f, 1.0f, 1},
         {"stippled, wide, translucent", 1, 5.0f, 6.0f, 0.4f, 6},
         {"bin truncated", 0, 1.5f, 4.9f, 1.0f, 4},
     };
-    for (const LineCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ReadshpDialog lineBuilder;
-        lineBuilder.vectorColor = QColor(0, 102, 255);
-        lineBuilder.textColor = QColor(255, 255, 0);
-        lineBuilder.textSize = 18;
-        lineBuilder.lineStyle = c.lineStyle;
-        lineBuilder.lineWidth = c.lineWidth;
-        lineBuilder.renderBin = c.renderBin;
-        lineBuilder.featureAlpha = c.featureAlpha;
-        lineBuilder.readShapefile(file("rivers.shp").c_str());
-        EXPECT_EQ(lineBuilder.geometryType, 2);
-        osg::ref_ptr<osg::Group> layer = lineBuilder.buildLayer();
+        ReadshpDialog lines;
+        lines.vectorColor = QColor(0, 102, 255);
+        lines.textColor = QColor(255, 255, 0);
+        lines.textSize = 18;
+        lines.lineStyle = c.lineStyle;
+        lines.lineWidth = c.lineWidth;
+        lines.renderBin = c.renderBin;
+        lines.featureAlpha = c.featureAlpha;
+        lines.readShapefile(file("rivers.shp").c_str());
+        EXPECT_EQ(lines.geometryType, 2);
+        osg::ref_ptr<osg::Group> layer = lines.buildLayer();
+        // The builder is left with alpha 1 and bin 3 for its next layer.
+        EXPECT_EQ(lines.featureAlpha, 1.0f);
+        EXPECT_EQ(lines.renderBin, 3.0f);
 
         ASSERT_EQ(layer->getNumChildren(), 2u);
         osg::Geode* labelGeode = geodeAt(layer, 0);
@@ -160,23 +168,18 @@ TEST_F(VectorLayerTest, LinesAreDrawnWithTheBuildersSettings) {
         expectDrawnOverTerrain(lineGeode, c.expectedBin);
         expectAlwaysOnTop(labelGeode);
         ASSERT_EQ(lineGeode->getNumDrawables(), 2u);
-        const unsigned vertexCounts[] = {3, 2};
+        const int vertexCounts[] = {3, 2};
         for (unsigned i = 0; i < 2; ++i) {
             osg::Geometry* line = geometryAt(lineGeode, i);
-            ASSERT_NE(line, nullptr);
-            ASSERT_EQ(line->getNumPrimitiveSets(), 1u);
+            ASSERT_TRUE(line && line->getNumPrimitiveSets() == 1 && line->getStateSet());
             const auto* strip = dynamic_cast<const osg::DrawArrays*>(line->getPrimitiveSet(0));
             ASSERT_NE(strip, nullptr);
             EXPECT_EQ(strip->getMode(), static_cast<GLenum>(GL_LINE_STRIP));
             EXPECT_EQ(strip->getFirst(), 0);
-            EXPECT_EQ(static_cast<unsigned>(strip->getCount()), vertexCounts[i]);
+            EXPECT_EQ(strip->getCount(), vertexCounts[i]);
             EXPECT_EQ(overallColor(*line), osg::Vec4(0.0f, 0.4f, 1.0f, c.featureAlpha));
+            EXPECT_EQ(lineWidthOf(*line), c.lineWidth);
             const osg::StateSet* state = line->getStateSet();
-            ASSERT_NE(state, nullptr);
-            const auto* width =
-                dynamic_cast<const osg::LineWidth*>(state->getAttribute(osg::StateAttribute::LINEWIDTH));
-            ASSERT_NE(width, nullptr);
-            EXPECT_EQ(width->getWidth(), c.lineWidth);
             const osg::StateSet::RefAttributePair* stipple =
                 state->getAttributePair(osg::StateAttribute::LINESTIPPLE);
             if (c.lineStyle == 1) {
@@ -192,19 +195,14 @@ TEST_F(VectorLayerTest, LinesAreDrawnWithTheBuildersSettings) {
                 EXPECT_EQ(state->getMode(GL_LINE_STIPPLE), osg::StateAttribute::INHERIT);
             }
         }
-        const osg::Vec3 vertex =
-            (*static_cast<osg::Vec3Array*>(geometryAt(lineGeode, 0)->getVertexArray()))[2];
-        EXPECT_EQ(vertex, osg::Vec3(100, 100, 30));
+        EXPECT_EQ((*static_cast<osg::Vec3Array*>(geometryAt(lineGeode, 0)->getVertexArray()))[2],
+                  osg::Vec3(100, 100, 30));
 
         // Only the named line is labelled, above the centre of its bound.
         const std::vector<osgText::Text*> labels = textsOf(labelGeode);
         ASSERT_EQ(labels.size(), 1u);
-        const osg::Vec3 centre = geometryAt(lineGeode, 0)->getBound().center();
-        expectLabel(labels[0], "大渡河", centre + osg::Vec3(0, 0, 5), osg::Vec4(1, 1, 1, 1),
-                    lineBuilder.textColor, 18);
-
-        EXPECT_EQ(lineBuilder.featureAlpha, 1.0f);
-        EXPECT_EQ(lineBuilder.renderBin, 3.0f);
+        expectLabel(labels[0], "大渡河", geometryAt(lineGeode, 0)->getBound().center() + osg::Vec3(0, 0, 5),
+                    osg::Vec4(1, 1, 1, 1), lines.textColor, 18);
     }
 }
 
@@ -218,14 +216,16 @@ TEST_F(VectorLayerTest, PolygonsAreTessellatedAndDrawnInTheirBin) {
          {wkbPolygon25D, {{1000, 1000, 0}, {1010, 1000, 0}, {1010, 1010, 0}, {1000, 1010, 0}}, ""}});
     for (const float alpha : {1.0f, 0.5f}) {
         SCOPED_TRACE(alpha);
-        ReadshpDialog polygonBuilder;
-        polygonBuilder.vectorColor = QColor(176, 232, 220);
-        polygonBuilder.featureAlpha = alpha;
-        polygonBuilder.lineWidth = 9.0f;
-        polygonBuilder.renderBin = 6.0f;
-        polygonBuilder.readShapefile(file("houses.shp").c_str());
-        EXPECT_EQ(polygonBuilder.geometryType, 3);
-        osg::ref_ptr<osg::Group> layer = polygonBuilder.buildLayer();
+        ReadshpDialog polygons;
+        polygons.vectorColor = QColor(176, 232, 220);
+        polygons.featureAlpha = alpha;
+        polygons.lineWidth = 9.0f;
+        polygons.renderBin = 6.0f;
+        polygons.readShapefile(file("houses.shp").c_str());
+        EXPECT_EQ(polygons.geometryType, 3);
+        osg::ref_ptr<osg::Group> layer = polygons.buildLayer();
+        EXPECT_EQ(polygons.featureAlpha, 1.0f);
+        EXPECT_EQ(polygons.renderBin, 3.0f);
 
         ASSERT_EQ(layer->getNumChildren(), 2u);
         osg::Geode* polygonGeode = geodeAt(layer, 0);
@@ -236,8 +236,7 @@ TEST_F(VectorLayerTest, PolygonsAreTessellatedAndDrawnInTheirBin) {
         const double areas[] = {50000.0, 100.0};
         for (unsigned i = 0; i < 2; ++i) {
             osg::Geometry* polygon = geometryAt(polygonGeode, i);
-            ASSERT_NE(polygon, nullptr);
-            ASSERT_GT(polygon->getNumPrimitiveSets(), 0u);
+            ASSERT_TRUE(polygon && polygon->getNumPrimitiveSets() > 0 && polygon->getStateSet());
             for (unsigned p = 0; p < polygon->getNumPrimitiveSets(); ++p) {
                 const GLenum mode = polygon->getPrimitiveSet(p)->getMode();
                 EXPECT_TRUE(mode == GL_TRIANGLES || mode == GL_TRIANGLE_FAN || mode == GL_TRIANGLE_STRIP)
@@ -245,54 +244,44 @@ TEST_F(VectorLayerTest, PolygonsAreTessellatedAndDrawnInTheirBin) {
             }
             EXPECT_NEAR(coveredArea(*polygon), areas[i], 1e-3);
             EXPECT_EQ(overallColor(*polygon), osg::Vec4(176 / 255.0f, 232 / 255.0f, 220 / 255.0f, alpha));
-            const osg::StateSet* state = polygon->getStateSet();
-            ASSERT_NE(state, nullptr);
-            EXPECT_EQ(state->getMode(GL_BLEND),
+            EXPECT_EQ(polygon->getStateSet()->getMode(GL_BLEND),
                       alpha != 1.0f ? osg::StateAttribute::ON : osg::StateAttribute::INHERIT);
-            const auto* width =
-                dynamic_cast<const osg::LineWidth*>(state->getAttribute(osg::StateAttribute::LINEWIDTH));
-            ASSERT_NE(width, nullptr);
-            EXPECT_EQ(width->getWidth(), 3.0f);
+            EXPECT_EQ(lineWidthOf(*polygon), 3.0f);
         }
         EXPECT_EQ(polygonGeode->getDrawable(0)->getBound().center().z(), 7.0f);
 
         const std::vector<osgText::Text*> labels = textsOf(labelGeode);
         ASSERT_EQ(labels.size(), 1u);
         expectLabel(labels[0], "民居", geometryAt(polygonGeode, 0)->getBound().center() + osg::Vec3(0, 0, 5),
-                    osg::Vec4(0.0f, 1.0f, 0.9f, 1.0f), polygonBuilder.textColor, 30);
-        EXPECT_EQ(polygonBuilder.featureAlpha, 1.0f);
-        EXPECT_EQ(polygonBuilder.renderBin, 3.0f);
+                    osg::Vec4(0.0f, 1.0f, 0.9f, 1.0f), polygons.textColor, 30);
     }
 }
 
-struct MixedCase {
-    const char* what;
-    std::vector<OGRwkbGeometryType> kinds;
-    int lastKind;
-    size_t drawn;  // features in the drawn geode
-};
-
 TEST_F(VectorLayerTest, MixedFileDrawsOnlyTheKindOfItsLastFeature) {
     const std::vector<osg::Vec3d> outline = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}};
-    const MixedCase cases[] = {
+    const struct {
+        const char* what;
+        std::vector<OGRwkbGeometryType> kinds;
+        int lastKind;
+        size_t drawn;  // features in the drawn geode
+    } cases[] = {
         {"line, polygon, line", {wkbLineString, wkbPolygon, wkbLineString}, 2, 2},
         {"polygon, line, polygon", {wkbPolygon, wkbLineString, wkbPolygon}, 3, 2},
         {"line, point", {wkbLineString, wkbPoint}, 1, 1},
         {"point, then a kind that is skipped", {wkbPoint, wkbMultiLineString}, 1, 1},
     };
-    int fileNumber = 0;
-    for (const MixedCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<TestFeature> features;
         for (OGRwkbGeometryType kind : c.kinds) {
             features.push_back({kind, kind == wkbPoint ? std::vector<osg::Vec3d>{{5, 5, 0}} : outline, "n"});
         }
-        const std::string path = file("mixed" + std::to_string(fileNumber++) + ".geojson");
+        const std::string path = file(std::string(c.what) + ".geojson");
         writeVectorFile(path, wkbUnknown, features);
-        ReadshpDialog mixedBuilder;
-        mixedBuilder.readShapefile(path.c_str());
-        EXPECT_EQ(mixedBuilder.geometryType, c.lastKind);
-        osg::ref_ptr<osg::Group> layer = mixedBuilder.buildLayer();
+        ReadshpDialog mixed;
+        mixed.readShapefile(path.c_str());
+        EXPECT_EQ(mixed.geometryType, c.lastKind);
+        osg::ref_ptr<osg::Group> layer = mixed.buildLayer();
         // Points: one geode; lines: label geode first; polygons: shape geode first.
         ASSERT_EQ(layer->getNumChildren(), c.lastKind == 1 ? 1u : 2u);
         osg::Geode* drawn = geodeAt(layer, c.lastKind == 2 ? 1 : 0);
@@ -308,10 +297,7 @@ TEST_F(VectorLayerTest, MixedFileDrawsOnlyTheKindOfItsLastFeature) {
 
 TEST_F(VectorLayerTest, FileThatDoesNotOpenGivesAnEmptyLayerAndTheNextDrawsNormally) {
     writeVectorFile(file("road.shp"), wkbLineString, {{wkbLineString, {{0, 0, 0}, {5, 5, 0}}, "G318"}});
-    QFile junk(QString::fromStdString(file("junk.shp")));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a shapefile");
-    junk.close();
+    writeTextFile(file("junk.shp"), "not a shapefile");
     for (const std::string& broken : {file("absent.shp"), file("junk.shp"), std::string()}) {
         SCOPED_TRACE(broken);
         builder.clearFeatures();
@@ -360,10 +346,16 @@ protected:
     std::vector<std::unique_ptr<shapeFormat>> sent;
 };
 
-TEST_F(ReadshpDialogTest, StartsWithRedFeaturesBlackLabelsAndSize30) {
+TEST_F(ReadshpDialogTest, StartsWithRedFeaturesBlackLabelsAndSize30AndACancelledColourKeepsIt) {
     EXPECT_EQ(swatch("colorshow"), QColor(255, 0, 0));
     EXPECT_EQ(swatch("textcolor"), QColor(0, 0, 0));
     EXPECT_EQ(edit("txsize")->text(), "30");
+
+    ModalDriver colorDialog(cancelDialog(), 15000, "QColorDialog");
+    button("pushButton_3")->click();
+    ASSERT_TRUE(colorDialog.answered());
+    EXPECT_EQ(dialog.textColor, QColor(0, 0, 0));
+    EXPECT_EQ(swatch("textcolor"), QColor(0, 0, 0));
 }
 
 TEST_F(ReadshpDialogTest, SizeFieldTakesDigitsOnly) {
@@ -380,6 +372,7 @@ TEST_F(ReadshpDialogTest, SizeFieldTakesDigitsOnly) {
 
 TEST_F(ReadshpDialogTest, MissingFileIsRefusedWithAWarning) {
     for (bool chooseFirst : {false, true}) {
+        SCOPED_TRACE(chooseFirst ? "chosen, then removed" : "none chosen");
         if (chooseFirst) {
             writeVectorFile(file("gone.shp"), wkbPoint, {{wkbPoint, {{1, 1, 0}}, "a"}});
             chooseShapefile(file("gone.shp"));
@@ -431,14 +424,6 @@ TEST_F(ReadshpDialogTest, ChosenFileIsSentWithColoursAndSizeAndTheDialogStaysOpe
     button("pushButton")->click();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[1]->textSize, 0);
-}
-
-TEST_F(ReadshpDialogTest, CancelledColourChoiceKeepsTheColour) {
-    ModalDriver colorDialog(cancelDialog(), 15000, "QColorDialog");
-    button("pushButton_3")->click();
-    ASSERT_TRUE(colorDialog.answered());
-    EXPECT_EQ(dialog.textColor, QColor(0, 0, 0));
-    EXPECT_EQ(swatch("textcolor"), QColor(0, 0, 0));
 }
 
 }  // namespace

@@ -14,12 +14,6 @@ namespace {
 
 // ---- "mark.xml"
 
-struct MarkCase {
-    const char* what;
-    const char* xml;  // nullptr: no file
-    std::vector<SceneMark> expected;
-};
-
 void expectSameMarks(const std::vector<SceneMark>& actual, const std::vector<SceneMark>& expected) {
     ASSERT_EQ(actual.size(), expected.size());
     for (size_t i = 0; i < actual.size(); ++i) {
@@ -33,7 +27,11 @@ void expectSameMarks(const std::vector<SceneMark>& actual, const std::vector<Sce
 const osg::Vec4 none(0, 0, 0, 0);
 
 TEST(SceneMarks, MarkFileRules) {
-    const MarkCase cases[] = {
+    const struct {
+        const char* what;
+        const char* xml;  // nullptr: no file
+        std::vector<SceneMark> expected;
+    } cases[] = {
         {"two typical marks in file order",
          R"(<Marks>
               <Mark><text textstr="堰塞湖"/><pos X="480000.5" Y="3430000" Z="2100"/><color r="1" g="0" b="0" a="1"/><size S="150"/></Mark>
@@ -62,7 +60,7 @@ TEST(SceneMarks, MarkFileRules) {
         {"malformed file", "<M><Mark><text textstr=\"a\"/><pos/><color/><size/></Mark>", {}},
         {"no file", nullptr, {}},
     };
-    for (const MarkCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         BoundScene scene;
         if (c.xml) {
@@ -145,6 +143,8 @@ struct DrawnLayer {
     osg::Vec4 color;
     int bin;
     float lineWidth;
+    unsigned features;
+    bool lines;
 };
 
 DrawnLayer drawnLayer(osg::Node* layer) {
@@ -157,7 +157,8 @@ DrawnLayer drawnLayer(osg::Node* layer) {
     const auto* colors = static_cast<const osg::Vec4Array*>(geometry->getColorArray());
     const auto* width = static_cast<const osg::LineWidth*>(
         geometry->getStateSet()->getAttribute(osg::StateAttribute::LINEWIDTH));
-    return {colors->front(), geode->getStateSet()->getBinNumber(), width->getWidth()};
+    return {colors->front(), geode->getStateSet()->getBinNumber(), width->getWidth(),
+            geode->getNumDrawables(), geometry->getPrimitiveSet(0)->getMode() == GL_LINE_STRIP};
 }
 
 class SceneMarksTest : public ::testing::Test {
@@ -198,59 +199,49 @@ TEST_F(SceneMarksTest, LayersAndMarksComeInTheirOrderWithTheirColours) {
     osg::ref_ptr<osg::Group> marks = build();
     ASSERT_EQ(marks->getNumChildren(), 6u);
 
-    // House: the first "House" file only, a polygon layer in bin 30.
-    osg::Geode* house = shapeGeode(marks->getChild(0));
-    ASSERT_NE(house, nullptr);
-    EXPECT_EQ(house->getNumDrawables(), 1u);
-    EXPECT_EQ(house->getDrawable(0)->asGeometry()->getPrimitiveSet(0)->getMode() == GL_LINE_STRIP, false);
-    EXPECT_EQ(house->getStateSet()->getBinNumber(), 30);
-    EXPECT_EQ(
-        static_cast<const osg::Vec4Array*>(house->getDrawable(0)->asGeometry()->getColorArray())->front(),
-        houseColor);
-
-    const DrawnLayer river = drawnLayer(marks->getChild(1));
-    EXPECT_EQ(river.color, riverColor);
-    EXPECT_EQ(river.bin, 3);
-    EXPECT_EQ(river.lineWidth, 3.0f);
-
-    const DrawnLayer road = drawnLayer(marks->getChild(2));
-    EXPECT_EQ(road.color, roadColor);
-    EXPECT_EQ(road.bin, 6);
-    EXPECT_EQ(road.lineWidth, 5.0f);
+    // House (the first "House" file only, polygons), river, road, the marks, then the Othershp files.
+    const struct {
+        unsigned child;
+        DrawnLayer layer;
+    } layers[] = {{0, {houseColor, 30, 3.0f, 1, false}},
+                  {1, {riverColor, 3, 3.0f, 1, true}},
+                  {2, {roadColor, 6, 5.0f, 1, true}},
+                  {4, {otherColor, 3, 5.0f, 1, true}},
+                  {5, {otherColor, 3, 5.0f, 1, true}}};
+    for (const auto& [child, expected] : layers) {
+        SCOPED_TRACE(child);
+        const DrawnLayer drawn = drawnLayer(marks->getChild(child));
+        EXPECT_EQ(drawn.color, expected.color);
+        EXPECT_EQ(drawn.bin, expected.bin);
+        EXPECT_EQ(drawn.lineWidth, expected.lineWidth);
+        EXPECT_EQ(drawn.features, expected.features);
+        EXPECT_EQ(drawn.lines, expected.lines);
+    }
 
     const std::vector<osgText::Text*> texts = textsOf(geodeAt(marks->getChild(3)->asGroup(), 0));
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(utf8(*texts[0]), "金江");
     EXPECT_EQ(texts[0]->getPosition(), osg::Vec3(1, 2, 203));
-
-    for (unsigned i = 4; i < 6; ++i) {
-        const DrawnLayer other = drawnLayer(marks->getChild(i));
-        EXPECT_EQ(other.color, otherColor);
-        EXPECT_EQ(other.bin, 3);
-        EXPECT_EQ(other.lineWidth, 5.0f);
-    }
     // Each layer holds its own file's features only.
     const std::vector<osgText::Text*> canal = textsOf(geodeAt(marks->getChild(5)->asGroup(), 0));
     ASSERT_EQ(canal.size(), 1u);
     EXPECT_EQ(utf8(*canal[0]), "Other/canal");
 }
 
-struct CarryCase {
-    const char* what;
-    bool house, river, road;
-    int riverBin;  // unused without river
-    int otherBin;
-    float otherWidth;
-};
-
 TEST_F(SceneMarksTest, RenderBinAndLineWidthCarryOverFromEarlierLayers) {
-    const CarryCase cases[] = {
+    const struct {
+        const char* what;
+        bool house, river, road;
+        int riverBin;  // unused without river
+        int otherBin;
+        float otherWidth;
+    } cases[] = {
         {"river first, then Othershp", false, true, false, 1, 3, 3.0f},
         {"house before river", true, true, false, 3, 3, 3.0f},
         {"road before Othershp", false, false, true, 0, 3, 5.0f},
         {"Othershp alone", false, false, false, 0, 1, 3.0f},
     };
-    for (const CarryCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         scene.write("configXML.xml",
                     configXml(c.house ? shp("House/house") : "", c.river ? shp("River/river") : "",
@@ -268,13 +259,11 @@ TEST_F(SceneMarksTest, RenderBinAndLineWidthCarryOverFromEarlierLayers) {
     }
 }
 
-TEST_F(SceneMarksTest, SceneWithoutDecorationGivesAnEmptyGroup) {
+TEST_F(SceneMarksTest, SceneWithoutDecorationOrWithoutABoundFolderGetsNoMarks) {
     scene.write("configXML.xml", configXml("", "", "", {}));
     EXPECT_EQ(build()->getNumChildren(), 0u);
     EXPECT_EQ(printed, "");
-}
 
-TEST_F(SceneMarksTest, SceneWithoutABoundFolderGetsNoMarks) {
     scene.write("configXML.xml", configXml(shp("House/house"), "", "", {}));
     writeMarks();
     for (const char* name : {"null", "金江洪水 ", "unknown"}) {

@@ -1,14 +1,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <list>
 #include <string>
 
 #include "scenelist.h"
+#include "testfiles.h"
 
 // A scene data folder for one test: a temporary folder bound to a scene name that is made the current
 // scene. The scene list and the current name of the process are put back afterwards.
@@ -32,11 +30,7 @@ public:
 
     // Writes a file below the folder, creating its subfolders.
     void write(const QString& relative, const QByteArray& content) const {
-        const QString file = dir.path() + "/" + relative;
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly)) << file.toStdString();
-        ASSERT_EQ(out.write(content), content.size());
+        writeTextFile(path(relative), content.toStdString());
     }
 
 private:

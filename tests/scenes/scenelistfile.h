@@ -1,12 +1,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <list>
 
 #include "scenelist.h"
+#include "testfiles.h"
 
 inline bool operator==(const FileManage& a, const FileManage& b) {
     return a.name == b.name && a.path == b.path && a.type == b.type;
@@ -15,17 +15,6 @@ inline bool operator==(const FileManage& a, const FileManage& b) {
 inline void PrintTo(const FileManage& scene, std::ostream* out) {
     *out << "{" << scene.name.toStdString() << ", " << scene.path.toStdString() << ", "
          << scene.type.toStdString() << "}";
-}
-
-inline QByteArray fileBytes(const QString& file) {
-    QFile in(file);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-}
-
-inline void writeBytes(const QString& file, const QByteArray& bytes) {
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly)) << file.toStdString();
-    ASSERT_EQ(out.write(bytes), bytes.size());
 }
 
 // The scene list as an independent JSON reader (python3's json module) sees it: one line per record,

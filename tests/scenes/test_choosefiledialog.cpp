@@ -94,33 +94,37 @@ protected:
     ChooseFileDialog* dialog = nullptr;
 };
 
-TEST_F(ChooseFileDialogTest, ChosenFolderIsBoundAndWrittenBackInOrder) {
-    chooseFolder(newFolder);
-    EXPECT_EQ(pathEdit()->toPlainText(), newFolder);
-    EXPECT_EQ(confirm(), "绑定文件路径完成！");
-    EXPECT_TRUE(waitUntil([this] { return !dialog->isVisible(); }));
-    EXPECT_EQ(dialog->path, newFolder);
-    EXPECT_EQ(dialog->type, "2");
+TEST_F(ChooseFileDialogTest, ChosenOrTypedFolderIsBoundAndWrittenBackInOrder) {
+    for (const bool typed : {false, true}) {
+        SCOPED_TRACE(typed ? "typed, with blanks around" : "chosen");
+        ASSERT_TRUE(writeSceneList(listFile, initialScenes));
+        ASSERT_EQ(loadBoundScenes(listFile), 3);
+        openDialog("七盘泥石流");
+        const QString folder = typed ? "/data/typed" : newFolder;
+        if (typed) {
+            pathEdit()->setFocus();
+            QTest::keyClicks(pathEdit(), " /data/typed ");
+            QTest::keyClick(pathEdit(), Qt::Key_Return);
+        } else {
+            chooseFolder(newFolder);
+            EXPECT_EQ(pathEdit()->toPlainText(), newFolder);
+        }
+        EXPECT_EQ(confirm(), "绑定文件路径完成！");
+        EXPECT_TRUE(waitUntil([this] { return !dialog->isVisible(); }));
+        EXPECT_EQ(dialog->path, folder);
+        EXPECT_EQ(dialog->type, "2");
 
-    std::list<FileManage> expected = initialScenes;
-    std::next(expected.begin())->path = newFolder;
-    EXPECT_EQ(boundScenes, expected);
-    EXPECT_EQ(findBoundPath("七盘泥石流"), newFolder);
-    EXPECT_EQ(readSceneList(listFile), expected);
-    QStringList lines;
-    for (const FileManage& scene : expected) {
-        lines << pythonLine(scene);
+        std::list<FileManage> expected = initialScenes;
+        std::next(expected.begin())->path = folder;
+        EXPECT_EQ(boundScenes, expected);
+        EXPECT_EQ(findBoundPath("七盘泥石流"), folder);
+        EXPECT_EQ(readSceneList(listFile), expected);
+        QStringList lines;
+        for (const FileManage& scene : expected) {
+            lines << pythonLine(scene);
+        }
+        EXPECT_EQ(recordsSeenByPython(listFile), lines);
     }
-    EXPECT_EQ(recordsSeenByPython(listFile), lines);
-}
-
-TEST_F(ChooseFileDialogTest, TypedFolderIsBoundWithoutSurroundingBlanks) {
-    pathEdit()->setFocus();
-    QTest::keyClicks(pathEdit(), " /data/typed ");
-    QTest::keyClick(pathEdit(), Qt::Key_Return);
-    EXPECT_EQ(confirm(), "绑定文件路径完成！");
-    EXPECT_EQ(findBoundPath("七盘泥石流"), "/data/typed");
-    EXPECT_EQ(readSceneList(listFile), boundScenes);
 }
 
 TEST_F(ChooseFileDialogTest, SceneBoundTwiceIsReboundTwice) {
@@ -136,7 +140,7 @@ TEST_F(ChooseFileDialogTest, SceneBoundTwiceIsReboundTwice) {
 }
 
 TEST_F(ChooseFileDialogTest, EmptyPathAsksFirstAndBindsNothing) {
-    const QByteArray before = fileBytes(listFile);
+    const std::string before = readTextFile(listFile.toStdString());
     for (const char* answer : {"取 消", "确 定"}) {
         QString informative;
         QString defaultButton;
@@ -158,7 +162,7 @@ TEST_F(ChooseFileDialogTest, EmptyPathAsksFirstAndBindsNothing) {
         // "取 消" keeps the dialog up for another try; "确 定" closes it.
         EXPECT_EQ(dialog->isVisible(), QString(answer) == "取 消") << answer;
         EXPECT_EQ(boundScenes, initialScenes);
-        EXPECT_EQ(fileBytes(listFile), before);
+        EXPECT_EQ(readTextFile(listFile.toStdString()), before);
         EXPECT_TRUE(dialog->path.isEmpty());
     }
 }
@@ -186,7 +190,8 @@ TEST_F(ChooseFileDialogTest, UnwritableListIsReportedAndTheOldFileKept) {
         } else if (QFileInfo(listFile).dir().exists()) {
             ASSERT_TRUE(writeSceneList(listFile, initialScenes));
         }
-        const QByteArray before = fileBytes(listFile);
+        const std::string before = readTextFile(listFile.toStdString());
+        const bool existed = QFileInfo(listFile).isFile();
         boundScenes = initialScenes;
         openDialog("茂滑坡");
         chooseFolder(newFolder);
@@ -198,10 +203,10 @@ TEST_F(ChooseFileDialogTest, UnwritableListIsReportedAndTheOldFileKept) {
         }
         EXPECT_FALSE(said.contains("完成")) << said.toStdString();
         EXPECT_TRUE(said.contains(QDir::toNativeSeparators(listFile))) << said.toStdString();
-        EXPECT_EQ(fileBytes(listFile), before);
+        EXPECT_EQ(readTextFile(listFile.toStdString()), before);
         EXPECT_EQ(QFileInfo(listFile).isDir(), c.fileIsFolder);
         EXPECT_EQ(QDir(QFileInfo(listFile).path()).entryList(QDir::Files | QDir::Hidden).size(),
-                  c.fileIsFolder || before.isEmpty() ? 0 : 1)
+                  existed ? 1 : 0)
             << "temporary file left behind";
         // The binding still holds for this run.
         EXPECT_EQ(findBoundPath("茂滑坡"), newFolder);

@@ -1,6 +1,7 @@
 // The scene list: reading and writing "TreeMeta.json", the look-ups by scene name and the tree rows.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QIcon>
 #include <QImage>
 #include <QJsonArray>
@@ -42,19 +43,17 @@ TEST_F(SceneListTest, WrittenListReadsBackInOrderAndParsesAsJson) {
     EXPECT_EQ(recordsSeenByPython(file()), expected);
 
     // Indented, one key per line, UTF-8 on disk.
-    const QByteArray text = fileBytes(file());
-    EXPECT_TRUE(text.startsWith("{\n    \"test\": [\n"));
-    EXPECT_TRUE(text.contains("\"name\": \"金江洪水\",\n"));
+    const std::string text = readTextFile(file().toStdString());
+    EXPECT_EQ(text.rfind("{\n    \"test\": [\n", 0), 0u);
+    EXPECT_NE(text.find("\"name\": \"金江洪水\",\n"), std::string::npos);
 }
 
-struct ListFileCase {
-    const char* what;
-    const char* content;  // nullptr: no file
-    std::list<FileManage> expected;
-};
-
 TEST_F(SceneListTest, BadOrPartialFilesGiveWhatCanBeRead) {
-    const ListFileCase cases[] = {
+    const struct {
+        const char* what;
+        const char* content;  // nullptr: no file
+        std::list<FileManage> expected;
+    } cases[] = {
         {"missing file", nullptr, {}},
         {"empty file", "", {}},
         {"malformed", R"({"test": [{"name": "a", "path": "/a", "type": "1"},)", {}},
@@ -74,43 +73,41 @@ TEST_F(SceneListTest, BadOrPartialFilesGiveWhatCanBeRead) {
          "{\"test\": [{\"name\": \"a\xff\", \"path\": \"/a\", \"type\": \"1\"}]}",
          {{QString("a") + QChar(0xFFFD), "/a", "1"}}},
     };
-    for (const ListFileCase& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         QFile::remove(file());
         if (c.content) {
-            writeBytes(file(), c.content);
+            writeTextFile(file().toStdString(), c.content);
         }
-        EXPECT_EQ(readSceneList(file()), c.expected) << c.what;
+        EXPECT_EQ(readSceneList(file()), c.expected);
         boundScenes = {{"stale", "/stale", "9"}};
-        EXPECT_EQ(loadBoundScenes(file()), static_cast<int>(c.expected.size())) << c.what;
-        EXPECT_EQ(boundScenes, c.expected) << c.what;
+        EXPECT_EQ(loadBoundScenes(file()), static_cast<int>(c.expected.size()));
+        EXPECT_EQ(boundScenes, c.expected);
     }
 }
 
 TEST_F(SceneListTest, ReadJsonFileGivesAnEmptyObjectOnAnyFailure) {
-    writeBytes(file("good.json"), R"({"a": [1, 2]})");
+    writeTextFile(file("good.json").toStdString(), R"({"a": [1, 2]})");
     EXPECT_EQ(readJsonFile(file("good.json")).value("a").toArray().size(), 2);
-    writeBytes(file("bad.json"), R"({"a": )");
+    writeTextFile(file("bad.json").toStdString(), R"({"a": )");
     EXPECT_TRUE(readJsonFile(file("bad.json")).isEmpty());
     EXPECT_TRUE(readJsonFile(file("absent.json")).isEmpty());
     EXPECT_TRUE(readJsonFile(dir.path()).isEmpty());
 
     // Well-formed, but far larger than any scene list.
-    writeBytes(file("huge.json"), "{\"a\": \"" + QByteArray(17 * 1024 * 1024, 'x') + "\"}");
+    writeTextFile(file("huge.json").toStdString(), "{\"a\": \"" + std::string(17 * 1024 * 1024, 'x') + "\"}");
     EXPECT_TRUE(readJsonFile(file("huge.json")).isEmpty());
 }
 
 TEST_F(SceneListTest, LookUpsTakeTheFirstExactMatch) {
     boundScenes = {{"金江洪水", "/first", "1"}, {"Flood", "/upper", "2"}, {"金江洪水", "/second", "3"}};
-    struct LookUp {
-        QString name;
-        QString path;
-        QString type;
-    };
-    const LookUp lookUps[] = {
+    const struct {
+        QString name, path, type;
+    } lookUps[] = {
         {"金江洪水", "/first", "1"}, {"Flood", "/upper", "2"}, {"flood", "", ""},
         {"金江洪水 ", "", ""},       {"null", "", ""},         {"", "", ""},
     };
-    for (const LookUp& lookUp : lookUps) {
+    for (const auto& lookUp : lookUps) {
         EXPECT_EQ(findBoundPath(lookUp.name), lookUp.path) << lookUp.name.toStdString();
         EXPECT_EQ(findBoundType(lookUp.name), lookUp.type) << lookUp.name.toStdString();
     }
