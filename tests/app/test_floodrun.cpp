@@ -109,6 +109,8 @@ protected:
         ASSERT_NE(form(), nullptr);
         ASSERT_TRUE(form()->isVisible());
         EXPECT_EQ(form()->windowTitle(), "Parameter Setting");
+        // Fixed by the menu, not the form's own 496 x 467.
+        EXPECT_EQ(form()->size(), QSize(496, 436));
         chooseInForm("pushButton_5", path("terrain.ive"));
         chooseInputs();
         chooseInForm("pushButton_9", path("monitors.shp"));

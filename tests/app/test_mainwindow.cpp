@@ -58,6 +58,8 @@ protected:
 
 TEST_F(MainWindowTest, StartsAsVantorelWithMenusAndTheirActionsInOrder) {
     EXPECT_EQ(window.windowTitle(), "Vantorel");
+    // The entry point's size, not the 683 x 476 of the form.
+    EXPECT_EQ(window.size(), QSize(800, 600));
     EXPECT_FALSE(window.windowIcon().isNull());
     EXPECT_TRUE(window.coordinateLabel()->text().isEmpty());
     EXPECT_EQ(visibleTexts(window.menuBar()->actions()),
