@@ -20,6 +20,7 @@
 #include "cadebrisflow.h"
 #include "cafloodnew.h"
 #include "debrishud.h"
+#include "debrisrun.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "lakesurface.h"
@@ -52,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     monitors = new MonitorPoints;
     caFlood = new CAFlood;
     caDebris = new CADebrisFlow;
+    debrisRun = new DebrisRun;
 
     playTimer = new QTimer;
 

@@ -19,6 +19,7 @@ class QTreeView;
 class CADebrisFlow;
 class CAFlood;
 class DebrisHud;
+class DebrisRun;
 class FloodForm;
 class FloodHud;
 class LakeSurface;
@@ -188,6 +189,7 @@ private:
     FloodForm* floodForm = nullptr;
     CAFlood* caFlood = nullptr;
     CADebrisFlow* caDebris = nullptr;
+    DebrisRun* debrisRun = nullptr;  // parameters, grid, packets and clock of the debris-flow run
     MonitorPoints* monitors = nullptr;
     FloodHud* floodHud = nullptr;
     DebrisHud* debrisHud = nullptr;

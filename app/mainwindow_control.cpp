@@ -6,6 +6,7 @@
 #include <osgDB/ReadFile>
 #include <osgGA/TrackballManipulator>
 
+#include "debrisrun.h"
 #include "floodform.h"
 #include "lakesurface.h"
 #include "mainwindow.h"
@@ -91,6 +92,7 @@ void MainWindow::stopCal() {
         disconnectPlayback(SLOT(resultVisualize()));
     } else if (simulationMode == 2) {
         outputFrameNumber = 1;
+        debrisRun->resetClock();
         disconnectPlayback(SLOT(flowVisualize()));
     }
 }
