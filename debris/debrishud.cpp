@@ -75,4 +75,6 @@ bool DebrisHud::readFrameInfo(const std::string& path) {
     return true;
 }
 
-osg::ref_ptr<osg::Group> DebrisHud::buildSceneMarks() const { return ::buildSceneMarks(); }
+osg::ref_ptr<osg::Group> DebrisHud::buildSceneMarks() const {
+    return ::buildSceneMarks();
+}

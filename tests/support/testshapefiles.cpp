@@ -77,7 +77,8 @@ void writeVectorFile(const std::string& path, OGRwkbGeometryType layerType,
     }
 }
 
-void writeWktShapefile(const std::string& path, OGRwkbGeometryType layerType, const std::vector<const char*>& wkts) {
+void writeWktShapefile(const std::string& path, OGRwkbGeometryType layerType,
+                       const std::vector<const char*>& wkts) {
     GDALAllRegister();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
     ASSERT_NE(driver, nullptr);

@@ -21,4 +21,5 @@ void writeVectorFile(const std::string& path, OGRwkbGeometryType layerType,
 
 // Writes one layer of `layerType` holding the given geometries (well-known text), without attributes,
 // into a new ESRI shapefile.
-void writeWktShapefile(const std::string& path, OGRwkbGeometryType layerType, const std::vector<const char*>& wkts);
+void writeWktShapefile(const std::string& path, OGRwkbGeometryType layerType,
+                       const std::vector<const char*>& wkts);
