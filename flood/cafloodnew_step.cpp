@@ -164,24 +164,17 @@ void sweepFluxes(Sweep& sweep, const ValidCell* begin, const ValidCell* end) {
         const float dS = s.surfaceOld - s.ground;
         const float hx = 0.5f * (dK + dE);
         const float hy = 0.5f * (dK + dS);
-        if (hx <= kDryDepth && hy <= kDryDepth) {
-            // Both faces dry: closed without evaluation, no velocity.
-            float east = 0.0f;
-            float south = 0.0f;
-            limitOutflow(k, east, south, here[c - 1], above[c], dt, dx);
-            k.fluxXNew = east;
-            k.fluxYNew = south;
-            k.speed = 0.0f;
-            k.fluxXOld = east;
-            k.fluxYOld = south;
-            continue;
-        }
-        const float roughnessSquared = k.manning * k.manning;
-        // Velocities of the faces that are evaluated; a face closed without evaluation adds none.
+        // Velocities of the faces that are evaluated; a face closed without evaluation adds none. With both
+        // faces dry neither is evaluated.
         float u = 0.0f;
         float v = 0.0f;
-        float east = faceFlux(k, e, dK, dE, hx, hy, k.fluxXOld, k.fluxYOld, roughnessSquared, dt, dx, u);
-        float south = faceFlux(k, s, dK, dS, hy, hx, k.fluxYOld, k.fluxXOld, roughnessSquared, dt, dx, v);
+        float east = 0.0f;
+        float south = 0.0f;
+        if (hx > kDryDepth || hy > kDryDepth) {
+            const float roughnessSquared = k.manning * k.manning;
+            east = faceFlux(k, e, dK, dE, hx, hy, k.fluxXOld, k.fluxYOld, roughnessSquared, dt, dx, u);
+            south = faceFlux(k, s, dK, dS, hy, hx, k.fluxYOld, k.fluxXOld, roughnessSquared, dt, dx, v);
+        }
         limitOutflow(k, east, south, here[c - 1], above[c], dt, dx);
         k.fluxXNew = east;
         k.fluxYNew = south;
