@@ -18,6 +18,7 @@ class QTimer;
 class QTreeView;
 class CADebrisFlow;
 class CAFlood;
+class DebrisFlow;
 class DebrisHud;
 class DebrisRun;
 class FloodForm;
@@ -141,6 +142,10 @@ private:
     // Enables every entry of the scene tree again (the end of a replay or of a case's opening).
     void enableSceneTree();
 
+    // Debris flow.
+    // One stored debris frame of the replay (the debris-flow branch of Visualize).
+    void showStoredDebrisFrame();
+
     // Simulation control.
     // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
     void connectPlayback(const char* slot);
@@ -189,7 +194,10 @@ private:
     FloodForm* floodForm = nullptr;
     CAFlood* caFlood = nullptr;
     CADebrisFlow* caDebris = nullptr;
+    DebrisFlow* debrisForm = nullptr;
     DebrisRun* debrisRun = nullptr;  // parameters, grid, packets and clock of the debris-flow run
+    // Terrain heights of the debris-flow run's grid, which lift its surface.
+    std::vector<std::vector<double>> demHeights;
     MonitorPoints* monitors = nullptr;
     FloodHud* floodHud = nullptr;
     DebrisHud* debrisHud = nullptr;
