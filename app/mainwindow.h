@@ -6,6 +6,7 @@
 #include <memory>
 #include <osg/Group>
 #include <osg/Node>
+#include <osg/Vec3d>
 #include <osg/ref_ptr>
 #include <string>
 #include <vector>
@@ -154,6 +155,9 @@ private:
     void keepOnlyTerrain();
 
     // Scene files and views.
+    // The viewpoint of the view as eye, centre and up (the centre far along the line of sight), also
+    // printed on standard output for authors of scene files.
+    void readCameraView(osg::Vec3d& eye, osg::Vec3d& center, osg::Vec3d& up) const;
     void setCurrentFile(const QString& path);
     void writeScene(const QString& name);
     // Hands a look-at view to the current camera manipulator as its view matrix.

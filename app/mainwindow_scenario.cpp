@@ -53,12 +53,7 @@ void MainWindow::BindFilePath() {
 void MainWindow::ClickTree(QModelIndex) {
     // How the fixed viewpoints of the case studies were taken.
     osg::Vec3d eye, center, up;
-    viewer->getCamera()->getViewMatrixAsLookAt(eye, center, up, UseEventHandler::lookDistance);
-    std::cout << eye.x() << " " << eye.y() << " " << eye.z() << "\n"
-              << center.x() << " " << center.y() << " " << center.z() << "\n"
-              << up.x() << " " << up.y() << " " << up.z() << "\n"
-              << UseEventHandler::lookDistance << "\n"
-              << std::endl;
+    readCameraView(eye, center, up);
 }
 
 namespace {
