@@ -36,15 +36,6 @@ double slopeHeight(int r, int c) {
     return 800 - 0.5 * c + 0.2 * std::abs(r - 20);
 }
 
-// The colours of the debris surface's first classes, and not the green and grey of the terrain.
-bool isDebrisColour(const QColor& pixel) {
-    const int red = pixel.red();
-    const int green = pixel.green();
-    const int blue = pixel.blue();
-    return red > 140 && red < 190 && red - blue > 55 && red - blue < 80 && green - blue > 30 &&
-           green - blue < 55;
-}
-
 // Frame files of a result folder, by name.
 QStringList frameFiles(const QString& folder) {
     return QDir(folder).entryList(QDir::Files, QDir::Name);
