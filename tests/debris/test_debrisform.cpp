@@ -69,27 +69,15 @@ protected:
 
     // Clicks `button` and answers the file dialog it opens with `path`.
     void choose(const char* button, const QString& path) {
-        ModalDriver dialog(chooseFile(path), 15000, "QFileDialog");
-        click(button);
-        ASSERT_TRUE(dialog.answered()) << button << " opened no file dialog";
+        ASSERT_TRUE(pressAndChoose(child<QPushButton>(button), path)) << button << " opened no file dialog";
     }
     void chooseInputs() {
         choose("pushButton", grid);
         choose("pushButton_8", breach);
     }
 
-    struct Outcome {
-        bool fileDialogShown = false;
-        QString warning;  // empty: no message box
-        QString warningTitle;
-    };
     // Clicks `button`; a file dialog it opens is cancelled, a message box confirmed with OK.
-    Outcome clickAndCancel(const char* button) {
-        ModalDriver dialog(cancelDialog(), 15000, "QFileDialog");
-        ModalDriver box(clickButton("OK"), 15000, "QMessageBox");
-        click(button);
-        return {dialog.answered(), box.text(), box.title()};
-    }
+    PressOutcome clickAndCancel(const char* button) { return pressAndCancel(child<QPushButton>(button)); }
 
     std::vector<QString> boxTexts() {
         std::vector<QString> texts;
@@ -241,7 +229,7 @@ TEST_F(DebrisFormTest, FileButtonsRefuseTheBreachFirstAndWarnWhenCancelled) {
         emitted.clear();
         const std::vector<std::string> listBefore = form->urlList;
         const std::vector<QString> boxesBefore = boxTexts();
-        const Outcome outcome = clickAndCancel(c.button);
+        const PressOutcome outcome = clickAndCancel(c.button);
         EXPECT_EQ(outcome.fileDialogShown, c.fileDialog);
         EXPECT_EQ(outcome.warning, c.warning);
         EXPECT_EQ(outcome.warningTitle, "Warning");
