@@ -3,6 +3,7 @@
 #include <cmath>
 #include <osg/Geometry>
 
+#include "colouredtriangles.h"
 #include "debrisrun.h"
 
 osg::Vec4 debrisDepthColour(float depth, float span, const osg::Vec4& shallow, const osg::Vec4& deep) {
@@ -45,26 +46,14 @@ public:
         return value != 9999.0 && value != -9999.0;
     }
 
-    void start() {
-        vertices = new osg::Vec3Array;
-        colours = new osg::Vec4Array;
-    }
-
     void addVertex(int row, int col, double depth, double height) {
-        vertices->push_back(osg::Vec3(static_cast<float>(col * grid.cellSize + grid.minX),
-                                      static_cast<float>((rows - row) * grid.cellSize + grid.minY),
-                                      static_cast<float>(depth + height + debrisSurfaceLift)));
-        colours->push_back(debrisDepthColour(static_cast<float>(depth), span, shallow, deep));
+        triangles.add(osg::Vec3(static_cast<float>(col * grid.cellSize + grid.minX),
+                                static_cast<float>((rows - row) * grid.cellSize + grid.minY),
+                                static_cast<float>(depth + height + debrisSurfaceLift)),
+                      debrisDepthColour(static_cast<float>(depth), span, shallow, deep));
     }
 
-    osg::ref_ptr<osg::Geometry> finish() {
-        osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
-        geometry->setVertexArray(vertices.get());
-        geometry->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
-        geometry->addPrimitiveSet(
-            new osg::DrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices->size())));
-        return geometry;
-    }
+    osg::ref_ptr<osg::Geometry> finish() { return triangles.take(); }
 
 private:
     const DebrisSurfaceGrid& grid;
@@ -72,8 +61,7 @@ private:
     const float span;
     const osg::Vec4 shallow;
     const osg::Vec4 deep;
-    osg::ref_ptr<osg::Vec3Array> vertices;
-    osg::ref_ptr<osg::Vec4Array> colours;
+    ColouredTriangles triangles;
 };
 
 }  // namespace
@@ -90,31 +78,31 @@ osg::ref_ptr<osg::Geode> buildDebrisGeode(const DebrisSurfaceGrid& grid, float s
         const int upper = lower - 1;
         const DebrisCell* upperRow = cells[upper];
         const DebrisCell* lowerRow = cells[lower];
-        strip.start();
+        // a, b: this column's upper and lower cell; d, e: the next column's, which become a and b next.
+        double a = surfaceDepth(upperRow[0]);
+        double b = surfaceDepth(lowerRow[0]);
         for (int col = 0; col + 1 < cells.cols(); ++col) {
-            // a, b: this column's upper and lower cell; d, e: the next column's.
-            const double a = surfaceDepth(upperRow[col]);
-            const double b = surfaceDepth(lowerRow[col]);
             const double d = surfaceDepth(upperRow[col + 1]);
             const double e = surfaceDepth(lowerRow[col + 1]);
-            if (a == 0 && b == 0 && d == 0 && e == 0) {
-                continue;
+            if (a != 0 || b != 0 || d != 0 || e != 0) {
+                double ha = 0, hb = 0, hd = 0, he = 0;
+                const bool aSolid = strip.height(upper, col, ha);
+                const bool bSolid = strip.height(lower, col, hb);
+                const bool dSolid = strip.height(upper, col + 1, hd);
+                const bool eSolid = strip.height(lower, col + 1, he);
+                if ((a != 0 || b != 0 || d != 0) && aSolid && bSolid && dSolid) {
+                    strip.addVertex(upper, col, a, ha);
+                    strip.addVertex(lower, col, b, hb);
+                    strip.addVertex(upper, col + 1, d, hd);
+                }
+                if ((b != 0 || e != 0 || d != 0) && bSolid && eSolid && dSolid) {
+                    strip.addVertex(lower, col, b, hb);
+                    strip.addVertex(lower, col + 1, e, he);
+                    strip.addVertex(upper, col + 1, d, hd);
+                }
             }
-            double ha = 0, hb = 0, hd = 0, he = 0;
-            const bool aSolid = strip.height(upper, col, ha);
-            const bool bSolid = strip.height(lower, col, hb);
-            const bool dSolid = strip.height(upper, col + 1, hd);
-            const bool eSolid = strip.height(lower, col + 1, he);
-            if ((a != 0 || b != 0 || d != 0) && aSolid && bSolid && dSolid) {
-                strip.addVertex(upper, col, a, ha);
-                strip.addVertex(lower, col, b, hb);
-                strip.addVertex(upper, col + 1, d, hd);
-            }
-            if ((b != 0 || e != 0 || d != 0) && bSolid && eSolid && dSolid) {
-                strip.addVertex(lower, col, b, hb);
-                strip.addVertex(lower, col + 1, e, he);
-                strip.addVertex(upper, col + 1, d, hd);
-            }
+            a = d;
+            b = e;
         }
         geode->addDrawable(strip.finish().get());
     }
