@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QString>
@@ -144,6 +145,9 @@ private:
     void enableSceneTree();
 
     // Debris flow.
+    // One step of the debris-flow run, with its frame when one is due; false once the run has stopped
+    // (at its end, or when its frame could not be written).
+    bool advanceDebrisRun();
     // One stored debris frame of the replay (the debris-flow branch of Visualize).
     void showStoredDebrisFrame();
 
@@ -202,6 +206,8 @@ private:
     DebrisRun* debrisRun = nullptr;  // parameters, grid, packets and clock of the debris-flow run
     // Terrain heights of the debris-flow run's grid, which lift its surface.
     std::vector<std::vector<double>> demHeights;
+    // Time since the debris-flow run's last tick ended; not valid before its first.
+    QElapsedTimer debrisTickClock;
     MonitorPoints* monitors = nullptr;
     FloodHud* floodHud = nullptr;
     DebrisHud* debrisHud = nullptr;

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <memory>
 #include <osg/Camera>
 #include <osg/Depth>
 #include <osg/Projection>
@@ -40,6 +41,9 @@ double slopeHeight(int r, int c) {
 QStringList frameFiles(const QString& folder) {
     return QDir(folder).entryList(QDir::Files, QDir::Name);
 }
+
+// 5000 packets: enough work per step that a run lasts some ticks of the window.
+const QString runVolume = "200000";
 
 class DebrisFlowRunTest : public ::testing::Test {
 protected:
@@ -72,14 +76,10 @@ protected:
     QString result(const QString& name) const { return results.path() + "/" + name; }
     void trigger(const QString& text) { triggerMenuAction(window, text); }
 
-    // This window's debris form: the one its menu shows (forms of earlier tests' windows stay hidden).
+    // This window's form: the one its menu shows (forms of earlier tests' windows stay hidden).
     DebrisFlow* form() {
         if (!shownForm) {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (auto* found = qobject_cast<DebrisFlow*>(widget); found && found->isVisible()) {
-                    shownForm = found;
-                }
-            }
+            shownForm = visibleTopLevel<DebrisFlow>();
         }
         return shownForm;
     }
@@ -87,9 +87,8 @@ protected:
         QTest::mouseClick(form()->findChild<QPushButton*>(button), Qt::LeftButton);
     }
     void chooseInForm(const char* button, const std::string& file) {
-        ModalDriver dialog(chooseFile(QString::fromStdString(file)), 15000, "QFileDialog");
-        press(button);
-        ASSERT_TRUE(dialog.answered()) << button;
+        ASSERT_TRUE(pressAndChoose(form()->findChild<QPushButton*>(button), QString::fromStdString(file)))
+            << button;
     }
 
     // Opens the form, loads the scene, the slope and `breach`, asks for `volume` m³ and calculates;
@@ -104,6 +103,21 @@ protected:
                                  "QFileDialog");
         press("pushButton_5");
         ASSERT_TRUE(folderDialog.answered());
+    }
+
+    // Stops the run's ticks once `file` has been written, so that the test can look at a frame while the
+    // run is going: the ticks of a small run are quick, and one tick may step through several frames.
+    void holdOnceWritten(const QString& file) {
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(window.playbackTimer(), &QTimer::timeout, [this, file, connection] {
+            if (QFile::exists(file)) {
+                window.playbackTimer()->stop();
+                QObject::disconnect(*connection);
+            }
+        });
+    }
+    bool held() {
+        return waitUntil([this] { return !window.playbackTimer()->isActive(); }, 60000);
     }
 
     // The nodes the replay adds for a stored surface: drawn over the terrain whatever its depth.
@@ -132,11 +146,13 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
     chooseInForm("pushButton_7", path("terrain.ive"));
     ASSERT_EQ(window.sceneRoot()->getNumChildren(), 1u);
     osg::Node* terrain = window.sceneRoot()->getChild(0);
-    setUpRun(path("breach.txt"), "8000", results.path());
+    holdOnceWritten(result("3.txt"));
+    setUpRun(path("breach.txt"), runVolume, results.path());
     EXPECT_FALSE(form()->isVisible());
     EXPECT_EQ(window.currentSimulationMode(), 2);
 
-    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("3.txt")); }, 60000));
+    ASSERT_TRUE(held());
+    ASSERT_LT(frameFiles(results.path()).size(), 2 * 213);
     // Terrain, then the frame's debris surface, its legend and its caption.
     osg::Group* root = window.sceneRoot();
     ASSERT_EQ(root->getNumChildren(), 4u);
@@ -169,6 +185,7 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
     };
     EXPECT_GT(lightPixels(378, 405), 15);
     EXPECT_LT(lightPixels(340, 367), 3);
+    window.playbackTimer()->start(0);
 
     // The run goes on by itself to 6402 s of simulated time: 213 frames, then only the terrain stays.
     ASSERT_TRUE(
@@ -184,7 +201,7 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
     QTemporaryDir batch;
     const ProgramRun headless =
         runProgram(VANTOREL_BATCH, {"debris", "--dem", QString::fromStdString(path("slope.asc")), "--breach",
-                                    QString::fromStdString(path("breach.txt")), "--volume", "8000",
+                                    QString::fromStdString(path("breach.txt")), "--volume", runVolume,
                                     "--format", ".ive", "--out", batch.path()});
     ASSERT_EQ(headless.exitCode, 0) << headless.err;
     ASSERT_EQ(frameFiles(batch.path()), written);
@@ -279,18 +296,21 @@ TEST_F(DebrisFlowRunTest, SetupThatTheRunRefusesSaysWhyAndStartsNothing) {
 }
 
 TEST_F(DebrisFlowRunTest, ASecondSetupStopsTheRunningOneAndNumbersItsFramesFromOne) {
-    setUpRun(path("breach.txt"), "8000", results.path());
-    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("2.txt")); }, 60000));
-    // No folder: the first run goes on.
-    setUpRun(path("breach.txt"), "8000", QString());
+    holdOnceWritten(result("2.txt"));
+    setUpRun(path("breach.txt"), runVolume, results.path());
+    ASSERT_TRUE(held());
+    // Without a folder the new run does not start, and the first one goes on.
+    setUpRun(path("breach.txt"), runVolume, QString());
     const int before = frameFiles(results.path()).size();
-    ASSERT_TRUE(waitUntil([&] { return frameFiles(results.path()).size() > before; }, 30000));
+    holdOnceWritten(result("%1.txt").arg(before / 2 + 1));
+    window.playbackTimer()->start(0);
+    ASSERT_TRUE(held());
 
     QTemporaryDir second;
-    setUpRun(path("breach.txt"), "8000", second.path());
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(second.path() + "/3.txt"); }, 60000));
     const QStringList first = frameFiles(results.path());
-    runEventLoop(500);
+    holdOnceWritten(second.path() + "/1.txt");
+    setUpRun(path("breach.txt"), runVolume, second.path());
+    ASSERT_TRUE(held());
     EXPECT_EQ(frameFiles(results.path()), first) << "the first run goes on";
     EXPECT_EQ(
         QString::fromStdString(readTextFile((second.path() + "/1.txt").toStdString())).split('\n').value(1),
