@@ -54,16 +54,22 @@ osg::Vec4 elevationColour(float height, float low, float high) {
     return stops[index] * (1 - f) + stops[index + 1] * f;
 }
 
+// A grid of flat ground at 0 whose centre lies at (centreX, centreY).
+ValleyGrid centredGrid(int cols, int rows, double cellSize, double centreX, double centreY) {
+    ValleyGrid grid;
+    grid.cols = cols;
+    grid.rows = rows;
+    grid.cellSize = cellSize;
+    grid.xll = centreX - cols * cellSize / 2.0;
+    grid.yll = centreY - rows * cellSize / 2.0;
+    grid.heights.assign(static_cast<std::size_t>(cols) * rows, 0.0f);
+    return grid;
+}
+
 }  // namespace
 
 ValleyGrid makeValley(const ValleyDesign& design) {
-    ValleyGrid grid;
-    grid.cols = design.cols;
-    grid.rows = design.rows;
-    grid.cellSize = design.cellSize;
-    grid.xll = design.centreX - design.cols * design.cellSize / 2.0;
-    grid.yll = design.centreY - design.rows * design.cellSize / 2.0;
-    grid.heights.assign(static_cast<std::size_t>(design.cols) * design.rows, 0.0f);
+    ValleyGrid grid = centredGrid(design.cols, design.rows, design.cellSize, design.centreX, design.centreY);
     grid.damColumn = std::clamp(static_cast<int>(design.cols * design.damColumnFraction), 2, design.cols - 3);
     grid.floorRow.assign(design.cols, design.rows / 2);
 
@@ -126,12 +132,7 @@ double stepDownIntegral(double position, double at, double width) {
 DebrisSlope makeDebrisSlope(const SlopeDesign& design) {
     DebrisSlope slope;
     ValleyGrid& grid = slope.grid;
-    grid.cols = design.cols;
-    grid.rows = design.rows;
-    grid.cellSize = design.cellSize;
-    grid.xll = design.centreX - design.cols * design.cellSize / 2.0;
-    grid.yll = design.centreY - design.rows * design.cellSize / 2.0;
-    grid.heights.assign(static_cast<std::size_t>(design.cols) * design.rows, 0.0f);
+    grid = centredGrid(design.cols, design.rows, design.cellSize, design.centreX, design.centreY);
 
     const double length = std::hypot(design.downhillX, design.downhillY);
     const double ux = length > 0 ? design.downhillX / length : 1.0;
