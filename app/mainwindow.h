@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "landslidepoint.h"
+
 class QBoxLayout;
 class QCloseEvent;
 class QLabel;
@@ -23,17 +25,12 @@ class DebrisRun;
 class FloodForm;
 class FloodHud;
 class LakeSurface;
+class LandslideForm;
+class LandslideRun;
 class MonitorPoints;
 class ViewerQT;
 class Ui_MainWindow;
 class shapeFormat;
-
-// One cell of the landslide centreline search: grid position and ground elevation.
-struct Point {
-    int row = 0;
-    int col = 0;
-    double elevation = 0.0;
-};
 
 // The application's one window and the hub of the program: it owns the 3-D view, the scene root, the
 // forms, the engines, the display objects and the playback timer. Every user action is one of its slots;
@@ -148,6 +145,10 @@ private:
     // Removes every child of root after the terrain (child 0).
     void keepOnlyTerrain();
 
+    // Landslide.
+    // Puts `mesh` in the place of the landslide mesh on screen (none: takes it away).
+    void showLandslideMesh(osg::Node* mesh);
+
     // Scene files and views.
     void setCurrentFile(const QString& path);
     void writeScene(const QString& name);
@@ -207,6 +208,10 @@ private:
     // Run output and landslide block.
     std::string saveDir;
     std::string outputFormat = ".ive";
+    LandslideForm* landslideForm = nullptr;
+    LandslideRun* landslideRun = nullptr;  // the grids, centreline and step counter of the landslide run
+    // The landslide mesh on screen: the last step's slide, then the post-disaster surface.
+    osg::ref_ptr<osg::Node> landslideMesh;
 };
 
 // Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.

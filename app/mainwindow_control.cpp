@@ -9,6 +9,7 @@
 #include "debrisrun.h"
 #include "floodform.h"
 #include "lakesurface.h"
+#include "landslideform.h"
 #include "mainwindow.h"
 #include "viewerqt.h"
 
@@ -45,7 +46,18 @@ void MainWindow::setData_flood() {
     floodForm->show();
 }
 void MainWindow::setData_debrisflow() {}
-void MainWindow::setData_landslide() {}
+void MainWindow::setData_landslide() {
+    connect(landslideForm, SIGNAL(sendLandSlide(bool)), this, SLOT(acceptLandSlideSignals(bool)),
+            Qt::UniqueConnection);
+    connect(landslideForm, SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
+    connect(landslideForm, SIGNAL(sendURL(std::vector<std::string>)), this,
+            SLOT(acceptURL(std::vector<std::string>)), Qt::UniqueConnection);
+    connect(landslideForm, SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
+            Qt::UniqueConnection);
+    landslideForm->setFixedSize(384, 380);
+    landslideForm->setWindowTitle(tr("滑坡演进模拟参数设置"));
+    landslideForm->show();
+}
 
 void MainWindow::acceptURL(std::vector<std::string> url) {
     inputFiles = url;
