@@ -35,7 +35,7 @@ struct Tick {
     unsigned viewFrame;  // frames the view had drawn
 };
 
-// Pixels (every second one each way) whose colour passes `match`.
+// Pixels (every second one each way) whose colour passes `match`, in the upper `topFraction` of the view.
 int pixelsWhere(const QImage& frame, const std::function<bool(const QColor&)>& match,
                 double topFraction = 1.0) {
     int count = 0;
@@ -68,55 +68,45 @@ int waterPixels(const QImage& frame) {
         0.8);
 }
 
-int childrenNamed(osg::Group* root, const std::string& name) {
+int countChildren(osg::Group* root, const std::function<bool(osg::Node*)>& match) {
     int count = 0;
     for (unsigned i = 0; i < root->getNumChildren(); ++i) {
-        count += root->getChild(i)->getName() == name;
+        count += match(root->getChild(i));
     }
     return count;
+}
+
+int childrenNamed(osg::Group* root, const std::string& name) {
+    return countChildren(root, [&](osg::Node* child) { return child->getName() == name; });
 }
 
 template <typename Node>
 int childrenOfType(osg::Group* root) {
-    int count = 0;
-    for (unsigned i = 0; i < root->getNumChildren(); ++i) {
-        count += dynamic_cast<Node*>(root->getChild(i)) != nullptr;
-    }
-    return count;
+    return countChildren(root, [](osg::Node* child) { return dynamic_cast<Node*>(child) != nullptr; });
 }
 
-// The water planes of the lake filling under the root: quads drawn in bin -3.
-std::vector<const osg::Geometry*> fillingPlanes(osg::Group* root) {
+// What the lake filling shows, in the groups under the root: its water planes (quads drawn in bin -3)
+// and the texts of its label.
+struct LakeFillingNodes {
     std::vector<const osg::Geometry*> planes;
-    for (unsigned i = 0; i < root->getNumChildren(); ++i) {
-        osg::Group* group = root->getChild(i)->asGroup();
-        for (unsigned j = 0; group && !group->asGeode() && j < group->getNumChildren(); ++j) {
-            const osg::Geode* geode = group->getChild(j)->asGeode();
-            const osg::Geometry* quad =
-                geode && geode->getNumDrawables() == 1 ? geode->getDrawable(0)->asGeometry() : nullptr;
-            if (quad && geode->getStateSet() && geode->getStateSet()->getBinNumber() == -3) {
-                planes.push_back(quad);
-            }
-        }
-    }
-    return planes;
-}
-
-// The texts of groups under the root (the lake's label is one).
-std::vector<std::string> groupedTexts(osg::Group* root) {
     std::vector<std::string> texts;
+};
+LakeFillingNodes lakeFillingNodes(osg::Group* root) {
+    LakeFillingNodes found;
     for (unsigned i = 0; i < root->getNumChildren(); ++i) {
         osg::Group* group = root->getChild(i)->asGroup();
         for (unsigned j = 0; group && !group->asGeode() && j < group->getNumChildren(); ++j) {
             const osg::Geode* geode = group->getChild(j)->asGeode();
             for (unsigned k = 0; geode && k < geode->getNumDrawables(); ++k) {
                 if (const auto* text = dynamic_cast<const osgText::Text*>(geode->getDrawable(k))) {
-                    texts.push_back(text->getText().createUTF8EncodedString());
+                    found.texts.push_back(text->getText().createUTF8EncodedString());
+                } else if (geode->getStateSet() && geode->getStateSet()->getBinNumber() == -3) {
+                    found.planes.push_back(geode->getDrawable(k)->asGeometry());
                 }
             }
         }
     }
-    return texts;
+    return found;
 }
 
 // Where the view looks from.
@@ -256,7 +246,7 @@ TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood)
     ASSERT_NE(root->getChild(2)->asGroup(), nullptr);
     EXPECT_EQ(root->getChild(2)->asGroup()->getNumChildren(), 1u) << "the slide's last frame stays";
     EXPECT_EQ(childrenNamed(root, "landslideEvent") + childrenNamed(root, "landslideinfo"), 0);
-    EXPECT_TRUE(fillingPlanes(root).empty()) << "the flood's own lake takes over";
+    EXPECT_TRUE(lakeFillingNodes(root).planes.empty()) << "the flood's own lake takes over";
 
     const std::string printed = testing::internal::GetCapturedStdout();
     if (HasFailure()) {
@@ -325,7 +315,7 @@ TEST_F(LandslideCaseTest, MaoLakeFillsThirteenTicksThenTheFloodStageTakesOver) {
     for (int tick = 1; tick <= 13; ++tick) {
         SCOPED_TRACE(tick);
         invoke("FloodingAnalysis");
-        const std::vector<const osg::Geometry*> planes = fillingPlanes(root);
+        const std::vector<const osg::Geometry*> planes = lakeFillingNodes(root).planes;
         ASSERT_EQ(planes.size(), 1u) << "one plane in the scene, however many ticks";
         const auto* corners = static_cast<const osg::Vec3Array*>(planes[0]->getVertexArray());
         if (tick == 1) {
@@ -333,7 +323,7 @@ TEST_F(LandslideCaseTest, MaoLakeFillsThirteenTicksThenTheFloodStageTakesOver) {
         }
         EXPECT_NEAR((*corners)[0].z(), firstHeight + 3.0f * (tick - 1), 1e-3);
         EXPECT_NEAR((*corners)[2].x() - (*corners)[0].x(), 2000.0f, 1e-3);
-        const std::vector<std::string> texts = groupedTexts(root);
+        const std::vector<std::string> texts = lakeFillingNodes(root).texts;
         EXPECT_EQ(std::count(texts.begin(), texts.end(), "茂县堰塞湖"), tick >= 10 ? 1 : 0);
     }
     const std::string printed = testing::internal::GetCapturedStdout();
@@ -342,11 +332,11 @@ TEST_F(LandslideCaseTest, MaoLakeFillsThirteenTicksThenTheFloodStageTakesOver) {
 
     // The closing tick: the label goes, the plane of tick 13 stays, the view moves to "Camera2".
     invoke("FloodingAnalysis");
-    const std::vector<const osg::Geometry*> planes = fillingPlanes(root);
+    const std::vector<const osg::Geometry*> planes = lakeFillingNodes(root).planes;
     ASSERT_EQ(planes.size(), 1u);
     EXPECT_NEAR(static_cast<const osg::Vec3Array*>(planes[0]->getVertexArray())->front().z(),
                 firstHeight + 36.0f, 1e-3);
-    EXPECT_TRUE(groupedTexts(root).empty());
+    EXPECT_TRUE(lakeFillingNodes(root).texts.empty());
     EXPECT_EQ(childrenNamed(root, "landslideinfo"), 0);
     EXPECT_FALSE(window->lakeFillingTimer()->isActive());
     EXPECT_TRUE(window->playbackTimer()->isActive());
@@ -365,7 +355,7 @@ TEST_F(LandslideCaseTest, MaoLakeFillsThirteenTicksThenTheFloodStageTakesOver) {
     EXPECT_EQ(window->playbackTimer()->interval(), 0);
     // Terrain, dust, the slide's last frame, then the flood scene's marks and its lake surface.
     ASSERT_EQ(root->getNumChildren(), 5u);
-    EXPECT_TRUE(fillingPlanes(root).empty());
+    EXPECT_TRUE(lakeFillingNodes(root).planes.empty());
     EXPECT_GE(root->getChild(3)->asGroup()->getNumChildren(), 4u) << "houses, river, road and place names";
 }
 
@@ -405,14 +395,14 @@ TEST_F(LandslideCaseTest, PauseContinueAndRestartDuringTheLabels) {
 TEST_F(LandslideCaseTest, RestartDuringTheLakeFillingStopsItAndTellsTheStoryAgain) {
     playToTheLakeFilling("金江滑坡", 3);
     invoke("FloodingAnalysis");
-    ASSERT_EQ(fillingPlanes(window->sceneRoot()).size(), 1u);
+    ASSERT_EQ(lakeFillingNodes(window->sceneRoot()).planes.size(), 1u);
     triggerMenuAction(*window, "&重新演进");
     EXPECT_FALSE(window->lakeFillingTimer()->isActive());
     EXPECT_EQ(window->sceneRoot()->getNumChildren(), 1u);
     ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 1; }, 5000));
     runEventLoop(800);
     EXPECT_EQ(window->currentSimulationMode(), 3) << "no flood stage from the stopped filling";
-    EXPECT_TRUE(fillingPlanes(window->sceneRoot()).empty());
+    EXPECT_TRUE(lakeFillingNodes(window->sceneRoot()).planes.empty());
 }
 
 TEST_F(LandslideCaseTest, EveryLandslideSceneOpensItsTerrainAtItsOpeningView) {

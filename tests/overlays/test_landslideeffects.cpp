@@ -5,8 +5,6 @@
 #include <QTemporaryDir>
 #include <osg/Geometry>
 #include <osg/LineWidth>
-#include <osg/Point>
-#include <osg/TexGen>
 #include <osg/Texture2D>
 #include <osgDB/ReadFile>
 #include <osgParticle/ModularEmitter>
@@ -115,51 +113,27 @@ TEST(DustTexture, IsASoftPuffThatFadesToItsEdge) {
     EXPECT_LT(image->getColor(32, 56).a(), image->getColor(32, 40).a()) << "fades outwards";
 }
 
-TEST(SolidTint, SolidImageAndTheStateThatReplacesTheNodes) {
+TEST(SolidTint, LinesTakeTheColourOfASolidTextureAndLoseTheirOldState) {
     osg::ref_ptr<osg::Image> image = makeSolidImage(4, 3, 255.0f, 255.9f, 153.0f);
-    EXPECT_EQ(image->s(), 4);
-    EXPECT_EQ(image->t(), 3);
-    EXPECT_EQ(image->getPixelFormat(), static_cast<GLenum>(GL_RGB));
-    EXPECT_EQ(image->getPacking(), 1u);
-    for (int t = 0; t < 3; ++t) {
-        for (int s = 0; s < 4; ++s) {
-            const unsigned char* pixel = image->data(s, t);
-            EXPECT_EQ(pixel[0], 255);
-            EXPECT_EQ(pixel[1], 255);
-            EXPECT_EQ(pixel[2], 153);
-        }
-    }
+    ASSERT_EQ(image->getPixelFormat(), static_cast<GLenum>(GL_RGB));
+    EXPECT_EQ(std::vector<unsigned char>(image->data(3, 2), image->data(3, 2) + 3),
+              (std::vector<unsigned char>{255, 255, 153}));
 
-    for (const bool points : {false, true}) {
-        osg::ref_ptr<osg::Geode> lines = new osg::Geode;
-        lines->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
-        tintNode(lines, osg::Vec4(1, 1, 0.6f, 1), 2.0f, points);
-        const osg::StateSet* state = lines->getStateSet();
-        EXPECT_EQ(state->getMode(GL_LIGHTING), osg::StateAttribute::INHERIT) << "the old state set is gone";
-        auto* texture =
-            dynamic_cast<const osg::Texture2D*>(state->getTextureAttribute(1, osg::StateAttribute::TEXTURE));
-        ASSERT_NE(texture, nullptr);
-        EXPECT_EQ(texture->getImage()->s(), 256);
-        EXPECT_EQ(texture->getImage()->data()[2], 153);
-        auto* texGen =
-            dynamic_cast<const osg::TexGen*>(state->getTextureAttribute(1, osg::StateAttribute::TEXGEN));
-        ASSERT_NE(texGen, nullptr);
-        EXPECT_EQ(texGen->getMode(), osg::TexGen::NORMAL_MAP);
-        if (points) {
-            auto* point = dynamic_cast<const osg::Point*>(state->getAttribute(osg::StateAttribute::POINT));
-            ASSERT_NE(point, nullptr);
-            EXPECT_EQ(point->getSize(), 2.0f);
-            EXPECT_EQ(state->getMode(GL_POINT_SPRITE), osg::StateAttribute::ON);
-        } else {
-            auto* width =
-                dynamic_cast<const osg::LineWidth*>(state->getAttribute(osg::StateAttribute::LINEWIDTH));
-            ASSERT_NE(width, nullptr);
-            EXPECT_EQ(width->getWidth(), 2.0f);
-        }
-    }
+    osg::ref_ptr<osg::Geode> lines = new osg::Geode;
+    lines->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
+    tintNode(lines, osg::Vec4(1, 1, 0.6f, 1), 2.0f, false);
+    const osg::StateSet* state = lines->getStateSet();
+    EXPECT_EQ(state->getMode(GL_LIGHTING), osg::StateAttribute::INHERIT) << "the old state set is gone";
+    auto* texture =
+        dynamic_cast<const osg::Texture2D*>(state->getTextureAttribute(1, osg::StateAttribute::TEXTURE));
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->getImage()->data(255, 255)[2], 153);
+    auto* width = dynamic_cast<const osg::LineWidth*>(state->getAttribute(osg::StateAttribute::LINEWIDTH));
+    ASSERT_NE(width, nullptr);
+    EXPECT_EQ(width->getWidth(), 2.0f);
 }
 
-TEST(LakeFilling, StartsBelowTheTopOfTheLakeModelAndBuildsItsPlaneAndLabel) {
+TEST(LakeFilling, StartsBelowTheTopOfTheLakeModel) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const std::string lake = folder.path().toStdString() + "/lake.shp";
@@ -178,27 +152,9 @@ TEST(LakeFilling, StartsBelowTheTopOfTheLakeModelAndBuildsItsPlaneAndLabel) {
     const osg::Geometry* quad = plane->getDrawable(0)->asGeometry();
     ASSERT_NE(quad, nullptr);
     const auto* corners = static_cast<const osg::Vec3Array*>(quad->getVertexArray());
-    ASSERT_EQ(corners->size(), 4u);
     EXPECT_EQ((*corners)[0], osg::Vec3(600, 4900, 1916));
     EXPECT_EQ((*corners)[2], osg::Vec3(2600, 6900, 1916));
-    EXPECT_EQ(quad->getPrimitiveSet(0)->getMode(), static_cast<GLenum>(GL_QUADS));
-    const auto* colours = static_cast<const osg::Vec4Array*>(quad->getColorArray());
-    EXPECT_NEAR((*colours)[3].a(), 0.90f, 1e-6);
-    EXPECT_NEAR((*colours)[1].r(), 0.478431f, 1e-6);
-    EXPECT_EQ(quad->getDataVariance(), osg::Object::DYNAMIC);
-    const osg::StateSet* state = plane->getStateSet();
-    EXPECT_EQ(state->getMode(GL_BLEND), osg::StateAttribute::ON);
-    EXPECT_EQ(state->getMode(GL_LIGHTING), osg::StateAttribute::OFF);
-    EXPECT_EQ(state->getBinNumber(), -3);
-    EXPECT_EQ(state->getBinName(), "RenderBin");
-
-    osg::ref_ptr<osg::Geode> label = makeLakeLabel(L"堰塞湖", osg::Vec3(1100, 5400, 2333));
-    const std::vector<osgText::Text*> texts = textsOf(label);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(utf8(*texts[0]), "堰塞湖");
-    EXPECT_EQ(texts[0]->getColor(), osg::Vec4(0, 0, 1, 1));
-    EXPECT_EQ(texts[0]->getBackdropType(), osgText::Text::OUTLINE);
-    EXPECT_EQ(texts[0]->getCharacterHeight(), 100.0f);
+    EXPECT_EQ(plane->getStateSet()->getBinNumber(), -3) << "drawn before the terrain";
 }
 
 }  // namespace
