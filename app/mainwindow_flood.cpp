@@ -90,6 +90,8 @@ void MainWindow::Visualize() {
         showStoredFloodFrame();
     } else if (simulationMode == 2) {
         showStoredDebrisFrame();
+    } else if (simulationMode == 3) {
+        showStoredLandslideFrame();
     }
 }
 
@@ -155,7 +157,3 @@ void MainWindow::showStoredFloodFrame() {
         enableSceneTree();
     }
 }
-
-void MainWindow::FloodModelA() {}
-void MainWindow::FloodModelH() {}
-void MainWindow::FloodingAnalysis() {}

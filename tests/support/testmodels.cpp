@@ -1,6 +1,9 @@
 #include "testmodels.h"
 
+#include <gtest/gtest.h>
+
 #include <osg/Geometry>
+#include <osg/NodeVisitor>
 #include <osgGA/TrackballManipulator>
 
 osg::ref_ptr<osg::Geode> makeTerrainPatch(double x0, double y0, double size, double z) {
@@ -34,4 +37,43 @@ bool isDebrisColour(const QColor& pixel) {
     const int blue = pixel.blue();
     return red > 140 && red < 190 && red - blue > 55 && red - blue < 80 && green - blue > 30 &&
            green - blue < 55;
+}
+
+namespace {
+
+class VertexCounter : public osg::NodeVisitor {
+public:
+    VertexCounter() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
+    void apply(osg::Drawable& drawable) override {
+        const osg::Geometry* geometry = drawable.asGeometry();
+        if (geometry && geometry->getVertexArray()) {
+            count += geometry->getVertexArray()->getNumElements();
+        }
+    }
+    unsigned count = 0;
+};
+
+}  // namespace
+
+unsigned vertexCount(osg::Node& node) {
+    VertexCounter counter;
+    node.accept(counter);
+    return counter.count;
+}
+
+TriangleMesh collectTriangles(const osg::Geode& geode) {
+    TriangleMesh mesh;
+    for (unsigned i = 0; i < geode.getNumDrawables(); ++i) {
+        const osg::Geometry* geometry = geode.getDrawable(i)->asGeometry();
+        ++mesh.geometries;
+        const auto* vertices = static_cast<const osg::Vec3Array*>(geometry->getVertexArray());
+        const auto* colours = static_cast<const osg::Vec4Array*>(geometry->getColorArray());
+        EXPECT_EQ(geometry->getColorArray()->getBinding(), osg::Array::BIND_PER_VERTEX);
+        const auto* triangles = dynamic_cast<const osg::DrawArrays*>(geometry->getPrimitiveSet(0));
+        EXPECT_EQ(triangles->getMode(), static_cast<GLenum>(GL_TRIANGLES));
+        EXPECT_EQ(triangles->getCount(), static_cast<GLsizei>(vertices->size()));
+        mesh.vertices.insert(mesh.vertices.end(), vertices->begin(), vertices->end());
+        mesh.colours.insert(mesh.colours.end(), colours->begin(), colours->end());
+    }
+    return mesh;
 }

@@ -12,6 +12,7 @@
 
 #include "casefiles.h"
 #include "debriscases.h"
+#include "landslidecases.h"
 #include "scenelist.h"
 #include "shapes.h"
 #include "syntheticvalley.h"
@@ -25,8 +26,9 @@ const char* const usage =
     "binding them by absolute path. The flood cases get terrain, marks, a barrier lake and prepared\n"
     "results computed with vantorel-batch (found beside this program); --results sets how many results\n"
     "each flood case computes (default 400). The debris-flow cases get a slope where their viewpoint\n"
-    "looks, marks and frames computed with vantorel-batch. The landslide cases get their folders and\n"
-    "configuration only.\n";
+    "looks, marks and frames computed with vantorel-batch. The landslide cases get the terrain, rasters\n"
+    "and scenario of a slide that dams the valley of \"danba flood\", and its frames computed with\n"
+    "vantorel-batch.\n";
 
 // Simulated time of the demo debris flows: the debris has come down the gully and spread on the fan.
 constexpr int debrisSeconds = 2400;
@@ -104,8 +106,8 @@ std::vector<FloodCase> floodCases() {
         FloodCase danba{"danba flood",
                         "/Disaster_DiXing/danba.ive",
                         {},
-                        {357000, 3441000, 10500},
-                        {350000, 3450000, 1900},
+                        {480300, 3429200, 10500},
+                        {473300, 3438200, 1900},
                         {0, 0, 1},
                         40.0f,
                         "大渡河",
@@ -116,8 +118,9 @@ std::vector<FloodCase> floodCases() {
         danba.valley.cols = 100;
         danba.valley.rows = 100;
         danba.valley.cellSize = 100;
-        danba.valley.centreX = 350000;
-        danba.valley.centreY = 3450000;
+        // The landslide cases dam this valley; their title floats above its north wall.
+        danba.valley.centreX = 473300;
+        danba.valley.centreY = 3438200;
         danba.valley.floorElevation = 1900;
         danba.valley.wallHeight = 1300;
         danba.valley.floorHalfWidth = 600;
@@ -270,23 +273,6 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
                     "flood run of " + floodCase.name);
 }
 
-// Landslide cases: the folders and configuration their data will go into.
-bool buildLandslideCase(const QString& folder, const double eye[3], const double center[3],
-                        const double up[3]) {
-    const std::string root = folder.toStdString();
-    if (!makeFolders(folder, {"/Disaster_DiXing", "/Landslide_Play", "/Disaster_Signs"})) {
-        return false;
-    }
-    XmlCategory slide{"landslide", {}};
-    slide.entries.push_back(XmlEntry{"path", {{"strPath", root + "/Landslide_Play"}}});
-    slide.entries.push_back(XmlEntry{"location", {{"LocationFile", root + "/Disaster_Signs/landslide.shp"}}});
-    slide.entries.push_back(XmlEntry{"pos", {{"X", "0"}, {"Y", "0"}, {"Z", "0"}}});
-    return writeSceneXml(root + "/LandslideXML.xml", "Scene",
-                         {{"Path", {pathEntry(root + "/Disaster_DiXing/terrain.ive")}},
-                          {"Camera1", cameraEntries(eye, center, up)},
-                          slide});
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -318,7 +304,11 @@ int main(int argc, char** argv) {
     }
 
     std::list<FileManage> scenes;
+    ValleyDesign dammedValley;
     for (const FloodCase& floodCase : floodCases()) {
+        if (floodCase.name == "danba flood") {
+            dammedValley = floodCase.valley;
+        }
         const QString folder = out + "/" + QString::fromStdString(floodCase.name);
         std::cout << "building " << floodCase.name << " ..." << std::endl;
         if (!buildFloodCase(floodCase, folder, batch, results)) {
@@ -336,9 +326,6 @@ int main(int argc, char** argv) {
         scenes.push_back({QString::fromStdString(debrisCase.name), folder, "2"});
     }
 
-    const double slideEye[3] = {330000, 3400000, 9000};
-    const double slideCenter[3] = {335000, 3405000, 2000};
-    const double slideUp[3] = {0, 0, 1};
     const struct {
         const char* name;
         const char* type;
@@ -346,8 +333,14 @@ int main(int argc, char** argv) {
     for (const auto& other : others) {
         const QString name = QString::fromUtf8(other.name);
         const QString folder = out + "/" + name;
-        std::cout << "building " << other.name << " (folders and configuration) ..." << std::endl;
-        if (!buildLandslideCase(folder, slideEye, slideCenter, slideUp)) {
+        std::cout << "building " << other.name << " ..." << std::endl;
+        bool built = false;
+        for (const LandslideCaseDesign& slide : landslideCases()) {
+            if (slide.name == other.name) {
+                built = buildLandslideCase(slide, dammedValley, folder, batch);
+            }
+        }
+        if (!built) {
             std::cerr << "vantorel-demo-data: cannot write the folder of " << other.name << "\n";
             return 1;
         }
