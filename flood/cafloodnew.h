@@ -57,8 +57,11 @@ public:
     // Advances the flood by one step: the clock moves by twice the time step.
     void step();
 
-    // Writes the current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84.
-    // False, with a diagnostic, when nothing is loaded or the file cannot be written.
+    // The current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84. False,
+    // with the reason, when nothing is loaded.
+    bool depthTiffBytes(std::string& bytes, std::string& problem) const;
+    // Writes depthTiffBytes to `path` through a temporary file. False, with a diagnostic, when nothing is
+    // loaded or the file cannot be written.
     bool writeDepthTiff(const std::string& path) const;
 
     // Grid geometry and state.
