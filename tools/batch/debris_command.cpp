@@ -3,23 +3,23 @@
 // output folder. The surface models of the frames are not written here.
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "commands.h"
 #include "debrisrun.h"
 #include "progress.h"
+#include "resultfolder.h"
+#include "stopsignals.h"
 
 namespace {
 
 const char* const usage =
     "usage: vantorel-batch debris --dem FILE --breach FILE [--volume 2040000] [--outlet-depth 5.0]\n"
     "                             [--packet-volume 40.0] [--dt 0.6] [--colour-range 0 10]\n"
-    "                             [--until SECONDS] --out DIR\n"
+    "                             [--until SECONDS] --out DIR [--overwrite]\n"
     "  --dem FILE           terrain grid (ESRI ASCII grid)\n"
     "  --breach FILE        breach file: a number, the count of breach cells, then row and column of each\n"
     "  --volume M3          total debris volume released, m3\n"
@@ -29,7 +29,10 @@ const char* const usage =
     "  --colour-range L H   colour range of the depth display, whole metres, L below H\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
     "  --out DIR            folder for the figures of every rendered frame, N.txt (created if missing);\n"
-    "                       the frames' surface models are not written by this command\n";
+    "                       the frames' surface models are not written by this command\n"
+    "  --overwrite          remove the results of an earlier run from DIR first (without it such a\n"
+    "                       folder is refused)\n"
+    "Ctrl+C (or SIGTERM) stops the run after the frame it is writing; every frame written is complete.\n";
 
 constexpr double runEndSeconds = 2 * DebrisRun::endHalfTime;
 
@@ -88,17 +91,21 @@ int runDebrisCommand(const CommandLine& options) {
         std::cout << usage;
         return 0;
     }
-    const std::vector<std::string> known = {"dem", "breach",       "volume", "outlet-depth", "packet-volume",
-                                            "dt",  "colour-range", "until",  "out",          "help"};
+    const std::vector<std::string> known = {"dem",           "breach", "volume",       "outlet-depth",
+                                            "packet-volume", "dt",     "colour-range", "until",
+                                            "out",           "help",   "overwrite"};
     const std::vector<std::string> extra = options.unknown(known);
     if (!extra.empty()) {
         std::cerr << usage;
         return refuse("unknown option " + extra.front());
     }
     for (const std::string& name : known) {
-        const std::size_t expected = name == "colour-range" ? 2 : 1;
+        const std::size_t expected = name == "colour-range" ? 2 : name == "overwrite" ? 0 : 1;
         if (options.has(name) && name != "help" && options.values(name).size() != expected) {
-            return refuse("--" + name + (expected == 2 ? " takes two values" : " takes one value"));
+            return refuse("--" + name +
+                          (expected == 2   ? " takes two values"
+                           : expected == 0 ? " takes no value"
+                                           : " takes one value"));
         }
     }
     for (const char* name : {"dem", "breach", "out"}) {
@@ -154,11 +161,10 @@ int runDebrisCommand(const CommandLine& options) {
     }
 
     const std::string outDir = options.text("out");
-    std::error_code error;
-    std::filesystem::create_directories(outDir, error);
-    if (!std::filesystem::is_directory(outDir, error)) {
-        return refuse("cannot create the output folder \"" + outDir + "\"");
+    if (!prepareResultFolder(outDir, options.has("overwrite"), problem)) {
+        return refuse(problem);
     }
+    catchStopSignals();
 
     ProgressLine progress;
     int framesWritten = 0;
@@ -170,10 +176,21 @@ int runDebrisCommand(const CommandLine& options) {
             const std::string path = outDir + "/" + std::to_string(framesWritten + 1) + ".txt";
             if (!run.frameHud().writeFrameInfo(path)) {
                 progress.finish();
-                std::cerr << "vantorel-batch debris: cannot write \"" << path << "\"\n";
+                std::cerr << "vantorel-batch debris: cannot write \"" << path << "\"; "
+                          << (framesWritten == 0
+                                  ? "no frame was written"
+                                  : "frames 1 to " + std::to_string(framesWritten) + " are complete")
+                          << "\n";
                 return 1;
             }
             ++framesWritten;
+        }
+        if (stopSignal() != 0) {
+            progress.finish();
+            std::cerr << "vantorel-batch debris: stopped by " << stopSignalName() << " at "
+                      << run.debrisElapsed << " s after frame " << framesWritten << "; frames 1 to "
+                      << framesWritten << " in " << outDir << " are complete\n";
+            return 128 + stopSignal();
         }
         run.advanceClock();
         const bool done = run.finished() || run.debrisElapsed >= stopAt;

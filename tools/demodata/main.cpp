@@ -3,6 +3,7 @@
 // binding them.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <algorithm>
@@ -24,7 +25,9 @@ const char* const usage =
     "binding them by absolute path. The flood cases get terrain, marks, a barrier lake and prepared\n"
     "results computed with vantorel-batch (found beside this program); --results sets how many results\n"
     "each flood case computes (default 400). The debris-flow and landslide cases get their folders and\n"
-    "configuration only.\n";
+    "configuration only.\n"
+    "DIR must be empty, missing, or a folder written by vantorel-demo-data before; any other folder is\n"
+    "refused, so that no file of yours is replaced.\n";
 
 // A flood case study: where its valley lies, how it is viewed and how big its flood is.
 struct FloodCase {
@@ -252,27 +255,16 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
     // The prepared results, computed by the engine as a live run would.
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(batch, {"flood",
-                      "--roughness",
-                      QString::fromStdString(data + "/roughness.asc"),
-                      "--dem",
-                      QString::fromStdString(data + "/dem.asc"),
-                      "--outbreak",
-                      QString::fromStdString(data + "/outbreak.txt"),
-                      "--monitors",
-                      QString::fromStdString(data + "/monitors.shp"),
-                      "--capacity",
-                      QString::number(floodCase.capacity, 'f', 0),
-                      "--width",
-                      QString::number(floodCase.width),
-                      "--height",
-                      QString::number(floodCase.height),
-                      "--format",
-                      ".ive",
-                      "--results",
-                      QString::number(results),
-                      "--out",
-                      QString::fromStdString(root + "/Disaster_Play")});
+    run.start(batch,
+              {"flood", "--roughness", QString::fromStdString(data + "/roughness.asc"), "--dem",
+               QString::fromStdString(data + "/dem.asc"), "--outbreak",
+               QString::fromStdString(data + "/outbreak.txt"), "--monitors",
+               QString::fromStdString(data + "/monitors.shp"), "--capacity",
+               QString::number(floodCase.capacity, 'f', 0), "--width", QString::number(floodCase.width),
+               "--height", QString::number(floodCase.height), "--format", ".ive", "--results",
+               QString::number(results), "--out", QString::fromStdString(root + "/Disaster_Play"),
+               // A folder built before holds the results of that build.
+               "--overwrite"});
     if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
         std::cerr << "vantorel-demo-data: the flood run of " << floodCase.name << " failed:\n"
                   << run.readAllStandardOutput().toStdString();
@@ -310,6 +302,38 @@ bool buildLandslideCase(const QString& folder, const double eye[3], const double
                           slide});
 }
 
+// Marks a folder as written by this program, so that a later run may write into it again.
+const char* const demoMarker = ".vantorel-demo-data";
+
+// Makes `out` the demo-data folder: a missing or empty folder is created and marked first (an
+// interrupted build stays recognisable); a marked folder is taken as it is. Anything else is the user's
+// and is refused.
+bool claimDemoFolder(const QString& out, QString& problem) {
+    const QFileInfo info(out);
+    if (info.exists() && !info.isDir()) {
+        problem = out + " is not a folder";
+        return false;
+    }
+    const QDir folder(out);
+    const bool empty = !info.exists() ||
+                       folder.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (!empty && !QFileInfo(folder.filePath(demoMarker)).isFile()) {
+        problem = out + " holds files that vantorel-demo-data did not write; choose an empty or new folder";
+        return false;
+    }
+    if (!QDir().mkpath(out)) {
+        problem = "cannot create " + out;
+        return false;
+    }
+    QFile marker(folder.filePath(demoMarker));
+    if (!marker.open(QIODevice::WriteOnly) ||
+        marker.write("Written by vantorel-demo-data, which may replace everything here.\n") < 0) {
+        problem = "cannot write " + marker.fileName();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -335,8 +359,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString out = QDir(arguments[outAt + 1]).absolutePath();
-    if (!QDir().mkpath(out)) {
-        std::cerr << "vantorel-demo-data: cannot create " << out.toStdString() << "\n";
+    QString problem;
+    if (!claimDemoFolder(out, problem)) {
+        std::cerr << "vantorel-demo-data: " << problem.toStdString() << "\n";
         return 2;
     }
 
