@@ -62,6 +62,10 @@ public:
     int availableFrameCount() const { return frameCount; }
     QTimer* playbackTimer() const { return playTimer; }
 
+    // A stop signal (Ctrl+C, SIGTERM) arrived: a computed run stops after its last complete result, and
+    // says so on standard output.
+    void stopForSignal(const char* signalName);
+
 signals:
     void Sendagrv(std::vector<double> pVectorCameraParameters);
 
@@ -134,6 +138,8 @@ private:
     // Flood.
     // One stored flood frame of the replay (the flood branch of Visualize).
     void showStoredFloodFrame();
+    // Moves the flood replay to its next frame, and ends it after the last frame of the folder.
+    void advanceStoredFloodFrame();
     // Takes away what the replay added for its previous frame; the scene's own nodes stay.
     void removeReplayFrame();
     // Adds a node of the current replay frame.
@@ -147,6 +153,10 @@ private:
     void disconnectPlayback(const char* slot);
     // Removes every child of root after the terrain (child 0).
     void keepOnlyTerrain();
+    // Asks for the output folder of a computed run ("save && save as"). A folder holding results of an
+    // earlier run is used only when the user agrees to remove them. On success `folder` holds the
+    // folder's bytes and the run's results number from 1 again; false when the user chose none.
+    bool chooseRunFolder(std::string& folder);
 
     // Scene files and views.
     void setCurrentFile(const QString& path);
@@ -212,8 +222,8 @@ private:
 // Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.
 extern int outputFrameNumber;
 
-// Frames available in a result folder, counted as the replay counts them: every entry of the folder,
-// less the "." and ".." entries.
+// Frames available in a result folder: the highest result number in it (a missing frame among them is
+// skipped by the replay).
 int resultFrameCount(const QString& folder);
 
 // What the entry point does with the window: title "Vantorel", 800 x 600, shown.

@@ -101,7 +101,8 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         EXPECT_EQ(marks->getNumChildren(), 4u);
         EXPECT_NE(root->getChild(2)->asGeode(), nullptr);
         EXPECT_EQ(window->currentSimulationMode(), 1);
-        EXPECT_GT(window->availableFrameCount(), 100);
+        // The demo data holds 40 results per flood.
+        EXPECT_EQ(window->availableFrameCount(), 40);
 
         ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 6; }, 20000));
         const QImage frame = window->view()->grabFrameBuffer();
@@ -114,8 +115,8 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         // The fixed viewpoint looks at the valley: most of the view is terrain.
         EXPECT_GT(terrain, (frame.width() / 4) * (frame.height() / 4) * 7 / 10);
 
-        ASSERT_TRUE(waitUntil(
-            [this] { return window->currentFrameIndex() * 3 > window->availableFrameCount(); }, 60000));
+        ASSERT_TRUE(
+            waitUntil([this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
         const int last = window->currentFrameIndex();
         runEventLoop(200);
         EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";
