@@ -148,15 +148,15 @@ private:
     void enableSceneTree();
 
     // Simulation control.
+    // Asks for the output folder of a computed run ("save && save as"). A folder holding results of an
+    // earlier run is used only when the user agrees to remove them. On success `folder` holds the
+    // folder's bytes and the run's results number from 1 again; false when the user chose none.
+    bool chooseRunFolder(std::string& folder);
     // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
     void connectPlayback(const char* slot);
     void disconnectPlayback(const char* slot);
     // Removes every child of root after the terrain (child 0).
     void keepOnlyTerrain();
-    // Asks for the output folder of a computed run ("save && save as"). A folder holding results of an
-    // earlier run is used only when the user agrees to remove them. On success `folder` holds the
-    // folder's bytes and the run's results number from 1 again; false when the user chose none.
-    bool chooseRunFolder(std::string& folder);
 
     // Scene files and views.
     void setCurrentFile(const QString& path);
