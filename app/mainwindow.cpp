@@ -24,6 +24,9 @@
 #include "floodform.h"
 #include "floodhud.h"
 #include "lakesurface.h"
+#include "landslideform.h"
+#include "landsliderun.h"
+#include "landslidesymbols.h"
 #include "monitorpoints.h"
 #include "pickhandle.h"
 #include "platform.h"
@@ -54,6 +57,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     caFlood = new CAFlood;
     caDebris = new CADebrisFlow;
     debrisRun = new DebrisRun;
+    landslideForm = new LandslideForm;
+    landslideRun = new LandslideRun;
+    landslideSymbols = new LandslideSymbols;
 
     playTimer = new QTimer;
 

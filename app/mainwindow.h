@@ -6,9 +6,12 @@
 #include <memory>
 #include <osg/Group>
 #include <osg/Node>
+#include <osg/Vec3>
 #include <osg/ref_ptr>
 #include <string>
 #include <vector>
+
+#include "landslidepoint.h"
 
 class QBoxLayout;
 class QCloseEvent;
@@ -23,17 +26,13 @@ class DebrisRun;
 class FloodForm;
 class FloodHud;
 class LakeSurface;
+class LandslideForm;
+class LandslideRun;
+class LandslideSymbols;
 class MonitorPoints;
 class ViewerQT;
 class Ui_MainWindow;
 class shapeFormat;
-
-// One cell of the landslide centreline search: grid position and ground elevation.
-struct Point {
-    int row = 0;
-    int col = 0;
-    double elevation = 0.0;
-};
 
 // The application's one window and the hub of the program: it owns the 3-D view, the scene root, the
 // forms, the engines, the display objects and the playback timer. Every user action is one of its slots;
@@ -61,6 +60,10 @@ public:
     int currentFrameIndex() const { return frameIndex; }
     int availableFrameCount() const { return frameCount; }
     QTimer* playbackTimer() const { return playTimer; }
+    // The tick count of a landslide presentation and the timer of the barrier-lake filling (none before
+    // the first filling).
+    int presentationStep() const { return infoStep; }
+    QTimer* lakeFillingTimer() const { return analysisTimer; }
 
     // A stop signal (Ctrl+C, SIGTERM) arrived: a computed run stops after its last complete result, and
     // says so on standard output.
@@ -136,6 +139,9 @@ private:
     void startCaseReplay(int mode, const std::string& folder, int intervalMs);
 
     // Flood.
+    // Replays the prepared flood folder of the current scene's configuration under `category`
+    // ("Play", "PlayH"), in flood mode only; a scene without one is told so.
+    void replayFloodModel(const std::string& category, const QString& modelName);
     // One stored flood frame of the replay (the flood branch of Visualize).
     void showStoredFloodFrame();
     // Moves the flood replay to its next frame, and ends it after the last frame of the folder.
@@ -157,6 +163,26 @@ private:
     void disconnectPlayback(const char* slot);
     // Removes every child of root after the terrain (child 0).
     void keepOnlyTerrain();
+
+    // Landslide.
+    // Puts `mesh` in the place of the landslide mesh on screen (none: takes it away).
+    void showLandslideMesh(osg::Node* mesh);
+    // One stored landslide frame of the replay (the landslide branch of Visualize), and the end of a
+    // scripted scenario after its last frame.
+    void showStoredLandslideFrame();
+
+    // Landslide scenario.
+    // Opens a landslide case from its scenario file and starts its presentation.
+    void openLandslideCase(bool dynamicTerrain);
+    // Detaches every stage of a running presentation (its timer slots and the lake filling).
+    void stopLandslideScenario();
+    // Starts the barrier-lake filling on the scenario's "BarrierLake" model; false when it does not load.
+    bool startFloodingAnalysis();
+    // Stops the lake filling and takes its label away; the water plane stays where it is.
+    void stopFloodingAnalysis();
+    // The end of the slide stage: its labels go, the view moves to "Camera2", and the flood stage
+    // follows after `intervalMs`.
+    void closeLandslideScenario(int intervalMs);
 
     // Scene files and views.
     void setCurrentFile(const QString& path);
@@ -217,6 +243,25 @@ private:
     // Run output and landslide block.
     std::string saveDir;
     std::string outputFormat = ".ive";
+    LandslideForm* landslideForm = nullptr;
+    LandslideRun* landslideRun = nullptr;  // the grids, centreline and step counter of the landslide run
+    // The landslide mesh on screen: the last step's slide, then the post-disaster surface.
+    osg::ref_ptr<osg::Node> landslideMesh;
+    // The view's frame number when the replay put its current landslide frame on screen.
+    unsigned landslideFrameShownAt = 0;
+
+    // Landslide scenario: the label builder and the wobble's tick count.
+    LandslideSymbols* landslideSymbols = nullptr;
+    int shakeCount = 0;
+
+    // Barrier-lake filling.
+    QTimer* analysisTimer = nullptr;
+    double analysisTick = 0;
+    osg::Vec3 lakeOrigin;   // lower-left corner of the water plane
+    osg::Vec3 labelAnchor;  // its z is the height of the lake's label
+    osg::Vec3 lakeSpanX;
+    osg::Vec3 lakeSpanY;
+    bool lakeFillingPaused = false;  // held by pauseRoam, taken up again by continueRoma
 };
 
 // Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.
@@ -225,6 +270,14 @@ extern int outputFrameNumber;
 // Frames available in a result folder: the highest result number in it (a missing frame among them is
 // skipped by the replay).
 int resultFrameCount(const QString& folder);
+
+// Draws a stored surface over the terrain whatever its depth, in the given render bin (the replays' frames).
+void drawOnTop(osg::Node& node, int renderBin);
+
+// A nine-value camera entry of a scene file (eye, centre, up, as decimal text) as a view; false when the
+// list is shorter.
+bool cameraFromValues(const std::vector<std::string>& values, osg::Vec3d& eye, osg::Vec3d& center,
+                      osg::Vec3d& up);
 
 // What the entry point does with the window: title "Vantorel", 800 x 600, shown.
 void showMainWindow(MainWindow& window);

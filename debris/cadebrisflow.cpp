@@ -63,6 +63,7 @@ FlowPacket CADebrisFlow::createPacket(int breachCount, int wholePerCell, double 
 
 void CADebrisFlow::accumulate(const PacketTable& packets, DebrisGrid& grid, double cellSize,
                               double packetVolume, double density, int packetCount) const {
+    clearPresentDepths(grid);
     int* const touched = grid.touchedCells.data();
     int touchedCount = 0;
     DebrisCell* cells = grid.cells.data();
@@ -89,6 +90,7 @@ void CADebrisFlow::accumulate(const PacketTable& packets, DebrisGrid& grid, doub
         cell.meanVy = cell.sumVy / m;
         cell.speed = std::sqrt(cell.meanVx * cell.meanVx + cell.meanVy * cell.meanVy);
         cell.depth = m * packetVolume / area;
+        cell.presentDepth = cell.depth;
         cell.kineticEnergy = 0.5 * density * m * packetVolume * cell.speed * cell.speed;
         cell.momentum = m * density * packetVolume * cell.speed;
         if (cell.speed > cell.peakSpeed) {
@@ -104,4 +106,12 @@ void CADebrisFlow::accumulate(const PacketTable& packets, DebrisGrid& grid, doub
         cell.sumVx = 0;
         cell.sumVy = 0;
     }
+    grid.touchedCount = touchedCount;
+}
+
+void CADebrisFlow::clearPresentDepths(DebrisGrid& grid) const {
+    for (int i = 0; i < grid.touchedCount; ++i) {
+        grid.cells[grid.touchedCells[i]].presentDepth = 0;
+    }
+    grid.touchedCount = 0;
 }

@@ -6,7 +6,9 @@
 #include <vector>
 
 // One cell of the debris-flow grid. Everything but `elevation` starts at zero; the accumulation after
-// every step turns the packets found in the cell into its depth and mean velocity.
+// every step turns the packets found in the cell into its depth and mean velocity. `depth` and the
+// results after it keep the trace of the last packets that crossed the cell (what the surface shows);
+// `presentDepth` is the debris in the cell now, which is what the packets' slope sees.
 struct DebrisCell {
     int packetCount = 0;   // packets counted during the accumulation under way; 0 between accumulations
     double elevation = 0;  // terrain height, m
@@ -23,6 +25,7 @@ struct DebrisCell {
     double peakSpeed = 0;
     double peakDepth = 0;
     double energyAtPeak = 0;  // kineticEnergy when peakSpeed was last raised
+    double presentDepth = 0;  // m: the packets found here by the last accumulation; 0 where none are
 };
 
 // A grid cell from which packets are released.
@@ -78,9 +81,11 @@ private:
     int rowCount = 0;
     int colCount = 0;
     std::vector<DebrisCell> cells;
-    // Scratch of the accumulation: the flat indices of the cells that received packets, so that averaging
-    // visits only those. Sized for every cell, so that it never grows (also in a copy of the grid).
+    // The flat indices of the cells that received packets at the last accumulation, so that averaging
+    // visits only those and the next accumulation knows which present depths to clear. Sized for every
+    // cell, so that it never grows (also in a copy of the grid).
     std::vector<int> touchedCells;
+    int touchedCount = 0;
 };
 
 // The parts of the resistance law that depend on a packet's material and flow depth h only, with C the
@@ -195,9 +200,12 @@ public:
                     StepMemo& memo) const;
 
     // Counts the first `packetCount` packets into their cells and turns the counts into depth, mean
-    // velocity and the derived results. A cell that no packet reached keeps its previous results.
+    // velocity and the derived results. A cell that no packet reached keeps its previous results; its
+    // present depth becomes 0.
     void accumulate(const PacketTable& packets, DebrisGrid& grid, double cellSize, double packetVolume,
                     double density, int packetCount) const;
+    // Sets the present depth of every cell to 0, as when no packet is on the grid.
+    void clearPresentDepths(DebrisGrid& grid) const;
 
 private:
     // The start of a step: the fixed flow depth, the Chezy coefficient and the slope, taken from the memo

@@ -144,15 +144,16 @@ bool DebrisRun::sizeRelease(std::string& problem) {
         return false;
     }
     releasePerTick = static_cast<int>(perTick);
-    // The rate of releaseRate, with the whole-metre cell size: a cell releases one packet for every whole
-    // number below it less one.
+    // The rate of releaseRate, with the whole-metre cell size.
     const double perCell = std::fabs(releaseSpeed) * gridCellSize * outletDepth / packetVolume * timeStep;
     if (!(perCell > 1)) {
         problem = "each breach cell would release no packet: its rate of " + number(perCell) +
                   " packets per step must be above 1";
         return false;
     }
-    releaseDuration = (packetCapacity / releasePerTick) * timeStep;
+    // After this many steps the breach cells have released breachCount × floor(steps × P) packets, at
+    // least N less one per breach cell; the release stops once the table holds N.
+    releaseDuration = std::ceil(packetCapacity / (breachCount * perCell)) * timeStep;
 
     try {
         packets.resize(packetCapacity);
@@ -198,13 +199,18 @@ void DebrisRun::release() {
                       breachCount, timeStep);
     model.releaseVelocity(releaseSpeed, releaseVx, releaseVy, releaseAngle);
     const int wholePerCell = static_cast<int>(releasePerCell);
+    // Each breach cell releases P packets a step on average: the whole packets of its rate and of the
+    // fractions carried over from earlier steps.
+    releaseCarry += releasePerCell;
+    const double released = std::floor(releaseCarry);
+    releaseCarry -= released;
+    const int perCell = static_cast<int>(released);
     for (int i = 0; i < breachCount; ++i) {
-        for (int k = 0; k < releasePerCell - 1; ++k) {
-            // The clock is a sum of time steps and can fall a rounding error short of the release
-            // duration, giving one release step more than the table was sized for.
+        for (int k = 0; k < perCell; ++k) {
+            // The release ends with the table full: the last step releases only what is left of N (the
+            // clock, a sum of time steps, may also allow one release step more than planned).
             if (debrisPacketCount >= packetCapacity) {
-                ++droppedPackets;
-                continue;
+                return;
             }
             packets[debrisPacketCount] = model.createPacket(
                 breachCount, wholePerCell, debrisYieldStress, debrisViscosity, outletDepth, debrisDensity,
@@ -264,7 +270,20 @@ void DebrisRun::resetClock() {
     debrisElapsed = 0;
     debrisStepCount = 0;
     debrisPacketCount = 0;
-    // The table entries are forgotten with the count; a later release fills them anew.
+    // The table entries are forgotten with the count; a later release fills them anew. No packet is on
+    // the grid any more, while the cells keep the trace of the flow.
     movingCount = 0;
-    droppedPackets = 0;
+    releaseCarry = 0;
+    model.clearPresentDepths(debrisGrid);
+}
+
+double DebrisRun::debrisVolumeOnGrid() const {
+    double depthSum = 0;
+    for (int r = 0; r < gridRows; ++r) {
+        const DebrisCell* row = debrisGrid[r];
+        for (int c = 0; c < gridCols; ++c) {
+            depthSum += row[c].presentDepth;
+        }
+    }
+    return depthSum * gridCellSize * gridCellSize;
 }

@@ -43,6 +43,9 @@ public:
     void resetClock();
 
     int movingPacketCount() const { return movingCount; }
+    // The debris on the grid now, m³: the present depth of every cell over its area. It equals the
+    // released packets times their volume.
+    double debrisVolumeOnGrid() const;
 
     CADebrisFlow model;
 
@@ -72,6 +75,7 @@ public:
     double releaseVy = 0;
     int packetCapacity = 0;  // N
     int releasePerTick = 0;
+    // Long enough for the breach cells, each releasing P packets a step on average, to release N.
     double releaseDuration = 0;  // s of simulated time
     int frameStride = 0;         // steps between two rendered frames
 
@@ -94,8 +98,9 @@ public:
     double debrisElapsed = 0;  // s of simulated time
     int debrisStepCount = 0;
     int debrisPacketCount = 0;
-    // Packets a release step could not store because the table was full.
-    long long droppedPackets = 0;
+    // The fraction of a packet each breach cell has released beyond its whole packets so far; it makes
+    // up a packet at a later step.
+    double releaseCarry = 0;
 
 private:
     void clear();

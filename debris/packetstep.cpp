@@ -21,8 +21,10 @@ double signOf(double w) {
     return static_cast<double>((w > 0) - (w < 0));
 }
 
+// The surface the packets slide on: the terrain and the debris on it now. The trace that the cells keep
+// of packets gone by would push each packet on along its own trail.
 double surface(const DebrisCell& cell) {
-    return cell.elevation + cell.depth;
+    return cell.elevation + cell.presentDepth;
 }
 
 // Acceleration along a surface whose Sobel difference over the 3 × 3 stencil is `difference`:

@@ -7,7 +7,6 @@
 #include <iostream>
 #include <limits>
 #include <new>
-#include <sstream>
 
 #include "asciigrid.h"
 #include "fileio.h"
@@ -73,6 +72,8 @@ void CAFlood::unload() {
     validCells = std::vector<std::pair<int, int>>();
     sources = std::vector<std::pair<int, int>>();
     sourceCount = 0;
+    outbreakFaces = std::vector<OutbreakFaces>();
+    openOutbreakFaces = 0;
     ncols = 0;
     nrows = 0;
 }
@@ -120,13 +121,16 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
         closeBorderCell(cells[r][0]);
         closeBorderCell(cells[r][ncols - 1]);
     }
-    reportOutbreakFacesThatLoseWater();
+    findOutbreakFaces();
 
     time = 0.0f;
     // A new run on the same engine starts like the first one: the excess-volume trim looks at the
     // volume of this run only.
     trackedVolume = 0.0f;
     trimBudget = 0;
+    gridVolume = 0.0;
+    trimmed = 0.0;
+    deepWaterReported = false;
     return true;
 }
 
@@ -289,10 +293,10 @@ bool CAFlood::readOutbreakCells(const std::string& path) {
     return true;
 }
 
-void CAFlood::reportOutbreakFacesThatLoseWater() const {
-    // Each listed outbreak cell pushes 1 / (2 sourceCount) of the outflow through its east face and as
-    // much through its south face. A face into a cell that the sweeps never update (border, no data,
-    // another outbreak cell), or a second listing of the same cell, loses that share.
+void CAFlood::findOutbreakFaces() {
+    // An outbreak cell lets water out through its east and its south face. A face into a cell that the
+    // sweeps never update (border, no data, another outbreak cell) would lose what it carries, so it
+    // stays closed and the open faces share the whole outflow.
     const auto takesWater = [this](int r, int c) {
         if (!isInterior(r, c)) {
             return false;
@@ -303,30 +307,22 @@ void CAFlood::reportOutbreakFacesThatLoseWater() const {
     std::vector<std::pair<int, int>> distinct = sources;
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-    const int repeats = sourceCount - static_cast<int>(distinct.size());
-    int lostFaces = 0;
+    if (distinct.size() < sources.size()) {
+        std::cerr << "outbreak cells: " << sources.size() - distinct.size()
+                  << " entries repeat a cell already listed; each cell lets water out once\n";
+    }
+    outbreakFaces.reserve(distinct.size());
     for (const auto& [c, rowFromBottom] : distinct) {
         const int r = nrows - rowFromBottom;
-        lostFaces += takesWater(r, c + 1) ? 0 : 1;
-        lostFaces += takesWater(r + 1, c) ? 0 : 1;
+        const OutbreakFaces faces{r, c, takesWater(r, c + 1), takesWater(r + 1, c)};
+        openOutbreakFaces += (faces.east ? 1 : 0) + (faces.south ? 1 : 0);
+        outbreakFaces.push_back(faces);
     }
-    if (lostFaces == 0 && repeats == 0) {
-        return;
+    if (openOutbreakFaces == 0) {
+        std::cerr << "outbreak cells: none of the breach outflow reaches the grid (the east and south "
+                     "faces of every outbreak cell lead into the grid border, a no-data cell or another "
+                     "outbreak cell)\n";
     }
-    const double lostShare = (lostFaces + 2.0 * repeats) / (2.0 * sourceCount);
-    std::ostringstream text;
-    text.precision(3);
-    text << "outbreak cells: " << lostShare * 100.0 << "% of the breach outflow does not reach the grid (";
-    if (lostFaces > 0) {
-        text << lostFaces
-             << " outbreak-cell faces lead into the grid border, a no-data cell or another outbreak "
-             << "cell";
-    }
-    if (repeats > 0) {
-        text << (lostFaces > 0 ? "; " : "") << repeats << " entries repeat a cell already listed";
-    }
-    text << ")\n";
-    std::cerr << text.str();
 }
 
 void CAFlood::setBreachParameters(float capacity, float width, float height, float partialBreachWidth,
@@ -343,5 +339,5 @@ void CAFlood::setBreachParameters(float capacity, float width, float height, flo
 std::size_t CAFlood::stateBytes() const {
     return sizeof(*this) + cellStorage.capacity() * sizeof(FloodCell) +
            cells.capacity() * sizeof(FloodCell*) + validCells.capacity() * sizeof(validCells[0]) +
-           sources.capacity() * sizeof(sources[0]);
+           sources.capacity() * sizeof(sources[0]) + outbreakFaces.capacity() * sizeof(OutbreakFaces);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,7 +11,12 @@
 // 32-bit floats are part of the engine's numbers and of its 40-byte footprint.
 struct FloodCell {
     bool wet = false;
-    bool source = false;      // outbreak cell: its fluxes are imposed, the sweeps leave it alone
+    bool source = false;  // outbreak cell: its fluxes are imposed, the sweeps leave it alone
+    // Wet-dry settling of the step under way, in the two bytes the alignment of the floats leaves
+    // free: which rule moves water into or out of the cell, and among how many cells that water is
+    // shared. Its neighbours read both, so that every cell gathers what the settling moves to it.
+    std::uint8_t settleRule = 0;
+    std::uint8_t settleShare = 0;
     float ground = 0.0f;      // ground elevation
     float manning = 0.0f;     // Manning roughness coefficient n
     float surfaceNew = 0.0f;  // water surface computed in the current step
@@ -21,6 +27,7 @@ struct FloodCell {
     float fluxYOld = 0.0f;    // south face, previous step
     float speed = 0.0f;       // magnitude of the depth-averaged velocity, m/s
 };
+static_assert(sizeof(FloodCell) == 40, "the flood grid keeps 40 bytes per cell");
 
 // Dam-break flood on a raster grid: a breach hydrograph feeds the outbreak cells, and an explicit
 // cellular automaton moves the water between cells through face fluxes driven by the water-surface
@@ -54,7 +61,8 @@ public:
     // engine then lets no water out.
     bool prepareHydrograph();
 
-    // Advances the flood by one step: the clock moves by twice the time step.
+    // Advances the flood by one step of twice the time step: the clock, the face fluxes, the
+    // continuity and the breach inflow all cover that time.
     void step();
 
     // The current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84. False,
@@ -83,6 +91,11 @@ public:
     float outflowRate() const { return outflow; }
     float hydrographDuration() const { return hydrographEnd; }
     float volumeOnGridAndInReservoir() const { return trackedVolume; }
+    // Water on the grid after the last step, m^3.
+    double waterOnGrid() const { return gridVolume; }
+    // Water the excess-volume trim has taken off the grid since loadInputs, m^3. The step keeps the
+    // volume, so the trim is only a guard: any amount here is a fault worth reporting.
+    double trimmedVolume() const { return trimmed; }
 
     // Bytes the engine holds for its state, grid included.
     std::size_t stateBytes() const;
@@ -92,17 +105,21 @@ private:
     bool readElevation(const std::string& path);
     bool readRoughness(const std::string& path);
     bool readOutbreakCells(const std::string& path);
-    void reportOutbreakFacesThatLoseWater() const;
+    void findOutbreakFaces();
 
     // Hydrograph polynomial P(t) and its integral F(t) from 0, with the coefficients of the last pass.
     double hydrographShape(double seconds) const;
-    double releasedShare(int seconds) const;
+    double releasedShare(double seconds) const;
+    // Share of the released volume that the outflow has let out by `seconds` (0 to 1).
+    double releasedFraction(double seconds) const;
     void setHydrographCoefficients(double duration);
     // Steps from `start` by `stride` seconds while F still rises and the step stays below `limit`;
     // returns the last point reached before F stopped rising.
     int climbWhileRising(int start, int stride, int limit) const;
     void clearHydrograph();
-    void updateOutflow(float atTime);
+    // The outflow at `atTime` and the water still in the reservoir at `untilTime`; returns the water the
+    // breach lets out between the two, m^3.
+    double updateOutflow(float atTime, float untilTime);
 
     bool isInterior(int r, int c) const { return r > 0 && c > 0 && r < nrows - 1 && c < ncols - 1; }
 
@@ -132,11 +149,29 @@ private:
     // Outbreak cells as (column, row counted from the bottom edge, 1 = bottom row).
     std::vector<std::pair<int, int>> sources;
     int sourceCount = 0;
+    // Each outbreak cell once, with the faces through which it lets water into the grid: the east or
+    // south face leading into a cell that the sweeps update. The breach outflow is shared equally
+    // among all these faces.
+    struct OutbreakFaces {
+        int row = 0;
+        int column = 0;
+        bool east = false;
+        bool south = false;
+    };
+    std::vector<OutbreakFaces> outbreakFaces;
+    int openOutbreakFaces = 0;
 
     float timeStep = 0.0f;
     float peakOutflow = 0.0f;  // Qmax, m^3/s, rounded to 0.01
     float outflow = 0.0f;      // Q(t), m^3/s, rounded to 0.01
     float hydrographEnd = 0.0f;
     double hydrographCoefficients[6] = {};
+    // The outflow follows the shape polynomial lowered by its value at the end of the hydrograph, so
+    // that it ends at 0, and scaled so that it lets out exactly the released volume.
+    double shapeAtEnd = 0.0;     // P(hydrographEnd)
+    double releasedAtEnd = 0.0;  // F(hydrographEnd) - P(hydrographEnd) hydrographEnd, s
     int trimBudget = 0;
+    double gridVolume = 0.0;
+    double trimmed = 0.0;
+    bool deepWaterReported = false;
 };

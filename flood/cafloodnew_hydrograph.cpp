@@ -1,4 +1,5 @@
 // The breach of the flood engine: released volume, peak outflow and the outflow hydrograph.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <iostream>
@@ -26,7 +27,7 @@ double CAFlood::hydrographShape(double seconds) const {
            c[5];
 }
 
-double CAFlood::releasedShare(int seconds) const {
+double CAFlood::releasedShare(double seconds) const {
     const double* c = hydrographCoefficients;
     const double t = seconds;
     return c[0] * std::pow(t, 6) / 6.0 + c[1] * std::pow(t, 5) / 5.0 + c[2] * std::pow(t, 4) / 4.0 +
@@ -59,6 +60,8 @@ void CAFlood::clearHydrograph() {
     for (double& coefficient : hydrographCoefficients) {
         coefficient = 0.0;
     }
+    shapeAtEnd = 0.0;
+    releasedAtEnd = 0.0;
     residualStorage = breachVolume > 0.0f ? breachVolume : 0.0;
 }
 
@@ -124,20 +127,37 @@ bool CAFlood::prepareHydrograph() {
         t = p + 1;
     }
     hydrographEnd = static_cast<float>(duration);
+    shapeAtEnd = hydrographShape(hydrographEnd);
+    releasedAtEnd = releasedShare(hydrographEnd) - shapeAtEnd * hydrographEnd;
+    if (!(releasedAtEnd > 0.0) || !std::isfinite(releasedAtEnd)) {
+        clearHydrograph();
+        std::cerr << "breach: the outflow hydrograph of " << hydrographEnd
+                  << " s encloses no volume; the breach lets no water out\n";
+        return false;
+    }
+    residualStorage = breachVolume;
     return true;
 }
 
-void CAFlood::updateOutflow(float atTime) {
-    if (!(peakOutflow > 0.0f)) {
+double CAFlood::releasedFraction(double seconds) const {
+    const double t = std::min(std::max(seconds, 0.0), static_cast<double>(hydrographEnd));
+    return (releasedShare(t) - shapeAtEnd * t) / releasedAtEnd;
+}
+
+double CAFlood::updateOutflow(float atTime, float untilTime) {
+    if (!(peakOutflow > 0.0f) || !(releasedAtEnd > 0.0)) {
         outflow = 0.0f;
         residualStorage = breachVolume > 0.0f ? breachVolume : 0.0;
-        return;
+        return 0.0;
     }
-    const double c5 = hydrographCoefficients[5];
+    // Q(t) = W (P(t) - P(T)) / (F(T) - P(T) T): the shape runs down to 0 at the end T of the hydrograph
+    // and its integral over the hydrograph is the released volume W. Nothing flows after T.
+    const double volume = breachVolume;
     const double rate =
-        peakOutflow * ((hydrographShape(atTime) - c5) / (c5 - hydrographShape(hydrographEnd)) + 1.0);
-    outflow = static_cast<float>(roundToHundredths(rate));
-    const double residual =
-        breachVolume - releasedShare(static_cast<int>(std::floor(atTime))) * static_cast<double>(peakOutflow);
-    residualStorage = residual > 0.0 ? residual : 0.0;
+        atTime <= hydrographEnd ? volume * (hydrographShape(atTime) - shapeAtEnd) / releasedAtEnd : 0.0;
+    outflow = rate > 0.0 ? static_cast<float>(roundToHundredths(rate)) : 0.0f;
+    const double releasedBefore = releasedFraction(atTime);
+    const double releasedAfter = releasedFraction(untilTime);
+    residualStorage = std::max(0.0, volume * (1.0 - releasedAfter));
+    return std::max(0.0, volume * (releasedAfter - releasedBefore));
 }

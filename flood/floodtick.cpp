@@ -13,8 +13,15 @@
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
                                           const FloodTickSettings& settings) {
     hud = FloodHud();
+    const double trimmedBefore = engine.trimmedVolume();
     for (int step = 0; step < floodStepsPerResult; ++step) {
         engine.step();
+    }
+    // The step keeps the volume; water the excess-volume guard takes away is a fault the analyst must see.
+    if (settings.printDiagnostics && engine.trimmedVolume() > trimmedBefore) {
+        std::cout << "excess-volume trim: removed " << engine.trimmedVolume() - trimmedBefore << " m^3 by "
+                  << engine.simulatedTime() << " s (" << engine.trimmedVolume() << " m^3 in all)"
+                  << std::endl;
     }
     hud.time = engine.simulatedTime();
     hud.residual = static_cast<float>(engine.residualVolume());

@@ -28,7 +28,8 @@ struct FloodTickSettings {
 
 // One tick of a computed flood, shared by the window's live run and the headless run: five engine steps,
 // the display state of the step in `hud`, and the water surface, with the monitor points matched against
-// the cells it draws.
+// the cells it draws. With diagnostics on, says how much water the excess-volume trim removed if it
+// fired.
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
                                           const FloodTickSettings& settings);
 

@@ -14,8 +14,6 @@
 #include <QTimer>
 #include <csignal>
 #include <osg/Depth>
-#include <osg/Geometry>
-#include <osg/NodeVisitor>
 #include <osgDB/ReadFile>
 #include <osgDB/WriteFile>
 
@@ -33,26 +31,6 @@
 namespace {
 
 const ValleyShape valley{40, 40, 10.0f, 0.05f, 0.01f};
-
-// Vertices of all geometries under a node.
-class VertexCounter : public osg::NodeVisitor {
-public:
-    VertexCounter() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
-    void apply(osg::Drawable& drawable) override {
-        const osg::Geometry* geometry = drawable.asGeometry();
-        // An empty strip may come back from the file without a vertex array.
-        if (geometry && geometry->getVertexArray()) {
-            count += geometry->getVertexArray()->getNumElements();
-        }
-    }
-    unsigned count = 0;
-};
-
-unsigned vertexCount(osg::Node& node) {
-    VertexCounter counter;
-    node.accept(counter);
-    return counter.count;
-}
 
 class FloodRunTest : public ::testing::Test {
 protected:

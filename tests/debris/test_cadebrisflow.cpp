@@ -205,7 +205,9 @@ TEST_F(PacketMotion, StopsInTheOuterRingAndKeepsBeingCounted) {
         EXPECT_DOUBLE_EQ(grid[6][11].speed, lastSpeed);
         EXPECT_EQ(grid[6][11].packetCount, 0);
     }
-    // The start cell keeps the depth and speed the packet left there.
+    // The start cell keeps the depth and speed the packet left there, but no debris is in it now.
+    EXPECT_DOUBLE_EQ(grid[6][11].presentDepth, packetVolume / area);
+    EXPECT_EQ(grid[6][7].presentDepth, 0);
     EXPECT_EQ(grid[6][7].depth, startCellLeft.depth);
     EXPECT_EQ(grid[6][7].speed, startCellLeft.speed);
     EXPECT_GT(grid[6][7].speed, 2.0);

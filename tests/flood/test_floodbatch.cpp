@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cmath>
 #include <csignal>
 #include <memory>
 
@@ -82,6 +83,10 @@ TEST_F(FloodBatchTest, WritesNumberedDepthRastersAndDisplayStates) {
     ASSERT_EQ(batch.exitCode, 0) << batch.out << batch.err;
     EXPECT_NE(batch.out.find("total breach"), std::string::npos) << batch.out;
     EXPECT_NE(batch.out.find("wrote 4 results"), std::string::npos) << batch.out;
+    // The water balance: what the grid holds against what the breach has let out.
+    const std::size_t balance = batch.out.find("(grid ");
+    ASSERT_NE(balance, std::string::npos) << batch.out;
+    EXPECT_LT(std::fabs(std::stod(batch.out.substr(balance + 6))), 0.5) << batch.out;
     EXPECT_FALSE(exists(5, ".tif"));
     EXPECT_FALSE(exists(5, ".txt"));
 

@@ -4,6 +4,7 @@
 #include <osg/Geometry>
 #include <vector>
 
+#include "testmodels.h"
 #include "watermesh.h"
 
 namespace {
@@ -35,29 +36,6 @@ private:
     std::vector<FloodCell*> rowPointers;
 };
 
-struct Mesh {
-    std::vector<osg::Vec3> vertices;
-    std::vector<osg::Vec4> colours;
-    unsigned geometries = 0;
-};
-
-Mesh collect(const osg::Geode& geode) {
-    Mesh mesh;
-    for (unsigned i = 0; i < geode.getNumDrawables(); ++i) {
-        const osg::Geometry* geometry = geode.getDrawable(i)->asGeometry();
-        ++mesh.geometries;
-        const auto* vertices = static_cast<const osg::Vec3Array*>(geometry->getVertexArray());
-        const auto* colours = static_cast<const osg::Vec4Array*>(geometry->getColorArray());
-        EXPECT_EQ(geometry->getColorArray()->getBinding(), osg::Array::BIND_PER_VERTEX);
-        const auto* triangles = dynamic_cast<const osg::DrawArrays*>(geometry->getPrimitiveSet(0));
-        EXPECT_EQ(triangles->getMode(), static_cast<GLenum>(GL_TRIANGLES));
-        EXPECT_EQ(triangles->getCount(), static_cast<GLsizei>(vertices->size()));
-        mesh.vertices.insert(mesh.vertices.end(), vertices->begin(), vertices->end());
-        mesh.colours.insert(mesh.colours.end(), colours->begin(), colours->end());
-    }
-    return mesh;
-}
-
 // The map position of the north-west corner of cell (r, c) in a HandGrid.
 osg::Vec3 corner(const HandGrid& grid, int r, int c, float z) {
     return osg::Vec3(c * 10.0f + 1000.0f, (grid.rows - r) * 10.0f + 2000.0f, z);
@@ -68,14 +46,15 @@ TEST(WaterMesh, OneStripPerRowFromTheLastDownToRowTwo) {
     const osg::ref_ptr<osg::Geode> geode =
         buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour);
     // Rows 5, 4, 3 and 2 are lower rows of a strip; rows 0 and 1 never are.
-    EXPECT_EQ(collect(*geode).geometries, 4u);
-    EXPECT_TRUE(collect(*geode).vertices.empty());
+    EXPECT_EQ(collectTriangles(*geode).geometries, 4u);
+    EXPECT_TRUE(collectTriangles(*geode).vertices.empty());
 }
 
 TEST(WaterMesh, AWetCellDrawsTheTrianglesOfItsQuadsInOrder) {
     HandGrid grid(6, 5);
     grid.flood(3, 2, 2.0f);
-    const Mesh mesh = collect(*buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour));
+    const TriangleMesh mesh =
+        collectTriangles(*buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour));
     // Every quad with the wet cell as a corner draws those of its two triangles that use it.
     const auto v = [&grid](int r, int c, float z) { return corner(grid, r, c, z); };
     const std::vector<osg::Vec3> expected = {
@@ -93,7 +72,8 @@ TEST(WaterMesh, AWetCellDrawsTheTrianglesOfItsQuadsInOrder) {
 TEST(WaterMesh, DepthColoursAndDryCornersAsDepthZero) {
     HandGrid grid(5, 4);
     grid.flood(3, 1, 19.9f);
-    const Mesh mesh = collect(*buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour));
+    const TriangleMesh mesh =
+        collectTriangles(*buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour));
     ASSERT_FALSE(mesh.vertices.empty());
     const osg::Vec4 shallowClass = floodDepthColour(0.0f, 20, floodShallowColour, floodDeepColour);
     for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
@@ -110,7 +90,8 @@ TEST(WaterMesh, NoDataGroundClosesEveryTriangleThatUsesIt) {
     grid.flood(3, 2, 1.0f);
     grid.at(2, 1).ground = 9999.0f;
     grid.at(4, 2).ground = -9999.0f;
-    const Mesh mesh = collect(*buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour));
+    const TriangleMesh mesh =
+        collectTriangles(*buildWaterGeode(grid.view(), 20, floodShallowColour, floodDeepColour));
     ASSERT_FALSE(mesh.vertices.empty());
     for (const osg::Vec3& vertex : mesh.vertices) {
         EXPECT_NE(vertex, corner(grid, 2, 1, 100));

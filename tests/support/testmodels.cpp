@@ -1,6 +1,9 @@
 #include "testmodels.h"
 
+#include <gtest/gtest.h>
+
 #include <osg/Geometry>
+#include <osg/NodeVisitor>
 #include <osgGA/TrackballManipulator>
 
 osg::ref_ptr<osg::Geode> makeTerrainPatch(double x0, double y0, double size, double z) {
@@ -26,4 +29,43 @@ void lookDownAt(osgViewer::View& view, const osg::Vec3d& centre, double height) 
     }
     view.getCameraManipulator()->setByInverseMatrix(
         osg::Matrixd::lookAt(centre + osg::Vec3d(0, 0, height), centre, osg::Vec3d(0, 1, 0)));
+}
+
+namespace {
+
+class VertexCounter : public osg::NodeVisitor {
+public:
+    VertexCounter() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
+    void apply(osg::Drawable& drawable) override {
+        const osg::Geometry* geometry = drawable.asGeometry();
+        if (geometry && geometry->getVertexArray()) {
+            count += geometry->getVertexArray()->getNumElements();
+        }
+    }
+    unsigned count = 0;
+};
+
+}  // namespace
+
+unsigned vertexCount(osg::Node& node) {
+    VertexCounter counter;
+    node.accept(counter);
+    return counter.count;
+}
+
+TriangleMesh collectTriangles(const osg::Geode& geode) {
+    TriangleMesh mesh;
+    for (unsigned i = 0; i < geode.getNumDrawables(); ++i) {
+        const osg::Geometry* geometry = geode.getDrawable(i)->asGeometry();
+        ++mesh.geometries;
+        const auto* vertices = static_cast<const osg::Vec3Array*>(geometry->getVertexArray());
+        const auto* colours = static_cast<const osg::Vec4Array*>(geometry->getColorArray());
+        EXPECT_EQ(geometry->getColorArray()->getBinding(), osg::Array::BIND_PER_VERTEX);
+        const auto* triangles = dynamic_cast<const osg::DrawArrays*>(geometry->getPrimitiveSet(0));
+        EXPECT_EQ(triangles->getMode(), static_cast<GLenum>(GL_TRIANGLES));
+        EXPECT_EQ(triangles->getCount(), static_cast<GLsizei>(vertices->size()));
+        mesh.vertices.insert(mesh.vertices.end(), vertices->begin(), vertices->end());
+        mesh.colours.insert(mesh.colours.end(), colours->begin(), colours->end());
+    }
+    return mesh;
 }

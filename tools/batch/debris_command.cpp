@@ -203,9 +203,10 @@ int runDebrisCommand(const CommandLine& options) {
     std::cout << "debris: " << framesWritten << " frames written to " << outDir << " (" << run.debrisStepCount
               << " steps, " << run.debrisPacketCount << " packets) in " << progress.elapsedSeconds()
               << " s\n";
-    if (run.droppedPackets > 0) {
-        std::cout << "debris: " << run.droppedPackets
-                  << " packets of the last release step did not fit the packet table and were dropped\n";
-    }
+    char balance[200];
+    std::snprintf(balance, sizeof balance,
+                  "debris: %.0f m3 of debris on the grid; %d packets of %g m3 released of the %.0f m3\n",
+                  run.debrisVolumeOnGrid(), run.debrisPacketCount, run.packetVolume, run.totalVolume);
+    std::cout << balance;
     return 0;
 }

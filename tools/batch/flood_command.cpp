@@ -48,6 +48,26 @@ std::string progressText(const CAFlood& engine, int results, double elapsedSecon
     text << engine.outflowRate() << " m^3/s | ";
     text.precision(1);
     text << (elapsedSeconds > 0.0 ? results / elapsedSeconds : 0.0) << " results/s";
+    if (engine.trimmedVolume() > 0.0) {
+        text.precision(0);
+        text << " | trimmed " << engine.trimmedVolume() << " m^3";
+    }
+    return text.str();
+}
+
+// The water balance at the end of the run: what the grid holds against what the breach has let out.
+std::string volumeText(const CAFlood& engine) {
+    const double released = engine.releaseVolume() - engine.residualVolume();
+    std::ostringstream text;
+    text.setf(std::ios::fixed);
+    text.precision(0);
+    text << "at " << engine.simulatedTime() << " s the grid holds " << engine.waterOnGrid()
+         << " m^3 of water; the breach has let out " << released << " m^3";
+    if (released > 0.0) {
+        text.precision(3);
+        text << " (grid " << std::showpos << 100.0 * (engine.waterOnGrid() / released - 1.0) << std::noshowpos
+             << " %)";
+    }
     return text.str();
 }
 
@@ -62,7 +82,7 @@ std::string breachText(const CAFlood& engine, const FloodRunSettings& settings) 
     }
     text << ", released volume " << engine.releaseVolume() << " m^3, peak outflow "
          << engine.peakOutflowRate() << " m^3/s, hydrograph " << engine.hydrographDuration()
-         << " s, time step " << engine.stepSeconds() << " s";
+         << " s, steps of " << 2.0f * engine.stepSeconds() << " s";
     return text.str();
 }
 
@@ -212,5 +232,10 @@ int runFloodCommand(const CommandLine& options) {
     }
     progress.finish();
     std::cout << "wrote " << written << " results to " << folder << "\n";
+    std::cout << volumeText(engine) << "\n";
+    if (engine.trimmedVolume() > 0.0) {
+        std::cout << "the excess-volume trim removed " << engine.trimmedVolume()
+                  << " m^3 of water from the grid\n";
+    }
     return 0;
 }

@@ -11,6 +11,8 @@ void printUsage() {
     std::cout
         << "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [options] --out DIR\n"
            "       vantorel-batch debris --dem FILE --breach FILE [options] --out DIR\n"
+           "       vantorel-batch landslide --deposit FILE --path FILE --body FILE --image FILE\n"
+           "           --centreline FILE --mosaic FILE --post-dem FILE [--format .ive] --out DIR\n"
            "       vantorel-batch COMMAND --help\n";
 }
 
@@ -31,6 +33,9 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "debris") == 0) {
         return runDebrisCommand(options);
+    }
+    if (std::strcmp(argv[1], "landslide") == 0) {
+        return runLandslideCommand(options);
     }
     std::cerr << "vantorel-batch: unknown command \"" << argv[1] << "\"\n";
     printUsage();

@@ -1,0 +1,161 @@
+#include "landslideraster.h"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <gdal_priv.h>
+
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <new>
+
+namespace {
+
+// GDAL's own words for the last failure, to append to a message.
+std::string gdalReason() {
+    const char* message = CPLGetLastErrorMsg();
+    return message && *message ? std::string(" (") + message + ")" : std::string();
+}
+
+// Keeps GDAL's complaints off the terminal while a call runs; the caller reports them itself.
+class QuietGdal {
+public:
+    QuietGdal() {
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        CPLErrorReset();
+    }
+    ~QuietGdal() { CPLPopErrorHandler(); }
+    QuietGdal(const QuietGdal&) = delete;
+    QuietGdal& operator=(const QuietGdal&) = delete;
+};
+
+std::string quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+}  // namespace
+
+void GdalDatasetCloser::operator()(GDALDataset* dataset) const {
+    GDALClose(dataset);
+}
+
+GdalDatasetHandle openRaster(const std::string& path, std::string& problem) {
+    GDALAllRegister();
+    QuietGdal quiet;
+    GdalDatasetHandle dataset(static_cast<GDALDataset*>(GDALOpen(path.c_str(), GA_ReadOnly)));
+    if (!dataset) {
+        problem = quoted(path) + " does not open as a raster" + gdalReason();
+        return nullptr;
+    }
+    if (dataset->GetRasterCount() < 1 || dataset->GetRasterXSize() < 1 || dataset->GetRasterYSize() < 1) {
+        problem = quoted(path) + " holds no raster band";
+        return nullptr;
+    }
+    return dataset;
+}
+
+bool readFloatRaster(const std::string& path, FloatRaster& raster, std::string& problem, int windowWidth,
+                     int windowHeight) {
+    raster = FloatRaster();
+    GdalDatasetHandle dataset = openRaster(path, problem);
+    if (!dataset) {
+        return false;
+    }
+    QuietGdal quiet;
+    const int width = dataset->GetRasterXSize();
+    const int height = dataset->GetRasterYSize();
+    raster.bandCount = dataset->GetRasterCount();
+    const bool window = windowWidth > 0 && windowHeight > 0;
+    if (window && (width < windowWidth || height < windowHeight)) {
+        problem = quoted(path) + " is " + std::to_string(width) + " x " + std::to_string(height) +
+                  " cells, smaller than the " + std::to_string(windowWidth) + " x " +
+                  std::to_string(windowHeight) + " cells of the mosaicked DEM";
+        return false;
+    }
+    raster.frame.width = window ? windowWidth : width;
+    raster.frame.height = window ? windowHeight : height;
+    if (static_cast<long long>(raster.frame.width) * raster.frame.height > maxLandslideRasterCells) {
+        problem = quoted(path) + " has " + std::to_string(static_cast<long long>(width) * height) +
+                  " cells, more than the " + std::to_string(maxLandslideRasterCells) + " a run can hold";
+        return false;
+    }
+    double coefficients[6] = {0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+    dataset->GetGeoTransform(coefficients);
+    for (int i = 0; i < 6; ++i) {
+        raster.frame.geoTransform[i] = coefficients[i];
+    }
+    if (const char* wkt = dataset->GetProjectionRef()) {
+        raster.frame.projection = wkt;
+    }
+    GDALRasterBand* band = dataset->GetRasterBand(1);
+    int hasNoData = 0;
+    raster.noData = band->GetNoDataValue(&hasNoData);
+    raster.hasNoData = hasNoData != 0;
+    try {
+        raster.values.resize(raster.frame.cellCount());
+    } catch (const std::bad_alloc&) {
+        problem = quoted(path) + ": not enough memory for its " + std::to_string(raster.frame.cellCount()) +
+                  " cells";
+        raster = FloatRaster();
+        return false;
+    }
+    if (band->RasterIO(GF_Read, 0, 0, raster.frame.width, raster.frame.height, raster.values.data(),
+                       raster.frame.width, raster.frame.height, GDT_Float32, 0, 0) != CE_None) {
+        problem = quoted(path) + " cannot be read" + gdalReason();
+        raster = FloatRaster();
+        return false;
+    }
+    return true;
+}
+
+PixelPosition geoToPixel(const GeoTransform& g, double x, double y) {
+    const double det = g[1] * g[5] - g[2] * g[4];
+    const double column = ((x - g[0]) * g[5] - (y - g[3]) * g[2]) / det + 0.5;
+    const double row = ((y - g[3]) * g[1] - (x - g[0]) * g[4]) / det + 0.5;
+    // A conversion of a value outside the int range is undefined; such a position lies in no raster.
+    if (!std::isfinite(column) || !std::isfinite(row) || std::fabs(column) >= INT_MAX ||
+        std::fabs(row) >= INT_MAX) {
+        return {};
+    }
+    return {static_cast<int>(column), static_cast<int>(row)};
+}
+
+bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::vector<float>& values,
+                  std::optional<double> noData, std::string& problem) {
+    if (frame.width < 1 || frame.height < 1 || values.size() != frame.cellCount()) {
+        problem = quoted(path) + ": the grid does not match its " + std::to_string(frame.width) + " x " +
+                  std::to_string(frame.height) + " frame";
+        return false;
+    }
+    GDALAllRegister();
+    QuietGdal quiet;
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    if (!driver) {
+        problem = "GDAL has no GTiff driver";
+        return false;
+    }
+    GDALDataset* dataset = driver->Create(path.c_str(), frame.width, frame.height, 1, GDT_Float32, nullptr);
+    if (!dataset) {
+        problem = quoted(path) + " cannot be created" + gdalReason();
+        return false;
+    }
+    GeoTransform coefficients = frame.geoTransform;
+    dataset->SetGeoTransform(coefficients.data());
+    if (!frame.projection.empty()) {
+        dataset->SetProjection(frame.projection.c_str());
+    }
+    GDALRasterBand* band = dataset->GetRasterBand(1);
+    if (noData) {
+        band->SetNoDataValue(*noData);
+    }
+    const CPLErr written =
+        band->RasterIO(GF_Write, 0, 0, frame.width, frame.height, const_cast<float*>(values.data()),
+                       frame.width, frame.height, GDT_Float32, 0, 0);
+    // Closing flushes the file; a failure there (a full disk) shows only as GDAL's last error.
+    GDALClose(dataset);
+    if (written != CE_None || CPLGetLastErrorType() == CE_Failure) {
+        problem = quoted(path) + " cannot be written" + gdalReason();
+        return false;
+    }
+    return true;
+}

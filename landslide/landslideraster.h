@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// GDAL's six geotransform coefficients: map x = g[0] + column * g[1] + row * g[2],
+// map y = g[3] + column * g[4] + row * g[5].
+using GeoTransform = std::array<double, 6>;
+
+// The grid a raster's values lie on: size in cells, georeference and projection (WKT, may be empty).
+struct RasterFrame {
+    int width = 0;
+    int height = 0;
+    GeoTransform geoTransform{0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+    std::string projection;
+
+    std::size_t cellCount() const {
+        return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    }
+};
+
+// Largest grid the landslide run reads into memory, in cells (a float grid of this size is 800 MB).
+constexpr long long maxLandslideRasterCells = 200'000'000;
+
+class GDALDataset;
+struct GdalDatasetCloser {
+    void operator()(GDALDataset* dataset) const;
+};
+using GdalDatasetHandle = std::unique_ptr<GDALDataset, GdalDatasetCloser>;
+
+// Opens the raster at `path` read-only, without GDAL's own complaints on the terminal. Null, with the
+// reason (GDAL's words included) in `problem`, when it does not open as a raster or has no band.
+GdalDatasetHandle openRaster(const std::string& path, std::string& problem);
+
+// Band 1 of a raster as 32-bit floats, row-major, row 0 at the top.
+struct FloatRaster {
+    RasterFrame frame;  // the grid of `values` (a window read keeps the file's georeference)
+    std::vector<float> values;
+    int bandCount = 0;
+    bool hasNoData = false;
+    double noData = 0.0;  // band 1's no-data value as GDAL reports it, also when none is set
+
+    float at(int row, int col) const { return values[static_cast<std::size_t>(row) * frame.width + col]; }
+};
+
+// Reads band 1 of the raster at `path` in one read. With `windowWidth` and `windowHeight` above 0 only
+// that window from the top-left corner is read, and a raster smaller than the window is refused. False,
+// with the reason in `problem`, when the file does not open as a raster, has no band, is too large for
+// memory or cannot be read.
+bool readFloatRaster(const std::string& path, FloatRaster& raster, std::string& problem, int windowWidth = 0,
+                     int windowHeight = 0);
+
+// The raster cell holding map position (x, y), rounded to the nearest cell corner as the colour sampling
+// has always done. Positions that no raster can hold (a degenerate geotransform, far outside the int
+// range) give column and row -1.
+struct PixelPosition {
+    int column = -1;
+    int row = -1;
+};
+PixelPosition geoToPixel(const GeoTransform& geoTransform, double x, double y);
+
+// Writes `values` (frame.width x frame.height floats, row-major) as a one-band 32-bit float GeoTIFF with
+// the frame's georeference and projection, marking `noData` as the band's no-data value when given.
+// False, with the reason in `problem`, when the file cannot be created or written.
+bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::vector<float>& values,
+                  std::optional<double> noData, std::string& problem);
