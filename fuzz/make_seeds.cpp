@@ -110,6 +110,29 @@ int main(int argc, char** argv) {
     literal("fuzz_configxml", "nested.xml",
             "<S><Path><x strPath=\"/deep.ive\"><a><a><a></a></a></a></x></Path></S>");
 
+    // A scenario file with an entry of every kind the landslide scenario reads.
+    writeSceneXml(
+        seed("fuzz_landslidexml", "demo.xml"), "Scene",
+        {{"Path", {pathEntry("/data/mao/Disaster_DiXing/terrain.ive")}},
+         {"Camera2",
+          {XmlEntry{"eye", {{"x", "1"}, {"y", "2"}, {"z", "3"}}},
+           XmlEntry{"pos", {{"X", "4"}, {"Y", "5"}, {"Z", "6"}}},
+           XmlEntry{"attitude", {{"X_axis", "0"}, {"Y_axis", "90"}, {"Z_axis", "180"}}},
+           XmlEntry{"text", {{"textstr", "滑坡"}}}}},
+         {"landslide",
+          {XmlEntry{"path", {{"strPath", "/data/mao/Landslide_Play"}}},
+           XmlEntry{"location", {{"LocationFile", "/data/mao/Disaster_Signs/landslide.shp"}}},
+           XmlEntry{"pos", {{"X", "0"}, {"Y", "0"}, {"Z", "0"}}}}},
+         {"DoubleArrow2",
+          {XmlEntry{"location", {{"Arrow2Location", "/a.ive"}}},
+           XmlEntry{"pos1", {{"X", "1"}, {"Y", "2"}, {"Z", "3"}}},
+           XmlEntry{"pos2", {{"X", "4"}, {"Y", "5"}, {"Z", "6"}}}}},
+         {"BendArrow", {XmlEntry{"path", {{"strPath", "/b.ive"}}}, XmlEntry{"type", {{"T", "2"}}}}}});
+    literal(
+        "fuzz_landslidexml", "odd.xml",
+        "<L><Camera2><eye x=\"1\"/>t<!-- c --><up/></Camera2><landslide><path/><pos X=\"nan\"/></landslide>"
+        "<Path><a strPath=\"/x\"><b/></a></Path><none/></L>");
+
     writeMarks(seed("fuzz_markxml", "demo.xml"),
                {{"金沙江", 480000.5, 3430000, 2100, 0.1f, 0.3f, 0.9f, 1.0f, 250},
                 {"堰塞坝", 1, 2, 3, 0.9f, 0.1f, 0.1f, 1.0f, 100}});
