@@ -68,6 +68,10 @@ public:
     int presentationStep() const { return infoStep; }
     QTimer* lakeFillingTimer() const { return analysisTimer; }
 
+    // A stop signal (Ctrl+C, SIGTERM) arrived: a computed run stops after its last complete result, and
+    // says so on standard output.
+    void stopForSignal(const char* signalName);
+
 signals:
     void Sendagrv(std::vector<double> pVectorCameraParameters);
 
@@ -143,6 +147,8 @@ private:
     void replayFloodModel(const std::string& category, const QString& modelName);
     // One stored flood frame of the replay (the flood branch of Visualize).
     void showStoredFloodFrame();
+    // Moves the flood replay to its next frame, and ends it after the last frame of the folder.
+    void advanceStoredFloodFrame();
     // Takes away what the replay added for its previous frame; the scene's own nodes stay.
     void removeReplayFrame();
     // Adds a node of the current replay frame.
@@ -158,6 +164,10 @@ private:
     void showStoredDebrisFrame();
 
     // Simulation control.
+    // Asks for the output folder of a computed run ("save && save as"). A folder holding results of an
+    // earlier run is used only when the user agrees to remove them. On success `folder` holds the
+    // folder's bytes and the run's results number from 1 again; false when the user chose none.
+    bool chooseRunFolder(std::string& folder);
     // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
     void connectPlayback(const char* slot);
     void disconnectPlayback(const char* slot);
@@ -275,8 +285,8 @@ private:
 // Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.
 extern int outputFrameNumber;
 
-// Frames available in a result folder, counted as the replay counts them: every entry of the folder,
-// less the "." and ".." entries.
+// Frames available in a result folder: the highest result number in it (a missing frame among them is
+// skipped by the replay).
 int resultFrameCount(const QString& folder);
 
 // A nine-value camera entry of a scene file (eye, centre, up, as decimal text) as a view; false when the

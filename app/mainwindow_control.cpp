@@ -1,8 +1,10 @@
 // Simulation control: the forms' hand-overs and the roam controls of every evolution.
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
+#include <iostream>
 #include <osgDB/ReadFile>
 #include <osgGA/TrackballManipulator>
 
@@ -12,12 +14,13 @@
 #include "lakesurface.h"
 #include "landslideform.h"
 #include "mainwindow.h"
+#include "resultfiles.h"
 #include "viewerqt.h"
 
 int outputFrameNumber = 1;
 
 int resultFrameCount(const QString& folder) {
-    return QDir(folder).entryInfoList().size() - 2;
+    return lastResultNumber(QFile::encodeName(folder).toStdString());
 }
 
 void MainWindow::connectPlayback(const char* slot) {
@@ -32,6 +35,48 @@ void MainWindow::keepOnlyTerrain() {
     if (root->getNumChildren() > 1) {
         root->removeChildren(1, root->getNumChildren() - 1);
     }
+}
+
+bool MainWindow::chooseRunFolder(std::string& folder) {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty()) {
+        std::cout << "未设置保存路径" << std::endl;
+        return false;
+    }
+    // The bytes every file of the run is written under.
+    const std::string bytes = QFile::encodeName(chosen).toStdString();
+    const std::vector<std::string> results = listResultFiles(bytes);
+    if (!results.empty()) {
+        const QMessageBox::StandardButton answer = QMessageBox::question(
+            this, tr("警告"),
+            tr("文件夹 %1 中已有 %2 个计算结果文件，新结果会与其混在一起。\n删除这些结果文件并重新计算吗？")
+                .arg(QDir::toNativeSeparators(chosen))
+                .arg(results.size()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            return false;
+        }
+        std::string problem;
+        if (!removeResultFiles(bytes, problem)) {
+            QMessageBox::information(nullptr, tr("Warning"),
+                                     tr("计算没有开始：%1").arg(QString::fromLocal8Bit(problem.c_str())),
+                                     QMessageBox::Ok);
+            return false;
+        }
+    }
+    folder = bytes;
+    outputFrameNumber = 1;
+    return true;
+}
+
+void MainWindow::stopForSignal(const char* signalName) {
+    if ((simulationMode == 1 || simulationMode == 2) && outputFrameNumber > 1) {
+        std::cout << signalName << ": the run stops after result " << outputFrameNumber - 1
+                  << "; results 1 to " << outputFrameNumber - 1 << " in " << saveDir << " are complete"
+                  << std::endl;
+    }
+    stopCal();
 }
 
 void MainWindow::setData_flood() {

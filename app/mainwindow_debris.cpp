@@ -27,10 +27,8 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
                                  QMessageBox::Ok);
         return;
     }
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) {
-        std::cout << "未设置保存路径" << std::endl;
+    std::string folder;
+    if (!chooseRunFolder(folder)) {
         return;
     }
 
@@ -46,7 +44,7 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
     simulationMode = 2;
     *debrisRun = std::move(next);
     demHeights = std::move(heights);
-    saveDir = folder.toLocal8Bit().toStdString();
+    saveDir = folder;
     debrisTickClock.invalidate();
     connectPlayback(SLOT(flowVisualize()));
     playTimer->start(0);
@@ -124,8 +122,8 @@ void MainWindow::showStoredDebrisFrame() {
     if (playing) {
         frameIndex += speedStep;
     }
-    // Two files per frame in the folder: the surface and its figures.
-    if (2 * frameIndex > frameCount) {
+    // frameCount is the last frame of the folder.
+    if (frameIndex > frameCount) {
         disconnectPlayback(SLOT(Visualize()));
         enableSceneTree();
     }

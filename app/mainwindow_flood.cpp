@@ -1,5 +1,6 @@
 // The flood run, its live tick and the replay of stored frames.
-#include <QFileDialog>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -45,13 +46,9 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
         monitors->load(inputFiles[3]);
     }
 
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) {
-        std::cout << "未设置保存路径" << std::endl;
+    if (!chooseRunFolder(saveDir)) {
         return;
     }
-    saveDir = folder.toLocal8Bit().toStdString();
     connectPlayback(SLOT(resultVisualize()));
     playTimer->start(0);
 }
@@ -71,15 +68,16 @@ void MainWindow::resultVisualize() {
     root->addChild(floodHud->makeHud().get());
     root->addChild(floodHud->makeDepthCaption().get());
 
-    std::string failedFile;
+    std::string problem;
     if (!writeFloodResult(saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud,
-                          *monitors, failedFile)) {
+                          *monitors, problem)) {
         // Going on would show a flood whose results are silently lost.
         disconnectPlayback(SLOT(resultVisualize()));
-        QMessageBox::information(
-            nullptr, tr("Warning"),
-            tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
-            QMessageBox::Ok);
+        QMessageBox::information(nullptr, tr("Warning"),
+                                 tr("结果文件无法写入，计算已停止：%1\n结果 1 到 %2 完整。")
+                                     .arg(QString::fromLocal8Bit(problem.c_str()))
+                                     .arg(outputFrameNumber - 1),
+                                 QMessageBox::Ok);
         return;
     }
     ++outputFrameNumber;
@@ -116,6 +114,17 @@ void MainWindow::enableSceneTree() {
 void MainWindow::showStoredFloodFrame() {
     const int n = frameIndex;
     const std::string frame = resultDir + "/" + std::to_string(n);
+    // A frame missing from the folder is skipped: the last one stays on screen, and the clock of the next
+    // one shows the gap.
+    const bool present = QFileInfo::exists(QFile::decodeName((frame + ".txt").c_str())) ||
+                         QFileInfo::exists(QFile::decodeName((frame + ".ive").c_str()));
+    if (!present) {
+        if (playing) {
+            std::cout << "frame " << n << " is missing from " << resultDir << "; it is skipped" << std::endl;
+        }
+        advanceStoredFloodFrame();
+        return;
+    }
     // The replay removes only what it added itself: the terrain, the marks and the lake of the scene stay,
     // and no part of an earlier frame is left under this one.
     removeReplayFrame();
@@ -127,8 +136,11 @@ void MainWindow::showStoredFloodFrame() {
     if (showMonitors) {
         monitors->readJson(frame + ".json");
     }
+    // The lake rises with the share of the folder's files shown so far.
+    const int filesPerFrame = showMonitors ? 3 : 2;
     if (lakeSurface && frameCount > 0) {
-        lakeSurface->riseOffset = osg::Vec3(0, 0, lakeSurface->heightOffset / frameCount * 4 * n);
+        lakeSurface->riseOffset =
+            osg::Vec3(0, 0, lakeSurface->heightOffset / (frameCount * filesPerFrame) * 4 * n);
         lakeSurface->rise();
     }
     // A frame whose water model does not load shows its overlays without water.
@@ -146,12 +158,15 @@ void MainWindow::showStoredFloodFrame() {
         addReplayNode(lakeSurface->makeNode().get());
     }
 
+    advanceStoredFloodFrame();
+}
+
+void MainWindow::advanceStoredFloodFrame() {
     if (playing) {
         frameIndex += 5 * speedStep;
     }
-    // Files per frame in the folder: model, display state and, with monitor points, their values.
-    const int filesPerFrame = !monitors->empty() || frameIndex == 1 ? 3 : 2;
-    if (frameCount < frameIndex * filesPerFrame) {
+    // frameCount is the last frame of the folder.
+    if (frameIndex > frameCount) {
         disconnectPlayback(SLOT(Visualize()));
         monitors->clear();
         enableSceneTree();

@@ -1,5 +1,4 @@
 // The landslide run and the replay of stored landslide frames.
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <iostream>
@@ -28,14 +27,10 @@ void MainWindow::acceptLandSlideSignals(bool start) {
         return;
     }
 
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
-    std::cout << folder.toLocal8Bit().toStdString() << std::endl;
-    if (folder.isEmpty()) {
-        std::cout << "未设置保存路径" << std::endl;
+    // Asks before mixing with an earlier run's results, and names every file by the folder's own bytes.
+    if (!chooseRunFolder(saveDir)) {
         return;
     }
-    saveDir = folder.toLocal8Bit().toStdString();
     showLandslideMesh(nullptr);
     connectPlayback(SLOT(landslideVisualize()));
     playTimer->start(0);

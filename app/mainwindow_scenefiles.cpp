@@ -10,10 +10,10 @@
 #include <iostream>
 #include <osg/Camera>
 #include <osgDB/ReadFile>
-#include <osgDB/WriteFile>
 #include <osgGA/TrackballManipulator>
 
 #include "mainwindow.h"
+#include "modelfile.h"
 #include "pickhandle.h"
 #include "viewerqt.h"
 #include "viewhistory.h"
@@ -87,8 +87,23 @@ void MainWindow::save() {
 }
 
 void MainWindow::saveAs() {
-    const QString fileName = QFileDialog::getSaveFileName(this);
+    // The dialog could only ask about the name typed, which is not a file written: the scene goes to
+    // NAME.ive and NAME_cam.osg, and those are what the user is asked about.
+    const QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(), QString(), nullptr,
+                                                          QFileDialog::DontConfirmOverwrite);
     if (fileName.isEmpty()) {
+        return;
+    }
+    QStringList existing;
+    for (const QString& file : {fileName + ".ive", fileName + "_cam.osg"}) {
+        if (QFileInfo::exists(file)) {
+            existing << QDir::toNativeSeparators(file);
+        }
+    }
+    if (!existing.isEmpty() &&
+        QMessageBox::question(this, tr("警告"),
+                              tr("这些文件已存在：\n%1\n要替换它们吗？").arg(existing.join("\n")),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
     currentFile = fileName;
@@ -105,13 +120,12 @@ void MainWindow::writeScene(const QString& name) {
     const std::string cameraFile = base + "_cam.osg";
     const std::string sceneFile = base + ".ive";
     std::cout << "campath:" << cameraFile << ",  filepath:" << sceneFile << std::endl;
-    const bool cameraWritten = osgDB::writeNodeFile(*camera, cameraFile);
-    const bool sceneWritten = osgDB::writeNodeFile(*root, sceneFile);
-    // A save that silently did not happen would lose the user's work at the next close.
-    if (!cameraWritten || !sceneWritten) {
-        const QString failed = QString::fromStdString(sceneWritten ? cameraFile : sceneFile);
+    // A save that silently did not happen, or left a file cut short, would lose the user's work at the
+    // next close; each file replaces its old version only once it is complete.
+    std::string problem;
+    if (!writeModelFile(*camera, cameraFile, problem) || !writeModelFile(*root, sceneFile, problem)) {
         QMessageBox::warning(this, tr("Application"),
-                             tr("Cannot write file %1.").arg(QDir::toNativeSeparators(failed)));
+                             tr("Cannot write file: %1").arg(QString::fromStdString(problem)));
     }
 }
 

@@ -143,20 +143,25 @@ public:
     // Largest grid the readers accept, in cells. A run keeps about 170 bytes per cell (the cell, its slope
     // memo and accumulation scratch), so this is some 4 GB.
     static constexpr long long maxGridCells = 25'000'000;
+    // Height of a grid cell without data (the header's NODATA_value): a wall that keeps the flow on the
+    // terrain, and the value the surface drawing leaves out.
+    static constexpr double noDataElevation = 9999;
 
     // Bingham yield stress τB (Pa) from the volume concentration Cy and the limit concentration Cm.
     double yieldStress(double yieldConcentration, double limitConcentration) const;
     // Viscosity μ (Pa·s) from the volume concentration Cv and the limit concentration Cm.
     double viscosity(double volumeConcentration, double limitConcentration) const;
 
-    // Reads "θ count row col row col ...": tokens at blanks and line ends, taken by position. Returns
-    // nothing, with the reason in `problem`, for a file that cannot be opened or does not hold what it
-    // promises; an empty list for a count of 0.
+    // Reads "θ count row col row col ...": tokens at blanks and line ends of any kind, each a whole decimal
+    // number (θ any decimal number). Returns nothing, with the reason in `problem`, for a file that cannot
+    // be opened or holds anything else or more than it announces; an empty list for a count of 0.
     std::optional<BreachList> readBreachFile(const std::string& path, int& count, double& leadingValue,
                                              std::string& problem) const;
-    // Reads an ESRI ASCII grid, header values by position. Returns nothing, with the reason in `problem`,
-    // for a file that cannot be opened, a header without positive sizes, fewer heights than the header
-    // promises (checked before the grid is allocated) or a height beyond the range of a double.
+    // Reads an ESRI ASCII grid (header by keyword, asciigrid.h). Cells reading the header's NODATA_value
+    // get noDataElevation. Returns nothing, with the reason in `problem`, for a file that cannot be
+    // opened, a header that is incomplete or implausible, a grid larger than maxGridCells, other than the
+    // header's number of heights (checked before the grid is allocated), or a height that is not a
+    // number or lies beyond any terrain.
     std::optional<DebrisGrid> readGrid(const std::string& path, int& rows, int& cols, double& minX,
                                        double& minY, double& cellSize, std::string& problem) const;
 

@@ -97,15 +97,21 @@ bool DebrisRun::readInputs(const std::string& gridPath, const std::string& breac
         problem = "the breach file lists no breach cells";
         return false;
     }
-    // A breach cell needs all eight neighbours for the slope of its packets' first step.
+    // A breach cell needs all eight neighbours for the slope of its packets' first step, and terrain to
+    // release from.
     for (int i = 0; i < breachCount; ++i) {
         const BreachCell& cell = breachCells[i];
+        const std::string name = "breach cell " + std::to_string(i + 1) + " (row " +
+                                 std::to_string(cell.row) + ", column " + std::to_string(cell.col) +
+                                 ") lies ";
         if (cell.row <= 0 || cell.row >= gridRows - 1 || cell.col <= 0 || cell.col >= gridCols - 1) {
             const bool outside = cell.row < 0 || cell.row >= gridRows || cell.col < 0 || cell.col >= gridCols;
-            problem = "breach cell " + std::to_string(i + 1) + " (row " + std::to_string(cell.row) +
-                      ", column " + std::to_string(cell.col) + ") lies " +
-                      (outside ? "outside the grid" : "on the outer ring of the grid") + " of " +
+            problem = name + (outside ? "outside the grid" : "on the outer ring of the grid") + " of " +
                       std::to_string(gridRows) + " rows and " + std::to_string(gridCols) + " columns";
+            return false;
+        }
+        if (debrisGrid[cell.row][cell.col].elevation == CADebrisFlow::noDataElevation) {
+            problem = name + "on a cell of the terrain grid without data";
             return false;
         }
     }
@@ -163,6 +169,10 @@ bool DebrisRun::sizeRelease(std::string& problem) {
 bool DebrisRun::deriveConstants(std::string& problem) {
     if (!(timeStep > 0)) {
         problem = "the time step must be greater than 0 s, not " + number(timeStep);
+        return false;
+    }
+    if (!(roughnessN > 0)) {
+        problem = "the roughness n must be greater than 0, not " + number(roughnessN);
         return false;
     }
     if (!(packetVolume > 0)) {

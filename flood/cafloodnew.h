@@ -65,8 +65,11 @@ public:
     // continuity and the breach inflow all cover that time.
     void step();
 
-    // Writes the current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84.
-    // False, with a diagnostic, when nothing is loaded or the file cannot be written.
+    // The current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84. False,
+    // with the reason, when nothing is loaded.
+    bool depthTiffBytes(std::string& bytes, std::string& problem) const;
+    // Writes depthTiffBytes to `path` through a temporary file. False, with a diagnostic, when nothing is
+    // loaded or the file cannot be written.
     bool writeDepthTiff(const std::string& path) const;
 
     // Grid geometry and state.

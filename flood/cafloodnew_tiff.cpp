@@ -1,28 +1,35 @@
 // The depth raster of the flood engine.
 #include <cpl_conv.h>
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include <atomic>
 #include <iostream>
 #include <vector>
 
 #include "cafloodnew.h"
+#include "fileio.h"
 
-bool CAFlood::writeDepthTiff(const std::string& path) const {
+bool CAFlood::depthTiffBytes(std::string& bytes, std::string& problem) const {
     if (cells.empty()) {
-        std::cerr << "depth raster " << path << ": no grid is loaded\n";
+        problem = "no grid is loaded";
         return false;
     }
     GDALAllRegister();
     CPLSetConfigOption("GDAL_FILENAME_IS_UTF8", "NO");
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) {
-        std::cerr << "depth raster " << path << ": GDAL has no GTiff driver\n";
+        problem = "GDAL has no GTiff driver";
         return false;
     }
-    GDALDataset* dataset = driver->Create(path.c_str(), ncols, nrows, 1, GDT_Float32, nullptr);
+    // Made in memory and written by the caller like every other result file, so that a full disk is
+    // reported for the file it hit and leaves no raster cut short.
+    static std::atomic<unsigned> serial{0};
+    const std::string memoryFile = "/vsimem/vantorel-depth-" + std::to_string(serial++) + ".tif";
+    GDALDataset* dataset = driver->Create(memoryFile.c_str(), ncols, nrows, 1, GDT_Float32, nullptr);
     if (dataset == nullptr) {
-        std::cerr << "depth raster " << path << ": cannot create the file\n";
+        problem = "GDAL cannot make the raster";
         return false;
     }
 
@@ -45,11 +52,26 @@ bool CAFlood::writeDepthTiff(const std::string& path) const {
     dataset->SetProjection(wkt);
     CPLFree(wkt);
 
-    // Closing flushes the file; a failure there (a full disk) is only visible as GDAL's last error.
     CPLErrorReset();
     GDALClose(dataset);
-    if (written != CE_None || CPLGetLastErrorType() == CE_Failure) {
-        std::cerr << "depth raster " << path << ": writing the depths failed\n";
+    vsi_l_offset length = 0;
+    GByte* buffer = VSIGetMemFileBuffer(memoryFile.c_str(), &length, TRUE);
+    const bool made = written == CE_None && CPLGetLastErrorType() != CE_Failure && buffer != nullptr;
+    if (made) {
+        bytes.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
+    }
+    VSIFree(buffer);
+    if (!made) {
+        problem = "GDAL could not write the depths";
+    }
+    return made;
+}
+
+bool CAFlood::writeDepthTiff(const std::string& path) const {
+    std::string bytes;
+    std::string problem;
+    if (!depthTiffBytes(bytes, problem) || !writeFileAtomically(path, bytes, problem)) {
+        std::cerr << "depth raster " << path << ": " << problem << "\n";
         return false;
     }
     return true;

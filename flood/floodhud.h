@@ -5,6 +5,7 @@
 #include <osg/Group>
 #include <osg/ref_ptr>
 #include <string>
+#include <string_view>
 
 // What the flood's heads-up display shows: the clock, the water left in the reservoir, its capacity
 // and the depth range of the colour legend. The same five values make up the per-step display-state
@@ -18,12 +19,22 @@ public:
     int colourHigh = 20;
 
     // Five lines: time, residual, capacity (general format, six significant digits), colour range low
-    // and high (decimal integers); no line end after the last. On failure prints "Open failed." and
-    // returns false.
+    // and high (decimal integers); no line end after the last.
+    std::string stateText() const;
+    // Writes stateText to `path` through a temporary file. On failure prints "Open failed." and the
+    // reason, and returns false.
     bool writeState(const std::string& path) const;
-    // Reads up to five lines in the order above; a missing line reads as 0. When the file cannot be
-    // opened, prints "Open failed.", leaves the state unchanged and returns false.
+    // Reads up to five lines in the order above. A missing line reads as 0, and so does a line that is
+    // not a number or holds a value no run writes (a time outside 0 to maxStateSeconds, a volume that is
+    // not finite, a range beyond an int), with a line saying so. When the file cannot be read (missing,
+    // not a regular file, larger than a state file), prints "Open failed.", leaves the state unchanged
+    // and returns false.
     bool readState(const std::string& path);
+    // The same for the text of a display-state file; `name` is used in the lines it prints.
+    void parseState(std::string_view text, const std::string& name);
+
+    // Longest simulated time a display-state file may give, s (about 31 years).
+    static constexpr float maxStateSeconds = 1e9f;
 
     // The heads-up display in the upper-right corner: a grey box with the time, the residual storage
     // and the capacity lines.

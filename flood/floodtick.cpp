@@ -2,11 +2,12 @@
 
 #include <cmath>
 #include <iostream>
-#include <osgDB/WriteFile>
 
 #include "cafloodnew.h"
 #include "floodhud.h"
+#include "modelfile.h"
 #include "monitorpoints.h"
+#include "resultfiles.h"
 #include "watermesh.h"
 
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
@@ -48,28 +49,36 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
 
 bool writeFloodResult(const std::string& folder, int number, const std::string& format,
                       const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
-                      const MonitorPoints& monitors, std::string& failedFile, bool printDiagnostics) {
-    const std::string base = folder + "/" + std::to_string(number);
+                      const MonitorPoints& monitors, std::string& problem, bool printDiagnostics) {
+    ResultFrameWriter frame(folder, number);
+    std::string bytes;
+    std::string reason;
+    bool written = true;
     if (format != ".tif") {
-        const std::string modelFile = base + format;
         if (printDiagnostics) {
-            std::cout << "fileName:" << modelFile << std::endl;
+            std::cout << "fileName:" << frame.path(format) << std::endl;
         }
-        if (!osgDB::writeNodeFile(water, modelFile)) {
-            failedFile = modelFile;
-            return false;
+        if (!modelFileBytes(water, format, bytes, reason)) {
+            frame.fail(format, reason);
+            written = false;
+        } else {
+            written = frame.write(format, bytes);
         }
-    } else if (!engine.writeDepthTiff(base + ".tif")) {
-        failedFile = base + ".tif";
-        return false;
+    } else if (!engine.depthTiffBytes(bytes, reason)) {
+        frame.fail(".tif", reason);
+        written = false;
+    } else {
+        written = frame.write(".tif", bytes);
     }
-    if (!hud.writeState(base + ".txt")) {
-        failedFile = base + ".txt";
-        return false;
+    if (written && !monitors.empty()) {
+        const QByteArray json = monitors.toJson();
+        written =
+            frame.write(".json", std::string_view(json.constData(), static_cast<std::size_t>(json.size())));
     }
-    if (!monitors.empty() && !monitors.writeJson(base + ".json")) {
-        failedFile = base + ".json";
-        return false;
+    // The display state comes last: a result with its ".txt" file is complete.
+    written = written && frame.write(".txt", hud.stateText());
+    if (!written) {
+        problem = frame.problem();
     }
-    return true;
+    return written;
 }

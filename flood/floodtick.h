@@ -33,9 +33,11 @@ struct FloodTickSettings {
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
                                           const FloodTickSettings& settings);
 
-// Writes the result files of number `number` into `folder`: the water model (`format` ".ive" or ".3ds")
-// or, for ".tif", the depth raster; the display state (".txt"); the monitor values (".json") when there
-// are monitor points. False, naming the file in `failedFile`, when a file could not be written.
+// Writes the result files of number `number` into `folder` (its bytes name it): the water model
+// (`format` ".ive" or ".3ds") or, for ".tif", the depth raster; the monitor values (".json") when there
+// are monitor points; last the display state (".txt"). Each file goes through a temporary name. False,
+// with `problem` naming the file and the reason, when a file could not be written; the result's files
+// are then removed, so that the folder holds complete results only.
 bool writeFloodResult(const std::string& folder, int number, const std::string& format,
                       const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
-                      const MonitorPoints& monitors, std::string& failedFile, bool printDiagnostics = true);
+                      const MonitorPoints& monitors, std::string& problem, bool printDiagnostics = true);

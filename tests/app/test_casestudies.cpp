@@ -55,7 +55,8 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         EXPECT_EQ(marks->getNumChildren(), 4u);
         EXPECT_NE(root->getChild(2)->asGeode(), nullptr);
         EXPECT_EQ(window->currentSimulationMode(), 1);
-        EXPECT_GT(window->availableFrameCount(), 100);
+        // The demo data holds 40 results per flood.
+        EXPECT_EQ(window->availableFrameCount(), 40);
 
         ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 6; }, 20000));
         const QImage frame = window->view()->grabFrameBuffer();
@@ -68,8 +69,8 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         // The fixed viewpoint looks at the valley: most of the view is terrain.
         EXPECT_GT(terrain, (frame.width() / 4) * (frame.height() / 4) * 7 / 10);
 
-        ASSERT_TRUE(waitUntil(
-            [this] { return window->currentFrameIndex() * 3 > window->availableFrameCount(); }, 60000));
+        ASSERT_TRUE(
+            waitUntil([this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
         const int last = window->currentFrameIndex();
         runEventLoop(200);
         EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";
@@ -157,8 +158,8 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
         EXPECT_EQ(window->currentSimulationMode(), 2);
         EXPECT_EQ(window->playbackTimer()->interval(), 0);
         const QString folder = findBoundPath(c.name) + c.playFolder;
-        EXPECT_EQ(window->availableFrameCount(), QDir(folder).entryList(QDir::Files).size());
-        EXPECT_GT(window->availableFrameCount(), 60);
+        EXPECT_EQ(window->availableFrameCount(), QDir(folder).entryList({"*.txt"}, QDir::Files).size());
+        EXPECT_GT(window->availableFrameCount(), 30);
         EXPECT_TRUE(window->sceneTreeModel()->item(0)->isEnabled());
 
         // Replaying at once, with the flow on its slope in the fixed view.
@@ -179,7 +180,7 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
 
         window->playbackTimer()->start(0);
         ASSERT_TRUE(waitUntil(
-            [this] { return 2 * window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
+            [this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
         const int last = window->currentFrameIndex();
         runEventLoop(200);
         EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";

@@ -2,14 +2,17 @@
 // the folder with the roam controls. Real window, real form, real dialogs, real engine.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <osg/Depth>
 #include <osgDB/ReadFile>
 #include <osgDB/WriteFile>
@@ -18,6 +21,7 @@
 #include "floodtestdata.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "stopsignals.h"
 #include "syntheticvalley.h"
 #include "testfiles.h"
 #include "testmodels.h"
@@ -77,7 +81,9 @@ protected:
         chooseInForm("pushButton_8", files[2]);
     }
 
-    void startLiveRun() {
+    // Sets up the flood in the form and presses "calculate", choosing `into` (the results folder by
+    // default) as the output folder.
+    void startLiveRun(const QString& into = QString()) {
         trigger("洪水");
         ASSERT_NE(form(), nullptr);
         ASSERT_TRUE(form()->isVisible());
@@ -93,10 +99,17 @@ protected:
         form()->findChild<QDoubleSpinBox*>("doubleSpinBox_2")->setValue(5);
         form()->findChild<QLineEdit*>("lineEdit_3")->setText("2");
 
-        ModalDriver folder(chooseFile(results.path()));
+        ModalDriver folder(chooseFile(into.isEmpty() ? results.path() : into), 15000, "QFileDialog");
         press("pushButton_3");
         ASSERT_TRUE(folder.answered());
         EXPECT_FALSE(form()->isVisible());
+    }
+
+    // The result files in a folder.
+    static QStringList resultFiles(const QString& folder) {
+        QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        names.sort();
+        return names;
     }
 
     QTemporaryDir inputs;
@@ -155,7 +168,8 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     press("pushButton_4");
     ASSERT_TRUE(folder.answered());
     window.playbackTimer()->stop();
-    EXPECT_EQ(window.availableFrameCount(), QDir(results.path()).entryList(QDir::Files).size());
+    // The frames of the folder, not its files.
+    EXPECT_EQ(window.availableFrameCount(), QDir(results.path()).entryList({"*.txt"}, QDir::Files).size());
 
     std::vector<int> shown;
     auto tick = [&] {
@@ -187,8 +201,7 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
 
     // Played to its end, the replay stops by itself.
     window.playbackTimer()->start(0);
-    ASSERT_TRUE(
-        waitUntil([&] { return window.currentFrameIndex() * 3 > window.availableFrameCount(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return window.currentFrameIndex() > window.availableFrameCount(); }, 20000));
     const int last = window.currentFrameIndex();
     runEventLoop(300);
     EXPECT_EQ(window.currentFrameIndex(), last);
@@ -231,6 +244,92 @@ TEST_F(FloodRunTest, ResultsThatCannotBeWrittenStopTheRunWithAMessage) {
     ASSERT_TRUE(folder.answered());
     ASSERT_TRUE(waitUntil([&] { return warning.answered(); }, 15000));
     EXPECT_TRUE(warning.text().contains("/proc/1.ive"));
+}
+
+TEST_F(FloodRunTest, CalculatingAgainWithoutStoppingNumbersTheNewRunFromOne) {
+    startLiveRun();
+    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("5.txt")); }, 60000));
+    QTemporaryDir second;
+    ASSERT_TRUE(second.isValid());
+    startLiveRun(second.path());
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(second.filePath("3.txt")); }, 60000));
+    trigger("&停止运算");
+    for (const char* name : {"1.ive", "1.txt", "1.json", "2.ive", "3.ive"}) {
+        EXPECT_TRUE(QFile::exists(second.filePath(name))) << name;
+    }
+    // Every result of the new run: from 1, without a gap, each complete.
+    const QStringList states = QDir(second.path()).entryList({"*.txt"}, QDir::Files);
+    for (int n = 1; n <= states.size(); ++n) {
+        EXPECT_TRUE(states.contains(QString::number(n) + ".txt")) << n;
+        EXPECT_TRUE(QFile::exists(second.filePath(QString::number(n) + ".ive"))) << n;
+    }
+}
+
+TEST_F(FloodRunTest, FolderHoldingResultsIsUsedOnlyWhenTheUserAgreesToRemoveThem) {
+    // Results of an earlier run in another format, and a file of the user's.
+    for (const char* name : {"1.tif", "1.txt", "2.tif", "2.txt", "40.txt", "notes.txt"}) {
+        writeTextFile(result(name).toStdString(), "earlier");
+    }
+    const QStringList before = resultFiles(results.path());
+    {
+        ModalDriver question(clickButton("&No"), 15000, "QMessageBox");
+        startLiveRun();
+        ASSERT_TRUE(question.answered());
+        EXPECT_TRUE(question.text().contains("5 个计算结果文件")) << question.text().toStdString();
+    }
+    runEventLoop(300);
+    EXPECT_FALSE(QFile::exists(result("1.ive")));
+    EXPECT_EQ(resultFiles(results.path()), before);
+
+    {
+        ModalDriver question(clickButton("&Yes"), 15000, "QMessageBox");
+        startLiveRun();
+        ASSERT_TRUE(question.answered());
+    }
+    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("3.txt")); }, 60000));
+    trigger("&停止运算");
+    EXPECT_FALSE(QFile::exists(result("1.tif")));
+    EXPECT_FALSE(QFile::exists(result("40.txt")));
+    EXPECT_TRUE(QFile::exists(result("notes.txt")));
+    EXPECT_NE(readTextFile(result("1.txt").toStdString()), "earlier");
+}
+
+TEST_F(FloodRunTest, StopSignalEndsTheRunAfterItsLastCompleteResultAndSaysWhere) {
+    catchStopSignals();
+    QSocketNotifier notifier(stopSignalDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [this] {
+        char byte = 0;
+        while (::read(stopSignalDescriptor(), &byte, 1) > 0) {
+        }
+        window.stopForSignal(stopSignalName());
+    });
+    startLiveRun();
+    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("4.txt")); }, 60000));
+    testing::internal::CaptureStdout();
+    ::raise(SIGTERM);
+    const bool stopped = waitUntil(
+        [this] {
+            const int count = QDir(results.path()).entryList({"*.txt"}, QDir::Files).size();
+            runEventLoop(200);
+            return QDir(results.path()).entryList({"*.txt"}, QDir::Files).size() == count;
+        },
+        15000);
+    const std::string said = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(stopped);
+    const int last = QDir(results.path()).entryList({"*.txt"}, QDir::Files).size();
+    EXPECT_NE(said.find("SIGTERM: the run stops after result " + std::to_string(last) + "; results 1 to " +
+                        std::to_string(last) + " in " + results.path().toStdString() + " are complete"),
+              std::string::npos)
+        << said;
+    // Only complete results, and nothing half-written.
+    for (const QString& name : resultFiles(results.path())) {
+        EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
+    }
+    for (int n = 1; n <= last; ++n) {
+        for (const char* extension : {".ive", ".json"}) {
+            EXPECT_TRUE(QFile::exists(result(QString::number(n) + extension))) << n << extension;
+        }
+    }
 }
 
 }  // namespace

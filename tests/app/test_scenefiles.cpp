@@ -125,6 +125,33 @@ TEST_F(SceneFilesTest, CancelledSaveAsWritesNothing) {
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
 }
 
+TEST_F(SceneFilesTest, SaveAsAsksBeforeReplacingTheFilesItWrites) {
+    // The name typed is "valley": no file of that name exists, but valley.ive and valley_cam.osg do.
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 50, 7).get());
+    const std::string scene = readTextFile(path("valley.ive"));
+    const std::string camera = readTextFile(path("valley_cam.osg"));
+    for (const char* answer : {"&No", "&Yes"}) {
+        SCOPED_TRACE(answer);
+        ModalDriver dialog(chooseFile(QString::fromStdString(path("valley"))), 15000, "QFileDialog");
+        ModalDriver question(clickButton(answer), 15000, "QMessageBox");
+        trigger("另存为...");
+        ASSERT_TRUE(dialog.answered());
+        ASSERT_TRUE(question.answered());
+        EXPECT_EQ(question.title(), "警告");
+        EXPECT_TRUE(question.text().contains(QString::fromStdString(path("valley.ive"))))
+            << question.text().toStdString();
+        EXPECT_TRUE(question.text().contains(QString::fromStdString(path("valley_cam.osg"))))
+            << question.text().toStdString();
+        const bool replaced = QString(answer) == "&Yes";
+        EXPECT_EQ(readTextFile(path("valley.ive")) != scene, replaced);
+        EXPECT_EQ(readTextFile(path("valley_cam.osg")) != camera, replaced);
+    }
+    EXPECT_FLOAT_EQ(osg::ref_ptr<osg::Node>(osgDB::readNodeFile(path("valley.ive")))->getBound().center().z(),
+                    7.0f);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
+        << "no temporary file left";
+}
+
 TEST_F(SceneFilesTest, UnreadableModelLeavesTheScene) {
     writeTextFile(path("junk.ive"), "not a model");
     window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 1, 0).get());

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <QString>
 #include <QStringList>
+
 #include <string>
+#include <vector>
 
 // Files and programs for tests and benchmarks, without the test framework.
 
@@ -20,3 +23,21 @@ struct ProgramRun {
     std::string err;
 };
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+
+// Files may grow to `bytes` only while this lives, as on a full disk: writing past it fails (EFBIG)
+// instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved{};
+    void (*previousHandler)(int) = nullptr;
+};
+
+// The names in a folder (files, folders and hidden entries; not "." and ".."), sorted. The folder is named
+// by its bytes.
+std::vector<std::string> folderEntries(const std::string& folder);

@@ -3,11 +3,9 @@
 // --format, the frame's debris surface beside it (1.ive, ...), so that the folder replays in the window.
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "commands.h"
@@ -15,13 +13,15 @@
 #include "debrisrun.h"
 #include "debristick.h"
 #include "progress.h"
+#include "resultfolder.h"
+#include "stopsignals.h"
 
 namespace {
 
 const char* const usage =
     "usage: vantorel-batch debris --dem FILE --breach FILE [--volume 2040000] [--outlet-depth 5.0]\n"
     "                             [--packet-volume 40.0] [--dt 0.6] [--colour-range 0 10]\n"
-    "                             [--format .ive|.3ds] [--until SECONDS] --out DIR\n"
+    "                             [--format .ive|.3ds] [--until SECONDS] --out DIR [--overwrite]\n"
     "  --dem FILE           terrain grid (ESRI ASCII grid)\n"
     "  --breach FILE        breach file: a number, the count of breach cells, then row and column of each\n"
     "  --volume M3          total debris volume released, m3\n"
@@ -33,7 +33,10 @@ const char* const usage =
     "                       same surface the window shows; a folder written with .ive replays there\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
     "  --out DIR            folder for the frames (created if missing): the figures N.txt and, with\n"
-    "                       --format, the surfaces\n";
+    "                       --format, the surfaces\n"
+    "  --overwrite          remove the results of an earlier run from DIR first (without it such a\n"
+    "                       folder is refused)\n"
+    "Ctrl+C (or SIGTERM) stops the run after the frame it is writing; every frame written is complete.\n";
 
 constexpr double runEndSeconds = 2 * DebrisRun::endHalfTime;
 
@@ -94,16 +97,19 @@ int runDebrisCommand(const CommandLine& options) {
     }
     const std::vector<std::string> known = {"dem",           "breach", "volume",       "outlet-depth",
                                             "packet-volume", "dt",     "colour-range", "until",
-                                            "out",           "help",   "format"};
+                                            "out",           "help",   "format",       "overwrite"};
     const std::vector<std::string> extra = options.unknown(known);
     if (!extra.empty()) {
         std::cerr << usage;
         return refuse("unknown option " + extra.front());
     }
     for (const std::string& name : known) {
-        const std::size_t expected = name == "colour-range" ? 2 : 1;
+        const std::size_t expected = name == "colour-range" ? 2 : name == "overwrite" ? 0 : 1;
         if (options.has(name) && name != "help" && options.values(name).size() != expected) {
-            return refuse("--" + name + (expected == 2 ? " takes two values" : " takes one value"));
+            return refuse("--" + name +
+                          (expected == 2   ? " takes two values"
+                           : expected == 0 ? " takes no value"
+                                           : " takes one value"));
         }
     }
     for (const char* name : {"dem", "breach", "out"}) {
@@ -165,11 +171,10 @@ int runDebrisCommand(const CommandLine& options) {
     }
 
     const std::string outDir = options.text("out");
-    std::error_code error;
-    std::filesystem::create_directories(outDir, error);
-    if (!std::filesystem::is_directory(outDir, error)) {
-        return refuse("cannot create the output folder \"" + outDir + "\"");
+    if (!prepareResultFolder(outDir, options.has("overwrite"), problem)) {
+        return refuse(problem);
     }
+    catchStopSignals();
 
     ProgressLine progress;
     int framesWritten = 0;
@@ -183,10 +188,21 @@ int runDebrisCommand(const CommandLine& options) {
             std::string failedFile;
             if (!writeDebrisFrame(outDir, framesWritten + 1, format, *surface, hud, failedFile)) {
                 progress.finish();
-                std::cerr << "vantorel-batch debris: cannot write \"" << failedFile << "\"\n";
+                std::cerr << "vantorel-batch debris: cannot write \"" << failedFile << "\"; "
+                          << (framesWritten == 0
+                                  ? "no frame was written"
+                                  : "frames 1 to " + std::to_string(framesWritten) + " are complete")
+                          << "\n";
                 return 1;
             }
             ++framesWritten;
+        }
+        if (stopSignal() != 0) {
+            progress.finish();
+            std::cerr << "vantorel-batch debris: stopped by " << stopSignalName() << " at "
+                      << run.debrisElapsed << " s after frame " << framesWritten << "; frames 1 to "
+                      << framesWritten << " in " << outDir << " are complete\n";
+            return 128 + stopSignal();
         }
         const bool done = run.finished() || run.debrisElapsed >= stopAt;
         progress.update(progressText(run, framesWritten, until));
