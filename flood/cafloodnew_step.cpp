@@ -10,12 +10,12 @@
 #include <iostream>
 
 #include "cafloodnew.h"
+#include "inversecuberoot.h"
 
 namespace {
 
 constexpr float kGravity = 9.8f;
-constexpr float kDryDepth = 1e-5f;  // depths and speeds at or below it count as zero
-constexpr float kFrictionExponent = 0.33333334f;
+constexpr float kDryDepth = 1e-5f;           // depths and speeds at or below it count as zero
 constexpr float kExcessTolerance = 6000.0f;  // m^3 of water the grid may hold beyond the breach volume
 constexpr float kTrimDepth = 5.0f;
 constexpr float kTrimAmount = 0.5f;
@@ -50,13 +50,12 @@ inline float faceFlux(const FloodCell& k, const FloodCell& neighbour, float dept
         const float velocityAcross = across <= kDryDepth ? 0.0f : fluxAcross / across;
         // u^2 + v^2 is the same float sum whichever face is evaluated.
         friction = dt * kGravity * roughnessSquared * velocity *
-                   std::sqrt(velocity * velocity + velocityAcross * velocityAcross) /
-                   std::pow(depth, kFrictionExponent);
+                   std::sqrt(velocity * velocity + velocityAcross * velocityAcross) * inverseCubeRoot(depth);
     }
     if (std::fabs(flux) < std::fabs(friction)) {
         friction = flux;
     }
-    return flux - (friction - dt * kGravity * depth * (k.surfaceOld - neighbour.surfaceOld) / dx);
+    return flux - (friction - depth * (k.surfaceOld - neighbour.surfaceOld) * (dt * kGravity / dx));
 }
 
 inline float outward(float flux) {
