@@ -54,6 +54,7 @@ bool readGridValues(FloodInputFile& file, const char* grid, long long count, int
 void CAFlood::unload() {
     cellStorage = std::vector<FloodCell>();
     cells = std::vector<FloodCell*>();
+    rowDepthSums = std::vector<double>();
     validCells = std::vector<std::pair<int, int>>();
     sources = std::vector<std::pair<int, int>>();
     sourceCount = 0;
@@ -151,6 +152,7 @@ bool CAFlood::readElevation(const std::string& path) {
         cells[r] = cellStorage.data() + static_cast<std::size_t>(r) * ncols;
     }
     validCells.reserve(static_cast<std::size_t>(cellCount));
+    rowDepthSums.assign(static_cast<std::size_t>(nrows), 0.0);
 
     long long nodataLookalikes = 0;
     const bool otherNodata = header.hasNodata && static_cast<float>(header.nodata) != kNoData;
@@ -306,6 +308,7 @@ void CAFlood::setBreachParameters(float capacity, float width, float height, flo
 
 std::size_t CAFlood::stateBytes() const {
     return sizeof(*this) + cellStorage.capacity() * sizeof(FloodCell) +
-           cells.capacity() * sizeof(FloodCell*) + validCells.capacity() * sizeof(validCells[0]) +
-           sources.capacity() * sizeof(sources[0]) + outbreakFaces.capacity() * sizeof(OutbreakFaces);
+           cells.capacity() * sizeof(FloodCell*) + rowDepthSums.capacity() * sizeof(double) +
+           validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
+           outbreakFaces.capacity() * sizeof(OutbreakFaces);
 }

@@ -46,6 +46,11 @@ public:
     // Divides the cell size into the time step; set it before loadInputs.
     void setTimeStepDivisor(float divisor) { timeStepDivisor = divisor; }
 
+    // Threads that share a step, 0 for one per core (the default; grids too small to gain from
+    // threads then run on one). The flood is the same, bit for bit, whatever the number.
+    void setThreadCount(int count) { threads = count > 0 ? count : 0; }
+    int threadCount() const;
+
     // Paths: 0 roughness grid, 1 elevation grid, 2 outbreak-information file (more are ignored). False,
     // with a diagnostic, when an input cannot be read or is malformed; the engine is then unloaded and
     // step does nothing to any grid.
@@ -157,6 +162,14 @@ private:
     };
     std::vector<OutbreakFaces> outbreakFaces;
     int openOutbreakFaces = 0;
+
+    // The depths after the last step, summed per row, so that the grid's water adds up in the same
+    // order whichever threads summed the rows.
+    std::vector<double> rowDepthSums;
+    int threads = 0;
+    // The bands of rows that share a step of `rowCount` rows; one while the excess-volume trim may act,
+    // as it lowers the first deep cells in file order.
+    int bandCount(int rowCount, bool overVolume) const;
 
     float timeStep = 0.0f;
     float peakOutflow = 0.0f;  // Qmax, m^3/s, rounded to 0.01
