@@ -26,6 +26,7 @@
 #include "lakesurface.h"
 #include "landslideform.h"
 #include "landsliderun.h"
+#include "landslidesymbols.h"
 #include "monitorpoints.h"
 #include "pickhandle.h"
 #include "platform.h"
@@ -58,6 +59,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     debrisRun = new DebrisRun;
     landslideForm = new LandslideForm;
     landslideRun = new LandslideRun;
+    landslideSymbols = new LandslideSymbols;
 
     playTimer = new QTimer;
 

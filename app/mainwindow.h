@@ -6,6 +6,7 @@
 #include <memory>
 #include <osg/Group>
 #include <osg/Node>
+#include <osg/Vec3>
 #include <osg/ref_ptr>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ class FloodHud;
 class LakeSurface;
 class LandslideForm;
 class LandslideRun;
+class LandslideSymbols;
 class MonitorPoints;
 class ViewerQT;
 class Ui_MainWindow;
@@ -58,6 +60,10 @@ public:
     int currentFrameIndex() const { return frameIndex; }
     int availableFrameCount() const { return frameCount; }
     QTimer* playbackTimer() const { return playTimer; }
+    // The tick count of a landslide presentation and the timer of the barrier-lake filling (none before
+    // the first filling).
+    int presentationStep() const { return infoStep; }
+    QTimer* lakeFillingTimer() const { return analysisTimer; }
 
 signals:
     void Sendagrv(std::vector<double> pVectorCameraParameters);
@@ -129,6 +135,9 @@ private:
     void startCaseReplay(int mode, const std::string& folder, int intervalMs);
 
     // Flood.
+    // Replays the prepared flood folder of the current scene's configuration under `category`
+    // ("Play", "PlayH"), in flood mode only; a scene without one is told so.
+    void replayFloodModel(const std::string& category, const QString& modelName);
     // One stored flood frame of the replay (the flood branch of Visualize).
     void showStoredFloodFrame();
     // Takes away what the replay added for its previous frame; the scene's own nodes stay.
@@ -148,6 +157,22 @@ private:
     // Landslide.
     // Puts `mesh` in the place of the landslide mesh on screen (none: takes it away).
     void showLandslideMesh(osg::Node* mesh);
+    // One stored landslide frame of the replay (the landslide branch of Visualize), and the end of a
+    // scripted scenario after its last frame.
+    void showStoredLandslideFrame();
+
+    // Landslide scenario.
+    // Opens a landslide case from its scenario file and starts its presentation.
+    void openLandslideCase(bool dynamicTerrain);
+    // Detaches every stage of a running presentation (its timer slots and the lake filling).
+    void stopLandslideScenario();
+    // Starts the barrier-lake filling on the scenario's "BarrierLake" model; false when it does not load.
+    bool startFloodingAnalysis();
+    // Stops the lake filling and takes its label away; the water plane stays where it is.
+    void stopFloodingAnalysis();
+    // The end of the slide stage: its labels go, the view moves to "Camera2", and the flood stage
+    // follows after `intervalMs`.
+    void closeLandslideScenario(int intervalMs);
 
     // Scene files and views.
     void setCurrentFile(const QString& path);
@@ -212,6 +237,21 @@ private:
     LandslideRun* landslideRun = nullptr;  // the grids, centreline and step counter of the landslide run
     // The landslide mesh on screen: the last step's slide, then the post-disaster surface.
     osg::ref_ptr<osg::Node> landslideMesh;
+    // The view's frame number when the replay put its current landslide frame on screen.
+    unsigned landslideFrameShownAt = 0;
+
+    // Landslide scenario: the label builder and the wobble's tick count.
+    LandslideSymbols* landslideSymbols = nullptr;
+    int shakeCount = 0;
+
+    // Barrier-lake filling.
+    QTimer* analysisTimer = nullptr;
+    double analysisTick = 0;
+    osg::Vec3 lakeOrigin;   // lower-left corner of the water plane
+    osg::Vec3 labelAnchor;  // its z is the height of the lake's label
+    osg::Vec3 lakeSpanX;
+    osg::Vec3 lakeSpanY;
+    bool lakeFillingPaused = false;  // held by pauseRoam, taken up again by continueRoma
 };
 
 // Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.
@@ -220,6 +260,14 @@ extern int outputFrameNumber;
 // Frames available in a result folder, counted as the replay counts them: every entry of the folder,
 // less the "." and ".." entries.
 int resultFrameCount(const QString& folder);
+
+// Draws a stored surface over the terrain whatever its depth, in the given render bin (the replays' frames).
+void drawOnTop(osg::Node& node, int renderBin);
+
+// A nine-value camera entry of a scene file (eye, centre, up, as decimal text) as a view; false when the
+// list is shorter.
+bool cameraFromValues(const std::vector<std::string>& values, osg::Vec3d& eye, osg::Vec3d& center,
+                      osg::Vec3d& up);
 
 // What the entry point does with the window: title "Vantorel", 800 x 600, shown.
 void showMainWindow(MainWindow& window);

@@ -118,14 +118,28 @@ void MainWindow::pauseRoam() {
         playing = false;
     } else if (simulationMode == 3) {
         playTimer->stop();
+        // The lake filling of a scenario has a timer of its own; it holds too.
+        if (analysisTimer && analysisTimer->isActive()) {
+            analysisTimer->stop();
+            lakeFillingPaused = true;
+        }
     }
 }
 
 void MainWindow::continueRoma() {
     if (simulationMode == 1 || simulationMode == 2) {
         playing = true;
-    } else if (simulationMode == 3 && infoStep != 0) {
-        playTimer->start(100);
+    } else if (simulationMode == 3) {
+        if (infoStep != 0) {
+            playTimer->start(100);
+        } else if (landslideScenario.empty()) {
+            // A replay of landslide results goes on where it was paused.
+            playTimer->start(0);
+        }
+        if (lakeFillingPaused) {
+            lakeFillingPaused = false;
+            analysisTimer->start(500);
+        }
     }
 }
 
@@ -143,14 +157,13 @@ void MainWindow::restartRoam() {
         return;
     }
     if (simulationMode == 3 && !landslideScenario.empty()) {
-        disconnectPlayback(SLOT(displayInfo()));
-        disconnectPlayback(SLOT(displayLandslideInfo()));
-        disconnectPlayback(SLOT(afterLandslide()));
+        // Every stage of the running story stops, the lake filling included.
+        stopLandslideScenario();
         keepOnlyTerrain();
         infoStep = 0;
+        shakeCount = 0;
         playTimer->stop();
-        // The old timer may still be referenced by a queued tick; it is released with the window's children.
-        playTimer->setParent(this);
+        playTimer->deleteLater();
         playTimer = new QTimer;
         connectPlayback(SLOT(displayInfo()));
         playTimer->start(50);

@@ -88,6 +88,8 @@ void MainWindow::resultVisualize() {
 void MainWindow::Visualize() {
     if (simulationMode == 1) {
         showStoredFloodFrame();
+    } else if (simulationMode == 3) {
+        showStoredLandslideFrame();
     }
 }
 
@@ -109,8 +111,7 @@ void MainWindow::enableSceneTree() {
     }
 }
 
-// Draws a stored surface over the terrain whatever its depth, in the given render bin.
-static void drawOnTop(osg::Node& node, int renderBin) {
+void drawOnTop(osg::Node& node, int renderBin) {
     osg::StateSet* state = node.getOrCreateStateSet();
     osg::ref_ptr<osg::Depth> depth = new osg::Depth(osg::Depth::ALWAYS, 0.0, 1.0, true);
     state->setAttributeAndModes(depth.get(), osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
@@ -162,7 +163,3 @@ void MainWindow::showStoredFloodFrame() {
         enableSceneTree();
     }
 }
-
-void MainWindow::FloodModelA() {}
-void MainWindow::FloodModelH() {}
-void MainWindow::FloodingAnalysis() {}

@@ -1,12 +1,14 @@
-// The landslide run, its playback and the scripted landslide presentation.
+// The landslide run and the replay of stored landslide frames.
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <iostream>
+#include <osgDB/ReadFile>
 
 #include "landsliderun.h"
 #include "landslidetick.h"
 #include "mainwindow.h"
+#include "viewerqt.h"
 
 void MainWindow::acceptLandSlideSignals(bool start) {
     if (!start) {
@@ -82,12 +84,44 @@ bool MainWindow::GreaterSort(Point a, Point b) {
     return a.elevation > b.elevation;
 }
 
-void MainWindow::displayInfo() {}
-void MainWindow::displayLandslideInfo() {}
-void MainWindow::Shake() {}
-void MainWindow::afterLandslide() {}
-void MainWindow::OutlineShake() {}
-void MainWindow::StripShake1() {}
-void MainWindow::StripShake2() {}
-void MainWindow::StripShake3() {}
-void MainWindow::Twink() {}
+void MainWindow::showStoredLandslideFrame() {
+    if (landslideScenario.empty() && frameIndex > frameCount) {
+        // Nothing (left) to show: let go of the timer instead of ticking on idle.
+        disconnectPlayback(SLOT(Visualize()));
+        return;
+    }
+    // Every stored frame is drawn at least once: small frames load far faster than the view draws, and
+    // the slide would be over before the user saw it move.
+    const unsigned viewFrame = viewer->getFrameStamp()->getFrameNumber();
+    if (resultGroup->getNumChildren() > 0 && root->containsNode(resultGroup) &&
+        viewFrame == landslideFrameShownAt) {
+        return;
+    }
+    landslideFrameShownAt = viewFrame;
+    const std::string folder = landslideScenario.empty() ? resultDir : landslideScenario;
+    resultGroup->removeChildren(0, resultGroup->getNumChildren());
+    root->removeChild(resultGroup);
+    if (osg::ref_ptr<osg::Node> frame =
+            osgDB::readRefNodeFile(folder + "/" + std::to_string(frameIndex) + ".ive")) {
+        resultGroup->addChild(frame);
+    }
+    root->addChild(resultGroup);
+    if (playing) {
+        frameIndex += speedStep;
+    }
+    if (frameIndex <= frameCount) {
+        return;
+    }
+
+    // The last frame stays, in front of the terrain.
+    resultGroup->removeChildren(0, resultGroup->getNumChildren());
+    if (osg::ref_ptr<osg::Node> last =
+            osgDB::readRefNodeFile(folder + "/" + std::to_string(frameCount) + ".ive")) {
+        drawOnTop(*last, 1);
+        resultGroup->addChild(last);
+    }
+    disconnectPlayback(SLOT(Visualize()));
+    if (!landslideScenario.empty() && !startFloodingAnalysis()) {
+        closeLandslideScenario(0);
+    }
+}

@@ -61,9 +61,6 @@ void MainWindow::ClickTree(QModelIndex) {
               << std::endl;
 }
 
-namespace {
-
-// A nine-value "Camera" entry (eye, centre, up) as a view; false when the list is short.
 bool cameraFromValues(const std::vector<std::string>& values, osg::Vec3d& eye, osg::Vec3d& center,
                       osg::Vec3d& up) {
     if (values.size() < 9) {
@@ -75,6 +72,8 @@ bool cameraFromValues(const std::vector<std::string>& values, osg::Vec3d& eye, o
     up.set(value(6), value(7), value(8));
     return true;
 }
+
+namespace {
 
 // The cases wired to their own folders and viewpoints; every other flood scene reads its configuration.
 struct WiredFloodCase {
@@ -122,6 +121,8 @@ void MainWindow::addFloodMarksAndLake() {
 }
 
 void MainWindow::startCaseReplay(int mode, const std::string& folder, int intervalMs) {
+    // The stages of a landslide story share the timer and would run on between the replay's frames.
+    stopLandslideScenario();
     simulationMode = mode;
     frameIndex = 1;
     speedStep = 1;
@@ -141,13 +142,18 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
     const std::string folder = findBoundPath(name).toUtf8().toStdString();
     const QString type = findBoundType(name);
 
+    // The landslide cases wired by name, then the flood cases.
+    const bool wiredLandslide =
+        enabled && (name == QString::fromUtf8("金江滑坡") || name == QString::fromUtf8("茂滑坡"));
     const WiredFloodCase* wired = nullptr;
     for (const WiredFloodCase& floodCase : wiredFloodCases) {
         if (name == QString::fromUtf8(floodCase.name) && enabled) {
             wired = &floodCase;
         }
     }
-    if (wired) {
+    if (wiredLandslide) {
+        openLandslideCase(false);
+    } else if (wired) {
         root->removeChildren(0, root->getNumChildren());
         loadTerrain(folder + wired->terrain);
         placeCamera(wired->eye, wired->center, wired->up);
@@ -178,9 +184,11 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         if (!play.empty()) {
             startCaseReplay(1, play.front(), 0);
         }
+    } else if (type == "3") {
+        // Other landslide scenes: the terrain may change while the story plays.
+        openLandslideCase(true);
     }
-    // The debris-flow and landslide cases ("七盘泥石流", "文家泥石流", "金江滑坡", "茂滑坡" and the types
-    // "2" and "3") open once their replays and the landslide presentation exist.
+    // The debris-flow cases ("七盘泥石流", "文家泥石流" and the type "2") open once their replays exist.
     enableSceneTree();
 }
 

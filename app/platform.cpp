@@ -1,10 +1,13 @@
 #include "platform.h"
 
+#include <langinfo.h>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTextCodec>
+
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -16,6 +19,20 @@ std::string setChineseLocale() {
         }
     }
     return std::setlocale(LC_ALL, nullptr);
+}
+
+std::string setUserCharacterLocale() {
+    const char* chosen = std::setlocale(LC_CTYPE, "");
+    const char* codeset = nl_langinfo(CODESET);
+    if (chosen && codeset && (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "utf8") == 0)) {
+        return chosen;
+    }
+    for (const char* name : {"zh_CN.UTF-8", "C.UTF-8", "C.utf8"}) {
+        if (const char* inForce = std::setlocale(LC_CTYPE, name)) {
+            return inForce;
+        }
+    }
+    return std::setlocale(LC_CTYPE, nullptr);
 }
 
 void selectLocalTextCodec() {

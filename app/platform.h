@@ -19,6 +19,11 @@ namespace platform {
 // setlocale(LC_ALL, "chs") with the fallback described above. Returns the locale name now in force.
 std::string setChineseLocale();
 
+// Stands for setlocale(LC_CTYPE, ""), the user's default character locale under which the label builders
+// convert texts. The default here is often "C" (ASCII), which cannot decode the UTF-8 texts of the scene
+// files, so a default that is not UTF-8 gives way to a UTF-8 locale. Returns the locale now in force.
+std::string setUserCharacterLocale();
+
 // Stands for QTextCodec::setCodecForLocale(QTextCodec::codecForName("GBK")).
 void selectLocalTextCodec();
 

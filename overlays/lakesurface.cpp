@@ -12,16 +12,21 @@ LakeSurface::LakeSurface(float width, float depth, float heightOffset)
       riseOffset(0, 0, 0),
       savedPosition(0, 0, 0) {}
 
-bool LakeSurface::placeOn(const std::string& path) {
+bool readModelBounds(const std::string& path, osg::BoundingBox& box) {
     osg::ref_ptr<osg::Node> model = osgDB::readRefNodeFile(path);
     if (!model) {
         return false;
     }
     osg::ComputeBoundsVisitor bounds(osg::NodeVisitor::TRAVERSE_ALL_CHILDREN);
     model->accept(bounds);
-    const osg::BoundingBox& box = bounds.getBoundingBox();
+    box = bounds.getBoundingBox();
     // An empty model has an inverted box (FLT_MAX corners); placing on it would throw the quad away.
-    if (!box.valid()) {
+    return box.valid();
+}
+
+bool LakeSurface::placeOn(const std::string& path) {
+    osg::BoundingBox box;
+    if (!readModelBounds(path, box)) {
         return false;
     }
     position = osg::Vec3(box.xMin(), box.yMin(), box.zMax() + heightOffset);

@@ -52,6 +52,21 @@ void SceneConfigReader::readSceneDocument(const QString& fileName, QString& file
     parseXmlFile(filePath, document);
 }
 
+void SceneConfigReader::forEachEntry(const QDomDocument& document, const std::string& category,
+                                     const std::function<void(const QDomElement& entry)>& visit) {
+    const QString wanted = QString::fromStdString(category);
+    for (QDomElement group = document.documentElement().firstChildElement(); !group.isNull();
+         group = group.nextSiblingElement()) {
+        if (group.tagName() != wanted) {
+            continue;
+        }
+        for (QDomElement entry = group.firstChildElement(); !entry.isNull();
+             entry = entry.nextSiblingElement()) {
+            visit(entry);
+        }
+    }
+}
+
 std::vector<std::string> SceneConfigReader::readConfigValues(QString& configPath,
                                                              const std::string& category) {
     static const char* const strPathCategories[] = {"Path", "House",       "Road", "River",
@@ -63,23 +78,15 @@ std::vector<std::string> SceneConfigReader::readConfigValues(QString& configPath
     readSceneDocument("configXML.xml", configPath, document);
 
     std::vector<std::string> values;
-    const QString wanted = QString::fromStdString(category);
-    for (QDomElement group = document.documentElement().firstChildElement(); !group.isNull();
-         group = group.nextSiblingElement()) {
-        if (group.tagName() != wanted) {
-            continue;
-        }
-        for (QDomElement entry = group.firstChildElement(); !entry.isNull();
-             entry = entry.nextSiblingElement()) {
-            const QString tag = entry.tagName();
-            if (listsStrPath || (category == "Othershp" && tag == "path")) {
-                values.push_back(entry.attribute("strPath").toStdString());
-            } else if (category == "Camera" && (tag == "eye" || tag == "center" || tag == "up")) {
-                for (const char* axis : {"x", "y", "z"}) {
-                    values.push_back(entry.attribute(axis).toStdString());
-                }
+    forEachEntry(document, category, [&](const QDomElement& entry) {
+        const QString tag = entry.tagName();
+        if (listsStrPath || (category == "Othershp" && tag == "path")) {
+            values.push_back(entry.attribute("strPath").toStdString());
+        } else if (category == "Camera" && (tag == "eye" || tag == "center" || tag == "up")) {
+            for (const char* axis : {"x", "y", "z"}) {
+                values.push_back(entry.attribute(axis).toStdString());
             }
         }
-    }
+    });
     return values;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
 class QDomDocument;
+class QDomElement;
 
 // Reads an XML file into `document` (no namespace processing). When the file cannot be opened or is not
 // well-formed, writes "parse file failed:<line>---<column>:<message>" to standard output, leaves the
@@ -23,10 +25,22 @@ public:
     // is bound).
     std::vector<std::string> readConfigValues(QString& configPath, const std::string& category);
 
+    // The values of every recognised entry of every `category` element of "LandslideXML.xml", the
+    // scenario file of a landslide case, in document order. Each category lists the entry tags it reads
+    // and their attributes in value order; "any" categories read "strPath" of every entry. "textstr" comes
+    // back in the local 8-bit encoding, everything else in UTF-8; a missing attribute gives an empty
+    // value. An unknown category, a missing or malformed file and a scene without a bound folder give an
+    // empty list. `landslidePath` receives the path of the file read (empty when no folder is bound).
+    std::vector<std::string> readLandslideValues(QString& landslidePath, const std::string& category);
+
     // Where callers keep the path of the last file read.
     QString path;
 
 private:
     // Parses `fileName` in the current scene's folder; `filePath` receives its full path.
     static void readSceneDocument(const QString& fileName, QString& filePath, QDomDocument& document);
+    // Calls `visit` with every entry element of every category element named `category` under the
+    // document's root, in document order.
+    static void forEachEntry(const QDomDocument& document, const std::string& category,
+                             const std::function<void(const QDomElement& entry)>& visit);
 };

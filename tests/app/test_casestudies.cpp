@@ -16,10 +16,8 @@
 #include <osg/Geode>
 #include <osg/Geometry>
 
-#include "mainwindow.h"
-#include "modaldriver.h"
+#include "casestudywindow.h"
 #include "scenelist.h"
-#include "testfiles.h"
 #include "viewerqt.h"
 
 namespace {
@@ -27,53 +25,7 @@ namespace {
 const QStringList caseNames = {"金江洪水",   "6.1洪水",  "danba flood", "七盘泥石流",
                                "文家泥石流", "金江滑坡", "茂滑坡"};
 
-// The demo data, built once for the whole program with few results per flood.
-class DemoData : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        const ProgramRun tool =
-            runProgram(VANTOREL_DEMO_DATA, {"--out", folder.path(), "--results", "40"}, 300000);
-        ASSERT_EQ(tool.exitCode, 0) << tool.out << tool.err;
-    }
-    static QTemporaryDir folder;
-};
-QTemporaryDir DemoData::folder;
 const auto* const demoData = ::testing::AddGlobalTestEnvironment(new DemoData);
-
-class CaseStudyTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // The scene list beside the executable, as the start command puts it.
-        sceneList = QCoreApplication::applicationDirPath() + "/TreeMeta.json";
-        QFile::remove(sceneList);
-        ASSERT_TRUE(QFile::copy(DemoData::folder.path() + "/TreeMeta.json", sceneList));
-        window = std::make_unique<MainWindow>();
-        showMainWindow(*window);
-        ASSERT_TRUE(waitUntil([this] { return window->isVisible(); }));
-        tree = window->findChild<QTreeView*>("treeView");
-    }
-    void TearDown() override { window.reset(); }
-
-    QModelIndex row(const QString& name) const {
-        const QList<QStandardItem*> found = window->sceneTreeModel()->findItems(name);
-        return found.isEmpty() ? QModelIndex() : found.front()->index();
-    }
-    void doubleClick(const QString& name) {
-        const QModelIndex index = row(name);
-        ASSERT_TRUE(index.isValid()) << name.toStdString();
-        tree->scrollTo(index);
-        runEventLoop(50);
-        const QPoint at = tree->visualRect(index).center();
-        // A double-click is a click followed by a second press that the platform reports as double.
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    }
-
-    QString sceneList;
-    std::unique_ptr<MainWindow> window;
-    QTreeView* tree = nullptr;
-};
 
 TEST_F(CaseStudyTest, SceneListShowsEveryCaseInOrder) {
     QStandardItemModel* model = window->sceneTreeModel();
@@ -178,14 +130,6 @@ TEST_F(CaseStudyTest, BindingAFolderIsWrittenAndReadAtTheNextStart) {
     }
     EXPECT_EQ(findBoundPath("danba flood"), newFolder.path());
     EXPECT_EQ(findBoundPath("金江洪水"), DemoData::folder.path() + "/金江洪水");
-}
-
-TEST_F(CaseStudyTest, CasesWithoutAReplayYetOnlyEnableTheTree) {
-    window->sceneTreeModel()->item(0)->setEnabled(false);
-    doubleClick("茂滑坡");
-    EXPECT_EQ(currentSceneName, "茂滑坡");
-    EXPECT_EQ(window->sceneRoot()->getNumChildren(), 0u);
-    EXPECT_TRUE(window->sceneTreeModel()->item(0)->isEnabled());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <osg/Depth>
 #include <osgDB/ReadFile>
 #include <osgDB/WriteFile>
 
@@ -216,6 +217,81 @@ TEST_F(LandslideWindowTest, EvolutionAsksForAResultFolderToReplay) {
     EXPECT_EQ(dialog.title(), "选择文件");
     EXPECT_EQ(window.currentSimulationMode(), 3);
     EXPECT_EQ(window.currentFrameIndex(), 1);
+    // An empty folder has nothing to show.
+    runEventLoop(300);
+    EXPECT_EQ(window.sceneRoot()->getNumChildren(), 0u);
+    EXPECT_EQ(window.currentFrameIndex(), 1);
+}
+
+TEST_F(LandslideWindowTest, ReplayShowsEveryStoredFrameOnceAndHoldsTheLast) {
+    // Frames 1 to 5, each a patch at ten times its number in metres; frame 3 goes missing.
+    for (int n = 1; n <= 5; ++n) {
+        ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(0, 0, 100, 10.0 * n),
+                                         results.filePath(QString("%1.ive").arg(n)).toStdString()));
+    }
+    triggerMenuAction(window, "&滑坡");
+    {
+        ModalDriver dialog(chooseFile(results.path()), 15000, "QFileDialog");
+        press("pushButton_2");
+        ASSERT_TRUE(dialog.answered());
+    }
+    window.playbackTimer()->stop();
+    ASSERT_EQ(window.availableFrameCount(), 5);
+    QFile::remove(results.filePath("3.ive"));
+
+    osg::Group* root = window.sceneRoot();
+    auto shown = [root]() -> osg::Node* {
+        osg::Group* frames =
+            root->getNumChildren() ? root->getChild(root->getNumChildren() - 1)->asGroup() : nullptr;
+        return frames && frames->getNumChildren() == 1 ? frames->getChild(0) : nullptr;
+    };
+    auto waitForTheView = [this] {
+        const unsigned drawn = window.view()->getFrameStamp()->getFrameNumber();
+        ASSERT_TRUE(waitUntil([&] { return window.view()->getFrameStamp()->getFrameNumber() > drawn; }));
+    };
+    for (int n = 1; n <= 5; ++n) {
+        SCOPED_TRACE(n);
+        QMetaObject::invokeMethod(&window, "Visualize");
+        EXPECT_EQ(window.currentFrameIndex(), n + 1);
+        ASSERT_EQ(root->getNumChildren(), 1u) << "one group for the frame on screen";
+        if (n == 3) {
+            EXPECT_EQ(shown(), nullptr) << "a missing frame shows nothing";
+        } else {
+            ASSERT_NE(shown(), nullptr);
+            EXPECT_FLOAT_EQ(shown()->getBound().center().z(), 10.0f * n);
+        }
+        if (n != 3) {
+            // Not before the view has drawn this frame.
+            QMetaObject::invokeMethod(&window, "Visualize");
+            EXPECT_EQ(window.currentFrameIndex(), n + 1);
+            waitForTheView();
+        }
+    }
+    // The last frame stays in front of the terrain, and the replay lets go of the timer.
+    osg::Node* last = shown();
+    ASSERT_NE(last, nullptr);
+    ASSERT_NE(last->getStateSet(), nullptr);
+    EXPECT_EQ(last->getStateSet()->getBinNumber(), 1);
+    const auto* depth =
+        dynamic_cast<const osg::Depth*>(last->getStateSet()->getAttribute(osg::StateAttribute::DEPTH));
+    ASSERT_NE(depth, nullptr);
+    EXPECT_EQ(depth->getFunction(), osg::Depth::ALWAYS);
+    window.playbackTimer()->start(0);
+    runEventLoop(300);
+    EXPECT_EQ(window.currentFrameIndex(), 6);
+    EXPECT_EQ(shown(), last);
+
+    // Restarted, paused and continued: a replay of results goes on where it was held.
+    triggerMenuAction(window, "&重新演进");
+    EXPECT_EQ(window.currentFrameIndex(), 1);
+    triggerMenuAction(window, "&暂停演进");
+    EXPECT_FALSE(window.playbackTimer()->isActive());
+    const int held = window.currentFrameIndex();
+    runEventLoop(300);
+    EXPECT_EQ(window.currentFrameIndex(), held);
+    triggerMenuAction(window, "&继续演进");
+    EXPECT_TRUE(window.playbackTimer()->isActive());
+    ASSERT_TRUE(waitUntil([this] { return window.currentFrameIndex() == 6; }, 15000));
 }
 
 }  // namespace

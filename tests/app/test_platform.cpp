@@ -6,6 +6,7 @@
 #include <QTextCodec>
 #include <QThread>
 #include <clocale>
+#include <cstdlib>
 
 #include "platform.h"
 
@@ -24,6 +25,23 @@ TEST(Platform, UndecodableTextGivesAnEmptyLabel) {
     platform::setChineseLocale();
     // "堰塞" in GBK, which is not UTF-8.
     EXPECT_EQ(platform::localToWide("\xd1\xdf\xc8\xfb"), L"");
+}
+
+TEST(Platform, UserCharacterLocaleDecodesChineseEvenWhenTheDefaultIsAscii) {
+    const char* saved = std::getenv("LC_ALL");
+    const std::string savedValue = saved ? saved : "";
+    // The user's default, in turn a UTF-8 locale and plain ASCII.
+    for (const char* userDefault : {"C.UTF-8", "C"}) {
+        SCOPED_TRACE(userDefault);
+        setenv("LC_ALL", userDefault, 1);
+        EXPECT_FALSE(platform::setUserCharacterLocale().empty());
+        EXPECT_EQ(platform::localToWide(u8"滑坡边界"), L"滑坡边界");
+    }
+    if (saved) {
+        setenv("LC_ALL", savedValue.c_str(), 1);
+    } else {
+        unsetenv("LC_ALL");
+    }
 }
 
 TEST(Platform, LocalCodecStaysUtf8SoPathsAndLabelsRoundTrip) {

@@ -11,6 +11,7 @@
 #include <osgDB/WriteFile>
 
 #include "casefiles.h"
+#include "landslidecases.h"
 #include "scenelist.h"
 #include "shapes.h"
 #include "syntheticvalley.h"
@@ -23,8 +24,9 @@ const char* const usage =
     "Writes a data folder for every case study of the scene list under DIR, and DIR/TreeMeta.json\n"
     "binding them by absolute path. The flood cases get terrain, marks, a barrier lake and prepared\n"
     "results computed with vantorel-batch (found beside this program); --results sets how many results\n"
-    "each flood case computes (default 400). The debris-flow and landslide cases get their folders and\n"
-    "configuration only.\n";
+    "each flood case computes (default 400). The landslide cases get the terrain, rasters and scenario\n"
+    "of a slide that dams the valley of \"danba flood\", and its frames computed with vantorel-batch.\n"
+    "The debris-flow cases get their folders and configuration only.\n";
 
 // A flood case study: where its valley lies, how it is viewed and how big its flood is.
 struct FloodCase {
@@ -99,8 +101,8 @@ std::vector<FloodCase> floodCases() {
         FloodCase danba{"danba flood",
                         "/Disaster_DiXing/danba.ive",
                         {},
-                        {357000, 3441000, 10500},
-                        {350000, 3450000, 1900},
+                        {480300, 3429200, 10500},
+                        {473300, 3438200, 1900},
                         {0, 0, 1},
                         40.0f,
                         "大渡河",
@@ -111,8 +113,9 @@ std::vector<FloodCase> floodCases() {
         danba.valley.cols = 100;
         danba.valley.rows = 100;
         danba.valley.cellSize = 100;
-        danba.valley.centreX = 350000;
-        danba.valley.centreY = 3450000;
+        // The landslide cases dam this valley; their title floats above its north wall.
+        danba.valley.centreX = 473300;
+        danba.valley.centreY = 3438200;
         danba.valley.floorElevation = 1900;
         danba.valley.wallHeight = 1300;
         danba.valley.floorHalfWidth = 600;
@@ -294,22 +297,6 @@ bool buildDebrisCase(const QString& folder, const QString& terrain, const QStrin
                           {"Play", {pathEntry(root + play.toStdString())}}});
 }
 
-bool buildLandslideCase(const QString& folder, const double eye[3], const double center[3],
-                        const double up[3]) {
-    const std::string root = folder.toStdString();
-    if (!makeFolders(folder, {"/Disaster_DiXing", "/Landslide_Play", "/Disaster_Signs"})) {
-        return false;
-    }
-    XmlCategory slide{"landslide", {}};
-    slide.entries.push_back(XmlEntry{"path", {{"strPath", root + "/Landslide_Play"}}});
-    slide.entries.push_back(XmlEntry{"location", {{"LocationFile", root + "/Disaster_Signs/landslide.shp"}}});
-    slide.entries.push_back(XmlEntry{"pos", {{"X", "0"}, {"Y", "0"}, {"Z", "0"}}});
-    return writeSceneXml(root + "/LandslideXML.xml", "Scene",
-                         {{"Path", {pathEntry(root + "/Disaster_DiXing/terrain.ive")}},
-                          {"Camera1", cameraEntries(eye, center, up)},
-                          slide});
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -341,7 +328,11 @@ int main(int argc, char** argv) {
     }
 
     std::list<FileManage> scenes;
+    ValleyDesign dammedValley;
     for (const FloodCase& floodCase : floodCases()) {
+        if (floodCase.name == "danba flood") {
+            dammedValley = floodCase.valley;
+        }
         const QString folder = out + "/" + QString::fromStdString(floodCase.name);
         std::cout << "building " << floodCase.name << " ..." << std::endl;
         if (!buildFloodCase(floodCase, folder, batch, results)) {
@@ -356,9 +347,6 @@ int main(int argc, char** argv) {
     const double wenjiaEye[3] = {414686, 3491320, 3414.15};
     const double wenjiaCenter[3] = {1.50987e30, -3.63805e29, -2.49293e30};
     const double wenjiaUp[3] = {0.845675, -0.0922817, 0.525659};
-    const double slideEye[3] = {330000, 3400000, 9000};
-    const double slideCenter[3] = {335000, 3405000, 2000};
-    const double slideUp[3] = {0, 0, 1};
     const struct {
         const char* name;
         const char* type;
@@ -366,7 +354,7 @@ int main(int argc, char** argv) {
     for (const auto& other : others) {
         const QString name = QString::fromUtf8(other.name);
         const QString folder = out + "/" + name;
-        std::cout << "building " << other.name << " (folders and configuration) ..." << std::endl;
+        std::cout << "building " << other.name << " ..." << std::endl;
         bool built = false;
         if (name == "七盘泥石流") {
             built = buildDebrisCase(folder, "/DisasterDiXing/qipan/output.ive", "/debrisflow_qipan", qipanEye,
@@ -375,7 +363,11 @@ int main(int argc, char** argv) {
             built = buildDebrisCase(folder, "/Disaster_DiXing/debrisflow.ive", "/Disaster_Play", wenjiaEye,
                                     wenjiaCenter, wenjiaUp);
         } else {
-            built = buildLandslideCase(folder, slideEye, slideCenter, slideUp);
+            for (const LandslideCaseDesign& slide : landslideCases()) {
+                if (slide.name == other.name) {
+                    built = buildLandslideCase(slide, dammedValley, folder, batch);
+                }
+            }
         }
         if (!built) {
             std::cerr << "vantorel-demo-data: cannot write the folder of " << other.name << "\n";

@@ -1,0 +1,525 @@
+// The landslide case studies as a new user meets them: a double-click plays the whole story (labels of
+// earlier disasters with a wobbling view, the slide area, rain, title and dust, the slide, the filling of
+// the barrier lake) and hands over to the flood of "danba flood". The timeline is checked once in real
+// time; the other tests drive the stages' slots themselves.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <algorithm>
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osg/MatrixTransform>
+#include <osgParticle/PrecipitationEffect>
+#include <osgText/Text>
+
+#include "../scenes/boundscene.h"
+#include "casestudywindow.h"
+#include "configreader.h"
+#include "scenelist.h"
+#include "testmodels.h"
+#include "viewerqt.h"
+
+namespace {
+
+// What the window showed after one tick of its playback timer.
+struct Tick {
+    qint64 atMs;  // since the case was opened
+    int step;     // presentationStep
+    int interval;
+    int mode;
+    int frame;
+    unsigned children;
+    unsigned viewFrame;  // frames the view had drawn
+};
+
+// Pixels (every second one each way) whose colour passes `match`, in the upper `topFraction` of the view.
+int pixelsWhere(const QImage& frame, const std::function<bool(const QColor&)>& match,
+                double topFraction = 1.0) {
+    int count = 0;
+    for (int y = 0; y < frame.height() * topFraction; y += 2) {
+        for (int x = 0; x < frame.width(); x += 2) {
+            count += match(frame.pixelColor(x, y));
+        }
+    }
+    return count;
+}
+
+int pixelsNear(const QImage& frame, const QColor& colour, int tolerance) {
+    return pixelsWhere(frame, [&](const QColor& pixel) {
+        return std::abs(pixel.red() - colour.red()) <= tolerance &&
+               std::abs(pixel.green() - colour.green()) <= tolerance &&
+               std::abs(pixel.blue() - colour.blue()) <= tolerance;
+    });
+}
+
+// The boxes of the labels and of the title, (0.3, 0.6, 0.7).
+int labelBoxPixels(const QImage& frame) {
+    return pixelsNear(frame, QColor(77, 153, 179), 18);
+}
+
+// The flood's depth colours from a little depth on (deeper than the shallow beige), above the legend.
+int waterPixels(const QImage& frame) {
+    return pixelsWhere(
+        frame,
+        [](const QColor& pixel) { return pixel.red() > 220 && pixel.green() < 215 && pixel.blue() < 150; },
+        0.8);
+}
+
+int countChildren(osg::Group* root, const std::function<bool(osg::Node*)>& match) {
+    int count = 0;
+    for (unsigned i = 0; i < root->getNumChildren(); ++i) {
+        count += match(root->getChild(i));
+    }
+    return count;
+}
+
+int childrenNamed(osg::Group* root, const std::string& name) {
+    return countChildren(root, [&](osg::Node* child) { return child->getName() == name; });
+}
+
+template <typename Node>
+int childrenOfType(osg::Group* root) {
+    return countChildren(root, [](osg::Node* child) { return dynamic_cast<Node*>(child) != nullptr; });
+}
+
+// What the lake filling shows, in the groups under the root: its water planes (quads drawn in bin -3)
+// and the texts of its label.
+struct LakeFillingNodes {
+    std::vector<const osg::Geometry*> planes;
+    std::vector<std::string> texts;
+};
+LakeFillingNodes lakeFillingNodes(osg::Group* root) {
+    LakeFillingNodes found;
+    for (unsigned i = 0; i < root->getNumChildren(); ++i) {
+        osg::Group* group = root->getChild(i)->asGroup();
+        for (unsigned j = 0; group && !group->asGeode() && j < group->getNumChildren(); ++j) {
+            const osg::Geode* geode = group->getChild(j)->asGeode();
+            for (unsigned k = 0; geode && k < geode->getNumDrawables(); ++k) {
+                if (const auto* text = dynamic_cast<const osgText::Text*>(geode->getDrawable(k))) {
+                    found.texts.push_back(text->getText().createUTF8EncodedString());
+                } else if (geode->getStateSet() && geode->getStateSet()->getBinNumber() == -3) {
+                    found.planes.push_back(geode->getDrawable(k)->asGeometry());
+                }
+            }
+        }
+    }
+    return found;
+}
+
+// Where the view looks from.
+osg::Vec3d viewEye(MainWindow& window) {
+    osg::Vec3d eye, center, up;
+    window.view()->getCameraManipulator()->getInverseMatrix().getLookAt(eye, center, up);
+    return eye;
+}
+
+// The view looks from the eye of a camera category of the current scene's scenario file.
+void expectViewFrom(MainWindow& window, const std::string& category) {
+    SceneConfigReader reader;
+    const std::vector<std::string> camera = reader.readLandslideValues(reader.path, category);
+    ASSERT_EQ(camera.size(), 9u) << category;
+    const osg::Vec3d eye = viewEye(window);
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(eye[axis], std::atof(camera[axis].c_str()), 1.0) << category << " axis " << axis;
+    }
+}
+
+int occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+class LandslideCaseTest : public CaseStudyTest {
+protected:
+    // Records every tick of the playback timer: when it fired, and what the window showed once it had
+    // handled it.
+    void recordTicks() {
+        clock.start();
+        QObject::connect(window->playbackTimer(), &QTimer::timeout, window.get(),
+                         [this] { firedAtMs.push_back(clock.elapsed()); });
+        QObject::connect(
+            window->playbackTimer(), &QTimer::timeout, window.get(),
+            [this] {
+                ticks.push_back({firedAtMs[ticks.size()], window->presentationStep(),
+                                 window->playbackTimer()->interval(), window->currentSimulationMode(),
+                                 window->currentFrameIndex(), window->sceneRoot()->getNumChildren(),
+                                 window->view()->getFrameStamp()->getFrameNumber()});
+            },
+            Qt::QueuedConnection);
+    }
+    std::vector<Tick> ticksWhere(const std::function<bool(const Tick&)>& match) const {
+        std::vector<Tick> found;
+        std::copy_if(ticks.begin(), ticks.end(), std::back_inserter(found), match);
+        return found;
+    }
+    QImage grab() {
+        runEventLoop(150);
+        return window->view()->grabFrameBuffer();
+    }
+    void invoke(const char* slot) { QMetaObject::invokeMethod(window.get(), slot); }
+
+    // Opens a case and plays its stages by hand up to the start of the lake filling, whose timer is then
+    // held so that the test can tick it.
+    void playToTheLakeFilling(const QString& name, int disasters) {
+        doubleClick(name);
+        window->playbackTimer()->stop();
+        for (int step = 1; step <= disasters + 2; ++step) {
+            invoke("displayInfo");
+            window->playbackTimer()->stop();
+        }
+        ASSERT_EQ(window->presentationStep(), disasters + 2);
+        ASSERT_EQ(window->availableFrameCount(), 101);
+        for (int frame = 1; frame <= 101; ++frame) {
+            invoke("Visualize");
+            ASSERT_EQ(window->currentFrameIndex(), frame + 1);
+            // The next frame waits until the view has drawn this one.
+            invoke("Visualize");
+            ASSERT_EQ(window->currentFrameIndex(), frame + 1);
+            const unsigned drawn = window->view()->getFrameStamp()->getFrameNumber();
+            ASSERT_TRUE(waitUntil([&] { return window->view()->getFrameStamp()->getFrameNumber() > drawn; }));
+        }
+        ASSERT_NE(window->lakeFillingTimer(), nullptr);
+        ASSERT_TRUE(window->lakeFillingTimer()->isActive());
+        EXPECT_EQ(window->lakeFillingTimer()->interval(), 500);
+    }
+
+    QElapsedTimer clock;
+    std::vector<qint64> firedAtMs;
+    std::vector<Tick> ticks;
+};
+
+// Qt's timers may fire up to 5 % early.
+qint64 atLeast(qint64 intervalMs) {
+    return intervalMs * 94 / 100;
+}
+
+TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood) {
+    testing::internal::CaptureStdout();
+    window->sceneTreeModel()->item(0)->setEnabled(false);
+    doubleClick("金江滑坡");
+    recordTicks();
+    osg::Group* root = window->sceneRoot();
+    EXPECT_EQ(currentSceneName, "金江滑坡");
+    EXPECT_EQ(window->currentSimulationMode(), 3);
+    EXPECT_EQ(root->getNumChildren(), 1u) << "the terrain before the slide";
+    EXPECT_EQ(window->playbackTimer()->interval(), 2000);
+    EXPECT_TRUE(window->sceneTreeModel()->item(0)->isEnabled());
+    const QImage opening = grab();
+    EXPECT_LT(labelBoxPixels(opening), 5);
+
+    // Three earlier disasters, each followed by a wobble; the structure note comes with the last.
+    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 3; }, 20000));
+    const QImage labels = grab();
+    EXPECT_GT(labelBoxPixels(labels), 80) << "the boxed labels on screen";
+
+    // The slide area, its geology and the rain.
+    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 4; }, 10000));
+    EXPECT_EQ(childrenNamed(root, "landslideEvent"), 1);
+    EXPECT_EQ(childrenOfType<osgParticle::PrecipitationEffect>(root), 1);
+    const QImage boundary = grab();
+    EXPECT_GT(pixelsNear(boundary, QColor(255, 0, 0), 40), 100) << "the red dashed outline";
+
+    // The title and the dust.
+    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 5; }, 10000));
+    EXPECT_EQ(childrenNamed(root, "landslideinfo"), 1);
+    EXPECT_EQ(childrenOfType<osg::MatrixTransform>(root), 1) << "the dust";
+    EXPECT_EQ(childrenOfType<osgParticle::PrecipitationEffect>(root), 0) << "the rain has stopped";
+    const QImage title = grab();
+    EXPECT_GT(labelBoxPixels(title), 25) << "the title";
+
+    // The slide replays, the lake fills, and the flood of "danba flood" follows.
+    ASSERT_TRUE(waitUntil([this] { return window->currentSimulationMode() == 1; }, 30000));
+    EXPECT_EQ(currentSceneName, "danba flood");
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 11; }, 10000));
+    const QImage flood = grab();
+    EXPECT_LT(waterPixels(title), 20);
+    EXPECT_GT(waterPixels(flood), 200) << "the flood below the dam";
+    // Terrain, the dust, the slide's last frame, then the flood scene's marks and lake, then the frame.
+    ASSERT_GE(root->getNumChildren(), 6u);
+    EXPECT_NE(dynamic_cast<osg::MatrixTransform*>(root->getChild(1)), nullptr);
+    ASSERT_NE(root->getChild(2)->asGroup(), nullptr);
+    EXPECT_EQ(root->getChild(2)->asGroup()->getNumChildren(), 1u) << "the slide's last frame stays";
+    EXPECT_EQ(childrenNamed(root, "landslideEvent") + childrenNamed(root, "landslideinfo"), 0);
+    EXPECT_TRUE(lakeFillingNodes(root).planes.empty()) << "the flood's own lake takes over";
+
+    const std::string printed = testing::internal::GetCapturedStdout();
+    if (HasFailure()) {
+        std::cerr << "while the story played:\n" << printed;
+    }
+    EXPECT_EQ(occurrences(printed, "landslideOutPath: "), 1) << printed;
+    EXPECT_EQ(occurrences(printed, "fileNum: 101\n"), 1) << printed;
+    EXPECT_EQ(occurrences(printed, "ZZ: "), 13) << printed;
+
+    // The timeline: 2 s to the first label, a wobble of 11 ticks at 50 ms, 1 s to the next label, later
+    // wobbles of 10 ticks, 1 s to the slide area, 5 s to the title, the slide at once, then 13 ticks of
+    // the lake at 500 ms, its closing tick and 1 s to the flood. Timers may fire late on a loaded machine.
+    auto first = [this](int step) {
+        const std::vector<Tick> found = ticksWhere([step](const Tick& tick) { return tick.step == step; });
+        return found.empty() ? Tick{-1, 0, 0, 0, 0, 0, 0} : found.front();
+    };
+    const std::vector<Tick> wobble1 = ticksWhere([](const Tick& tick) { return tick.step == 1; });
+    const std::vector<Tick> wobble2 = ticksWhere([](const Tick& tick) { return tick.step == 2; });
+    ASSERT_EQ(wobble1.size(), 12u) << "the label and 11 wobble ticks";
+    ASSERT_EQ(wobble2.size(), 11u) << "the label and 10 wobble ticks";
+    EXPECT_EQ(ticksWhere([](const Tick& tick) { return tick.step == 3; }).size(), 11u);
+    EXPECT_GE(wobble1.front().atMs, atLeast(2000));
+    for (std::size_t i = 0; i < wobble1.size(); ++i) {
+        EXPECT_EQ(wobble1[i].interval, i + 1 < wobble1.size() ? 50 : 1000) << i;
+        // The label, then one more flashing copy of the geological lines per wobble tick.
+        EXPECT_EQ(wobble1[i].children, 2u + i) << i;
+    }
+    // A late tick is followed by an early one; the wobble as a whole keeps its pace.
+    EXPECT_GE(wobble1.back().atMs - wobble1.front().atMs, atLeast(11 * 50));
+    EXPECT_GE(wobble2.back().atMs - wobble2.front().atMs, atLeast(10 * 50));
+    EXPECT_EQ(first(3).children, 3u) << "terrain, labels and the structure note";
+    EXPECT_GE(first(2).atMs - wobble1.back().atMs, atLeast(1000));
+    EXPECT_GE(first(4).atMs - first(3).atMs, atLeast(10 * 50 + 1000));
+    EXPECT_EQ(first(4).interval, 5000);
+    EXPECT_EQ(first(4).children, 6u) << "terrain, outline, lines, outline label, rain label, rain";
+    EXPECT_GE(first(5).atMs - first(4).atMs, atLeast(5000));
+    EXPECT_EQ(first(5).interval, 0);
+    const std::vector<Tick> slide =
+        ticksWhere([](const Tick& tick) { return tick.step == 5 && tick.mode == 3; });
+    const auto slideEnd =
+        std::find_if(slide.begin(), slide.end(), [](const Tick& tick) { return tick.frame == 102; });
+    ASSERT_NE(slideEnd, slide.end());
+    EXPECT_GE(slideEnd->viewFrame - first(5).viewFrame, 100u) << "every frame of the slide on screen";
+    const std::vector<Tick> floodTicks = ticksWhere([](const Tick& tick) { return tick.mode == 1; });
+    ASSERT_FALSE(floodTicks.empty());
+    EXPECT_GE(floodTicks.front().atMs - slideEnd->atMs, atLeast(13 * 500 + 500 + 1000));
+    EXPECT_LE(floodTicks.front().atMs - slideEnd->atMs, 13 * 500 + 500 + 1000 + 5000);
+}
+
+TEST_F(LandslideCaseTest, MaoLakeFillsThirteenTicksThenTheFloodStageTakesOver) {
+    playToTheLakeFilling("茂滑坡", 2);
+    osg::Group* root = window->sceneRoot();
+    EXPECT_EQ(childrenNamed(root, "landslideinfo"), 1);
+
+    // The filling holds with the story and goes on with it.
+    triggerMenuAction(*window, "&暂停演进");
+    EXPECT_FALSE(window->lakeFillingTimer()->isActive());
+    triggerMenuAction(*window, "&继续演进");
+    EXPECT_TRUE(window->lakeFillingTimer()->isActive());
+    EXPECT_EQ(window->lakeFillingTimer()->interval(), 500);
+    window->lakeFillingTimer()->stop();
+    window->playbackTimer()->stop();
+
+    testing::internal::CaptureStdout();
+    float firstHeight = 0;
+    for (int tick = 1; tick <= 13; ++tick) {
+        SCOPED_TRACE(tick);
+        invoke("FloodingAnalysis");
+        const std::vector<const osg::Geometry*> planes = lakeFillingNodes(root).planes;
+        ASSERT_EQ(planes.size(), 1u) << "one plane in the scene, however many ticks";
+        const auto* corners = static_cast<const osg::Vec3Array*>(planes[0]->getVertexArray());
+        if (tick == 1) {
+            firstHeight = (*corners)[0].z();
+        }
+        EXPECT_NEAR((*corners)[0].z(), firstHeight + 3.0f * (tick - 1), 1e-3);
+        EXPECT_NEAR((*corners)[2].x() - (*corners)[0].x(), 2000.0f, 1e-3);
+        const std::vector<std::string> texts = lakeFillingNodes(root).texts;
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "茂县堰塞湖"), tick >= 10 ? 1 : 0);
+    }
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(occurrences(printed, "ZZ: "), 13);
+    EXPECT_EQ(window->currentSimulationMode(), 3) << "still the slide stage";
+
+    // The closing tick: the label goes, the plane of tick 13 stays, the view moves to "Camera2".
+    invoke("FloodingAnalysis");
+    const std::vector<const osg::Geometry*> planes = lakeFillingNodes(root).planes;
+    ASSERT_EQ(planes.size(), 1u);
+    EXPECT_NEAR(static_cast<const osg::Vec3Array*>(planes[0]->getVertexArray())->front().z(),
+                firstHeight + 36.0f, 1e-3);
+    EXPECT_TRUE(lakeFillingNodes(root).texts.empty());
+    EXPECT_EQ(childrenNamed(root, "landslideinfo"), 0);
+    EXPECT_FALSE(window->lakeFillingTimer()->isActive());
+    EXPECT_TRUE(window->playbackTimer()->isActive());
+    EXPECT_EQ(window->playbackTimer()->interval(), 1000);
+    expectViewFrom(*window, "Camera2");
+
+    // The flood stage reads the flood scene's files and replays its results.
+    window->playbackTimer()->stop();
+    invoke("displayLandslideInfo");
+    EXPECT_EQ(currentSceneName, "danba flood");
+    EXPECT_EQ(window->currentSimulationMode(), 1);
+    EXPECT_EQ(window->currentFrameIndex(), 1);
+    EXPECT_EQ(window->availableFrameCount(),
+              QDir(DemoData::folder.path() + "/danba flood/Disaster_Play").entryInfoList().size() - 2);
+    EXPECT_TRUE(window->playbackTimer()->isActive());
+    EXPECT_EQ(window->playbackTimer()->interval(), 0);
+    // Terrain, dust, the slide's last frame, then the flood scene's marks and its lake surface.
+    ASSERT_EQ(root->getNumChildren(), 5u);
+    EXPECT_TRUE(lakeFillingNodes(root).planes.empty());
+    EXPECT_GE(root->getChild(3)->asGroup()->getNumChildren(), 4u) << "houses, river, road and place names";
+}
+
+TEST_F(LandslideCaseTest, PauseContinueAndRestartDuringTheLabels) {
+    doubleClick("金江滑坡");
+    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 1; }, 10000));
+    triggerMenuAction(*window, "&暂停演进");
+    EXPECT_FALSE(window->playbackTimer()->isActive());
+    runEventLoop(1500);
+    EXPECT_EQ(window->presentationStep(), 1) << "held while paused";
+
+    triggerMenuAction(*window, "&继续演进");
+    EXPECT_TRUE(window->playbackTimer()->isActive());
+    EXPECT_EQ(window->playbackTimer()->interval(), 100);
+    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 2; }, 10000));
+
+    // Restart: a fresh timer runs the story from its first label; the old one is gone with its stages.
+    QPointer<QTimer> abandoned = window->playbackTimer();
+    triggerMenuAction(*window, "&重新演进");
+    EXPECT_EQ(window->presentationStep(), 0);
+    EXPECT_EQ(window->sceneRoot()->getNumChildren(), 1u);
+    EXPECT_NE(window->playbackTimer(), abandoned.data());
+    EXPECT_EQ(window->playbackTimer()->interval(), 50);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            // Deferred deletions are the main event loop's work, which the test stands in for.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return abandoned.isNull();
+        },
+        5000))
+        << "the abandoned timer is disposed of";
+    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 1; }, 5000));
+    EXPECT_EQ(window->sceneRoot()->getNumChildren(), 2u) << "terrain and the first label again";
+    EXPECT_EQ(window->playbackTimer()->interval(), 50) << "the wobble follows";
+}
+
+TEST_F(LandslideCaseTest, RestartDuringTheLakeFillingStopsItAndTellsTheStoryAgain) {
+    playToTheLakeFilling("金江滑坡", 3);
+    invoke("FloodingAnalysis");
+    ASSERT_EQ(lakeFillingNodes(window->sceneRoot()).planes.size(), 1u);
+    triggerMenuAction(*window, "&重新演进");
+    EXPECT_FALSE(window->lakeFillingTimer()->isActive());
+    EXPECT_EQ(window->sceneRoot()->getNumChildren(), 1u);
+    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 1; }, 5000));
+    runEventLoop(800);
+    EXPECT_EQ(window->currentSimulationMode(), 3) << "no flood stage from the stopped filling";
+    EXPECT_TRUE(lakeFillingNodes(window->sceneRoot()).planes.empty());
+}
+
+TEST_F(LandslideCaseTest, EveryLandslideSceneOpensItsTerrainAtItsOpeningView) {
+    // Another landslide scene of the list, opened by its type.
+    boundScenes.push_back({"新滑坡", findBoundPath("金江滑坡"), "3"});
+    window->sceneTreeModel()->appendRow(new QStandardItem("新滑坡"));
+    for (const QString name : {"茂滑坡", "金江滑坡", "新滑坡", "新滑坡"}) {
+        SCOPED_TRACE(name.toStdString());
+        testing::internal::CaptureStdout();
+        doubleClick(name);
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(occurrences(printed,
+                              "landslideOutPath: " + findBoundPath(name).toStdString() + "/Landslide_Play\n"),
+                  1)
+            << printed;
+        EXPECT_EQ(window->currentSimulationMode(), 3);
+        EXPECT_EQ(window->presentationStep(), 0);
+        EXPECT_EQ(window->playbackTimer()->interval(), 2000);
+        ASSERT_EQ(window->sceneRoot()->getNumChildren(), 1u);
+        EXPECT_EQ(window->sceneRoot()->getChild(0)->getDataVariance() == osg::Object::DYNAMIC,
+                  name == "新滑坡");
+        expectViewFrom(*window, "Camera1");
+    }
+}
+
+TEST_F(LandslideCaseTest, DamBreakModelsReplayTheConfiguredFoldersInFloodModeOnly) {
+    // A half-break folder beside the full one: the first frames of the prepared results.
+    const QString scene = DemoData::folder.path() + "/danba flood";
+    QDir().mkpath(scene + "/Disaster_PlayH");
+    for (const QString& file : QDir(scene + "/Disaster_Play").entryList({"1.*", "2.*", "3.*"}, QDir::Files)) {
+        QFile::copy(scene + "/Disaster_Play/" + file, scene + "/Disaster_PlayH/" + file);
+    }
+    const QString config = scene + "/configXML.xml";
+    const std::string original = readTextFile(config.toStdString());
+    std::string withHalfBreak = original;
+    withHalfBreak.insert(
+        withHalfBreak.rfind("</Scene>"),
+        "<PlayH><file strPath=\"" + (scene + "/Disaster_PlayH").toStdString() + "\"/></PlayH>");
+
+    // Outside flood mode nothing happens.
+    doubleClick("金江滑坡");
+    triggerMenuAction(*window, "全溃");
+    EXPECT_EQ(window->currentSimulationMode(), 3);
+    EXPECT_EQ(window->playbackTimer()->interval(), 2000);
+
+    doubleClick("danba flood");
+    const int fullBreakFrames = window->availableFrameCount();
+    ModalDriver noHalfBreak(clickButton("OK"), 15000, "QMessageBox");
+    triggerMenuAction(*window, "半溃");
+    ASSERT_TRUE(noHalfBreak.answered()) << "a scene without half-break results says so";
+    EXPECT_EQ(noHalfBreak.title(), "警告");
+    EXPECT_TRUE(noHalfBreak.text().contains("PlayH")) << noHalfBreak.text().toStdString();
+
+    writeTextFile(config.toStdString(), withHalfBreak);
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 6; }, 20000));
+    triggerMenuAction(*window, "半溃");
+    EXPECT_EQ(window->currentFrameIndex(), 1);
+    EXPECT_EQ(window->availableFrameCount(), QDir(scene + "/Disaster_PlayH").entryInfoList().size() - 2);
+    EXPECT_TRUE(window->isPlaying());
+    EXPECT_TRUE(window->playbackTimer()->isActive());
+    triggerMenuAction(*window, "全溃");
+    EXPECT_EQ(window->currentFrameIndex(), 1);
+    EXPECT_EQ(window->availableFrameCount(), fullBreakFrames);
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 6; }, 20000));
+    writeTextFile(config.toStdString(), original);
+}
+
+TEST(LandslideScenario, ShortValueListsSkipWhatTheyCannotShow) {
+    MainWindow window;
+    // One earlier disaster and half of a second, a camera without its up vector, an outline without its
+    // shapefile, a rain text without a position, no geological lines and no slide frames. (The window
+    // reads its own scene list first.)
+    BoundScene scene("短缺滑坡");
+    scene.write("LandslideXML.xml", R"(<S>
+        <lishizaihai><text textstr="1981年 滑坡"/><pos X="100" Y="200" Z="300"/><text textstr="半条"/></lishizaihai>
+        <Camera1><eye x="0" y="-5000" z="3000"/><center x="0" y="0" z="0"/></Camera1>
+        <boundary><text textstr="边界"/></boundary>
+        <rainDescribe><text textstr="暴雨"/></rainDescribe>
+    </S>)");
+    showMainWindow(window);
+    ASSERT_TRUE(waitUntil([&] { return window.view()->getFrameStamp()->getFrameNumber() > 1; }));
+    osg::Group* root = window.sceneRoot();
+    root->addChild(makeTerrainPatch(-1000, -1000, 2000, 0));
+    const osg::Vec3d opening = viewEye(window);
+    auto invoke = [&](const char* slot) {
+        QMetaObject::invokeMethod(&window, slot);
+        window.playbackTimer()->stop();
+    };
+
+    invoke("displayInfo");
+    EXPECT_EQ(window.presentationStep(), 1);
+    EXPECT_EQ(window.currentSimulationMode(), 3);
+    EXPECT_EQ(viewEye(window), opening) << "six camera values move nothing";
+    ASSERT_EQ(root->getNumChildren(), 2u) << "the one complete label";
+    invoke("Shake");
+    EXPECT_NE(viewEye(window), opening) << "the wobble turns the view";
+    EXPECT_EQ(root->getNumChildren(), 2u) << "no geological lines to flash";
+
+    // The slide area: no outline to draw, no label without its position, no rain label; the rain falls.
+    testing::internal::CaptureStdout();
+    invoke("displayInfo");
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(printed.find("Open failed"), std::string::npos) << printed;
+    EXPECT_EQ(childrenNamed(root, "landslideEvent"), 0);
+    EXPECT_EQ(childrenOfType<osgParticle::PrecipitationEffect>(root), 1);
+    EXPECT_EQ(root->getNumChildren(), 3u) << "terrain, the empty outline layer and the rain";
+
+    // The title, without slide frames to replay.
+    invoke("displayInfo");
+    EXPECT_EQ(window.presentationStep(), 3);
+    EXPECT_EQ(window.availableFrameCount(), 0);
+    EXPECT_EQ(childrenNamed(root, "landslideinfo"), 1);
+    const unsigned children = root->getNumChildren();
+    window.playbackTimer()->start(0);
+    runEventLoop(300);
+    EXPECT_EQ(root->getNumChildren(), children);
+    EXPECT_EQ(window.currentSimulationMode(), 3);
+}
+
+}  // namespace
