@@ -19,7 +19,7 @@ namespace {
 const char* const usage =
     "usage: vantorel-batch debris --dem FILE --breach FILE [--volume 2040000] [--outlet-depth 5.0]\n"
     "                             [--packet-volume 40.0] [--dt 0.6] [--colour-range 0 10]\n"
-    "                             [--until SECONDS] --out DIR\n"
+    "                             [--until SECONDS] [--threads N] --out DIR\n"
     "  --dem FILE           terrain grid (ESRI ASCII grid)\n"
     "  --breach FILE        breach file: a number, the count of breach cells, then row and column of each\n"
     "  --volume M3          total debris volume released, m3\n"
@@ -28,6 +28,8 @@ const char* const usage =
     "  --dt S               time step, s: 0.2, 0.4, 0.6 or 0.8\n"
     "  --colour-range L H   colour range of the depth display, whole metres, L below H\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
+    "  --threads N          threads that share each step (default: one per core); the run is the same\n"
+    "                       for any number\n"
     "  --out DIR            folder for the figures of every rendered frame, N.txt (created if missing);\n"
     "                       the frames' surface models are not written by this command\n";
 
@@ -88,8 +90,9 @@ int runDebrisCommand(const CommandLine& options) {
         std::cout << usage;
         return 0;
     }
-    const std::vector<std::string> known = {"dem", "breach",       "volume", "outlet-depth", "packet-volume",
-                                            "dt",  "colour-range", "until",  "out",          "help"};
+    const std::vector<std::string> known = {"dem",           "breach", "volume",       "outlet-depth",
+                                            "packet-volume", "dt",     "colour-range", "until",
+                                            "out",           "help",   "threads"};
     const std::vector<std::string> extra = options.unknown(known);
     if (!extra.empty()) {
         std::cerr << usage;
@@ -115,12 +118,14 @@ int runDebrisCommand(const CommandLine& options) {
     double until = runEndSeconds;
     int colourLow = 0;
     int colourHigh = 10;
+    int threads = 0;
     std::string problem;
     if (!positiveNumber(options, "volume", volume, problem) ||
         !positiveNumber(options, "outlet-depth", outletDepth, problem) ||
         !positiveNumber(options, "packet-volume", packetVolume, problem) ||
         !options.number("dt", timeStep, 0.2, 0.8, problem) ||
-        !positiveNumber(options, "until", until, problem)) {
+        !positiveNumber(options, "until", until, problem) ||
+        !options.integer("threads", threads, 1, maxBatchThreads, problem)) {
         return refuse(problem);
     }
     if (timeStep != 0.2 && timeStep != 0.4 && timeStep != 0.6 && timeStep != 0.8) {
@@ -147,6 +152,7 @@ int runDebrisCommand(const CommandLine& options) {
     }
 
     DebrisRun run;
+    run.setThreadCount(threads);
     const std::vector<double> values =
         formParameters(volume, outletDepth, packetVolume, timeStep, colourLow, colourHigh);
     if (!run.setup(values, options.text("dem"), options.text("breach"), problem)) {
