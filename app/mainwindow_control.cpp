@@ -11,6 +11,7 @@
 #include "lakesurface.h"
 #include "landslideform.h"
 #include "mainwindow.h"
+#include "resultwriter.h"
 #include "viewerqt.h"
 
 int outputFrameNumber = 1;
@@ -25,6 +26,28 @@ void MainWindow::connectPlayback(const char* slot) {
 
 void MainWindow::disconnectPlayback(const char* slot) {
     disconnect(playTimer, SIGNAL(timeout()), this, slot);
+}
+
+bool MainWindow::finishResultFiles() {
+    std::string failedFile;
+    if (resultWriter->finish(failedFile)) {
+        return true;
+    }
+    reportUnwrittenFile(failedFile);
+    return false;
+}
+
+void MainWindow::stopForUnwrittenFile(const char* slot, const std::string& failedFile) {
+    // Going on would show a run whose results are silently lost.
+    disconnectPlayback(slot);
+    reportUnwrittenFile(failedFile);
+}
+
+void MainWindow::reportUnwrittenFile(const std::string& failedFile) {
+    QMessageBox::information(
+        nullptr, tr("Warning"),
+        tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
+        QMessageBox::Ok);
 }
 
 void MainWindow::keepOnlyTerrain() {
@@ -99,6 +122,7 @@ void MainWindow::acceptStart(int flag) {
 }
 
 void MainWindow::stopCal() {
+    finishResultFiles();
     if (simulationMode == 1) {
         outputFrameNumber = 1;
         disconnectPlayback(SLOT(resultVisualize()));

@@ -15,6 +15,7 @@
 #include "lakesurface.h"
 #include "mainwindow.h"
 #include "monitorpoints.h"
+#include "resultwriter.h"
 
 void MainWindow::acceptfloodValues(std::vector<QString> values) {
     simulationMode = 1;
@@ -51,6 +52,8 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
         std::cout << "未设置保存路径" << std::endl;
         return;
     }
+    // The files of a run before this one land under their own numbers first.
+    finishResultFiles();
     saveDir = folder.toLocal8Bit().toStdString();
     connectPlayback(SLOT(resultVisualize()));
     playTimer->start(0);
@@ -71,15 +74,14 @@ void MainWindow::resultVisualize() {
     root->addChild(floodHud->makeHud().get());
     root->addChild(floodHud->makeDepthCaption().get());
 
+    // The files are written from copies on the writer's thread while the next tick computes; a set that
+    // could not be written stops the run at the next tick.
+    const auto files = std::make_shared<const FloodResultFiles>(copyFloodResult(
+        saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud, *monitors));
     std::string failedFile;
-    if (!writeFloodResult(saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud,
-                          *monitors, failedFile)) {
-        // Going on would show a flood whose results are silently lost.
-        disconnectPlayback(SLOT(resultVisualize()));
-        QMessageBox::information(
-            nullptr, tr("Warning"),
-            tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
-            QMessageBox::Ok);
+    if (!resultWriter->hand([files](std::string& failed) { return writeFloodResult(*files, failed); },
+                            failedFile)) {
+        stopForUnwrittenFile(SLOT(resultVisualize()), failedFile);
         return;
     }
     ++outputFrameNumber;

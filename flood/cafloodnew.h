@@ -29,6 +29,21 @@ struct FloodCell {
 };
 static_assert(sizeof(FloodCell) == 40, "the flood grid keeps 40 bytes per cell");
 
+// The depths of the flood grid at one moment (surface minus ground; 0 on border, outbreak and no-data
+// cells), rows from the north, with the geometry of the grid.
+struct FloodDepthGrid {
+    int columns = 0;
+    int rows = 0;
+    double west = 0.0;  // map coordinates of the lower-left corner
+    double south = 0.0;
+    double cellSize = 0.0;
+    std::vector<float> depths;
+};
+
+// Writes the depths as a single-band Float32 GeoTIFF labelled WGS84. False, with a diagnostic, when the
+// grid is empty or the file cannot be written. Safe on any thread.
+bool writeDepthTiff(const std::string& path, const FloodDepthGrid& grid);
+
 // Dam-break flood on a raster grid: a breach hydrograph feeds the outbreak cells, and an explicit
 // cellular automaton moves the water between cells through face fluxes driven by the water-surface
 // slope and braked by Manning friction.
@@ -73,6 +88,8 @@ public:
     // Writes the current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84.
     // False, with a diagnostic, when nothing is loaded or the file cannot be written.
     bool writeDepthTiff(const std::string& path) const;
+    // The current depths, for writing later (an empty grid when nothing is loaded).
+    FloodDepthGrid depthGrid() const;
 
     // Grid geometry and state.
     int columnCount() const { return ncols; }

@@ -46,20 +46,59 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
                            matchMonitors);
 }
 
-bool writeFloodResult(const std::string& folder, int number, const std::string& format,
-                      const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
-                      const MonitorPoints& monitors, std::string& failedFile, bool printDiagnostics) {
+namespace {
+
+// A copy of the water for the writer, as the scene keeps drawing its own node meanwhile. The copy of a
+// drawable switches it to buffer objects; it keeps the original's drawing flags here, so that the file
+// is the one the original would give.
+osg::ref_ptr<const osg::Node> copyWater(const osg::Node& water) {
+    osg::ref_ptr<osg::Node> copy = static_cast<osg::Node*>(water.clone(osg::CopyOp::DEEP_COPY_ALL));
+    const osg::Geode* from = water.asGeode();
+    osg::Geode* to = copy->asGeode();
+    if (from != nullptr && to != nullptr) {
+        for (unsigned i = 0; i < from->getNumDrawables() && i < to->getNumDrawables(); ++i) {
+            to->getDrawable(i)->setUseDisplayList(from->getDrawable(i)->getUseDisplayList());
+            to->getDrawable(i)->setUseVertexBufferObjects(from->getDrawable(i)->getUseVertexBufferObjects());
+        }
+    }
+    return copy;
+}
+
+}  // namespace
+
+FloodResultFiles copyFloodResult(const std::string& folder, int number, const std::string& format,
+                                 const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
+                                 const MonitorPoints& monitors) {
+    FloodResultFiles files;
+    files.folder = folder;
+    files.number = number;
+    files.format = format;
+    if (format == ".tif") {
+        files.depths = engine.depthGrid();
+    } else {
+        files.water = copyWater(water);
+    }
+    files.hud = hud;
+    files.monitors = monitors;
+    return files;
+}
+
+namespace {
+
+bool writeFloodFiles(const std::string& folder, int number, const std::string& format, const osg::Node* water,
+                     const FloodDepthGrid* depths, const FloodHud& hud, const MonitorPoints& monitors,
+                     std::string& failedFile, bool printDiagnostics) {
     const std::string base = folder + "/" + std::to_string(number);
     if (format != ".tif") {
         const std::string modelFile = base + format;
         if (printDiagnostics) {
             std::cout << "fileName:" << modelFile << std::endl;
         }
-        if (!osgDB::writeNodeFile(water, modelFile)) {
+        if (!osgDB::writeNodeFile(*water, modelFile)) {
             failedFile = modelFile;
             return false;
         }
-    } else if (!engine.writeDepthTiff(base + ".tif")) {
+    } else if (!writeDepthTiff(base + ".tif", *depths)) {
         failedFile = base + ".tif";
         return false;
     }
@@ -72,4 +111,19 @@ bool writeFloodResult(const std::string& folder, int number, const std::string& 
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool writeFloodResult(const FloodResultFiles& files, std::string& failedFile, bool printDiagnostics) {
+    return writeFloodFiles(files.folder, files.number, files.format, files.water.get(), &files.depths,
+                           files.hud, files.monitors, failedFile, printDiagnostics);
+}
+
+bool writeFloodResult(const std::string& folder, int number, const std::string& format,
+                      const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
+                      const MonitorPoints& monitors, std::string& failedFile, bool printDiagnostics) {
+    const FloodDepthGrid depths = format == ".tif" ? engine.depthGrid() : FloodDepthGrid();
+    return writeFloodFiles(folder, number, format, &water, &depths, hud, monitors, failedFile,
+                           printDiagnostics);
 }
