@@ -19,6 +19,7 @@
 
 #include "cadebrisflow.h"
 #include "cafloodnew.h"
+#include "debrisflow.h"
 #include "debrishud.h"
 #include "debrisrun.h"
 #include "floodform.h"
@@ -53,6 +54,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     createActions();
 
     floodForm = new FloodForm;
+    debrisForm = new DebrisFlow;
     floodHud = new FloodHud;
     debrisHud = new DebrisHud;
     monitors = new MonitorPoints;

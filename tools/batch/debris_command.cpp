@@ -1,6 +1,6 @@
-// vantorel-batch debris: a debris-flow run without a window. It steps the model exactly as the window's
-// run does and writes the frame information file of every rendered frame (1.txt, 2.txt, ...) into the
-// output folder. The surface models of the frames are not written here.
+// vantorel-batch debris: a debris-flow run without a window. It runs the window's tick and writes the
+// frame information file of every rendered frame (1.txt, 2.txt, ...) into the output folder and, with
+// --format, the frame's debris surface beside it (1.ive, ...), so that the folder replays in the window.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "commands.h"
+#include "debrishud.h"
 #include "debrisrun.h"
+#include "debristick.h"
 #include "progress.h"
 
 namespace {
@@ -19,7 +21,7 @@ namespace {
 const char* const usage =
     "usage: vantorel-batch debris --dem FILE --breach FILE [--volume 2040000] [--outlet-depth 5.0]\n"
     "                             [--packet-volume 40.0] [--dt 0.6] [--colour-range 0 10]\n"
-    "                             [--until SECONDS] [--threads N] --out DIR\n"
+    "                             [--format .ive|.3ds] [--until SECONDS] [--threads N] --out DIR\n"
     "  --dem FILE           terrain grid (ESRI ASCII grid)\n"
     "  --breach FILE        breach file: a number, the count of breach cells, then row and column of each\n"
     "  --volume M3          total debris volume released, m3\n"
@@ -27,11 +29,13 @@ const char* const usage =
     "  --packet-volume M3   volume of one flow packet, m3\n"
     "  --dt S               time step, s: 0.2, 0.4, 0.6 or 0.8\n"
     "  --colour-range L H   colour range of the depth display, whole metres, L below H\n"
+    "  --format .ive|.3ds   also write the debris surface of every rendered frame, N.ive or N.3ds, the\n"
+    "                       same surface the window shows; a folder written with .ive replays there\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
     "  --threads N          threads that share each step (default: one per core); the run is the same\n"
     "                       for any number\n"
-    "  --out DIR            folder for the figures of every rendered frame, N.txt (created if missing);\n"
-    "                       the frames' surface models are not written by this command\n";
+    "  --out DIR            folder for the frames (created if missing): the figures N.txt and, with\n"
+    "                       --format, the surfaces\n";
 
 constexpr double runEndSeconds = 2 * DebrisRun::endHalfTime;
 
@@ -92,7 +96,7 @@ int runDebrisCommand(const CommandLine& options) {
     }
     const std::vector<std::string> known = {"dem",           "breach", "volume",       "outlet-depth",
                                             "packet-volume", "dt",     "colour-range", "until",
-                                            "out",           "help",   "threads"};
+                                            "out",           "help",   "format",       "threads"};
     const std::vector<std::string> extra = options.unknown(known);
     if (!extra.empty()) {
         std::cerr << usage;
@@ -109,6 +113,11 @@ int runDebrisCommand(const CommandLine& options) {
             std::cerr << usage;
             return refuse(std::string("--") + name + " is required");
         }
+    }
+
+    const std::string format = options.text("format");
+    if (options.has("format") && format != ".ive" && format != ".3ds") {
+        return refuse("--format " + format + " is not a surface format (.ive or .3ds)");
     }
 
     double volume = 2040000;
@@ -153,9 +162,10 @@ int runDebrisCommand(const CommandLine& options) {
 
     DebrisRun run;
     run.setThreadCount(threads);
+    TerrainHeights heights;
     const std::vector<double> values =
         formParameters(volume, outletDepth, packetVolume, timeStep, colourLow, colourHigh);
-    if (!run.setup(values, options.text("dem"), options.text("breach"), problem)) {
+    if (!startDebrisRun(run, heights, values, options.text("dem"), options.text("breach"), problem)) {
         return refuse(problem);
     }
 
@@ -170,18 +180,19 @@ int runDebrisCommand(const CommandLine& options) {
     int framesWritten = 0;
     // --until stops at the step nearest to the time asked for; without it the run goes to its end.
     const double stopAt = options.has("until") ? until - timeStep / 2 : runEndSeconds + timeStep;
+    const DebrisTickSettings settings;
     for (;;) {
-        run.advance();
-        if (run.frameDue()) {
-            const std::string path = outDir + "/" + std::to_string(framesWritten + 1) + ".txt";
-            if (!run.frameHud().writeFrameInfo(path)) {
+        DebrisHud hud;
+        const osg::ref_ptr<osg::Geode> surface = advanceDebrisTick(run, heights, hud, settings);
+        if (surface) {
+            std::string failedFile;
+            if (!writeDebrisFrame(outDir, framesWritten + 1, format, *surface, hud, failedFile)) {
                 progress.finish();
-                std::cerr << "vantorel-batch debris: cannot write \"" << path << "\"\n";
+                std::cerr << "vantorel-batch debris: cannot write \"" << failedFile << "\"\n";
                 return 1;
             }
             ++framesWritten;
         }
-        run.advanceClock();
         const bool done = run.finished() || run.debrisElapsed >= stopAt;
         progress.update(progressText(run, framesWritten, until));
         if (done) {
