@@ -31,6 +31,7 @@
 #include "monitorpoints.h"
 #include "pickhandle.h"
 #include "platform.h"
+#include "resultwriter.h"
 #include "ui_mainwindow.h"
 #include "useeventhandler.h"
 #include "viewerqt.h"
@@ -38,6 +39,7 @@
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     ui = new Ui_MainWindow;
     ui->setupUi(this);
+    resultWriter = std::make_unique<ResultWriter>();
     treeView = ui->treeView;
 
     coordLabel = new QLabel;

@@ -33,6 +33,7 @@ class LandslideForm;
 class LandslideRun;
 class LandslideSymbols;
 class MonitorPoints;
+class ResultWriter;
 class ViewerQT;
 class Ui_MainWindow;
 class shapeFormat;
@@ -171,6 +172,12 @@ private:
     // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
     void connectPlayback(const char* slot);
     void disconnectPlayback(const char* slot);
+    // Waits for the live run's result files in flight; false, after telling the user which file could
+    // not be written, when they failed.
+    bool finishResultFiles();
+    // Stops the live run whose file `failedFile` could not be written, and tells the user.
+    void stopForUnwrittenFile(const char* slot, const std::string& failedFile);
+    void reportUnwrittenFile(const std::string& failedFile);
     // Removes every child of root after the terrain (child 0).
     void keepOnlyTerrain();
 
@@ -260,6 +267,8 @@ private:
 
     // Run output and landslide block.
     std::string saveDir;
+    // Writes the result files of the live flood and debris-flow runs while the next tick computes.
+    std::unique_ptr<ResultWriter> resultWriter;
     std::string outputFormat = ".ive";
     LandslideForm* landslideForm = nullptr;
     LandslideRun* landslideRun = nullptr;  // the grids, centreline and step counter of the landslide run

@@ -15,6 +15,7 @@
 #include "landslideform.h"
 #include "mainwindow.h"
 #include "resultfiles.h"
+#include "resultwriter.h"
 #include "viewerqt.h"
 
 int outputFrameNumber = 1;
@@ -29,6 +30,28 @@ void MainWindow::connectPlayback(const char* slot) {
 
 void MainWindow::disconnectPlayback(const char* slot) {
     disconnect(playTimer, SIGNAL(timeout()), this, slot);
+}
+
+bool MainWindow::finishResultFiles() {
+    std::string failedFile;
+    if (resultWriter->finish(failedFile)) {
+        return true;
+    }
+    reportUnwrittenFile(failedFile);
+    return false;
+}
+
+void MainWindow::stopForUnwrittenFile(const char* slot, const std::string& failedFile) {
+    // Going on would show a run whose results are silently lost.
+    disconnectPlayback(slot);
+    reportUnwrittenFile(failedFile);
+}
+
+void MainWindow::reportUnwrittenFile(const std::string& failedFile) {
+    QMessageBox::information(
+        nullptr, tr("Warning"),
+        tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
+        QMessageBox::Ok);
 }
 
 void MainWindow::keepOnlyTerrain() {
@@ -156,6 +179,7 @@ void MainWindow::acceptStart(int flag) {
 }
 
 void MainWindow::stopCal() {
+    finishResultFiles();
     if (simulationMode == 1) {
         outputFrameNumber = 1;
         disconnectPlayback(SLOT(resultVisualize()));

@@ -16,6 +16,7 @@
 #include "lakesurface.h"
 #include "mainwindow.h"
 #include "monitorpoints.h"
+#include "resultwriter.h"
 
 void MainWindow::acceptfloodValues(std::vector<QString> values) {
     simulationMode = 1;
@@ -46,6 +47,8 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
         monitors->load(inputFiles[3]);
     }
 
+    // The files of a run before this one land under their own numbers first.
+    finishResultFiles();
     if (!chooseRunFolder(saveDir)) {
         return;
     }
@@ -68,16 +71,14 @@ void MainWindow::resultVisualize() {
     root->addChild(floodHud->makeHud().get());
     root->addChild(floodHud->makeDepthCaption().get());
 
-    std::string problem;
-    if (!writeFloodResult(saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud,
-                          *monitors, problem)) {
-        // Going on would show a flood whose results are silently lost.
-        disconnectPlayback(SLOT(resultVisualize()));
-        QMessageBox::information(nullptr, tr("Warning"),
-                                 tr("结果文件无法写入，计算已停止：%1\n结果 1 到 %2 完整。")
-                                     .arg(QString::fromLocal8Bit(problem.c_str()))
-                                     .arg(outputFrameNumber - 1),
-                                 QMessageBox::Ok);
+    // The files are written from copies on the writer's thread while the next tick computes; a set that
+    // could not be written stops the run at the next tick.
+    const auto files = std::make_shared<const FloodResultFiles>(copyFloodResult(
+        saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud, *monitors));
+    std::string failedFile;
+    if (!resultWriter->hand([files](std::string& failed) { return writeFloodResult(*files, failed); },
+                            failedFile)) {
+        stopForUnwrittenFile(SLOT(resultVisualize()), failedFile);
         return;
     }
     ++outputFrameNumber;

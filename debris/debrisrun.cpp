@@ -20,7 +20,9 @@ std::string number(double value) {
 }  // namespace
 
 void DebrisRun::clear() {
+    const int keptThreads = threads;
     *this = DebrisRun();
+    threads = keptThreads;
 }
 
 bool DebrisRun::setup(const std::vector<double>& values, const std::string& gridPath,
@@ -229,7 +231,7 @@ void DebrisRun::advance() {
     stepMemo.startPass();
     movingCount =
         model.stepPackets(packets, movingPackets.data(), movingCount, debrisGrid, gridCellSize, timeStep,
-                          gridMinX, gridMinY, gridMaxX, gridMaxY, gridRows, gridCols, stepMemo);
+                          gridMinX, gridMinY, gridMaxX, gridMaxY, gridRows, gridCols, stepMemo, threads);
     model.accumulate(packets, debrisGrid, gridCellSize, packetVolume, debrisDensity, debrisPacketCount);
     ++debrisStepCount;
 }

@@ -69,6 +69,7 @@ bool readGridValues(AsciiGridReader& reader, const std::string& path, const char
 void CAFlood::unload() {
     cellStorage = std::vector<FloodCell>();
     cells = std::vector<FloodCell*>();
+    rowDepthSums = std::vector<double>();
     validCells = std::vector<std::pair<int, int>>();
     sources = std::vector<std::pair<int, int>>();
     sourceCount = 0;
@@ -159,6 +160,7 @@ bool CAFlood::readElevation(const std::string& path) {
         cells[r] = cellStorage.data() + static_cast<std::size_t>(r) * ncols;
     }
     validCells.reserve(static_cast<std::size_t>(cellCount));
+    rowDepthSums.assign(static_cast<std::size_t>(nrows), 0.0);
 
     long long nodataCells = 0;
     const bool loaded =
@@ -338,6 +340,7 @@ void CAFlood::setBreachParameters(float capacity, float width, float height, flo
 
 std::size_t CAFlood::stateBytes() const {
     return sizeof(*this) + cellStorage.capacity() * sizeof(FloodCell) +
-           cells.capacity() * sizeof(FloodCell*) + validCells.capacity() * sizeof(validCells[0]) +
-           sources.capacity() * sizeof(sources[0]) + outbreakFaces.capacity() * sizeof(OutbreakFaces);
+           cells.capacity() * sizeof(FloodCell*) + rowDepthSums.capacity() * sizeof(double) +
+           validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
+           outbreakFaces.capacity() * sizeof(OutbreakFaces);
 }

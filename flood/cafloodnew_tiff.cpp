@@ -11,11 +11,36 @@
 #include "cafloodnew.h"
 #include "fileio.h"
 
+FloodDepthGrid CAFlood::depthGrid() const {
+    FloodDepthGrid grid;
+    grid.columns = ncols;
+    grid.rows = nrows;
+    grid.west = xllcorner;
+    grid.south = yllcorner;
+    grid.cellSize = cellsize;
+    // Border, outbreak and no-data cells have surface and ground at the no-data value: depth 0.
+    grid.depths.resize(cellStorage.size());
+    for (std::size_t i = 0; i < grid.depths.size(); ++i) {
+        grid.depths[i] = cellStorage[i].surfaceOld - cellStorage[i].ground;
+    }
+    return grid;
+}
+
 bool CAFlood::depthTiffBytes(std::string& bytes, std::string& problem) const {
-    if (cells.empty()) {
+    return ::depthTiffBytes(depthGrid(), bytes, problem);
+}
+
+bool CAFlood::writeDepthTiff(const std::string& path) const {
+    return ::writeDepthTiff(path, depthGrid());
+}
+
+bool depthTiffBytes(const FloodDepthGrid& grid, std::string& bytes, std::string& problem) {
+    if (grid.depths.empty()) {
         problem = "no grid is loaded";
         return false;
     }
+    const int ncols = grid.columns;
+    const int nrows = grid.rows;
     GDALAllRegister();
     CPLSetConfigOption("GDAL_FILENAME_IS_UTF8", "NO");
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
@@ -33,17 +58,14 @@ bool CAFlood::depthTiffBytes(std::string& bytes, std::string& problem) const {
         return false;
     }
 
-    const double size = cellsize;
-    double geoTransform[6] = {xllcorner, size, 0.0, yllcorner + nrows * size, 0.0, -size};
+    const double size = grid.cellSize;
+    double geoTransform[6] = {grid.west, size, 0.0, grid.south + nrows * size, 0.0, -size};
     dataset->SetGeoTransform(geoTransform);
 
-    // Border, outbreak and no-data cells have surface and ground at the no-data value: depth 0.
-    std::vector<float> depths(cellStorage.size());
-    for (std::size_t i = 0; i < depths.size(); ++i) {
-        depths[i] = cellStorage[i].surfaceOld - cellStorage[i].ground;
-    }
-    const CPLErr written = dataset->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, ncols, nrows, depths.data(),
-                                                               ncols, nrows, GDT_Float32, 0, 0);
+    // Writing only reads the buffer.
+    float* const depths = const_cast<float*>(grid.depths.data());
+    const CPLErr written = dataset->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, ncols, nrows, depths, ncols,
+                                                               nrows, GDT_Float32, 0, 0);
 
     OGRSpatialReference reference;
     reference.SetWellKnownGeogCS("WGS84");
@@ -67,10 +89,10 @@ bool CAFlood::depthTiffBytes(std::string& bytes, std::string& problem) const {
     return made;
 }
 
-bool CAFlood::writeDepthTiff(const std::string& path) const {
+bool writeDepthTiff(const std::string& path, const FloodDepthGrid& grid) {
     std::string bytes;
     std::string problem;
-    if (!depthTiffBytes(bytes, problem) || !writeFileAtomically(path, bytes, problem)) {
+    if (!depthTiffBytes(grid, bytes, problem) || !writeFileAtomically(path, bytes, problem)) {
         std::cerr << "depth raster " << path << ": " << problem << "\n";
         return false;
     }

@@ -47,9 +47,48 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
                            matchMonitors);
 }
 
-bool writeFloodResult(const std::string& folder, int number, const std::string& format,
-                      const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
-                      const MonitorPoints& monitors, std::string& problem, bool printDiagnostics) {
+namespace {
+
+// A copy of the water for the writer, as the scene keeps drawing its own node meanwhile. The copy of a
+// drawable switches it to buffer objects; it keeps the original's drawing flags here, so that the file
+// is the one the original would give.
+osg::ref_ptr<const osg::Node> copyWater(const osg::Node& water) {
+    osg::ref_ptr<osg::Node> copy = static_cast<osg::Node*>(water.clone(osg::CopyOp::DEEP_COPY_ALL));
+    const osg::Geode* from = water.asGeode();
+    osg::Geode* to = copy->asGeode();
+    if (from != nullptr && to != nullptr) {
+        for (unsigned i = 0; i < from->getNumDrawables() && i < to->getNumDrawables(); ++i) {
+            to->getDrawable(i)->setUseDisplayList(from->getDrawable(i)->getUseDisplayList());
+            to->getDrawable(i)->setUseVertexBufferObjects(from->getDrawable(i)->getUseVertexBufferObjects());
+        }
+    }
+    return copy;
+}
+
+}  // namespace
+
+FloodResultFiles copyFloodResult(const std::string& folder, int number, const std::string& format,
+                                 const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
+                                 const MonitorPoints& monitors) {
+    FloodResultFiles files;
+    files.folder = folder;
+    files.number = number;
+    files.format = format;
+    if (format == ".tif") {
+        files.depths = engine.depthGrid();
+    } else {
+        files.water = copyWater(water);
+    }
+    files.hud = hud;
+    files.monitors = monitors;
+    return files;
+}
+
+namespace {
+
+bool writeFloodFiles(const std::string& folder, int number, const std::string& format, const osg::Node* water,
+                     const FloodDepthGrid* depths, const FloodHud& hud, const MonitorPoints& monitors,
+                     std::string& problem, bool printDiagnostics) {
     ResultFrameWriter frame(folder, number);
     std::string bytes;
     std::string reason;
@@ -58,13 +97,13 @@ bool writeFloodResult(const std::string& folder, int number, const std::string& 
         if (printDiagnostics) {
             std::cout << "fileName:" << frame.path(format) << std::endl;
         }
-        if (!modelFileBytes(water, format, bytes, reason)) {
+        if (!modelFileBytes(*water, format, bytes, reason)) {
             frame.fail(format, reason);
             written = false;
         } else {
             written = frame.write(format, bytes);
         }
-    } else if (!engine.depthTiffBytes(bytes, reason)) {
+    } else if (!depthTiffBytes(*depths, bytes, reason)) {
         frame.fail(".tif", reason);
         written = false;
     } else {
@@ -81,4 +120,18 @@ bool writeFloodResult(const std::string& folder, int number, const std::string& 
         problem = frame.problem();
     }
     return written;
+}
+
+}  // namespace
+
+bool writeFloodResult(const FloodResultFiles& files, std::string& problem, bool printDiagnostics) {
+    return writeFloodFiles(files.folder, files.number, files.format, files.water.get(), &files.depths,
+                           files.hud, files.monitors, problem, printDiagnostics);
+}
+
+bool writeFloodResult(const std::string& folder, int number, const std::string& format,
+                      const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
+                      const MonitorPoints& monitors, std::string& problem, bool printDiagnostics) {
+    const FloodDepthGrid depths = format == ".tif" ? engine.depthGrid() : FloodDepthGrid();
+    return writeFloodFiles(folder, number, format, &water, &depths, hud, monitors, problem, printDiagnostics);
 }

@@ -8,6 +8,7 @@
 #include <QThread>
 #include <cmath>
 #include <csignal>
+#include <map>
 #include <string>
 
 #include "debrishud.h"
@@ -107,6 +108,27 @@ TEST_F(DebrisCommand, WritesTheFiguresAndSurfacesOfEveryRenderedFrame) {
     }
 }
 
+// The frame files and the debris balance are the same for one thread and for two (the packets and cells
+// themselves are compared step by step in the run's own test).
+TEST_F(DebrisCommand, WritesTheSameFramesForAnyThreadCount) {
+    std::map<std::string, std::string> frames[2];
+    std::string balances[2];
+    for (const int threads : {1, 2}) {
+        const QString out = path(QString("threads %1").arg(threads));
+        const ProgramRun result =
+            runBatch({"--dem", grid(), "--breach", breach(), "--volume", "40000", "--until", "300",
+                      "--threads", QString::number(threads), "--out", out});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        frames[threads - 1] = readFolderFiles(out.toStdString());
+        const std::size_t balance = result.out.find("m3 of debris on the grid");
+        ASSERT_NE(balance, std::string::npos) << result.out;
+        balances[threads - 1] = result.out.substr(result.out.rfind('\n', balance) + 1);
+    }
+    EXPECT_EQ(frames[0].size(), 10u);
+    EXPECT_EQ(frames[0], frames[1]);
+    EXPECT_EQ(balances[0], balances[1]);
+}
+
 TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
     debristest::writeBreach(path("ring.txt").toStdString(), {{0, 3}});
     writeTextFile(path("nan.asc").toStdString(),
@@ -135,6 +157,7 @@ TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
         {"empty colour range", inputs + output + QStringList{"--colour-range", "5", "5"},
          "the lower end must be below the upper end"},
         {"beyond the end of a run", inputs + output + QStringList{"--until", "7000"}, "a run ends at 6402 s"},
+        {"no threads", inputs + output + QStringList{"--threads", "0"}, "--threads: 0 is outside"},
         {"missing grid", QStringList{"--dem", path("none.asc"), "--breach", breach()} + output,
          "cannot open the terrain grid"},
         {"breach cell on the ring", QStringList{"--dem", grid(), "--breach", path("ring.txt")} + output,

@@ -163,6 +163,49 @@ TEST_F(FloodBatchTest, WritesWaterModelsAndMonitorValuesAsTheLiveRunDoes) {
     EXPECT_EQ(python.out, "1 95 270 True True\n") << python.err;
 }
 
+// The threads share each step in bands of rows and the seams between them; the result files are the same,
+// byte for byte, for one thread and for two. The valley's flood crosses the seam within the first
+// results.
+TEST_F(FloodBatchTest, WritesTheSameFilesForAnyThreadCount) {
+    QTemporaryDir valley;
+    ASSERT_TRUE(valley.isValid());
+    const ValleyShape tall{24, 64, 10.0f, 0.01f, 0.004f};
+    QStringList tallInputs;
+    for (const std::string& path : writeValley(valley.path().toStdString(), tall, outbreakLattice(tall, 6))) {
+        tallInputs << QString::fromStdString(path);
+    }
+    for (const char* format : {".ive", ".tif"}) {
+        SCOPED_TRACE(format);
+        std::map<std::string, std::string> files[2];
+        for (const int threads : {1, 2}) {
+            const QString threadOut = valley.filePath(QString("%1 threads %2").arg(threads).arg(format));
+            const ProgramRun batch = run(
+                tallInputs, {"--capacity", "3000000", "--width", "40", "--height", "10", "--format", format,
+                             "--threads", QString::number(threads), "--results", "12", "--out", threadOut});
+            ASSERT_EQ(batch.exitCode, 0) << batch.out << batch.err;
+            files[threads - 1] = readFolderFiles(threadOut.toStdString());
+        }
+        ASSERT_EQ(files[0].size(), 24u);
+        for (const auto& [name, bytes] : files[0]) {
+            EXPECT_TRUE(files[1].count(name) == 1 && files[1].at(name) == bytes) << name;
+        }
+        // The last depth raster holds water on both sides of the seam between the two bands.
+        if (std::string(format) == ".tif") {
+            const std::vector<float> depths =
+                readDepths(valley.filePath("1 threads .tif/12.tif").toStdString());
+            ASSERT_EQ(depths.size(), static_cast<std::size_t>(tall.ncols) * tall.nrows);
+            float above = 0.0f;
+            float below = 0.0f;
+            for (int c = 0; c < tall.ncols; ++c) {
+                above += depths[static_cast<std::size_t>(tall.nrows / 2 - 1) * tall.ncols + c];
+                below += depths[static_cast<std::size_t>(tall.nrows / 2 + 1) * tall.ncols + c];
+            }
+            EXPECT_GT(above, 0.0f);
+            EXPECT_GT(below, 0.0f);
+        }
+    }
+}
+
 TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
     const QString missing = folder.filePath("missing.asc");
     const QString badOutbreak = folder.filePath("bad-outbreak.txt");
@@ -220,6 +263,8 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
          run3,
          "cellsize 1e-20 is not a plausible cell size"},
         {"unknown option", inputs, QStringList{"--speed", "2"} + run3, "unknown option --speed"},
+        {"no threads", inputs, QStringList{"--threads", "0"} + run3, "--threads: 0 is outside"},
+        {"part of a thread", inputs, QStringList{"--threads", "1.5"} + run3, "is not a whole number"},
         {"no water", inputs, QStringList{"--width", "0"} + run3, "let no water out"},
         {"missing elevation grid", {inputs[2], missing, inputs[2]}, run3, "打开DEM文件失败!"},
         {"outbreak cell off the grid", {inputs[0], inputs[1], badOutbreak}, run3, "lies outside"},

@@ -31,6 +31,17 @@ std::string readTextFile(const std::string& path) {
     return text.str();
 }
 
+std::map<std::string, std::string> readFolderFiles(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().filename().string()] = readTextFile(entry.path().string());
+        }
+    }
+    return files;
+}
+
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
     QProcess process;
     process.start(program, arguments);

@@ -3,7 +3,7 @@
 #include <sys/resource.h>
 #include <QString>
 #include <QStringList>
-
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,9 @@ void writeTextFile(const std::string& path, const std::string& text);
 
 // The bytes of a file, or "(unreadable)" when it does not open.
 std::string readTextFile(const std::string& path);
+
+// The files directly in a folder, by name, with their bytes; empty when the folder does not exist.
+std::map<std::string, std::string> readFolderFiles(const std::string& folder);
 
 // What a program run by a test did: its exit code (-1 when it crashed or ran past the time limit) and
 // what it wrote on its two streams.

@@ -21,7 +21,8 @@ namespace {
 const char* const usage =
     "usage: vantorel-batch debris --dem FILE --breach FILE [--volume 2040000] [--outlet-depth 5.0]\n"
     "                             [--packet-volume 40.0] [--dt 0.6] [--colour-range 0 10]\n"
-    "                             [--format .ive|.3ds] [--until SECONDS] --out DIR [--overwrite]\n"
+    "                             [--format .ive|.3ds] [--until SECONDS] [--threads N] --out DIR\n"
+    "                             [--overwrite]\n"
     "  --dem FILE           terrain grid (ESRI ASCII grid)\n"
     "  --breach FILE        breach file: a number, the count of breach cells, then row and column of each\n"
     "  --volume M3          total debris volume released, m3\n"
@@ -32,6 +33,8 @@ const char* const usage =
     "  --format .ive|.3ds   also write the debris surface of every rendered frame, N.ive or N.3ds, the\n"
     "                       same surface the window shows; a folder written with .ive replays there\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
+    "  --threads N          threads that share each step (default: one per core); the run is the same\n"
+    "                       for any number\n"
     "  --out DIR            folder for the frames (created if missing): the figures N.txt and, with\n"
     "                       --format, the surfaces\n"
     "  --overwrite          remove the results of an earlier run from DIR first (without it such a\n"
@@ -97,7 +100,8 @@ int runDebrisCommand(const CommandLine& options) {
     }
     const std::vector<std::string> known = {"dem",           "breach", "volume",       "outlet-depth",
                                             "packet-volume", "dt",     "colour-range", "until",
-                                            "out",           "help",   "format",       "overwrite"};
+                                            "out",           "help",   "format",       "overwrite",
+                                            "threads"};
     const std::vector<std::string> extra = options.unknown(known);
     if (!extra.empty()) {
         std::cerr << usage;
@@ -131,12 +135,14 @@ int runDebrisCommand(const CommandLine& options) {
     double until = runEndSeconds;
     int colourLow = 0;
     int colourHigh = 10;
+    int threads = 0;
     std::string problem;
     if (!positiveNumber(options, "volume", volume, problem) ||
         !positiveNumber(options, "outlet-depth", outletDepth, problem) ||
         !positiveNumber(options, "packet-volume", packetVolume, problem) ||
         !options.number("dt", timeStep, 0.2, 0.8, problem) ||
-        !positiveNumber(options, "until", until, problem)) {
+        !positiveNumber(options, "until", until, problem) ||
+        !options.integer("threads", threads, 1, maxBatchThreads, problem)) {
         return refuse(problem);
     }
     if (timeStep != 0.2 && timeStep != 0.4 && timeStep != 0.6 && timeStep != 0.8) {
@@ -163,6 +169,7 @@ int runDebrisCommand(const CommandLine& options) {
     }
 
     DebrisRun run;
+    run.setThreadCount(threads);
     TerrainHeights heights;
     const std::vector<double> values =
         formParameters(volume, outletDepth, packetVolume, timeStep, colourLow, colourHigh);

@@ -19,8 +19,8 @@ namespace {
 const char* const kUsage =
     "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [--monitors FILE]\n"
     "           [--capacity 100000000] [--width 133] [--height 47.5] [--mode \"Total Break\"]\n"
-    "           [--colour-range 0 20] [--format .tif] (--results N | --until SECONDS) --out DIR\n"
-    "           [--overwrite]\n"
+    "           [--colour-range 0 20] [--format .tif] [--threads N] (--results N | --until SECONDS)\n"
+    "           --out DIR [--overwrite]\n"
     "\n"
     "Runs the flood engine from the roughness grid, the elevation grid and the outbreak-information file\n"
     "and writes, for every five engine steps, result N (from 1) into DIR, which is created if missing:\n"
@@ -30,7 +30,9 @@ const char* const kUsage =
     "form. --mode takes the\n"
     "form's texts: \"Total Break\", \"二分之一溃\", \"三分之一溃\", \"五分之一溃\" or \"十分之一溃\" (any "
     "other text is\n"
-    "a one-tenth breach). Stops after N results or once the simulated time reaches SECONDS.\n"
+    "a one-tenth breach). Stops after N results or once the simulated time reaches SECONDS. --threads\n"
+    "sets how many threads share each step (default: one per core); the results are the same for any\n"
+    "number.\n"
     "A folder that holds results of an earlier run is refused; --overwrite removes those results first.\n"
     "Ctrl+C (or SIGTERM) stops the run after the result it is writing; every result written is complete.\n";
 
@@ -95,7 +97,8 @@ int runFloodCommand(const CommandLine& options) {
     }
     const std::vector<std::string> known = {"roughness", "dem",    "outbreak", "monitors",     "capacity",
                                             "width",     "height", "mode",     "colour-range", "format",
-                                            "results",   "until",  "out",      "overwrite"};
+                                            "results",   "until",  "out",      "overwrite",
+                                            "threads"};
     const std::vector<std::string> unknown = options.unknown(known);
     if (!unknown.empty()) {
         std::cerr << kUsage;
@@ -115,7 +118,8 @@ int runFloodCommand(const CommandLine& options) {
                               {"results", 1},
                               {"until", 1},
                               {"out", 1},
-                              {"overwrite", 0}},
+                              {"overwrite", 0},
+                              {"threads", 1}},
                              countProblem)) {
         return refuse(countProblem);
     }
@@ -138,6 +142,7 @@ int runFloodCommand(const CommandLine& options) {
     double colourHigh = 20;
     double until = 0;
     int results = 0;
+    int threads = 0;
     std::string problem;
     // The width and height ranges are those of the form's spin boxes.
     if (!options.number("capacity", capacity, 0.0, 1e15, problem) ||
@@ -146,7 +151,8 @@ int runFloodCommand(const CommandLine& options) {
         !options.number("colour-range", colourLow, -1e6, 1e6, problem, 0) ||
         !options.number("colour-range", colourHigh, -1e6, 1e6, problem, 1) ||
         !options.number("until", until, 0.0, 1e9, problem) ||
-        !options.integer("results", results, 1, 1000000000, problem)) {
+        !options.integer("results", results, 1, 1000000000, problem) ||
+        !options.integer("threads", threads, 1, maxBatchThreads, problem)) {
         return refuse(problem);
     }
     if (options.has("colour-range") &&
@@ -166,6 +172,7 @@ int runFloodCommand(const CommandLine& options) {
     settings.mode = options.text("mode", settings.mode);
 
     CAFlood engine;
+    engine.setThreadCount(threads);
     const std::vector<std::string> inputs = {options.text("roughness"), options.text("dem"),
                                              options.text("outbreak")};
     switch (startFloodRun(engine, inputs, settings)) {
