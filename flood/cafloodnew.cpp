@@ -8,6 +8,7 @@
 #include <new>
 
 #include "floodinputfile.h"
+#include "georaster.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void CAFlood::unload() {
     openOutbreakFaces = 0;
     ncols = 0;
     nrows = 0;
+    projection.clear();
 }
 
 bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
@@ -83,6 +85,11 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
     if (!loaded) {
         unload();
         return false;
+    }
+    std::string projectionProblem;
+    projection = projectionBesideGrid(paths[1], projectionProblem);
+    if (!projectionProblem.empty()) {
+        std::cerr << "flood inputs: " << projectionProblem << "; the rasters carry no coordinate system\n";
     }
 
     for (const auto& [c, r] : sources) {

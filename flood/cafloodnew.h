@@ -65,8 +65,9 @@ public:
     // continuity and the breach inflow all cover that time.
     void step();
 
-    // Writes the current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84.
-    // False, with a diagnostic, when nothing is loaded or the file cannot be written.
+    // Writes the current depths (surface minus ground) as a single-band Float32 GeoTIFF in the
+    // coordinate system of the elevation grid (none without a ".prj" beside it). False, with a diagnostic,
+    // when nothing is loaded or the file cannot be written.
     bool writeDepthTiff(const std::string& path) const;
 
     // Grid geometry and state.
@@ -75,6 +76,8 @@ public:
     float cellSize() const { return cellsize; }
     float lowerLeftX() const { return xllcorner; }
     float lowerLeftY() const { return yllcorner; }
+    // The coordinate system (WKT) of the ".prj" file beside the elevation grid; empty without one.
+    const std::string& coordinateSystem() const { return projection; }
     // The rows of the grid (rowCount() rows of columnCount() cells); null while nothing is loaded.
     const FloodCell* const* cellRows() const { return cells.empty() ? nullptr : cells.data(); }
     const std::vector<std::pair<int, int>>& outbreakCells() const { return sources; }
@@ -138,6 +141,7 @@ private:
     float cellsize = 0.0f;
     float xllcorner = 0.0f;
     float yllcorner = 0.0f;
+    std::string projection;
     // One allocation for the whole grid; `cells` holds a pointer to the start of every row.
     std::vector<FloodCell> cellStorage;
     std::vector<FloodCell*> cells;

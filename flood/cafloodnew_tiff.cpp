@@ -1,7 +1,6 @@
 // The depth raster of the flood engine.
 #include <cpl_conv.h>
 #include <gdal_priv.h>
-#include <ogr_spatialref.h>
 
 #include <iostream>
 #include <vector>
@@ -38,12 +37,11 @@ bool CAFlood::writeDepthTiff(const std::string& path) const {
     const CPLErr written = dataset->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, ncols, nrows, depths.data(),
                                                                ncols, nrows, GDT_Float32, 0, 0);
 
-    OGRSpatialReference reference;
-    reference.SetWellKnownGeogCS("WGS84");
-    char* wkt = nullptr;
-    reference.exportToWkt(&wkt);
-    dataset->SetProjection(wkt);
-    CPLFree(wkt);
+    // The grid's coordinates are in the units of its own coordinate system, metres as a rule: labelling
+    // them with a geographic system would put the raster nowhere.
+    if (!projection.empty()) {
+        dataset->SetProjection(projection.c_str());
+    }
 
     // Closing flushes the file; a failure there (a full disk) is only visible as GDAL's last error.
     CPLErrorReset();
