@@ -23,6 +23,7 @@
 #include "debrisrun.h"
 #include "floodform.h"
 #include "floodhud.h"
+#include "floodsummary.h"
 #include "lakesurface.h"
 #include "landslideform.h"
 #include "landsliderun.h"
@@ -52,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     floodForm = new FloodForm;
     floodHud = new FloodHud;
+    floodSummary = new FloodSummary;
     debrisHud = new DebrisHud;
     monitors = new MonitorPoints;
     caFlood = new CAFlood;
@@ -221,6 +223,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     const int answer =
         QMessageBox::question(this, tr("Quit"), tr("是否关闭整个程序?"), QMessageBox::Yes, QMessageBox::No);
     if (answer == QMessageBox::Yes) {
+        writeFloodSummary();
         event->accept();
         qApp->quit();
     } else {

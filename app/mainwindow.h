@@ -25,6 +25,7 @@ class DebrisHud;
 class DebrisRun;
 class FloodForm;
 class FloodHud;
+class FloodSummary;
 class LakeSurface;
 class LandslideForm;
 class LandslideRun;
@@ -146,6 +147,9 @@ private:
     void addReplayNode(osg::Node* node);
     // Enables every entry of the scene tree again (the end of a replay or of a case's opening).
     void enableSceneTree();
+    // Writes the flood run's summary beside its result folder when results came since the last time;
+    // says once per run when it cannot.
+    void writeFloodSummary();
 
     // Simulation control.
     // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
@@ -218,6 +222,9 @@ private:
     DebrisRun* debrisRun = nullptr;  // parameters, grid, packets and clock of the debris-flow run
     MonitorPoints* monitors = nullptr;
     FloodHud* floodHud = nullptr;
+    FloodSummary* floodSummary = nullptr;  // maxima, arrival and volume balance of the flood run
+    int floodSummaryWrittenResult = 0;     // the last result the written summary covers
+    bool floodSummaryFailed = false;
     DebrisHud* debrisHud = nullptr;
     std::unique_ptr<LakeSurface> lakeSurface;  // made by the case-study dispatch
 

@@ -11,12 +11,23 @@
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodrun.h"
+#include "floodsummary.h"
 #include "floodtick.h"
 #include "lakesurface.h"
 #include "mainwindow.h"
 #include "monitorpoints.h"
 
+namespace {
+
+// Results between two writes of a live run's summary: often enough that little is lost when the
+// program is killed, seldom enough that the rasters cost little beside the results.
+constexpr int floodSummaryEveryResults = 20;
+
+}  // namespace
+
 void MainWindow::acceptfloodValues(std::vector<QString> values) {
+    // A run still going keeps its summary up to its last result.
+    writeFloodSummary();
     simulationMode = 1;
     floodCapacity = values[0].toFloat();
     floodWidth = values[1].toFloat();
@@ -52,6 +63,9 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
         return;
     }
     saveDir = folder.toLocal8Bit().toStdString();
+    floodSummary->start(*caFlood);
+    floodSummaryWrittenResult = 0;
+    floodSummaryFailed = false;
     connectPlayback(SLOT(resultVisualize()));
     playTimer->start(0);
 }
@@ -76,13 +90,38 @@ void MainWindow::resultVisualize() {
                           *monitors, failedFile)) {
         // Going on would show a flood whose results are silently lost.
         disconnectPlayback(SLOT(resultVisualize()));
+        writeFloodSummary();
         QMessageBox::information(
             nullptr, tr("Warning"),
             tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
             QMessageBox::Ok);
         return;
     }
+    floodSummary->record(*caFlood, outputFrameNumber);
+    const bool summaryDue = outputFrameNumber % floodSummaryEveryResults == 0;
     ++outputFrameNumber;
+    // Last, because a message about the summary lets the timer tick again.
+    if (summaryDue) {
+        writeFloodSummary();
+    }
+}
+
+void MainWindow::writeFloodSummary() {
+    if (!floodSummary->started() || floodSummary->lastResult() == floodSummaryWrittenResult) {
+        return;
+    }
+    std::string problem;
+    if (floodSummary->write(summaryFolderOf(saveDir), problem)) {
+        floodSummaryWrittenResult = floodSummary->lastResult();
+        return;
+    }
+    std::cout << "flood summary: " << problem << std::endl;
+    if (!floodSummaryFailed) {
+        floodSummaryFailed = true;
+        QMessageBox::information(nullptr, tr("Warning"),
+                                 tr("洪水汇总结果无法写入：%1").arg(QString::fromLocal8Bit(problem.c_str())),
+                                 QMessageBox::Ok);
+    }
 }
 
 void MainWindow::Visualize() {

@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "floodhud.h"
 #include "floodrun.h"
+#include "floodsummary.h"
 #include "floodtick.h"
 #include "monitorpoints.h"
 #include "progress.h"
@@ -19,7 +20,8 @@ namespace {
 const char* const kUsage =
     "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [--monitors FILE]\n"
     "           [--capacity 100000000] [--width 133] [--height 47.5] [--mode \"Total Break\"]\n"
-    "           [--colour-range 0 20] [--format .tif] (--results N | --until SECONDS) --out DIR\n"
+    "           [--colour-range 0 20] [--format .tif] [--arrival-depth 0.01]\n"
+    "           (--results N | --until SECONDS) --out DIR\n"
     "\n"
     "Runs the flood engine from the roughness grid, the elevation grid and the outbreak-information file\n"
     "and writes, for every five engine steps, result N (from 1) into DIR, which is created if missing:\n"
@@ -29,7 +31,12 @@ const char* const kUsage =
     "form. --mode takes the\n"
     "form's texts: \"Total Break\", \"二分之一溃\", \"三分之一溃\", \"五分之一溃\" or \"十分之一溃\" (any "
     "other text is\n"
-    "a one-tenth breach). Stops after N results or once the simulated time reaches SECONDS.\n";
+    "a one-tenth breach). Stops after N results or once the simulated time reaches SECONDS.\n"
+    "\n"
+    "The summary goes into DIR_summary: maxDepth.tif, maxSpeed.tif and arrivalTime.tif (the first time\n"
+    "a cell's depth rose above --arrival-depth metres; no-data where no water came) in the elevation\n"
+    "grid's coordinate system when a .prj file lies beside it, and volume.csv, the volume balance of\n"
+    "every result.\n";
 
 int refuse(const std::string& message) {
     std::cerr << "vantorel-batch flood: " << message << "\n";
@@ -92,7 +99,7 @@ int runFloodCommand(const CommandLine& options) {
     }
     const std::vector<std::string> known = {"roughness", "dem",    "outbreak", "monitors",     "capacity",
                                             "width",     "height", "mode",     "colour-range", "format",
-                                            "results",   "until",  "out"};
+                                            "results",   "until",  "out",      "arrival-depth"};
     const std::vector<std::string> unknown = options.unknown(known);
     if (!unknown.empty()) {
         std::cerr << kUsage;
@@ -116,6 +123,7 @@ int runFloodCommand(const CommandLine& options) {
     double colourLow = 0;
     double colourHigh = 20;
     double until = 0;
+    double arrivalDepth = defaultArrivalDepth;
     int results = 0;
     std::string problem;
     // The width and height ranges are those of the form's spin boxes.
@@ -125,6 +133,7 @@ int runFloodCommand(const CommandLine& options) {
         !options.number("colour-range", colourLow, -1e6, 1e6, problem, 0) ||
         !options.number("colour-range", colourHigh, -1e6, 1e6, problem, 1) ||
         !options.number("until", until, 0.0, 1e9, problem) ||
+        !options.number("arrival-depth", arrivalDepth, 0.0, 1e4, problem) ||
         !options.integer("results", results, 1, 1000000000, problem)) {
         return refuse(problem);
     }
@@ -138,6 +147,9 @@ int runFloodCommand(const CommandLine& options) {
     }
     if (options.has("until") && !(until > 0.0)) {
         return refuse("--until needs a simulated time above 0 s");
+    }
+    if (!(arrivalDepth > 0.0)) {
+        return refuse("--arrival-depth needs a depth above 0 m");
     }
     settings.capacity = static_cast<float>(capacity);
     settings.width = static_cast<float>(width);
@@ -179,6 +191,18 @@ int runFloodCommand(const CommandLine& options) {
     tick.colourLow = static_cast<int>(colourLow);
     tick.colourHigh = static_cast<int>(colourHigh);
     tick.printDiagnostics = false;
+    FloodSummary summary;
+    summary.start(engine, static_cast<float>(arrivalDepth));
+    const std::string summaryFolder = summaryFolderOf(folder);
+    // The summary of the results written so far, also when the run ends early.
+    const auto writeSummary = [&summary, &summaryFolder]() {
+        std::string summaryProblem;
+        if (!summary.write(summaryFolder, summaryProblem)) {
+            std::cerr << "vantorel-batch flood: the summary cannot be written: " << summaryProblem << "\n";
+            return false;
+        }
+        return true;
+    };
     ProgressLine progress;
     int written = 0;
     while (options.has("results") ? written < results : engine.simulatedTime() < until) {
@@ -189,6 +213,7 @@ int runFloodCommand(const CommandLine& options) {
             progress.finish();
             std::cerr << "vantorel-batch flood: the simulated clock no longer advances at " << before
                       << " s (single precision); stopping after " << written << " results\n";
+            writeSummary();
             return 1;
         }
         const int number = written + 1;
@@ -196,8 +221,10 @@ int runFloodCommand(const CommandLine& options) {
         if (!writeFloodResult(folder, number, format, *water, engine, hud, monitors, failedFile, false)) {
             progress.finish();
             std::cerr << "vantorel-batch flood: cannot write " << failedFile << "\n";
+            writeSummary();
             return 1;
         }
+        summary.record(engine, number);
         written = number;
         progress.update(progressText(engine, written, progress.elapsedSeconds()));
     }
@@ -208,5 +235,9 @@ int runFloodCommand(const CommandLine& options) {
         std::cout << "the excess-volume trim removed " << engine.trimmedVolume()
                   << " m^3 of water from the grid\n";
     }
+    if (!writeSummary()) {
+        return 1;
+    }
+    std::cout << "summary in " << summaryFolder << "\n";
     return 0;
 }
