@@ -77,6 +77,14 @@ TEST_F(DebrisCommand, WritesTheFiguresOfEveryRenderedFrame) {
     }
     EXPECT_FALSE(QFile::exists(out + "/3.txt"));
     EXPECT_FALSE(QFile::exists(out + "/0.txt"));
+
+    // The summary lies beside the frames, with a volume row per frame.
+    EXPECT_EQ(QDir(out + "_summary").entryList(QDir::Files, QDir::Name),
+              QStringList({"energyAtPeak.tif", "finalTrace.tif", "momentumAtPeak.tif", "peakDepth.tif",
+                           "peakSpeed.tif", "volume.csv"}));
+    const QStringList volumeRows =
+        QString::fromStdString(contents(out + "_summary/volume.csv")).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(volumeRows.size(), 3);
 }
 
 TEST_F(DebrisCommand, RefusesBadInputWithAReason) {

@@ -12,7 +12,9 @@
 
 #include "commands.h"
 #include "debrisrun.h"
+#include "debrissummary.h"
 #include "progress.h"
+#include "summaryfiles.h"
 
 namespace {
 
@@ -29,7 +31,10 @@ const char* const usage =
     "  --colour-range L H   colour range of the depth display, whole metres, L below H\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
     "  --out DIR            folder for the figures of every rendered frame, N.txt (created if missing);\n"
-    "                       the frames' surface models are not written by this command\n";
+    "                       the frames' surface models are not written by this command\n"
+    "The summary goes into DIR_summary: peakDepth.tif, peakSpeed.tif, momentumAtPeak.tif,\n"
+    "energyAtPeak.tif and finalTrace.tif (no-data where no debris came; in the coordinate system of a\n"
+    ".prj file beside the terrain grid) and volume.csv, the debris released and on the grid per frame.\n";
 
 constexpr double runEndSeconds = 2 * DebrisRun::endHalfTime;
 
@@ -160,6 +165,9 @@ int runDebrisCommand(const CommandLine& options) {
         return refuse("cannot create the output folder \"" + outDir + "\"");
     }
 
+    DebrisSummary summary;
+    summary.start(run);
+    const std::string summaryFolder = summaryFolderOf(outDir);
     ProgressLine progress;
     int framesWritten = 0;
     // --until stops at the step nearest to the time asked for; without it the run goes to its end.
@@ -174,6 +182,7 @@ int runDebrisCommand(const CommandLine& options) {
                 return 1;
             }
             ++framesWritten;
+            summary.record(run, framesWritten);
         }
         run.advanceClock();
         const bool done = run.finished() || run.debrisElapsed >= stopAt;
@@ -191,5 +200,10 @@ int runDebrisCommand(const CommandLine& options) {
                   "debris: %.0f m3 of debris on the grid; %d packets of %g m3 released of the %.0f m3\n",
                   run.debrisVolumeOnGrid(), run.debrisPacketCount, run.packetVolume, run.totalVolume);
     std::cout << balance;
+    if (!summary.write(run, summaryFolder, problem)) {
+        std::cerr << "vantorel-batch debris: the summary cannot be written: " << problem << "\n";
+        return 1;
+    }
+    std::cout << "debris: summary in " << summaryFolder << "\n";
     return 0;
 }
