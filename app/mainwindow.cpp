@@ -19,6 +19,7 @@
 
 #include "cadebrisflow.h"
 #include "cafloodnew.h"
+#include "debrisflow.h"
 #include "debrishud.h"
 #include "debrisrun.h"
 #include "floodform.h"
@@ -52,6 +53,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     createActions();
 
     floodForm = new FloodForm;
+    debrisForm = new DebrisFlow;
     floodHud = new FloodHud;
     floodSummary = new FloodSummary;
     debrisHud = new DebrisHud;

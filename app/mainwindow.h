@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QString>
 #include <memory>
 #include <osg/Group>
 #include <osg/Node>
+#include <osg/Vec3d>
 #include <osg/Vec3>
 #include <osg/ref_ptr>
 #include <string>
@@ -21,6 +23,7 @@ class QTimer;
 class QTreeView;
 class CADebrisFlow;
 class CAFlood;
+class DebrisFlow;
 class DebrisHud;
 class DebrisRun;
 class FloodForm;
@@ -151,6 +154,13 @@ private:
     // says once per run when it cannot.
     void writeFloodSummary();
 
+    // Debris flow.
+    // One step of the debris-flow run, with its frame when one is due; false once the run has stopped
+    // (at its end, or when its frame could not be written).
+    bool advanceDebrisRun();
+    // One stored debris frame of the replay (the debris-flow branch of Visualize).
+    void showStoredDebrisFrame();
+
     // Simulation control.
     // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
     void connectPlayback(const char* slot);
@@ -179,6 +189,9 @@ private:
     void closeLandslideScenario(int intervalMs);
 
     // Scene files and views.
+    // The viewpoint of the view as eye, centre and up (the centre far along the line of sight), also
+    // printed on standard output for authors of scene files.
+    void readCameraView(osg::Vec3d& eye, osg::Vec3d& center, osg::Vec3d& up) const;
     void setCurrentFile(const QString& path);
     void writeScene(const QString& name);
     // Hands a look-at view to the current camera manipulator as its view matrix.
@@ -219,7 +232,12 @@ private:
     FloodForm* floodForm = nullptr;
     CAFlood* caFlood = nullptr;
     CADebrisFlow* caDebris = nullptr;
+    DebrisFlow* debrisForm = nullptr;
     DebrisRun* debrisRun = nullptr;  // parameters, grid, packets and clock of the debris-flow run
+    // Terrain heights of the debris-flow run's grid, which lift its surface.
+    std::vector<std::vector<double>> demHeights;
+    // Time since the debris-flow run's last tick ended; not valid before its first.
+    QElapsedTimer debrisTickClock;
     MonitorPoints* monitors = nullptr;
     FloodHud* floodHud = nullptr;
     FloodSummary* floodSummary = nullptr;  // maxima, arrival and volume balance of the flood run
@@ -267,9 +285,6 @@ extern int outputFrameNumber;
 // Frames available in a result folder, counted as the replay counts them: every entry of the folder,
 // less the "." and ".." entries.
 int resultFrameCount(const QString& folder);
-
-// Draws a stored surface over the terrain whatever its depth, in the given render bin (the replays' frames).
-void drawOnTop(osg::Node& node, int renderBin);
 
 // A nine-value camera entry of a scene file (eye, centre, up, as decimal text) as a view; false when the
 // list is shorter.

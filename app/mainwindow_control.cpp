@@ -6,6 +6,7 @@
 #include <osgDB/ReadFile>
 #include <osgGA/TrackballManipulator>
 
+#include "debrisflow.h"
 #include "debrisrun.h"
 #include "floodform.h"
 #include "lakesurface.h"
@@ -45,7 +46,18 @@ void MainWindow::setData_flood() {
     floodForm->setWindowTitle(tr("Parameter Setting"));
     floodForm->show();
 }
-void MainWindow::setData_debrisflow() {}
+void MainWindow::setData_debrisflow() {
+    connect(debrisForm, SIGNAL(senddebrisValudes(std::vector<double>)), this,
+            SLOT(acceptdebrisValues(std::vector<double>)), Qt::UniqueConnection);
+    connect(debrisForm, SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
+    connect(debrisForm, SIGNAL(sendURL(std::vector<std::string>)), this,
+            SLOT(acceptURL(std::vector<std::string>)), Qt::UniqueConnection);
+    connect(debrisForm, SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
+            Qt::UniqueConnection);
+    debrisForm->setFixedSize(500, 470);
+    debrisForm->setWindowTitle(tr("泥石流演进模拟参数设置"));
+    debrisForm->show();
+}
 void MainWindow::setData_landslide() {
     connect(landslideForm, SIGNAL(sendLandSlide(bool)), this, SLOT(acceptLandSlideSignals(bool)),
             Qt::UniqueConnection);

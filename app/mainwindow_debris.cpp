@@ -1,5 +1,132 @@
-// The debris-flow run and its live tick.
+// The debris-flow run, its live tick and the replay of stored debris frames.
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <algorithm>
+#include <iostream>
+#include <osgDB/ReadFile>
+
+#include "debrisflow.h"
+#include "debrishud.h"
+#include "debrisrun.h"
+#include "debristick.h"
+#include "drawontop.h"
 #include "mainwindow.h"
 
-void MainWindow::acceptdebrisValues(std::vector<double>) {}
-void MainWindow::flowVisualize() {}
+void MainWindow::acceptdebrisValues(std::vector<double> values) {
+    // The new run is set up on its own: a run still going carries on when this one cannot start.
+    DebrisRun next;
+    TerrainHeights heights;
+    std::string problem;
+    const std::string gridPath = !inputFiles.empty() ? inputFiles[0] : std::string();
+    const std::string breachPath = inputFiles.size() > 1 ? inputFiles[1] : std::string();
+    if (!startDebrisRun(next, heights, values, gridPath, breachPath, problem)) {
+        QMessageBox::information(nullptr, tr("Warning"),
+                                 tr("泥石流计算没有开始：%1").arg(QString::fromStdString(problem)),
+                                 QMessageBox::Ok);
+        return;
+    }
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) {
+        std::cout << "未设置保存路径" << std::endl;
+        return;
+    }
+
+    // One evolution at a time: a computation still going is stopped as the stop command does, so this run
+    // numbers its frames from 1, and a replay gives way.
+    const bool debrisWasRunning = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(flowVisualize()));
+    const bool floodWasRunning = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(resultVisualize()));
+    if (debrisWasRunning || floodWasRunning) {
+        outputFrameNumber = 1;
+    }
+    disconnectPlayback(SLOT(Visualize()));
+
+    simulationMode = 2;
+    *debrisRun = std::move(next);
+    demHeights = std::move(heights);
+    saveDir = folder.toLocal8Bit().toStdString();
+    debrisTickClock.invalidate();
+    connectPlayback(SLOT(flowVisualize()));
+    playTimer->start(0);
+}
+
+void MainWindow::flowVisualize() {
+    // Only the rendered frames change the view, while every repaint between two ticks takes from the run.
+    // A tick steps the model for three times as long as the window spent elsewhere since the previous
+    // one (10 ms to 1 s), so the run takes at most about 4/3 of its time without a window, however slow
+    // the repaints, and the view stays responsive where they are fast.
+    const qint64 outsideMs = debrisTickClock.isValid() ? debrisTickClock.elapsed() : 0;
+    const qint64 budgetMs = std::clamp<qint64>(3 * outsideMs, 10, 1000);
+    QElapsedTimer spent;
+    spent.start();
+    do {
+        if (!advanceDebrisRun()) {
+            debrisTickClock.invalidate();
+            return;
+        }
+    } while (spent.elapsed() < budgetMs);
+    debrisTickClock.start();
+}
+
+bool MainWindow::advanceDebrisRun() {
+    DebrisTickSettings settings;
+    settings.shallowColour = debrisForm->shallowColour;
+    settings.deepColour = debrisForm->deepColour;
+    const osg::ref_ptr<osg::Geode> surface = advanceDebrisTick(*debrisRun, demHeights, *debrisHud, settings);
+    if (surface) {
+        keepOnlyTerrain();
+        root->addChild(surface.get());
+        root->addChild(debrisForm->legendBar(debrisRun->colourLow, debrisRun->colourHigh).get());
+        root->addChild(debrisHud->hudCamera().get());
+
+        std::string failedFile;
+        if (!writeDebrisFrame(saveDir, outputFrameNumber, ".ive", *surface, *debrisHud, failedFile)) {
+            // Going on would show a debris flow whose frames are silently lost.
+            disconnectPlayback(SLOT(flowVisualize()));
+            debrisRun->resetClock();
+            QMessageBox::information(
+                nullptr, tr("Warning"),
+                tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
+                QMessageBox::Ok);
+            return false;
+        }
+        ++outputFrameNumber;
+    }
+    if (debrisRun->finished()) {
+        std::cout << "end of display!" << std::endl;
+        disconnectPlayback(SLOT(flowVisualize()));
+        keepOnlyTerrain();
+        debrisRun->resetClock();
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::showStoredDebrisFrame() {
+    const std::string frame = resultDir + "/" + std::to_string(frameIndex);
+    // The replay removes only what it added itself: the terrain and the marks of the scene stay, and no
+    // part of an earlier frame is left under this one.
+    removeReplayFrame();
+
+    debrisHud->readFrameInfo(frame + ".txt");
+    colourLow = debrisHud->rangeLower;
+    colourHigh = debrisHud->rangeUpper;
+    // A frame whose surface does not load shows its legend and caption without the surface.
+    if (osg::ref_ptr<osg::Node> surface = osgDB::readNodeFile(frame + ".ive")) {
+        drawOverTerrain(*surface, 5);
+        addReplayNode(surface.get());
+    }
+    addReplayNode(debrisForm->legendBar(colourLow, colourHigh).get());
+    addReplayNode(debrisHud->hudCamera().get());
+
+    if (playing) {
+        frameIndex += speedStep;
+    }
+    // Two files per frame in the folder: the surface and its figures.
+    if (2 * frameIndex > frameCount) {
+        disconnectPlayback(SLOT(Visualize()));
+        enableSceneTree();
+    }
+}

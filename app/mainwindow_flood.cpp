@@ -4,10 +4,10 @@
 #include <QStandardItemModel>
 #include <QTimer>
 #include <iostream>
-#include <osg/Depth>
 #include <osgDB/ReadFile>
 
 #include "cafloodnew.h"
+#include "drawontop.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodrun.h"
@@ -127,6 +127,8 @@ void MainWindow::writeFloodSummary() {
 void MainWindow::Visualize() {
     if (simulationMode == 1) {
         showStoredFloodFrame();
+    } else if (simulationMode == 2) {
+        showStoredDebrisFrame();
     } else if (simulationMode == 3) {
         showStoredLandslideFrame();
     }
@@ -150,14 +152,6 @@ void MainWindow::enableSceneTree() {
     }
 }
 
-void drawOnTop(osg::Node& node, int renderBin) {
-    osg::StateSet* state = node.getOrCreateStateSet();
-    osg::ref_ptr<osg::Depth> depth = new osg::Depth(osg::Depth::ALWAYS, 0.0, 1.0, true);
-    state->setAttributeAndModes(depth.get(), osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
-    state->setMode(GL_DEPTH_TEST, osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
-    state->setRenderBinDetails(renderBin, "RenderBin", osg::StateSet::USE_RENDERBIN_DETAILS);
-}
-
 void MainWindow::showStoredFloodFrame() {
     const int n = frameIndex;
     const std::string frame = resultDir + "/" + std::to_string(n);
@@ -178,7 +172,7 @@ void MainWindow::showStoredFloodFrame() {
     }
     // A frame whose water model does not load shows its overlays without water.
     if (osg::ref_ptr<osg::Node> water = osgDB::readNodeFile(frame + ".ive")) {
-        drawOnTop(*water, 10);
+        drawOverTerrain(*water, 10);
         addReplayNode(water.get());
     }
     addReplayNode(floodHud->makeHud().get());

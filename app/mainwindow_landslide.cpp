@@ -5,6 +5,7 @@
 #include <iostream>
 #include <osgDB/ReadFile>
 
+#include "drawontop.h"
 #include "landsliderun.h"
 #include "landslidetick.h"
 #include "mainwindow.h"
@@ -117,7 +118,7 @@ void MainWindow::showStoredLandslideFrame() {
     resultGroup->removeChildren(0, resultGroup->getNumChildren());
     if (osg::ref_ptr<osg::Node> last =
             osgDB::readRefNodeFile(folder + "/" + std::to_string(frameCount) + ".ive")) {
-        drawOnTop(*last, 1);
+        drawOverTerrain(*last, 1);
         resultGroup->addChild(last);
     }
     disconnectPlayback(SLOT(Visualize()));

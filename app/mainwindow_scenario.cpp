@@ -10,6 +10,7 @@
 
 #include "choosefiledialog.h"
 #include "configreader.h"
+#include "debrishud.h"
 #include "floodhud.h"
 #include "lakesurface.h"
 #include "mainwindow.h"
@@ -53,12 +54,7 @@ void MainWindow::BindFilePath() {
 void MainWindow::ClickTree(QModelIndex) {
     // How the fixed viewpoints of the case studies were taken.
     osg::Vec3d eye, center, up;
-    viewer->getCamera()->getViewMatrixAsLookAt(eye, center, up, UseEventHandler::lookDistance);
-    std::cout << eye.x() << " " << eye.y() << " " << eye.z() << "\n"
-              << center.x() << " " << center.y() << " " << center.z() << "\n"
-              << up.x() << " " << up.y() << " " << up.z() << "\n"
-              << UseEventHandler::lookDistance << "\n"
-              << std::endl;
+    readCameraView(eye, center, up);
 }
 
 bool cameraFromValues(const std::vector<std::string>& values, osg::Vec3d& eye, osg::Vec3d& center,
@@ -98,6 +94,35 @@ const WiredFloodCase wiredFloodCases[] = {
      {-7.80682e29, 1.17744e30, -2.57505e30},
      {-0.43, 0.76, 0.48},
      10.0f},
+};
+
+// The debris-flow cases wired to their own folders and viewpoints.
+struct WiredDebrisCase {
+    const char* name;
+    const char* terrain;  // below the scene folder
+    bool withMarks;
+    osg::Vec3d eye;
+    osg::Vec3d center;
+    osg::Vec3d up;
+    const char* play;  // prepared frames, below the scene folder
+};
+
+const WiredDebrisCase wiredDebrisCases[] = {
+    // Its terrain lies in "DisasterDiXing", without the underscore of the other cases' folders.
+    {"七盘泥石流",
+     "/DisasterDiXing/qipan/output.ive",
+     false,
+     {359652, 3481500, 4637.01},
+     {1.62035e30, -1.53595e30, -1.90842e30},
+     {0.684762, -0.160791, 0.710808},
+     "/debrisflow_qipan"},
+    {"文家泥石流",
+     "/Disaster_DiXing/debrisflow.ive",
+     true,
+     {414686, 3491320, 3414.15},
+     {1.50987e30, -3.63805e29, -2.49293e30},
+     {0.845675, -0.0922817, 0.525659},
+     "/Disaster_Play"},
 };
 
 }  // namespace
@@ -151,6 +176,33 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
             wired = &floodCase;
         }
     }
+    const WiredDebrisCase* wiredDebris = nullptr;
+    for (const WiredDebrisCase& debrisCase : wiredDebrisCases) {
+        if (name == QString::fromUtf8(debrisCase.name) && enabled) {
+            wiredDebris = &debrisCase;
+        }
+    }
+    // The scenes opened by their type read terrain, viewpoint and result folder from their configuration.
+    SceneConfigReader reader;
+    const auto loadConfiguredTerrain = [this, &reader] {
+        const std::vector<std::string> paths = reader.readConfigValues(reader.path, "Path");
+        if (!paths.empty()) {
+            loadTerrain(paths.front());
+        }
+    };
+    const auto placeConfiguredCamera = [this, &reader] {
+        osg::Vec3d eye, center, up;
+        if (cameraFromValues(reader.readConfigValues(reader.path, "Camera"), eye, center, up)) {
+            placeCamera(eye, center, up);
+        }
+    };
+    const auto replayConfiguredFolder = [this, &reader](int mode, int intervalMs) {
+        const std::vector<std::string> play = reader.readConfigValues(reader.path, "Play");
+        if (!play.empty()) {
+            startCaseReplay(mode, play.front(), intervalMs);
+        }
+    };
+
     if (wiredLandslide) {
         openLandslideCase(false);
     } else if (wired) {
@@ -161,34 +213,37 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         lakeSurface->placeOn(folder + "/Disaster_Signs/River/BarrierLake.shp");
         addFloodMarksAndLake();
         startCaseReplay(1, folder + "/Disaster_Play", 0);
+    } else if (wiredDebris) {
+        root->removeChildren(0, root->getNumChildren());
+        loadTerrain(folder + wiredDebris->terrain);
+        if (wiredDebris->withMarks) {
+            root->addChild(debrisHud->buildSceneMarks().get());
+        }
+        placeCamera(wiredDebris->eye, wiredDebris->center, wiredDebris->up);
+        startCaseReplay(2, folder + wiredDebris->play, 0);
     } else if (type == "1") {
         simulationMode = 1;
         root->removeChildren(0, root->getNumChildren());
-        SceneConfigReader reader;
-        const std::vector<std::string> paths = reader.readConfigValues(reader.path, "Path");
-        if (!paths.empty()) {
-            loadTerrain(paths.front());
-        }
+        loadConfiguredTerrain();
         lakeSurface.reset();
         const std::vector<std::string> lake = reader.readConfigValues(reader.path, "BarrierLake");
         if (!lake.empty() && !lake.front().empty()) {
             lakeSurface = std::make_unique<LakeSurface>(2000.0f, 2000.0f, 40.0f);
             lakeSurface->placeOn(lake.front());
         }
-        osg::Vec3d eye, center, up;
-        if (cameraFromValues(reader.readConfigValues(reader.path, "Camera"), eye, center, up)) {
-            placeCamera(eye, center, up);
-        }
+        placeConfiguredCamera();
         addFloodMarksAndLake();
-        const std::vector<std::string> play = reader.readConfigValues(reader.path, "Play");
-        if (!play.empty()) {
-            startCaseReplay(1, play.front(), 0);
-        }
+        replayConfiguredFolder(1, 0);
+    } else if (type == "2") {
+        root->removeChildren(0, root->getNumChildren());
+        loadConfiguredTerrain();
+        placeConfiguredCamera();
+        root->addChild(debrisHud->buildSceneMarks().get());
+        replayConfiguredFolder(2, 60);
     } else if (type == "3") {
         // Other landslide scenes: the terrain may change while the story plays.
         openLandslideCase(true);
     }
-    // The debris-flow cases ("七盘泥石流", "文家泥石流" and the type "2") open once their replays exist.
     enableSceneTree();
 }
 

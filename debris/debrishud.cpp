@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "scenemarks.h"
+#include "screenoverlay.h"
 
 namespace {
 
@@ -73,6 +74,12 @@ bool DebrisHud::readFrameInfo(const std::string& path) {
     rangeLower = wholeNumber(lines[2]);
     rangeUpper = wholeNumber(lines[3]);
     return true;
+}
+
+osg::ref_ptr<osg::Camera> DebrisHud::hudCamera() const {
+    osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
+    geode->addDrawable(makeOverlayText("泥深", osg::Vec3(380, 4, 0), 11, osg::Vec4(1, 1, 1, 1)).get());
+    return makeScreenOverlayCamera(geode.get());
 }
 
 osg::ref_ptr<osg::Group> DebrisHud::buildSceneMarks() const {

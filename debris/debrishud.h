@@ -1,5 +1,6 @@
 #pragma once
 
+#include <osg/Camera>
 #include <osg/Group>
 #include <osg/ref_ptr>
 #include <string>
@@ -19,6 +20,10 @@ public:
     // Reads the first four lines of a frame information file into the fields; a missing or non-numeric
     // line gives 0. Prints "Open failed." and keeps the fields when the file cannot be opened.
     bool readFrameInfo(const std::string& path);
+
+    // The heads-up layer of a debris frame: the caption "泥深" (debris depth) at the foot of the view,
+    // left of the middle, as the title of the colour legend beside it.
+    osg::ref_ptr<osg::Camera> hudCamera() const;
 
     // The map decoration of the current case study (house, river and road layers, text marks), as the
     // flood display object builds it.

@@ -11,10 +11,10 @@ void DebrisSummary::start(const DebrisRun& run) {
     rows.clear();
 }
 
-void DebrisSummary::record(const DebrisRun& run, int frameNumber) {
+void DebrisSummary::record(const DebrisRun& run, int frameNumber, double time) {
     DebrisVolumeRow row;
     row.frame = frameNumber;
-    row.time = run.debrisElapsed;
+    row.time = time;
     row.released = run.debrisPacketCount * run.packetVolume;
     row.onGrid = run.debrisVolumeOnGrid();
     rows.push_back(row);

@@ -21,12 +21,13 @@ struct DebrisVolumeRow {
 // same way:
 //
 //     summary.start(run);                                // after setup
-//     summary.record(run, frame);                        // after every rendered frame
+//     summary.record(run, frame, hud.elapsedTime);       // after every rendered frame
 //     summary.write(run, summaryFolderOf(folder), problem);    // at the end
 class DebrisSummary {
 public:
     void start(const DebrisRun& run);
-    void record(const DebrisRun& run, int frame);
+    // Takes in the volumes after rendered frame `frame` of simulated time `time` (s).
+    void record(const DebrisRun& run, int frame, double time);
     // Writes "peakDepth.tif", "peakSpeed.tif", "momentumAtPeak.tif", "energyAtPeak.tif", "finalTrace.tif"
     // (no-data where no packet came) and "volume.csv" into `folder`, creating it; each file appears whole
     // or not at all. False, with the reason in `problem`, when one cannot be written.

@@ -2,6 +2,8 @@
 
 #include <osg/Geometry>
 
+#include "colouredtriangles.h"
+
 FloodGridView floodGridView(const CAFlood& engine) {
     return {engine.cellRows(), engine.rowCount(),   engine.columnCount(),
             engine.cellSize(), engine.lowerLeftX(), engine.lowerLeftY()};
@@ -18,34 +20,21 @@ public:
     StripBuilder(const FloodGridView& grid, float range, const osg::Vec4& shallow, const osg::Vec4& deep)
         : grid(grid), range(range), shallow(shallow), deep(deep) {}
 
-    void start() {
-        vertices = new osg::Vec3Array;
-        colours = new osg::Vec4Array;
-    }
-
     void addVertex(int row, int col, const FloodCell& cell) {
-        vertices->push_back(osg::Vec3(col * grid.cellSize + grid.xll,
-                                      (grid.rows - row) * grid.cellSize + grid.yll, cell.surfaceOld));
         const float depth = cell.wet ? cell.surfaceOld - cell.ground : 0.0f;
-        colours->push_back(floodDepthColour(depth, range, shallow, deep));
+        triangles.add(osg::Vec3(col * grid.cellSize + grid.xll, (grid.rows - row) * grid.cellSize + grid.yll,
+                                cell.surfaceOld),
+                      floodDepthColour(depth, range, shallow, deep));
     }
 
-    osg::ref_ptr<osg::Geometry> finish() {
-        osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
-        geometry->setVertexArray(vertices.get());
-        geometry->setColorArray(colours.get(), osg::Array::BIND_PER_VERTEX);
-        geometry->addPrimitiveSet(
-            new osg::DrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices->size())));
-        return geometry;
-    }
+    osg::ref_ptr<osg::Geometry> finish() { return triangles.take(); }
 
 private:
     const FloodGridView& grid;
     const float range;
     const osg::Vec4 shallow;
     const osg::Vec4 deep;
-    osg::ref_ptr<osg::Vec3Array> vertices;
-    osg::ref_ptr<osg::Vec4Array> colours;
+    ColouredTriangles triangles;
 };
 
 }  // namespace
@@ -62,7 +51,6 @@ osg::ref_ptr<osg::Geode> buildWaterGeode(const FloodGridView& grid, float colour
         const int upperRow = lowerRow - 1;
         const FloodCell* upper = grid.cells[upperRow];
         const FloodCell* lower = grid.cells[lowerRow];
-        strip.start();
         for (int col = 0; col + 1 < grid.cols; ++col) {
             const FloodCell& a = upper[col];
             const FloodCell& b = lower[col];

@@ -18,6 +18,8 @@
 
 #include "casestudywindow.h"
 #include "scenelist.h"
+#include "testfiles.h"
+#include "testmodels.h"
 #include "viewerqt.h"
 
 namespace {
@@ -130,6 +132,79 @@ TEST_F(CaseStudyTest, BindingAFolderIsWrittenAndReadAtTheNextStart) {
     }
     EXPECT_EQ(findBoundPath("danba flood"), newFolder.path());
     EXPECT_EQ(findBoundPath("金江洪水"), DemoData::folder.path() + "/金江洪水");
+}
+
+TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
+    const struct {
+        const char* name;
+        const char* playFolder;
+        bool marks;  // "七盘泥石流" opens without the scene's marks
+    } cases[] = {{"七盘泥石流", "/debrisflow_qipan", false}, {"文家泥石流", "/Disaster_Play", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->sceneTreeModel()->item(0)->setEnabled(false);
+        doubleClick(c.name);
+        osg::Group* root = window->sceneRoot();
+        // The terrain, then the road layer and the gully's name, before the replay adds its frame.
+        ASSERT_GE(root->getNumChildren(), 1u);
+        EXPECT_GT(root->getChild(0)->getBound().radius(), 1500.0f);
+        if (c.marks) {
+            ASSERT_GE(root->getNumChildren(), 2u);
+            osg::Group* marks = root->getChild(1)->asGroup();
+            ASSERT_NE(marks, nullptr);
+            EXPECT_EQ(marks->getNumChildren(), 2u);
+        }
+        EXPECT_EQ(window->currentSimulationMode(), 2);
+        EXPECT_EQ(window->playbackTimer()->interval(), 0);
+        const QString folder = findBoundPath(c.name) + c.playFolder;
+        EXPECT_EQ(window->availableFrameCount(), QDir(folder).entryList(QDir::Files).size());
+        EXPECT_GT(window->availableFrameCount(), 60);
+        EXPECT_TRUE(window->sceneTreeModel()->item(0)->isEnabled());
+
+        // Replaying at once, with the flow on its slope in the fixed view.
+        ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 25; }, 20000));
+        window->playbackTimer()->stop();
+        runEventLoop(300);
+        const QImage frame = window->view()->grabFrameBuffer();
+        int terrain = 0;
+        int debris = 0;
+        for (int y = 0; y < frame.height(); y += 4) {
+            for (int x = 0; x < frame.width(); x += 4) {
+                terrain += frame.pixelColor(x, y) != QColor(Qt::white);
+                debris += isDebrisColour(frame.pixelColor(x, y));
+            }
+        }
+        EXPECT_GT(terrain, (frame.width() / 4) * (frame.height() / 4) * 7 / 10);
+        EXPECT_GT(debris, (frame.width() / 4) * (frame.height() / 4) / 100);
+
+        window->playbackTimer()->start(0);
+        ASSERT_TRUE(waitUntil(
+            [this] { return 2 * window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
+        const int last = window->currentFrameIndex();
+        runEventLoop(200);
+        EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";
+    }
+}
+
+TEST_F(CaseStudyTest, ADebrisSceneOfAnotherNameReadsItsConfigurationAndReplaysEverySixtyMilliseconds) {
+    std::list<FileManage> scenes = readSceneList(sceneList);
+    scenes.push_back({"岷江泥石流", findBoundPath("文家泥石流"), "2"});
+    ASSERT_TRUE(writeSceneList(sceneList, scenes));
+    window = std::make_unique<MainWindow>();
+    showMainWindow(*window);
+    ASSERT_TRUE(waitUntil([this] { return window->isVisible(); }));
+    tree = window->findChild<QTreeView*>("treeView");
+
+    doubleClick("岷江泥石流");
+    osg::Group* root = window->sceneRoot();
+    ASSERT_GE(root->getNumChildren(), 2u);
+    EXPECT_GT(root->getChild(0)->getBound().radius(), 1500.0f);
+    ASSERT_NE(root->getChild(1)->asGroup(), nullptr);
+    EXPECT_EQ(root->getChild(1)->asGroup()->getNumChildren(), 2u);
+    EXPECT_EQ(window->currentSimulationMode(), 2);
+    EXPECT_EQ(window->playbackTimer()->interval(), 60);
+    EXPECT_TRUE(window->playbackTimer()->isActive());
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() >= 4; }, 10000));
 }
 
 }  // namespace

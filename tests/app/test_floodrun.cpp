@@ -57,14 +57,10 @@ protected:
 
     void trigger(const QString& text) { triggerMenuAction(window, text); }
 
-    // This window's flood form: the one its menu shows (forms of earlier tests' windows stay hidden).
+    // This window's form: the one its menu shows (forms of earlier tests' windows stay hidden).
     FloodForm* form() {
         if (!shownForm) {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (auto* found = qobject_cast<FloodForm*>(widget); found && found->isVisible()) {
-                    shownForm = found;
-                }
-            }
+            shownForm = visibleTopLevel<FloodForm>();
         }
         return shownForm;
     }
@@ -75,9 +71,8 @@ protected:
 
     // Presses a form button that opens a file dialog and answers it with `file`.
     void chooseInForm(const char* button, const std::string& file) {
-        ModalDriver dialog(chooseFile(QString::fromStdString(file)));
-        press(button);
-        ASSERT_TRUE(dialog.answered()) << button;
+        ASSERT_TRUE(pressAndChoose(form()->findChild<QPushButton*>(button), QString::fromStdString(file)))
+            << button;
     }
     void chooseInputs() {
         chooseInForm("pushButton_6", files[0]);

@@ -177,6 +177,15 @@ TEST_F(MainWindowTest, HelpDescribesTheProgramInOneBox) {
     EXPECT_TRUE(box.text().contains("GDAL"));
 }
 
+TEST_F(MainWindowTest, DataToolThatIsNotThereIsStartedWithoutAWord) {
+    // No pre-processing program lies beside the test programs.
+    ModalDriver anyDialog(cancelDialog(), 1000);
+    actionTitled(window, "&数据处理工具")->trigger();
+    runEventLoop(1200);
+    EXPECT_FALSE(anyDialog.answered());
+    EXPECT_TRUE(window.isVisible());
+}
+
 TEST_F(MainWindowTest, ClosingAsksAndNoKeepsTheWindowOpen) {
     ModalDriver refuse(clickButton("&No"));
     window.close();

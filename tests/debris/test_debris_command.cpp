@@ -7,8 +7,10 @@
 #include <cmath>
 #include <string>
 
+#include "debrishud.h"
 #include "debrisrun.h"
 #include "debristestdata.h"
+#include "debristick.h"
 
 namespace {
 
@@ -35,10 +37,11 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST_F(DebrisCommand, WritesTheFiguresOfEveryRenderedFrame) {
+TEST_F(DebrisCommand, WritesTheFiguresAndSurfacesOfEveryRenderedFrame) {
     const QString out = path("results/run1");
-    const ProgramRun result = runBatch({"--dem", grid(), "--breach", breach(), "--volume", "8000",
-                                        "--colour-range", "1", "7", "--until", "60", "--out", out});
+    const ProgramRun result =
+        runBatch({"--dem", grid(), "--breach", breach(), "--volume", "8000", "--colour-range", "1", "7",
+                  "--format", ".ive", "--until", "60", "--out", out});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("2 frames written"), std::string::npos) << result.out;
 
@@ -48,17 +51,21 @@ TEST_F(DebrisCommand, WritesTheFiguresOfEveryRenderedFrame) {
     values[13] = 1;
     values[14] = 7;
     DebrisRun run;
+    TerrainHeights heights;
     std::string problem;
-    ASSERT_TRUE(run.setup(values, grid().toStdString(), breach().toStdString(), problem)) << problem;
+    ASSERT_TRUE(startDebrisRun(run, heights, values, grid().toStdString(), breach().toStdString(), problem))
+        << problem;
     QDir().mkpath(path("expected"));
     int frame = 0;
     while (run.debrisStepCount < 100) {
-        run.advance();
-        if (run.frameDue()) {
+        DebrisHud hud;
+        const osg::ref_ptr<osg::Geode> surface = advanceDebrisTick(run, heights, hud, DebrisTickSettings());
+        if (surface) {
             ++frame;
-            ASSERT_TRUE(run.frameHud().writeFrameInfo(path("expected/%1.txt").arg(frame).toStdString()));
+            std::string failedFile;
+            ASSERT_TRUE(
+                writeDebrisFrame(path("expected").toStdString(), frame, ".ive", *surface, hud, failedFile));
         }
-        run.advanceClock();
     }
     ASSERT_EQ(frame, 2);
 
@@ -67,6 +74,10 @@ TEST_F(DebrisCommand, WritesTheFiguresOfEveryRenderedFrame) {
         SCOPED_TRACE(k);
         const std::string written = contents(out + QString("/%1.txt").arg(k));
         EXPECT_EQ(written, contents(path("expected/%1.txt").arg(k)));
+        // The surface in the colours of the range asked for, as the tick builds it.
+        const std::string surface = contents(out + QString("/%1.ive").arg(k));
+        EXPECT_GT(surface.size(), 1000u);
+        EXPECT_EQ(surface, contents(path("expected/%1.ive").arg(k)));
         // Largest speed, time before the clock moved on, colour range.
         const QStringList lines = QString::fromStdString(written).split('\n');
         ASSERT_EQ(lines.size(), 4);
@@ -85,6 +96,21 @@ TEST_F(DebrisCommand, WritesTheFiguresOfEveryRenderedFrame) {
     const QStringList volumeRows =
         QString::fromStdString(contents(out + "_summary/volume.csv")).split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(volumeRows.size(), 3);
+
+    // Without a format only the figures; with .3ds the surfaces as 3DS models.
+    const struct {
+        QStringList format;
+        QStringList files;
+    } formats[] = {{{}, {"1.txt", "2.txt"}}, {{"--format", ".3ds"}, {"1.3ds", "1.txt", "2.3ds", "2.txt"}}};
+    for (const auto& f : formats) {
+        // Inside the test's folder, so that the summary beside it goes away with it.
+        const QString other = path("format" + f.format.join(""));
+        const ProgramRun run = runBatch(QStringList{"--dem", grid(), "--breach", breach(), "--volume", "8000",
+                                                    "--until", "60", "--out", other} +
+                                        f.format);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(QDir(other).entryList(QDir::Files), f.files);
+    }
 }
 
 TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
@@ -100,6 +126,8 @@ TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
         {"nothing given", {}, "--dem is required"},
         {"no output folder", inputs, "--out is required"},
         {"unknown option", inputs + output + QStringList{"--speed", "3"}, "unknown option --speed"},
+        {"no surface format", inputs + output + QStringList{"--format", ".tif"},
+         "--format .tif is not a surface format (.ive or .3ds)"},
         {"time step not offered", inputs + output + QStringList{"--dt", "0.5"},
          "--dt must be 0.2, 0.4, 0.6 or 0.8"},
         {"volume not a number", inputs + output + QStringList{"--volume", "lots"},

@@ -4,6 +4,9 @@
 #include <QTemporaryDir>
 #include <string>
 
+#include <osg/Geode>
+#include <osgText/Text>
+
 #include "debrishud.h"
 #include "debristestdata.h"
 
@@ -102,6 +105,30 @@ TEST_F(FrameInfo, SaysOpenFailedAndKeepsTheFigures) {
     EXPECT_FALSE(hud.writeFrameInfo(path("no such folder/1.txt")));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\nOpen failed.\n");
     expectFigures(hud, 3, 4, 1, 9);
+}
+
+TEST(DebrisHudCamera, CaptionsTheLegendAtTheFootOfTheView) {
+    const osg::ref_ptr<osg::Camera> camera = DebrisHud().hudCamera();
+    EXPECT_EQ(camera->getRenderOrder(), osg::Camera::POST_RENDER);
+    EXPECT_EQ(camera->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
+    EXPECT_EQ(camera->getClearMask(), static_cast<GLbitfield>(GL_DEPTH_BUFFER_BIT));
+    EXPECT_EQ(camera->getProjectionMatrix(), osg::Matrixd::ortho2D(0, 800, 0, 600));
+    EXPECT_FALSE(camera->getAllowEventFocus());
+    ASSERT_EQ(camera->getNumChildren(), 1u);
+    const osg::Geode* geode = camera->getChild(0)->asGeode();
+    ASSERT_NE(geode, nullptr);
+    EXPECT_EQ(geode->getStateSet()->getMode(GL_LIGHTING), osg::StateAttribute::OFF);
+    EXPECT_EQ(geode->getStateSet()->getMode(GL_DEPTH_TEST), osg::StateAttribute::OFF);
+    EXPECT_EQ(geode->getStateSet()->getMode(GL_BLEND), osg::StateAttribute::ON);
+    ASSERT_EQ(geode->getNumDrawables(), 1u);
+    const auto* text = dynamic_cast<const osgText::Text*>(geode->getDrawable(0));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->getText().createUTF8EncodedString(), "泥深");
+    EXPECT_EQ(text->getPosition(), osg::Vec3(380, 4, 0));
+    EXPECT_EQ(text->getColor(), osg::Vec4(1, 1, 1, 1));
+    EXPECT_EQ(text->getCharacterHeight(), 11.0f);
+    ASSERT_NE(text->getFont(), nullptr);
+    EXPECT_EQ(text->getFont()->getFileName(), "fonts/simhei.ttf");
 }
 
 }  // namespace

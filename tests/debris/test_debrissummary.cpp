@@ -40,7 +40,7 @@ TEST(DebrisSummaryTest, RastersHoldThePeakResultsOnTheGridInItsCoordinateSystem)
     while (run.debrisStepCount < 300) {
         run.advance();
         if (run.frameDue()) {
-            summary.record(run, ++frames);
+            summary.record(run, ++frames, run.frameHud().elapsedTime);
         }
         run.advanceClock();
     }

@@ -81,9 +81,7 @@ protected:
 
     // Clicks `button` and answers the file dialog it opens with `path`.
     void choose(const char* button, const QString& path) {
-        ModalDriver dialog(chooseFile(path), 15000, "QFileDialog");
-        click(button);
-        ASSERT_TRUE(dialog.answered()) << button << " opened no file dialog";
+        ASSERT_TRUE(pressAndChoose(child<QPushButton>(button), path)) << button << " opened no file dialog";
     }
 
     // Chooses the first `count` of roughness, elevation and outbreak file, in that order.
@@ -95,18 +93,8 @@ protected:
         }
     }
 
-    struct Outcome {
-        bool fileDialogShown = false;
-        QString warning;  // empty: no message box
-        QString warningTitle;
-    };
     // Clicks `button`; a file dialog it opens is cancelled, a message box confirmed with OK.
-    Outcome clickAndCancel(const char* button) {
-        ModalDriver dialog(cancelDialog(), 15000, "QFileDialog");
-        ModalDriver box(clickButton("OK"), 15000, "QMessageBox");
-        click(button);
-        return {dialog.answered(), box.text(), box.title()};
-    }
+    PressOutcome clickAndCancel(const char* button) { return pressAndCancel(child<QPushButton>(button)); }
 
     static std::vector<std::string> paths(std::initializer_list<QString> files) {
         std::vector<std::string> list;
@@ -211,7 +199,7 @@ TEST_F(FloodFormTest, FileButtonsRefuseOutOfOrderAndWarnWhenCancelled) {
         const std::vector<std::string> listBefore = form->urlList;
         const std::vector<QString> boxesBefore = boxTexts();
 
-        const Outcome outcome = clickAndCancel(c.button);
+        const PressOutcome outcome = clickAndCancel(c.button);
         EXPECT_EQ(outcome.fileDialogShown, c.fileDialog);
         EXPECT_EQ(outcome.warning, c.warning);
         EXPECT_EQ(outcome.warningTitle, c.warning.isEmpty() ? "" : "Warning");
@@ -314,7 +302,7 @@ TEST_F(FloodFormTest, CalculateRefusesWithoutFilesOrParameters) {
         edit("lineEdit_3")->setText(c.upper);
         combo("comboBox_2")->setCurrentText(".tif");
 
-        const Outcome outcome = clickAndCancel("pushButton_3");
+        const PressOutcome outcome = clickAndCancel("pushButton_3");
         EXPECT_EQ(outcome.warning, c.warning);
         EXPECT_EQ(outcome.warningTitle, "Warning");
         EXPECT_TRUE(emitted.empty());

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 ModalDriver::ModalDriver(std::function<void(QWidget*)> answer, int timeoutMs, const char* onlyClass)
@@ -115,4 +116,17 @@ void triggerMenuAction(QMainWindow& window, const QString& text) {
         }
     }
     ADD_FAILURE() << "no menu action " << text.toStdString();
+}
+
+bool pressAndChoose(QAbstractButton* button, const QString& path) {
+    ModalDriver dialog(chooseFile(path), 15000, "QFileDialog");
+    QTest::mouseClick(button, Qt::LeftButton);
+    return dialog.answered();
+}
+
+PressOutcome pressAndCancel(QAbstractButton* button) {
+    ModalDriver dialog(cancelDialog(), 15000, "QFileDialog");
+    ModalDriver box(clickButton("OK"), 15000, "QMessageBox");
+    QTest::mouseClick(button, Qt::LeftButton);
+    return {dialog.answered(), box.text(), box.title()};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QApplication>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -45,3 +46,29 @@ void triggerMenuAction(QMainWindow& window, const QString& text);
 void runEventLoop(int milliseconds);
 // Processes events until `done` holds or the time is up; returns `done()`.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000);
+
+class QAbstractButton;
+
+// Clicks `button` and answers the file dialog it opens with `path`; false when no file dialog came up.
+bool pressAndChoose(QAbstractButton* button, const QString& path);
+
+// What clicking a button led to when a file dialog it opens is cancelled and a message box it shows is
+// confirmed with OK.
+struct PressOutcome {
+    bool fileDialogShown = false;
+    QString warning;  // empty: no message box
+    QString warningTitle;
+};
+PressOutcome pressAndCancel(QAbstractButton* button);
+
+// The visible top-level widget of class T, such as the form a window's menu showed (those of earlier
+// tests' windows stay hidden); null when there is none.
+template <typename T>
+T* visibleTopLevel() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<T*>(widget); found && found->isVisible()) {
+            return found;
+        }
+    }
+    return nullptr;
+}

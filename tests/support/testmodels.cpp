@@ -31,6 +31,14 @@ void lookDownAt(osgViewer::View& view, const osg::Vec3d& centre, double height) 
         osg::Matrixd::lookAt(centre + osg::Vec3d(0, 0, height), centre, osg::Vec3d(0, 1, 0)));
 }
 
+bool isDebrisColour(const QColor& pixel) {
+    const int red = pixel.red();
+    const int green = pixel.green();
+    const int blue = pixel.blue();
+    return red > 140 && red < 190 && red - blue > 55 && red - blue < 80 && green - blue > 30 &&
+           green - blue < 55;
+}
+
 namespace {
 
 class VertexCounter : public osg::NodeVisitor {

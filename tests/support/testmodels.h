@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <osg/Geode>
 #include <osg/ref_ptr>
 #include <osgViewer/View>
@@ -24,6 +25,10 @@ TriangleMesh collectTriangles(const osg::Geode& geode);
 
 // Puts the view straight above `centre`, `height` up, north at the top of the screen.
 void lookDownAt(osgViewer::View& view, const osg::Vec3d& centre, double height);
+
+// A pixel in one of the first colour classes of the debris surface (light browns), which the terrain
+// models of the tests and demo cases (greens, greys, whites) never show.
+bool isDebrisColour(const QColor& pixel);
 
 // Folder holding the installed program and its fonts.
 inline std::string runtimeDir() {

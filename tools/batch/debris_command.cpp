@@ -1,6 +1,6 @@
-// vantorel-batch debris: a debris-flow run without a window. It steps the model exactly as the window's
-// run does and writes the frame information file of every rendered frame (1.txt, 2.txt, ...) into the
-// output folder. The surface models of the frames are not written here.
+// vantorel-batch debris: a debris-flow run without a window. It runs the window's tick and writes the
+// frame information file of every rendered frame (1.txt, 2.txt, ...) into the output folder and, with
+// --format, the frame's debris surface beside it (1.ive, ...), so that the folder replays in the window.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "commands.h"
+#include "debrishud.h"
 #include "debrisrun.h"
 #include "debrissummary.h"
+#include "debristick.h"
 #include "progress.h"
 #include "summaryfiles.h"
 
@@ -21,7 +23,7 @@ namespace {
 const char* const usage =
     "usage: vantorel-batch debris --dem FILE --breach FILE [--volume 2040000] [--outlet-depth 5.0]\n"
     "                             [--packet-volume 40.0] [--dt 0.6] [--colour-range 0 10]\n"
-    "                             [--until SECONDS] --out DIR\n"
+    "                             [--format .ive|.3ds] [--until SECONDS] --out DIR\n"
     "  --dem FILE           terrain grid (ESRI ASCII grid)\n"
     "  --breach FILE        breach file: a number, the count of breach cells, then row and column of each\n"
     "  --volume M3          total debris volume released, m3\n"
@@ -29,9 +31,11 @@ const char* const usage =
     "  --packet-volume M3   volume of one flow packet, m3\n"
     "  --dt S               time step, s: 0.2, 0.4, 0.6 or 0.8\n"
     "  --colour-range L H   colour range of the depth display, whole metres, L below H\n"
+    "  --format .ive|.3ds   also write the debris surface of every rendered frame, N.ive or N.3ds, the\n"
+    "                       same surface the window shows; a folder written with .ive replays there\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
-    "  --out DIR            folder for the figures of every rendered frame, N.txt (created if missing);\n"
-    "                       the frames' surface models are not written by this command\n"
+    "  --out DIR            folder for the frames (created if missing): the figures N.txt and, with\n"
+    "                       --format, the surfaces\n"
     "The summary goes into DIR_summary: peakDepth.tif, peakSpeed.tif, momentumAtPeak.tif,\n"
     "energyAtPeak.tif and finalTrace.tif (no-data where no debris came; in the coordinate system of a\n"
     ".prj file beside the terrain grid) and volume.csv, the debris released and on the grid per frame.\n";
@@ -93,8 +97,9 @@ int runDebrisCommand(const CommandLine& options) {
         std::cout << usage;
         return 0;
     }
-    const std::vector<std::string> known = {"dem", "breach",       "volume", "outlet-depth", "packet-volume",
-                                            "dt",  "colour-range", "until",  "out",          "help"};
+    const std::vector<std::string> known = {"dem",           "breach", "volume",       "outlet-depth",
+                                            "packet-volume", "dt",     "colour-range", "until",
+                                            "out",           "help",   "format"};
     const std::vector<std::string> extra = options.unknown(known);
     if (!extra.empty()) {
         std::cerr << usage;
@@ -111,6 +116,11 @@ int runDebrisCommand(const CommandLine& options) {
             std::cerr << usage;
             return refuse(std::string("--") + name + " is required");
         }
+    }
+
+    const std::string format = options.text("format");
+    if (options.has("format") && format != ".ive" && format != ".3ds") {
+        return refuse("--format " + format + " is not a surface format (.ive or .3ds)");
     }
 
     double volume = 2040000;
@@ -152,9 +162,10 @@ int runDebrisCommand(const CommandLine& options) {
     }
 
     DebrisRun run;
+    TerrainHeights heights;
     const std::vector<double> values =
         formParameters(volume, outletDepth, packetVolume, timeStep, colourLow, colourHigh);
-    if (!run.setup(values, options.text("dem"), options.text("breach"), problem)) {
+    if (!startDebrisRun(run, heights, values, options.text("dem"), options.text("breach"), problem)) {
         return refuse(problem);
     }
 
@@ -172,19 +183,20 @@ int runDebrisCommand(const CommandLine& options) {
     int framesWritten = 0;
     // --until stops at the step nearest to the time asked for; without it the run goes to its end.
     const double stopAt = options.has("until") ? until - timeStep / 2 : runEndSeconds + timeStep;
+    const DebrisTickSettings settings;
     for (;;) {
-        run.advance();
-        if (run.frameDue()) {
-            const std::string path = outDir + "/" + std::to_string(framesWritten + 1) + ".txt";
-            if (!run.frameHud().writeFrameInfo(path)) {
+        DebrisHud hud;
+        const osg::ref_ptr<osg::Geode> surface = advanceDebrisTick(run, heights, hud, settings);
+        if (surface) {
+            std::string failedFile;
+            if (!writeDebrisFrame(outDir, framesWritten + 1, format, *surface, hud, failedFile)) {
                 progress.finish();
-                std::cerr << "vantorel-batch debris: cannot write \"" << path << "\"\n";
+                std::cerr << "vantorel-batch debris: cannot write \"" << failedFile << "\"\n";
                 return 1;
             }
             ++framesWritten;
-            summary.record(run, framesWritten);
+            summary.record(run, framesWritten, hud.elapsedTime);
         }
-        run.advanceClock();
         const bool done = run.finished() || run.debrisElapsed >= stopAt;
         progress.update(progressText(run, framesWritten, until));
         if (done) {

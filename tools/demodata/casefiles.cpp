@@ -1,9 +1,12 @@
 #include "casefiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QXmlStreamWriter>
 #include <fstream>
 #include <functional>
+#include <iostream>
 
 namespace {
 
@@ -84,4 +87,26 @@ bool writeText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
     return static_cast<bool>(out);
+}
+
+bool makeFolders(const QString& base, const QStringList& folders) {
+    for (const QString& folder : folders) {
+        if (!QDir().mkpath(base + folder)) {
+            std::cerr << "vantorel-demo-data: cannot create " << (base + folder).toStdString() << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool runBatch(const QString& batch, const QStringList& arguments, const std::string& what) {
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.start(batch, arguments);
+    if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
+        std::cerr << "vantorel-demo-data: the " << what << " failed:\n"
+                  << run.readAllStandardOutput().toStdString();
+        return false;
+    }
+    return true;
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
 #include <string>
 #include <utility>
 #include <vector>
 
-// Writers of the small text files a case-study folder holds.
+// Writers of the small text files a case-study folder holds, its folders, and the batch runs that compute
+// its prepared results.
 
 // One category of a scene file: its tag and its entries, each an element tag with its attributes.
 struct XmlEntry {
@@ -35,3 +38,10 @@ struct TextMark {
 bool writeMarks(const std::string& path, const std::vector<TextMark>& marks);
 
 bool writeText(const std::string& path, const std::string& text);
+
+// Creates the folders `base` + each of `folders`; says which one failed on standard error.
+bool makeFolders(const QString& base, const QStringList& folders);
+
+// Runs vantorel-batch (`batch`) with `arguments` to its end; false, with its output on standard error
+// under `what`, when it fails.
+bool runBatch(const QString& batch, const QStringList& arguments, const std::string& what);

@@ -1,6 +1,6 @@
-// vantorel-demo-data: builds the case-study folders of the scene list from synthetic valleys, with the
-// flood results computed by the project's own engine through vantorel-batch, and a "TreeMeta.json"
-// binding them.
+// vantorel-demo-data: builds the case-study folders of the scene list from synthetic valleys and slopes,
+// with the flood and debris-flow results computed by the project's own engines through vantorel-batch,
+// and a "TreeMeta.json" binding them.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +11,7 @@
 #include <osgDB/WriteFile>
 
 #include "casefiles.h"
+#include "debriscases.h"
 #include "landslidecases.h"
 #include "scenelist.h"
 #include "shapes.h"
@@ -24,9 +25,13 @@ const char* const usage =
     "Writes a data folder for every case study of the scene list under DIR, and DIR/TreeMeta.json\n"
     "binding them by absolute path. The flood cases get terrain, marks, a barrier lake and prepared\n"
     "results computed with vantorel-batch (found beside this program); --results sets how many results\n"
-    "each flood case computes (default 400). The landslide cases get the terrain, rasters and scenario\n"
-    "of a slide that dams the valley of \"danba flood\", and its frames computed with vantorel-batch.\n"
-    "The debris-flow cases get their folders and configuration only.\n";
+    "each flood case computes (default 400). The debris-flow cases get a slope where their viewpoint\n"
+    "looks, marks and frames computed with vantorel-batch. The landslide cases get the terrain, rasters\n"
+    "and scenario of a slide that dams the valley of \"danba flood\", and its frames computed with\n"
+    "vantorel-batch.\n";
+
+// Simulated time of the demo debris flows: the debris has come down the gully and spread on the fan.
+constexpr int debrisSeconds = 2400;
 
 // A flood case study: where its valley lies, how it is viewed and how big its flood is.
 struct FloodCase {
@@ -123,16 +128,6 @@ std::vector<FloodCase> floodCases() {
         cases.push_back(danba);
     }
     return cases;
-}
-
-bool makeFolders(const QString& base, const QStringList& folders) {
-    for (const QString& folder : folders) {
-        if (!QDir().mkpath(base + folder)) {
-            std::cerr << "vantorel-demo-data: cannot create " << (base + folder).toStdString() << "\n";
-            return false;
-        }
-    }
-    return true;
 }
 
 // The position of a cell's reference corner with the ground under it.
@@ -253,48 +248,29 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
     }
 
     // The prepared results, computed by the engine as a live run would.
-    QProcess run;
-    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(batch, {"flood",
-                      "--roughness",
-                      QString::fromStdString(data + "/roughness.asc"),
-                      "--dem",
-                      QString::fromStdString(data + "/dem.asc"),
-                      "--outbreak",
-                      QString::fromStdString(data + "/outbreak.txt"),
-                      "--monitors",
-                      QString::fromStdString(data + "/monitors.shp"),
-                      "--capacity",
-                      QString::number(floodCase.capacity, 'f', 0),
-                      "--width",
-                      QString::number(floodCase.width),
-                      "--height",
-                      QString::number(floodCase.height),
-                      "--format",
-                      ".ive",
-                      "--results",
-                      QString::number(results),
-                      "--out",
-                      QString::fromStdString(root + "/Disaster_Play")});
-    if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
-        std::cerr << "vantorel-demo-data: the flood run of " << floodCase.name << " failed:\n"
-                  << run.readAllStandardOutput().toStdString();
-        return false;
-    }
-    return true;
-}
-
-// Debris-flow and landslide cases: the folders and configuration their data will go into.
-bool buildDebrisCase(const QString& folder, const QString& terrain, const QString& play, const double eye[3],
-                     const double center[3], const double up[3]) {
-    const std::string root = folder.toStdString();
-    if (!makeFolders(folder, {QFileInfo(terrain).path(), play})) {
-        return false;
-    }
-    return writeSceneXml(root + "/configXML.xml", "Scene",
-                         {{"Path", {pathEntry(root + terrain.toStdString())}},
-                          {"Camera", cameraEntries(eye, center, up)},
-                          {"Play", {pathEntry(root + play.toStdString())}}});
+    return runBatch(batch,
+                    {"flood",
+                     "--roughness",
+                     QString::fromStdString(data + "/roughness.asc"),
+                     "--dem",
+                     QString::fromStdString(data + "/dem.asc"),
+                     "--outbreak",
+                     QString::fromStdString(data + "/outbreak.txt"),
+                     "--monitors",
+                     QString::fromStdString(data + "/monitors.shp"),
+                     "--capacity",
+                     QString::number(floodCase.capacity, 'f', 0),
+                     "--width",
+                     QString::number(floodCase.width),
+                     "--height",
+                     QString::number(floodCase.height),
+                     "--format",
+                     ".ive",
+                     "--results",
+                     QString::number(results),
+                     "--out",
+                     QString::fromStdString(root + "/Disaster_Play")},
+                    "flood run of " + floodCase.name);
 }
 
 }  // namespace
@@ -341,32 +317,27 @@ int main(int argc, char** argv) {
         scenes.push_back({QString::fromStdString(floodCase.name), folder, "1"});
     }
 
-    const double qipanEye[3] = {359652, 3481500, 4637.01};
-    const double qipanCenter[3] = {1.62035e30, -1.53595e30, -1.90842e30};
-    const double qipanUp[3] = {0.684762, -0.160791, 0.710808};
-    const double wenjiaEye[3] = {414686, 3491320, 3414.15};
-    const double wenjiaCenter[3] = {1.50987e30, -3.63805e29, -2.49293e30};
-    const double wenjiaUp[3] = {0.845675, -0.0922817, 0.525659};
+    for (const DebrisCase& debrisCase : debrisCases()) {
+        const QString folder = out + "/" + QString::fromStdString(debrisCase.name);
+        std::cout << "building " << debrisCase.name << " ..." << std::endl;
+        if (!buildDebrisCase(debrisCase, folder, batch, debrisSeconds)) {
+            return 1;
+        }
+        scenes.push_back({QString::fromStdString(debrisCase.name), folder, "2"});
+    }
+
     const struct {
         const char* name;
         const char* type;
-    } others[] = {{"七盘泥石流", "2"}, {"文家泥石流", "2"}, {"金江滑坡", "3"}, {"茂滑坡", "3"}};
+    } others[] = {{"金江滑坡", "3"}, {"茂滑坡", "3"}};
     for (const auto& other : others) {
         const QString name = QString::fromUtf8(other.name);
         const QString folder = out + "/" + name;
         std::cout << "building " << other.name << " ..." << std::endl;
         bool built = false;
-        if (name == "七盘泥石流") {
-            built = buildDebrisCase(folder, "/DisasterDiXing/qipan/output.ive", "/debrisflow_qipan", qipanEye,
-                                    qipanCenter, qipanUp);
-        } else if (name == "文家泥石流") {
-            built = buildDebrisCase(folder, "/Disaster_DiXing/debrisflow.ive", "/Disaster_Play", wenjiaEye,
-                                    wenjiaCenter, wenjiaUp);
-        } else {
-            for (const LandslideCaseDesign& slide : landslideCases()) {
-                if (slide.name == other.name) {
-                    built = buildLandslideCase(slide, dammedValley, folder, batch);
-                }
+        for (const LandslideCaseDesign& slide : landslideCases()) {
+            if (slide.name == other.name) {
+                built = buildLandslideCase(slide, dammedValley, folder, batch);
             }
         }
         if (!built) {

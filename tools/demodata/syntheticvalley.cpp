@@ -54,16 +54,22 @@ osg::Vec4 elevationColour(float height, float low, float high) {
     return stops[index] * (1 - f) + stops[index + 1] * f;
 }
 
+// A grid of flat ground at 0 whose centre lies at (centreX, centreY).
+ValleyGrid centredGrid(int cols, int rows, double cellSize, double centreX, double centreY) {
+    ValleyGrid grid;
+    grid.cols = cols;
+    grid.rows = rows;
+    grid.cellSize = cellSize;
+    grid.xll = centreX - cols * cellSize / 2.0;
+    grid.yll = centreY - rows * cellSize / 2.0;
+    grid.heights.assign(static_cast<std::size_t>(cols) * rows, 0.0f);
+    return grid;
+}
+
 }  // namespace
 
 ValleyGrid makeValley(const ValleyDesign& design) {
-    ValleyGrid grid;
-    grid.cols = design.cols;
-    grid.rows = design.rows;
-    grid.cellSize = design.cellSize;
-    grid.xll = design.centreX - design.cols * design.cellSize / 2.0;
-    grid.yll = design.centreY - design.rows * design.cellSize / 2.0;
-    grid.heights.assign(static_cast<std::size_t>(design.cols) * design.rows, 0.0f);
+    ValleyGrid grid = centredGrid(design.cols, design.rows, design.cellSize, design.centreX, design.centreY);
     grid.damColumn = std::clamp(static_cast<int>(design.cols * design.damColumnFraction), 2, design.cols - 3);
     grid.floorRow.assign(design.cols, design.rows / 2);
 
@@ -106,6 +112,75 @@ ValleyGrid makeValley(const ValleyDesign& design) {
         crest = std::max(crest, damTop);
     }
     return grid;
+}
+
+namespace {
+
+// A logistic step from 1 (well before `at`) to 0 (well after), `width` metres wide.
+double stepDown(double position, double at, double width) {
+    return 1.0 / (1.0 + std::exp((position - at) / width));
+}
+
+// The integral of stepDown from `at`: log(1 + e^t) written so that it does not overflow.
+double stepDownIntegral(double position, double at, double width) {
+    const double t = (position - at) / width;
+    return position - at - width * (std::max(t, 0.0) + std::log1p(std::exp(-std::abs(t))));
+}
+
+}  // namespace
+
+DebrisSlope makeDebrisSlope(const SlopeDesign& design) {
+    DebrisSlope slope;
+    ValleyGrid& grid = slope.grid;
+    grid = centredGrid(design.cols, design.rows, design.cellSize, design.centreX, design.centreY);
+
+    const double length = std::hypot(design.downhillX, design.downhillY);
+    const double ux = length > 0 ? design.downhillX / length : 1.0;
+    const double uy = length > 0 ? design.downhillY / length : 0.0;
+    const double halfWidth = design.cols * design.cellSize / 2.0;
+    const double halfHeight = design.rows * design.cellSize / 2.0;
+    const LatticeNoise coarse(design.seed, 16);
+    const LatticeNoise fine(design.seed * 7919u + 13u, 32);
+    const double gentle = design.fanGradient;
+    const double steepExtra = design.steepGradient - design.fanGradient;
+    const double easing = 150.0;  // metres over which the slope eases into the fan
+    for (int row = 0; row < design.rows; ++row) {
+        for (int col = 0; col < design.cols; ++col) {
+            const double east = (col + 0.5) * design.cellSize - halfWidth;
+            const double north = halfHeight - (row + 0.5) * design.cellSize;
+            const double along = east * ux + north * uy;    // downhill of the centre
+            const double across = east * -uy + north * ux;  // to the left of the fall line
+            double z = design.centreElevation - gentle * along -
+                       steepExtra * (stepDownIntegral(along, design.fanStart, easing) -
+                                     stepDownIntegral(0.0, design.fanStart, easing));
+            // The far side of the basin, and the flanks that keep the flow on the fall line.
+            const double beyond = std::max(0.0, along - design.basinStart);
+            z += beyond * beyond / 1500.0;
+            z += 0.08 * std::abs(across) + 0.25 * std::max(0.0, std::abs(across) - 700.0);
+            const double gully = std::exp(-std::pow(across / design.gullyHalfWidth, 2));
+            // The gully begins a little above its head and fades out on the fan.
+            z -= design.gullyDepth * gully * stepDown(along, design.fanStart, 200.0) *
+                 (1.0 - stepDown(along, -design.headDistance - 150.0, 60.0));
+            z += 25.0 * coarse.at(east / 600.0 + 8.0, north / 600.0 + 8.0) * (1.0 - gully);
+            z += 2.0 * fine.at(east / 120.0 + 16.0, north / 120.0 + 16.0);
+            grid.at(row, col) = static_cast<float>(z);
+        }
+    }
+
+    // The head of the gully, on the fall line through the centre; inside the grid's outer ring.
+    const double head = -design.headDistance;
+    for (int k = -2; k <= 2; ++k) {
+        const double east = head * ux + k * design.cellSize * -uy;
+        const double north = head * uy + k * design.cellSize * ux;
+        const int col = static_cast<int>(std::floor((east + halfWidth) / design.cellSize));
+        const int row = static_cast<int>(std::floor((halfHeight - north) / design.cellSize));
+        const std::pair<int, int> cell(std::clamp(row, 1, design.rows - 2),
+                                       std::clamp(col, 1, design.cols - 2));
+        if (std::find(slope.breachCells.begin(), slope.breachCells.end(), cell) == slope.breachCells.end()) {
+            slope.breachCells.push_back(cell);
+        }
+    }
+    return slope;
 }
 
 bool writeAsciiGrid(const ValleyGrid& grid, const std::vector<float>& values, const std::string& path,

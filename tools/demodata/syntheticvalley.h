@@ -3,6 +3,7 @@
 #include <osg/Geode>
 #include <osg/ref_ptr>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A synthetic but plausible mountain valley on a regular grid: a river valley running west to east
@@ -44,6 +45,37 @@ struct ValleyGrid {
 };
 
 ValleyGrid makeValley(const ValleyDesign& design);
+
+// A mountainside with a debris-flow gully: from its crest the slope falls steeply in the direction
+// `downhill`, eases into a gentle fan and ends in a basin whose far side rises again, so that debris
+// running down the gully comes to rest inside the grid. The gully is carved along the line through the
+// grid centre and fades out on the fan; the flanks rise to either side of it.
+struct SlopeDesign {
+    int cols = 240;
+    int rows = 240;
+    double cellSize = 20.0;
+    double centreX = 0.0;  // map coordinates of the grid centre
+    double centreY = 0.0;
+    double centreElevation = 1800.0;  // ground at the grid centre, beside the gully
+    double downhillX = 1.0;           // horizontal direction the slope falls in (any length)
+    double downhillY = 0.0;
+    double steepGradient = 0.35;  // fall per metre above the fan
+    double fanGradient = 0.02;    // fall per metre on the fan
+    double fanStart = 300.0;      // metres downhill of the grid centre where the fan begins
+    double basinStart = 1200.0;   // metres downhill of the grid centre where the ground rises again
+    double headDistance = 900.0;  // metres uphill of the grid centre where the gully begins
+    double gullyDepth = 35.0;
+    double gullyHalfWidth = 110.0;
+    unsigned seed = 1;
+};
+
+struct DebrisSlope {
+    ValleyGrid grid;  // the heights; damColumn and floorRow are not used
+    // Grid cells (row, column) across the gully at its head, from which the debris is released.
+    std::vector<std::pair<int, int>> breachCells;
+};
+
+DebrisSlope makeDebrisSlope(const SlopeDesign& design);
 
 // Writes an ESRI ASCII grid with the valley's header and the given values (one per cell, row-major).
 bool writeAsciiGrid(const ValleyGrid& grid, const std::vector<float>& values, const std::string& path,
