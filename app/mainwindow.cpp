@@ -24,6 +24,7 @@
 #include "debrisrun.h"
 #include "floodform.h"
 #include "floodhud.h"
+#include "floodsummary.h"
 #include "lakesurface.h"
 #include "landslideform.h"
 #include "landsliderun.h"
@@ -56,6 +57,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     floodForm = new FloodForm;
     debrisForm = new DebrisFlow;
     floodHud = new FloodHud;
+    floodSummary = new FloodSummary;
     debrisHud = new DebrisHud;
     monitors = new MonitorPoints;
     caFlood = new CAFlood;
@@ -225,6 +227,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     const int answer =
         QMessageBox::question(this, tr("Quit"), tr("是否关闭整个程序?"), QMessageBox::Yes, QMessageBox::No);
     if (answer == QMessageBox::Yes) {
+        writeFloodSummary();
         event->accept();
         qApp->quit();
     } else {

@@ -28,6 +28,7 @@ class DebrisHud;
 class DebrisRun;
 class FloodForm;
 class FloodHud;
+class FloodSummary;
 class LakeSurface;
 class LandslideForm;
 class LandslideRun;
@@ -156,6 +157,9 @@ private:
     void addReplayNode(osg::Node* node);
     // Enables every entry of the scene tree again (the end of a replay or of a case's opening).
     void enableSceneTree();
+    // Writes the flood run's summary beside its result folder when results came since the last time;
+    // says once per run when it cannot.
+    void writeFloodSummary();
 
     // Debris flow.
     // One step of the debris-flow run, with its frame when one is due; false once the run has stopped
@@ -253,6 +257,9 @@ private:
     QElapsedTimer debrisTickClock;
     MonitorPoints* monitors = nullptr;
     FloodHud* floodHud = nullptr;
+    FloodSummary* floodSummary = nullptr;  // maxima, arrival and volume balance of the flood run
+    int floodSummaryWrittenResult = 0;     // the last result the written summary covers
+    bool floodSummaryFailed = false;
     DebrisHud* debrisHud = nullptr;
     std::unique_ptr<LakeSurface> lakeSurface;  // made by the case-study dispatch
 

@@ -183,6 +183,7 @@ void MainWindow::stopCal() {
     if (simulationMode == 1) {
         outputFrameNumber = 1;
         disconnectPlayback(SLOT(resultVisualize()));
+        writeFloodSummary();
     } else if (simulationMode == 2) {
         outputFrameNumber = 1;
         debrisRun->resetClock();

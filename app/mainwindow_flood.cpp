@@ -12,13 +12,24 @@
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodrun.h"
+#include "floodsummary.h"
 #include "floodtick.h"
 #include "lakesurface.h"
 #include "mainwindow.h"
 #include "monitorpoints.h"
 #include "resultwriter.h"
 
+namespace {
+
+// Results between two writes of a live run's summary: often enough that little is lost when the
+// program is killed, seldom enough that the rasters cost little beside the results.
+constexpr int floodSummaryEveryResults = 20;
+
+}  // namespace
+
 void MainWindow::acceptfloodValues(std::vector<QString> values) {
+    // A run still going keeps its summary up to its last result.
+    writeFloodSummary();
     simulationMode = 1;
     floodCapacity = values[0].toFloat();
     floodWidth = values[1].toFloat();
@@ -52,6 +63,9 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     if (!chooseRunFolder(saveDir)) {
         return;
     }
+    floodSummary->start(*caFlood);
+    floodSummaryWrittenResult = 0;
+    floodSummaryFailed = false;
     connectPlayback(SLOT(resultVisualize()));
     playTimer->start(0);
 }
@@ -78,10 +92,37 @@ void MainWindow::resultVisualize() {
     std::string failedFile;
     if (!resultWriter->hand([files](std::string& failed) { return writeFloodResult(*files, failed); },
                             failedFile)) {
-        stopForUnwrittenFile(SLOT(resultVisualize()), failedFile);
+        // Going on would show a flood whose results are silently lost.
+        disconnectPlayback(SLOT(resultVisualize()));
+        writeFloodSummary();
+        reportUnwrittenFile(failedFile);
         return;
     }
+    floodSummary->record(*caFlood, outputFrameNumber);
+    const bool summaryDue = outputFrameNumber % floodSummaryEveryResults == 0;
     ++outputFrameNumber;
+    // Last, because a message about the summary lets the timer tick again.
+    if (summaryDue) {
+        writeFloodSummary();
+    }
+}
+
+void MainWindow::writeFloodSummary() {
+    if (!floodSummary->started() || floodSummary->lastResult() == floodSummaryWrittenResult) {
+        return;
+    }
+    std::string problem;
+    if (floodSummary->write(summaryFolderOf(saveDir), problem)) {
+        floodSummaryWrittenResult = floodSummary->lastResult();
+        return;
+    }
+    std::cout << "flood summary: " << problem << std::endl;
+    if (!floodSummaryFailed) {
+        floodSummaryFailed = true;
+        QMessageBox::information(nullptr, tr("Warning"),
+                                 tr("洪水汇总结果无法写入：%1").arg(QString::fromLocal8Bit(problem.c_str())),
+                                 QMessageBox::Ok);
+    }
 }
 
 void MainWindow::Visualize() {

@@ -21,11 +21,11 @@
 #include "lakesurface.h"
 #include "landslidesymbols.h"
 #include "mainwindow.h"
-#include "readshpdialog.h"
 #include "scenelist.h"
 #include "smoke.h"
 #include "solidtint.h"
 #include "symbolbuilder.h"
+#include "vectorlayer.h"
 #include "viewerqt.h"
 
 namespace {
@@ -126,7 +126,7 @@ void MainWindow::displayInfo() {
         keepOnlyTerrain();
         const std::vector<std::string> boundary = scenarioValues("boundary");
         if (!boundary.empty()) {
-            ReadshpDialog builder;
+            VectorLayerBuilder builder;
             builder.lineStyle = 1;
             builder.vectorColor = QColor(255, 0, 0, 255);
             builder.readShapefile(QFile::encodeName(QString::fromStdString(boundary.front())).constData());

@@ -254,7 +254,7 @@ void MainWindow::OpenShapeFile() {
 }
 
 void MainWindow::receiveGroup(shapeFormat* sft) {
-    ReadshpDialog builder;
+    VectorLayerBuilder builder;
     builder.vectorColor = sft->vectorColor;
     builder.textColor = sft->textColor;
     builder.textSize = sft->textSize;

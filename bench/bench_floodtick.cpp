@@ -12,7 +12,6 @@
 #include <osg/Geometry>
 
 #include "cafloodnew.h"
-#include "floodform.h"
 #include "floodhud.h"
 #include "floodrun.h"
 #include "floodtestdata.h"

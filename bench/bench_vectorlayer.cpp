@@ -2,14 +2,12 @@
 // Layers of concave (star-shaped) polygons, which need tessellation, and of named lines.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QTemporaryDir>
 #include <cmath>
-#include <cstdlib>
 #include <map>
 
-#include "readshpdialog.h"
 #include "testshapefiles.h"
+#include "vectorlayer.h"
 
 namespace {
 
@@ -45,7 +43,7 @@ const std::string& shapefile(OGRwkbGeometryType kind, int count) {
 void buildLayerFromFile(benchmark::State& state, OGRwkbGeometryType kind) {
     const std::string& path = shapefile(kind, static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        ReadshpDialog builder;
+        VectorLayerBuilder builder;
         builder.readShapefile(path.c_str());
         osg::ref_ptr<osg::Group> layer = builder.buildLayer();
         benchmark::DoNotOptimize(layer.get());
@@ -65,14 +63,4 @@ BENCHMARK(BM_LineLayer)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMilli
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    // The builder is a dialog class: it needs an application, though never a visible window.
-    if (!std::getenv("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

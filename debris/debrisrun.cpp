@@ -3,8 +3,11 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <new>
 #include <optional>
+
+#include "georaster.h"
 
 namespace {
 
@@ -32,6 +35,11 @@ bool DebrisRun::setup(const std::vector<double>& values, const std::string& grid
         !sizeRelease(problem)) {
         clear();
         return false;
+    }
+    std::string projectionProblem;
+    projection = projectionBesideGrid(gridPath, projectionProblem);
+    if (!projectionProblem.empty()) {
+        std::cerr << "debris inputs: " << projectionProblem << "; the rasters carry no coordinate system\n";
     }
     return true;
 }

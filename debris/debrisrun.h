@@ -92,6 +92,8 @@ public:
     double gridMaxY = 0;
     double cellSize = 0;   // exact cell size of the file, m
     int gridCellSize = 0;  // whole-metre cell size of every step computation
+    // The coordinate system (WKT) of the ".prj" file beside the terrain grid; empty without one.
+    std::string projection;
 
     BreachList breachCells;
     int breachCount = 0;

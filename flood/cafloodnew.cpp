@@ -10,6 +10,7 @@
 
 #include "asciigrid.h"
 #include "fileio.h"
+#include "georaster.h"
 #include "texttokens.h"
 
 namespace {
@@ -77,6 +78,7 @@ void CAFlood::unload() {
     openOutbreakFaces = 0;
     ncols = 0;
     nrows = 0;
+    projection.clear();
 }
 
 bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
@@ -99,6 +101,11 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
     if (!loaded) {
         unload();
         return false;
+    }
+    std::string projectionProblem;
+    projection = projectionBesideGrid(paths[1], projectionProblem);
+    if (!projectionProblem.empty()) {
+        std::cerr << "flood inputs: " << projectionProblem << "; the rasters carry no coordinate system\n";
     }
 
     for (const auto& [c, r] : sources) {

@@ -37,10 +37,11 @@ struct FloodDepthGrid {
     double west = 0.0;  // map coordinates of the lower-left corner
     double south = 0.0;
     double cellSize = 0.0;
+    std::string projection;  // the elevation grid's coordinate system as WKT; empty when it has none
     std::vector<float> depths;
 };
 
-// The depths as the bytes of a single-band Float32 GeoTIFF labelled WGS84. False, with `problem`, when
+// The depths as the bytes of a single-band Float32 GeoTIFF in the grid's coordinate system. False, with `problem`, when
 // the grid is empty or GDAL cannot make it. Safe on any thread.
 bool depthTiffBytes(const FloodDepthGrid& grid, std::string& bytes, std::string& problem);
 // Writes depthTiffBytes to `path` through a temporary file. False, with a diagnostic, when the grid is
@@ -88,8 +89,9 @@ public:
     // continuity and the breach inflow all cover that time.
     void step();
 
-    // The current depths (surface minus ground) as a single-band Float32 GeoTIFF labelled WGS84. False,
-    // with the reason, when nothing is loaded.
+    // The current depths (surface minus ground) as a single-band Float32 GeoTIFF in the coordinate
+    // system of the elevation grid (none without a ".prj" beside it). False, with the reason, when
+    // nothing is loaded.
     bool depthTiffBytes(std::string& bytes, std::string& problem) const;
     // Writes depthTiffBytes to `path` through a temporary file. False, with a diagnostic, when nothing is
     // loaded or the file cannot be written.
@@ -103,6 +105,8 @@ public:
     float cellSize() const { return cellsize; }
     float lowerLeftX() const { return xllcorner; }
     float lowerLeftY() const { return yllcorner; }
+    // The coordinate system (WKT) of the ".prj" file beside the elevation grid; empty without one.
+    const std::string& coordinateSystem() const { return projection; }
     // The rows of the grid (rowCount() rows of columnCount() cells); null while nothing is loaded.
     const FloodCell* const* cellRows() const { return cells.empty() ? nullptr : cells.data(); }
     const std::vector<std::pair<int, int>>& outbreakCells() const { return sources; }
@@ -166,6 +170,7 @@ private:
     float cellsize = 0.0f;
     float xllcorner = 0.0f;
     float yllcorner = 0.0f;
+    std::string projection;
     // One allocation for the whole grid; `cells` holds a pointer to the start of every row.
     std::vector<FloodCell> cellStorage;
     std::vector<FloodCell*> cells;

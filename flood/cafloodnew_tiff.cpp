@@ -2,7 +2,6 @@
 #include <cpl_conv.h>
 #include <cpl_vsi.h>
 #include <gdal_priv.h>
-#include <ogr_spatialref.h>
 
 #include <atomic>
 #include <iostream>
@@ -18,6 +17,7 @@ FloodDepthGrid CAFlood::depthGrid() const {
     grid.west = xllcorner;
     grid.south = yllcorner;
     grid.cellSize = cellsize;
+    grid.projection = projection;
     // Border, outbreak and no-data cells have surface and ground at the no-data value: depth 0.
     grid.depths.resize(cellStorage.size());
     for (std::size_t i = 0; i < grid.depths.size(); ++i) {
@@ -67,12 +67,11 @@ bool depthTiffBytes(const FloodDepthGrid& grid, std::string& bytes, std::string&
     const CPLErr written = dataset->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, ncols, nrows, depths, ncols,
                                                                nrows, GDT_Float32, 0, 0);
 
-    OGRSpatialReference reference;
-    reference.SetWellKnownGeogCS("WGS84");
-    char* wkt = nullptr;
-    reference.exportToWkt(&wkt);
-    dataset->SetProjection(wkt);
-    CPLFree(wkt);
+    // The grid's coordinates are in the units of its own coordinate system, metres as a rule: labelling
+    // them with a geographic system would put the raster nowhere.
+    if (!grid.projection.empty()) {
+        dataset->SetProjection(grid.projection.c_str());
+    }
 
     CPLErrorReset();
     GDALClose(dataset);

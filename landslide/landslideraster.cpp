@@ -15,24 +15,6 @@
 
 namespace {
 
-// GDAL's own words for the last failure, to append to a message.
-std::string gdalReason() {
-    const char* message = CPLGetLastErrorMsg();
-    return message && *message ? std::string(" (") + message + ")" : std::string();
-}
-
-// Keeps GDAL's complaints off the terminal while a call runs; the caller reports them itself.
-class QuietGdal {
-public:
-    QuietGdal() {
-        CPLPushErrorHandler(CPLQuietErrorHandler);
-        CPLErrorReset();
-    }
-    ~QuietGdal() { CPLPopErrorHandler(); }
-    QuietGdal(const QuietGdal&) = delete;
-    QuietGdal& operator=(const QuietGdal&) = delete;
-};
-
 std::string quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
@@ -122,62 +104,4 @@ PixelPosition geoToPixel(const GeoTransform& g, double x, double y) {
         return {};
     }
     return {static_cast<int>(column), static_cast<int>(row)};
-}
-
-bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::vector<float>& values,
-                  std::optional<double> noData, std::string& problem) {
-    if (frame.width < 1 || frame.height < 1 || values.size() != frame.cellCount()) {
-        problem = quoted(path) + ": the grid does not match its " + std::to_string(frame.width) + " x " +
-                  std::to_string(frame.height) + " frame";
-        return false;
-    }
-    GDALAllRegister();
-    QuietGdal quiet;
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    if (!driver) {
-        problem = "GDAL has no GTiff driver";
-        return false;
-    }
-    // Made in memory and written whole through a temporary file, so that a full disk or an interrupted
-    // run never leaves a raster cut short under the result's name.
-    static std::atomic<unsigned> serial{0};
-    const std::string memoryFile = "/vsimem/vantorel-landslide-" + std::to_string(serial++) + ".tif";
-    GDALDataset* dataset =
-        driver->Create(memoryFile.c_str(), frame.width, frame.height, 1, GDT_Float32, nullptr);
-    if (!dataset) {
-        problem = quoted(path) + " cannot be created" + gdalReason();
-        return false;
-    }
-    GeoTransform coefficients = frame.geoTransform;
-    dataset->SetGeoTransform(coefficients.data());
-    if (!frame.projection.empty()) {
-        dataset->SetProjection(frame.projection.c_str());
-    }
-    GDALRasterBand* band = dataset->GetRasterBand(1);
-    if (noData) {
-        band->SetNoDataValue(*noData);
-    }
-    const CPLErr written =
-        band->RasterIO(GF_Write, 0, 0, frame.width, frame.height, const_cast<float*>(values.data()),
-                       frame.width, frame.height, GDT_Float32, 0, 0);
-    // Closing flushes the file; a failure there shows only as GDAL's last error.
-    GDALClose(dataset);
-    vsi_l_offset length = 0;
-    GByte* buffer = VSIGetMemFileBuffer(memoryFile.c_str(), &length, TRUE);
-    const bool made = written == CE_None && CPLGetLastErrorType() != CE_Failure && buffer != nullptr;
-    std::string bytes;
-    if (made) {
-        bytes.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
-    }
-    VSIFree(buffer);
-    if (!made) {
-        problem = quoted(path) + " cannot be written" + gdalReason();
-        return false;
-    }
-    std::string failure;
-    if (!writeFileAtomically(path, bytes, failure)) {
-        problem = failure;
-        return false;
-    }
-    return true;
 }

@@ -1,27 +1,11 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-// GDAL's six geotransform coefficients: map x = g[0] + column * g[1] + row * g[2],
-// map y = g[3] + column * g[4] + row * g[5].
-using GeoTransform = std::array<double, 6>;
-
-// The grid a raster's values lie on: size in cells, georeference and projection (WKT, may be empty).
-struct RasterFrame {
-    int width = 0;
-    int height = 0;
-    GeoTransform geoTransform{0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
-    std::string projection;
-
-    std::size_t cellCount() const {
-        return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    }
-};
+#include "georaster.h"
 
 // Largest grid the landslide run reads into memory, in cells (a float grid of this size is 800 MB).
 constexpr long long maxLandslideRasterCells = 200'000'000;
@@ -62,9 +46,3 @@ struct PixelPosition {
     int row = -1;
 };
 PixelPosition geoToPixel(const GeoTransform& geoTransform, double x, double y);
-
-// Writes `values` (frame.width x frame.height floats, row-major) as a one-band 32-bit float GeoTIFF with
-// the frame's georeference and projection, marking `noData` as the band's no-data value when given.
-// False, with the reason in `problem`, when the file cannot be created or written.
-bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::vector<float>& values,
-                  std::optional<double> noData, std::string& problem);

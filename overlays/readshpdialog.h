@@ -2,11 +2,8 @@
 
 #include <QColor>
 #include <QDialog>
-#include <osg/Group>
-#include <osg/Vec4>
-#include <osg/ref_ptr>
-#include <string>
-#include <vector>
+
+#include "vectorlayer.h"
 
 class QLabel;
 
@@ -14,67 +11,14 @@ namespace Ui {
 class ReadshpDialog;
 }
 
-// What the shapefile dialog reports: the file and how to draw it. Created by the dialog, deleted by the
-// receiver of `sendGroup`.
-class shapeFormat {
-public:
-    std::string filePath;  // local 8-bit path of the .shp file
-    QColor textColor;
-    QColor vectorColor;
-    int textSize = 30;  // label size, screen pixels
-};
-
-// A point feature: map coordinates and height as stored in the file, and its "NAME".
-struct ShpPoint {
-    double x = 0.0;
-    double y = 0.0;
-    double z = 0.0;
-    std::string name;
-};
-
-// A line or the outer ring of a polygon; `color` is fixed when the feature is read.
-struct ShpFeature {
-    std::vector<ShpPoint> vertices;
-    osg::Vec4 color;
-    std::string name;
-};
-
-// The dialog that drapes a shapefile over the scene, and, created without being shown, the vector-layer
-// builder of the whole program: set the colours and options, `readShapefile`, then `buildLayer`.
-class ReadshpDialog : public QDialog {
+// The dialog that drapes a shapefile over the scene: file, colours and label size, reported through
+// `sendGroup`; the layer itself comes from the builder it is.
+class ReadshpDialog : public QDialog, public VectorLayerBuilder {
     Q_OBJECT
 
 public:
     explicit ReadshpDialog(QWidget* parent = nullptr);
     ~ReadshpDialog() override;
-
-    // Appends the point, line and polygon features of every layer of the file (local 8-bit path). A file
-    // that does not open prints "Open failed" and marks the builder invalid until the next `buildLayer`.
-    void readShapefile(const char* path);
-
-    // The scene-graph layer of the features read, drawing only the kind of the last feature read. Leaves
-    // `featureAlpha` at 1.0 and `renderBin` at 3.0 for a later call on the same builder.
-    osg::ref_ptr<osg::Group> buildLayer();
-
-    // Forgets the features read so far, so that the next file is built on its own.
-    void clearFeatures();
-
-    // Drawing settings, read by `readShapefile` and `buildLayer`.
-    QColor vectorColor{255, 0, 0, 255};  // lines and polygons
-    QColor textColor{0, 0, 0, 255};      // labels
-    int textSize = 30;                   // labels, screen pixels
-    int lineStyle = 0;                   // 0 solid, 1 stippled lines
-    float featureAlpha = 1.0f;           // alpha of line and polygon colours
-    float lineWidth = 3.0f;              // pixels
-    float renderBin = 1.0f;              // render bin of the line geode, truncated when used
-
-    // What was read.
-    std::string filePath;  // chosen in the dialog
-    std::vector<ShpPoint> points;
-    std::vector<ShpFeature> lines;
-    std::vector<ShpFeature> polygons;
-    int geometryType = 0;  // kind of the last feature read: 1 point, 2 line, 3 polygon
-    bool valid = true;     // false after a file that could not be opened
 
 signals:
     void sendGroup(shapeFormat* format);

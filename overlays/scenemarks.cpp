@@ -10,8 +10,8 @@
 #include <osgText/Text>
 
 #include "configreader.h"
-#include "readshpdialog.h"
 #include "scenelist.h"
+#include "vectorlayer.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ std::string firstValue(const std::vector<std::string>& values) {
 
 // One layer of the shared builder, from this file's features only; the colours and options set before
 // (and the render bin that `buildLayer` leaves behind) carry over.
-void addLayer(ReadshpDialog& builder, const std::string& utf8Path, osg::Group& group) {
+void addLayer(VectorLayerBuilder& builder, const std::string& utf8Path, osg::Group& group) {
     builder.clearFeatures();
     builder.readShapefile(QFile::encodeName(QString::fromStdString(utf8Path)).constData());
     group.addChild(builder.buildLayer());
@@ -102,7 +102,7 @@ osg::ref_ptr<osg::Group> buildSceneMarks() {
     const std::string river = firstValue(reader.readConfigValues(reader.path, "River"));
     const std::string road = firstValue(reader.readConfigValues(reader.path, "Road"));
 
-    ReadshpDialog builder;
+    VectorLayerBuilder builder;
     osg::ref_ptr<osg::Group> group = new osg::Group;
     if (!house.empty()) {
         builder.renderBin = 6.0f;

@@ -52,6 +52,9 @@ protected:
         showMainWindow(window);
         ASSERT_TRUE(waitUntil([this] { return window.isVisible(); }));
     }
+    // The summary folder lies beside the temporary result folder.
+    void TearDown() override { QDir(summaryFolder()).removeRecursively(); }
+    QString summaryFolder() const { return results.path() + "_summary"; }
 
     std::string path(const std::string& name) const { return inputs.path().toStdString() + "/" + name; }
     QString result(const QString& name) const { return results.path() + "/" + name; }
@@ -130,6 +133,16 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     const int written = QDir(results.path()).entryList({"*.txt"}, QDir::Files).size();
     runEventLoop(300);
     EXPECT_EQ(QDir(results.path()).entryList({"*.txt"}, QDir::Files).size(), written) << "the run goes on";
+
+    // The stop leaves a summary beside the folder that covers every result the run wrote.
+    EXPECT_EQ(QDir(summaryFolder()).entryList(QDir::Files, QDir::Name),
+              QStringList({"arrivalTime.tif", "maxDepth.tif", "maxSpeed.tif", "volume.csv"}));
+    const QStringList volumeRows =
+        QString::fromStdString(readTextFile((summaryFolder() + "/volume.csv").toStdString()))
+            .split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(volumeRows.size(), written + 1);
+    EXPECT_TRUE(volumeRows.last().startsWith(QString::number(written) + ","))
+        << volumeRows.last().toStdString();
 
     // Every result number has its water model, display state and monitor values.
     for (const char* name : {"1.ive", "1.txt", "1.json", "30.ive", "30.json"}) {

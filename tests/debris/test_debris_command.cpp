@@ -93,18 +93,27 @@ TEST_F(DebrisCommand, WritesTheFiguresAndSurfacesOfEveryRenderedFrame) {
     EXPECT_FALSE(QFile::exists(out + "/3.txt"));
     EXPECT_FALSE(QFile::exists(out + "/0.txt"));
 
+    // The summary lies beside the frames, with a volume row per frame.
+    EXPECT_EQ(QDir(out + "_summary").entryList(QDir::Files, QDir::Name),
+              QStringList({"energyAtPeak.tif", "finalTrace.tif", "momentumAtPeak.tif", "peakDepth.tif",
+                           "peakSpeed.tif", "volume.csv"}));
+    const QStringList volumeRows =
+        QString::fromStdString(contents(out + "_summary/volume.csv")).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(volumeRows.size(), 3);
+
     // Without a format only the figures; with .3ds the surfaces as 3DS models.
     const struct {
         QStringList format;
         QStringList files;
     } formats[] = {{{}, {"1.txt", "2.txt"}}, {{"--format", ".3ds"}, {"1.3ds", "1.txt", "2.3ds", "2.txt"}}};
     for (const auto& f : formats) {
-        QTemporaryDir other;
+        // Inside the test's folder, so that the summary beside it goes away with it.
+        const QString other = path("format" + f.format.join(""));
         const ProgramRun run = runBatch(QStringList{"--dem", grid(), "--breach", breach(), "--volume", "8000",
-                                                    "--until", "60", "--out", other.path()} +
+                                                    "--until", "60", "--out", other} +
                                         f.format);
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(QDir(other.path()).entryList(QDir::Files), f.files);
+        EXPECT_EQ(QDir(other).entryList(QDir::Files), f.files);
     }
 }
 

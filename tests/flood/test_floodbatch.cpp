@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,6 +19,7 @@
 #include "floodhud.h"
 #include "floodrun.h"
 #include "floodtestdata.h"
+#include "testrasters.h"
 
 namespace {
 
@@ -206,6 +208,51 @@ TEST_F(FloodBatchTest, WritesTheSameFilesForAnyThreadCount) {
     }
 }
 
+// The summary beside the result folder, in the coordinate system of the ".prj" beside the elevation
+// grid, as a GIS tool (gdalinfo) reads it; the result folder holds the results only, since the replay
+// counts its entries.
+TEST_F(FloodBatchTest, WritesTheSummaryBesideTheResultsInTheGridsCoordinateSystem) {
+    writePrjFile(QFileInfo(inputs[1]).path().toStdString() + "/dem.prj", 32648);
+    const int results = 12;
+    const ProgramRun batch = run(inputs, {"--capacity", "300000", "--width", "10", "--height", "5",
+                                          "--results", QString::number(results), "--out", out});
+    ASSERT_EQ(batch.exitCode, 0) << batch.out << batch.err;
+    const QString summary = out + "_summary";
+    EXPECT_NE(batch.out.find("summary in " + summary.toStdString()), std::string::npos) << batch.out;
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 2 * results);
+    EXPECT_EQ(QDir(summary).entryList(QDir::Files, QDir::Name),
+              QStringList({"arrivalTime.tif", "maxDepth.tif", "maxSpeed.tif", "volume.csv"}));
+
+    const ProgramRun info = runProgram("gdalinfo", {summary + "/maxDepth.tif"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("Size is 20, 30"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Origin = (0.000000000000000,300.000000000000000)"), std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("Pixel Size = (10.000000000000000,-10.000000000000000)"), std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("UTM zone 48N"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("NoData Value=-9999"), std::string::npos) << info.out;
+
+    const std::optional<RasterContents> maxDepth = readRaster((summary + "/maxDepth.tif").toStdString());
+    ASSERT_TRUE(maxDepth);
+    EXPECT_TRUE(isSameCoordinateSystem(maxDepth->projection, 32648));
+    int wet = 0;
+    for (int number = 1; number <= results; ++number) {
+        SCOPED_TRACE("result " + std::to_string(number));
+        const std::optional<RasterContents> depths = readRaster(result(number, ".tif"));
+        ASSERT_TRUE(depths);
+        EXPECT_TRUE(isSameCoordinateSystem(depths->projection, 32648));
+        EXPECT_EQ(depths->geoTransform, maxDepth->geoTransform);
+        for (std::size_t i = 0; i < depths->values.size(); ++i) {
+            if (depths->values[i] > 0.0f) {
+                ++wet;
+                ASSERT_GE(maxDepth->values[i], depths->values[i]) << "cell " << i;
+            }
+        }
+    }
+    EXPECT_GT(wet, 0);
+}
+
 TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
     const QString missing = folder.filePath("missing.asc");
     const QString badOutbreak = folder.filePath("bad-outbreak.txt");
@@ -265,6 +312,8 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
         {"unknown option", inputs, QStringList{"--speed", "2"} + run3, "unknown option --speed"},
         {"no threads", inputs, QStringList{"--threads", "0"} + run3, "--threads: 0 is outside"},
         {"part of a thread", inputs, QStringList{"--threads", "1.5"} + run3, "is not a whole number"},
+        {"arrival depth of nothing", inputs, QStringList{"--arrival-depth", "0"} + run3,
+         "--arrival-depth needs a depth above 0 m"},
         {"no water", inputs, QStringList{"--width", "0"} + run3, "let no water out"},
         {"missing elevation grid", {inputs[2], missing, inputs[2]}, run3, "打开DEM文件失败!"},
         {"outbreak cell off the grid", {inputs[0], inputs[1], badOutbreak}, run3, "lies outside"},

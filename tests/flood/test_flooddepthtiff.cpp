@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <gdal_priv.h>
-#include <ogr_spatialref.h>
 
 #include <QTemporaryDir>
 #include <memory>
@@ -10,10 +9,11 @@
 #include "cafloodnew.h"
 #include "floodrun.h"
 #include "floodtestdata.h"
+#include "testrasters.h"
 
 namespace {
 
-TEST(FloodDepthTiff, RasterHoldsTheDepthsWithGeotransformAndWgs84) {
+TEST(FloodDepthTiff, RasterHoldsTheDepthsWithTheGridsGeotransform) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const ValleyShape shape{16, 24, 12.5f};
@@ -55,15 +55,9 @@ TEST(FloodDepthTiff, RasterHoldsTheDepthsWithGeotransformAndWgs84) {
         EXPECT_DOUBLE_EQ(transform[i], expected[i]) << "geotransform " << i;
     }
 
-    const OGRSpatialReference* reference = dataset->GetSpatialRef();
-    ASSERT_NE(reference, nullptr);
-    EXPECT_TRUE(reference->IsGeographic());
-    OGRSpatialReference wgs84;
-    wgs84.SetWellKnownGeogCS("WGS84");
-    // The dataset maps its axes in GIS order (longitude first); the datum and units are what count.
-    const char* const options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES", nullptr};
-    EXPECT_TRUE(reference->IsSame(&wgs84, options));
-    EXPECT_STREQ(reference->GetAttrValue("DATUM"), "WGS_1984");
+    // Without a ".prj" beside the elevation grid the raster claims no coordinate system: its coordinates
+    // are the grid's, in whatever units those are.
+    EXPECT_EQ(dataset->GetSpatialRef(), nullptr);
 
     std::vector<float> depths(static_cast<std::size_t>(shape.ncols) * shape.nrows);
     ASSERT_EQ(dataset->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, shape.ncols, shape.nrows, depths.data(),
@@ -83,6 +77,50 @@ TEST(FloodDepthTiff, RasterHoldsTheDepthsWithGeotransformAndWgs84) {
         }
     }
     EXPECT_GT(wet, 20) << "the raster shows a flood, not an empty grid";
+}
+
+// The coordinate system of a ".prj" file beside the elevation grid goes into the depth raster; a ".prj"
+// that holds none is reported and leaves the raster without one.
+TEST(FloodDepthTiff, RasterCarriesTheCoordinateSystemBesideTheElevationGrid) {
+    struct Case {
+        const char* name;
+        int epsg;  // 0: the ".prj" holds `text` instead
+        const char* text;
+        bool expectDiagnostic;
+    };
+    const Case cases[] = {
+        {"UTM zone 48N", 32648, "", false},
+        {"Gauss-Krueger CGCS2000", 4547, "", false},
+        {"garbage", 0, "this is not a coordinate system", true},
+        {"empty file", 0, "", true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        QTemporaryDir folder;
+        ASSERT_TRUE(folder.isValid());
+        const std::string base = folder.path().toStdString();
+        const ValleyShape shape{12, 12, 10.0f};
+        const std::vector<std::string> inputs = writeValley(base, shape, {{5, 10}});
+        if (test.epsg != 0) {
+            writePrjFile(base + "/dem.prj", test.epsg);
+        } else {
+            writeTextFile(base + "/dem.prj", test.text);
+        }
+        CAFlood engine;
+        testing::internal::CaptureStderr();
+        const FloodRunStart start = startFloodRun(engine, inputs, smallBreach(1e4f));
+        const std::string said = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(start, FloodRunStart::Ready) << said;
+        EXPECT_EQ(said.find("dem.prj") != std::string::npos, test.expectDiagnostic) << said;
+        ASSERT_TRUE(engine.writeDepthTiff(base + "/1.tif"));
+        const std::optional<RasterContents> raster = readRaster(base + "/1.tif");
+        ASSERT_TRUE(raster);
+        if (test.epsg != 0) {
+            EXPECT_TRUE(isSameCoordinateSystem(raster->projection, test.epsg)) << raster->projection;
+        } else {
+            EXPECT_EQ(raster->projection, "");
+        }
+    }
 }
 
 }  // namespace

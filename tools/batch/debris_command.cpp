@@ -11,10 +11,12 @@
 #include "commands.h"
 #include "debrishud.h"
 #include "debrisrun.h"
+#include "debrissummary.h"
 #include "debristick.h"
 #include "progress.h"
 #include "resultfolder.h"
 #include "stopsignals.h"
+#include "summaryfiles.h"
 
 namespace {
 
@@ -39,7 +41,10 @@ const char* const usage =
     "                       --format, the surfaces\n"
     "  --overwrite          remove the results of an earlier run from DIR first (without it such a\n"
     "                       folder is refused)\n"
-    "Ctrl+C (or SIGTERM) stops the run after the frame it is writing; every frame written is complete.\n";
+    "Ctrl+C (or SIGTERM) stops the run after the frame it is writing; every frame written is complete.\n"
+    "The summary goes into DIR_summary: peakDepth.tif, peakSpeed.tif, momentumAtPeak.tif,\n"
+    "energyAtPeak.tif and finalTrace.tif (no-data where no debris came; in the coordinate system of a\n"
+    ".prj file beside the terrain grid) and volume.csv, the debris released and on the grid per frame.\n";
 
 constexpr double runEndSeconds = 2 * DebrisRun::endHalfTime;
 
@@ -183,6 +188,9 @@ int runDebrisCommand(const CommandLine& options) {
     }
     catchStopSignals();
 
+    DebrisSummary summary;
+    summary.start(run);
+    const std::string summaryFolder = summaryFolderOf(outDir);
     ProgressLine progress;
     int framesWritten = 0;
     // --until stops at the step nearest to the time asked for; without it the run goes to its end.
@@ -203,6 +211,7 @@ int runDebrisCommand(const CommandLine& options) {
                 return 1;
             }
             ++framesWritten;
+            summary.record(run, framesWritten, hud.elapsedTime);
         }
         if (stopSignal() != 0) {
             progress.finish();
@@ -226,5 +235,10 @@ int runDebrisCommand(const CommandLine& options) {
                   "debris: %.0f m3 of debris on the grid; %d packets of %g m3 released of the %.0f m3\n",
                   run.debrisVolumeOnGrid(), run.debrisPacketCount, run.packetVolume, run.totalVolume);
     std::cout << balance;
+    if (!summary.write(run, summaryFolder, problem)) {
+        std::cerr << "vantorel-batch debris: the summary cannot be written: " << problem << "\n";
+        return 1;
+    }
+    std::cout << "debris: summary in " << summaryFolder << "\n";
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "floodhud.h"
 #include "floodrun.h"
+#include "floodsummary.h"
 #include "floodtick.h"
 #include "monitorpoints.h"
 #include "progress.h"
@@ -19,8 +20,8 @@ namespace {
 const char* const kUsage =
     "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [--monitors FILE]\n"
     "           [--capacity 100000000] [--width 133] [--height 47.5] [--mode \"Total Break\"]\n"
-    "           [--colour-range 0 20] [--format .tif] [--threads N] (--results N | --until SECONDS)\n"
-    "           --out DIR [--overwrite]\n"
+    "           [--colour-range 0 20] [--format .tif] [--threads N] [--arrival-depth 0.01]\n"
+    "           (--results N | --until SECONDS) --out DIR [--overwrite]\n"
     "\n"
     "Runs the flood engine from the roughness grid, the elevation grid and the outbreak-information file\n"
     "and writes, for every five engine steps, result N (from 1) into DIR, which is created if missing:\n"
@@ -34,7 +35,12 @@ const char* const kUsage =
     "sets how many threads share each step (default: one per core); the results are the same for any\n"
     "number.\n"
     "A folder that holds results of an earlier run is refused; --overwrite removes those results first.\n"
-    "Ctrl+C (or SIGTERM) stops the run after the result it is writing; every result written is complete.\n";
+    "Ctrl+C (or SIGTERM) stops the run after the result it is writing; every result written is complete.\n"
+    "\n"
+    "The summary goes into DIR_summary: maxDepth.tif, maxSpeed.tif and arrivalTime.tif (the first time\n"
+    "a cell's depth rose above --arrival-depth metres; no-data where no water came) in the elevation\n"
+    "grid's coordinate system when a .prj file lies beside it, and volume.csv, the volume balance of\n"
+    "every result.\n";
 
 int refuse(const std::string& message) {
     std::cerr << "vantorel-batch flood: " << message << "\n";
@@ -98,7 +104,7 @@ int runFloodCommand(const CommandLine& options) {
     const std::vector<std::string> known = {"roughness", "dem",    "outbreak", "monitors",     "capacity",
                                             "width",     "height", "mode",     "colour-range", "format",
                                             "results",   "until",  "out",      "overwrite",
-                                            "threads"};
+                                            "threads",   "arrival-depth"};
     const std::vector<std::string> unknown = options.unknown(known);
     if (!unknown.empty()) {
         std::cerr << kUsage;
@@ -119,7 +125,8 @@ int runFloodCommand(const CommandLine& options) {
                               {"until", 1},
                               {"out", 1},
                               {"overwrite", 0},
-                              {"threads", 1}},
+                              {"threads", 1},
+                              {"arrival-depth", 1}},
                              countProblem)) {
         return refuse(countProblem);
     }
@@ -141,6 +148,7 @@ int runFloodCommand(const CommandLine& options) {
     double colourLow = 0;
     double colourHigh = 20;
     double until = 0;
+    double arrivalDepth = defaultArrivalDepth;
     int results = 0;
     int threads = 0;
     std::string problem;
@@ -151,6 +159,7 @@ int runFloodCommand(const CommandLine& options) {
         !options.number("colour-range", colourLow, -1e6, 1e6, problem, 0) ||
         !options.number("colour-range", colourHigh, -1e6, 1e6, problem, 1) ||
         !options.number("until", until, 0.0, 1e9, problem) ||
+        !options.number("arrival-depth", arrivalDepth, 0.0, 1e4, problem) ||
         !options.integer("results", results, 1, 1000000000, problem) ||
         !options.integer("threads", threads, 1, maxBatchThreads, problem)) {
         return refuse(problem);
@@ -165,6 +174,9 @@ int runFloodCommand(const CommandLine& options) {
     }
     if (options.has("until") && !(until > 0.0)) {
         return refuse("--until needs a simulated time above 0 s");
+    }
+    if (!(arrivalDepth > 0.0)) {
+        return refuse("--arrival-depth needs a depth above 0 m");
     }
     settings.capacity = static_cast<float>(capacity);
     settings.width = static_cast<float>(width);
@@ -205,6 +217,18 @@ int runFloodCommand(const CommandLine& options) {
     tick.colourLow = static_cast<int>(colourLow);
     tick.colourHigh = static_cast<int>(colourHigh);
     tick.printDiagnostics = false;
+    FloodSummary summary;
+    summary.start(engine, static_cast<float>(arrivalDepth));
+    const std::string summaryFolder = summaryFolderOf(folder);
+    // The summary of the results written so far, also when the run ends early.
+    const auto writeSummary = [&summary, &summaryFolder]() {
+        std::string summaryProblem;
+        if (!summary.write(summaryFolder, summaryProblem)) {
+            std::cerr << "vantorel-batch flood: the summary cannot be written: " << summaryProblem << "\n";
+            return false;
+        }
+        return true;
+    };
     ProgressLine progress;
     int written = 0;
     while (options.has("results") ? written < results : engine.simulatedTime() < until) {
@@ -215,6 +239,7 @@ int runFloodCommand(const CommandLine& options) {
             progress.finish();
             std::cerr << "vantorel-batch flood: the simulated clock no longer advances at " << before
                       << " s (single precision); stopping after " << written << " results\n";
+            writeSummary();
             return 1;
         }
         const int number = written + 1;
@@ -225,8 +250,10 @@ int runFloodCommand(const CommandLine& options) {
                       << (written == 0 ? "no result was written"
                                        : "results 1 to " + std::to_string(written) + " are complete")
                       << "\n";
+            writeSummary();
             return 1;
         }
+        summary.record(engine, number);
         written = number;
         progress.update(progressText(engine, written, progress.elapsedSeconds()));
         if (stopSignal() != 0) {
@@ -234,6 +261,7 @@ int runFloodCommand(const CommandLine& options) {
             std::cerr << "vantorel-batch flood: stopped by " << stopSignalName() << " after result "
                       << written << " at " << engine.simulatedTime() << " s; results 1 to " << written
                       << " in " << folder << " are complete\n";
+            writeSummary();
             return 128 + stopSignal();
         }
     }
@@ -244,5 +272,9 @@ int runFloodCommand(const CommandLine& options) {
         std::cout << "the excess-volume trim removed " << engine.trimmedVolume()
                   << " m^3 of water from the grid\n";
     }
+    if (!writeSummary()) {
+        return 1;
+    }
+    std::cout << "summary in " << summaryFolder << "\n";
     return 0;
 }

@@ -14,7 +14,7 @@
 #include <osgUtil/Tessellator>
 
 #include "depthsetter.h"
-#include "readshpdialog.h"
+#include "vectorlayer.h"
 
 namespace {
 
@@ -28,14 +28,14 @@ ShpFeature outlineOf(const OGRSimpleCurve& curve, const osg::Vec4& color, const 
 
 }  // namespace
 
-void ReadshpDialog::clearFeatures() {
+void VectorLayerBuilder::clearFeatures() {
     points.clear();
     lines.clear();
     polygons.clear();
     geometryType = 0;
 }
 
-void ReadshpDialog::readShapefile(const char* path) {
+void VectorLayerBuilder::readShapefile(const char* path) {
     GDALAllRegister();
     // Paths and attribute texts are local 8-bit and pass through unchanged.
     CPLSetConfigOption("GDAL_FILENAME_IS_UTF8", "NO");
@@ -158,7 +158,7 @@ osg::ref_ptr<osg::Geometry> makeShape(const ShpFeature& feature, GLenum mode) {
 
 }  // namespace
 
-osg::ref_ptr<osg::Group> ReadshpDialog::buildLayer() {
+osg::ref_ptr<osg::Group> VectorLayerBuilder::buildLayer() {
     osg::ref_ptr<osg::Group> group = new osg::Group;
     if (!valid) {
         valid = true;

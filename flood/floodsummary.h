@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "georaster.h"
+#include "summaryfiles.h"
+
+class CAFlood;
+
+// Depth above which a cell counts as reached by the flood for its arrival time, m.
+constexpr float defaultArrivalDepth = 0.01f;
+
+// One row of a flood run's volume balance, m^3, after result `result`.
+struct FloodVolumeRow {
+    int result = 0;
+    float time = 0.0f;      // simulated time, s
+    double released = 0.0;  // let out by the breach so far
+    double onGrid = 0.0;    // water on the grid
+    double trimmed = 0.0;   // taken off the grid by the excess-volume guard so far
+    double residual = 0.0;  // still in the reservoir
+};
+
+// What a flood run leaves beside its result folder: the maximum depth and speed every cell saw, the time
+// the flood first reached it, and the volume balance of every result. The window's live run and the
+// headless run feed it the same way:
+//
+//     summary.start(engine);                        // after the engine is ready
+//     summary.record(engine, number);               // after every result's steps
+//     summary.write(summaryFolderOf(folder), problem);   // at the end, and now and then in between
+//
+// It reads the engine's grid and nothing else, so the step stays as it is.
+class FloodSummary {
+public:
+    // Starts afresh on the loaded grid of `engine`: no cell reached, no rows.
+    void start(const CAFlood& engine, float arrivalDepth = defaultArrivalDepth);
+    // Takes in the grid and volumes after result `number`.
+    void record(const CAFlood& engine, int number);
+    // Writes "maxDepth.tif", "maxSpeed.tif", "arrivalTime.tif" and "volume.csv" into `folder`, creating
+    // it; each file appears whole or not at all. False, with the reason in `problem`, when one cannot be
+    // written. Nothing is written before start.
+    bool write(const std::string& folder, std::string& problem) const;
+
+    bool started() const { return !maxDepth.empty(); }
+    int lastResult() const { return rows.empty() ? 0 : rows.back().result; }
+
+    // Rows from the top of the grid, no-data where no water came (arrival: where the depth never rose
+    // above the arrival depth).
+    std::vector<float> maxDepth;     // m
+    std::vector<float> maxSpeed;     // m/s
+    std::vector<float> arrivalTime;  // s
+    std::vector<FloodVolumeRow> rows;
+    RasterFrame frame;  // the elevation grid's size, georeference and coordinate system
+
+private:
+    float arrivalDepth = defaultArrivalDepth;
+};
