@@ -33,7 +33,9 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     const FloodRunStart start = startFloodRun(*caFlood, inputFiles, settings);
     if (start != FloodRunStart::Ready) {
         // The engine has dropped the previous grid, so a run still ticking would only write empty results.
-        disconnectPlayback(SLOT(resultVisualize()));
+        if (computationSlot == SLOT(resultVisualize())) {
+            stopEvolution();
+        }
         QMessageBox::information(nullptr, tr("Warning"),
                                  start == FloodRunStart::InputsRejected
                                      ? tr("洪水计算的输入文件无法读取，计算没有开始。")
@@ -51,13 +53,14 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
         std::cout << "未设置保存路径" << std::endl;
         return;
     }
+    // The new run replaces whatever runs or replays.
+    stopEvolution();
     saveDir = folder.toLocal8Bit().toStdString();
-    connectPlayback(SLOT(resultVisualize()));
-    playTimer->start(0);
+    startComputation(SLOT(resultVisualize()));
 }
 
 void MainWindow::resultVisualize() {
-    keepOnlyTerrain();
+    removeRunNodes();
     FloodTickSettings settings;
     settings.capacity = floodCapacity;
     settings.colourLow = colourLow;
@@ -66,16 +69,16 @@ void MainWindow::resultVisualize() {
     settings.deepColour = floodForm->deepColour;
     osg::ref_ptr<osg::Geode> water = advanceFloodTick(*caFlood, *floodHud, *monitors, settings);
 
-    root->addChild(water.get());
-    root->addChild(floodForm->makeDepthLegend(colourLow, colourHigh).get());
-    root->addChild(floodHud->makeHud().get());
-    root->addChild(floodHud->makeDepthCaption().get());
+    addRunNode(water.get());
+    addRunNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
+    addRunNode(floodHud->makeHud().get());
+    addRunNode(floodHud->makeDepthCaption().get());
 
     std::string failedFile;
     if (!writeFloodResult(saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud,
                           *monitors, failedFile)) {
         // Going on would show a flood whose results are silently lost.
-        disconnectPlayback(SLOT(resultVisualize()));
+        stopComputation();
         QMessageBox::information(
             nullptr, tr("Warning"),
             tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
@@ -95,18 +98,6 @@ void MainWindow::Visualize() {
     }
 }
 
-void MainWindow::removeReplayFrame() {
-    for (const osg::ref_ptr<osg::Node>& node : replayFrameNodes) {
-        root->removeChild(node.get());
-    }
-    replayFrameNodes.clear();
-}
-
-void MainWindow::addReplayNode(osg::Node* node) {
-    root->addChild(node);
-    replayFrameNodes.push_back(node);
-}
-
 void MainWindow::enableSceneTree() {
     for (int row = 0; row < treeModel->rowCount(); ++row) {
         treeModel->item(row, 0)->setEnabled(true);
@@ -118,7 +109,7 @@ void MainWindow::showStoredFloodFrame() {
     const std::string frame = resultDir + "/" + std::to_string(n);
     // The replay removes only what it added itself: the terrain, the marks and the lake of the scene stay,
     // and no part of an earlier frame is left under this one.
-    removeReplayFrame();
+    removeRunNodes();
 
     floodHud->readState(frame + ".txt");
     colourLow = floodHud->colourLow;
@@ -134,16 +125,16 @@ void MainWindow::showStoredFloodFrame() {
     // A frame whose water model does not load shows its overlays without water.
     if (osg::ref_ptr<osg::Node> water = osgDB::readNodeFile(frame + ".ive")) {
         drawOverTerrain(*water, 10);
-        addReplayNode(water.get());
+        addRunNode(water.get());
     }
-    addReplayNode(floodHud->makeHud().get());
-    addReplayNode(floodHud->makeDepthCaption().get());
-    addReplayNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
+    addRunNode(floodHud->makeHud().get());
+    addRunNode(floodHud->makeDepthCaption().get());
+    addRunNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
     if (showMonitors) {
-        addReplayNode(monitors->makeNode().get());
+        addRunNode(monitors->makeNode().get());
     }
     if (lakeSurface) {
-        addReplayNode(lakeSurface->makeNode().get());
+        addRunNode(lakeSurface->makeNode().get());
     }
 
     if (playing) {

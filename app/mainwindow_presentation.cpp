@@ -67,6 +67,7 @@ void MainWindow::openLandslideCase(bool dynamicTerrain) {
     const std::vector<std::string> paths = scenarioValues("Path");
     root->removeChildren(0, root->getNumChildren());
     analysisGroup->removeChildren(0, analysisGroup->getNumChildren());
+    storyOnScreen = true;
     if (!paths.empty()) {
         if (osg::ref_ptr<osg::Node> terrain = osgDB::readRefNodeFile(paths.front())) {
             if (dynamicTerrain) {
@@ -208,6 +209,8 @@ void MainWindow::displayLandslideInfo() {
     // The flood that the barrier lake causes: both scene files now come from the flood scene's folder.
     currentSceneName = "danba flood";
     simulationMode = 1;
+    // What the story left on screen is now the scene of the flood replay.
+    storyOnScreen = false;
     if (root->getNumChildren() > 3) {
         root->removeChildren(3, root->getNumChildren() - 3);
     }

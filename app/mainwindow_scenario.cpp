@@ -154,7 +154,9 @@ void MainWindow::startCaseReplay(int mode, const std::string& folder, int interv
     resultDir = folder;
     resultDirQ = QString::fromUtf8(folder.c_str());
     frameCount = resultFrameCount(resultDirQ);
-    replayFrameNodes.clear();
+    // A case plays at once, whatever a pause or stop left behind.
+    playing = true;
+    evolutionHeld = false;
     connectPlayback(SLOT(Visualize()));
     playTimer->start(intervalMs);
 }
@@ -203,6 +205,12 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         }
     };
 
+    const bool opensCase =
+        wiredLandslide || wired || wiredDebris || type == "1" || type == "2" || type == "3";
+    if (opensCase) {
+        // The case replaces whatever runs or replays in the scene it replaces.
+        stopEvolution();
+    }
     if (wiredLandslide) {
         openLandslideCase(false);
     } else if (wired) {
@@ -264,5 +272,8 @@ void MainWindow::receiveGroup(shapeFormat* sft) {
 }
 
 void MainWindow::DeleteAllNode() {
+    // Nothing of a run may go on drawing into the emptied scene.
+    stopEvolution();
+    simulationMode = 0;
     root->removeChildren(0, root->getNumChildren());
 }

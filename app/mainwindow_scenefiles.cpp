@@ -49,6 +49,9 @@ void MainWindow::open() {
     if (!models[1]) {
         return;
     }
+    // Nothing of a run in the old scene may go on drawing over the new one.
+    stopEvolution();
+    simulationMode = 0;
     root->removeChildren(0, root->getNumChildren());
     models[1]->getOrCreateStateSet()->setMode(GL_LIGHTING,
                                               osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);

@@ -14,10 +14,15 @@
 #include <osgDB/ReadFile>
 #include <osgDB/WriteFile>
 
+#include "cafloodnew.h"
 #include "floodform.h"
+#include "floodhud.h"
+#include "floodrun.h"
 #include "floodtestdata.h"
+#include "floodtick.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "monitorpoints.h"
 #include "syntheticvalley.h"
 #include "testfiles.h"
 #include "testmodels.h"
@@ -77,7 +82,7 @@ protected:
         chooseInForm("pushButton_8", files[2]);
     }
 
-    void startLiveRun() {
+    void startLiveRun(const QString& resultFolder = QString(), const char* capacity = "200000") {
         trigger("洪水");
         ASSERT_NE(form(), nullptr);
         ASSERT_TRUE(form()->isVisible());
@@ -88,15 +93,69 @@ protected:
         chooseInputs();
         chooseInForm("pushButton_9", path("monitors.shp"));
         // A small breach that the test valley holds.
-        form()->findChild<QLineEdit*>("lineEdit")->setText("200000");
+        form()->findChild<QLineEdit*>("lineEdit")->setText(capacity);
         form()->findChild<QDoubleSpinBox*>("doubleSpinBox")->setValue(10);
         form()->findChild<QDoubleSpinBox*>("doubleSpinBox_2")->setValue(5);
         form()->findChild<QLineEdit*>("lineEdit_3")->setText("2");
 
-        ModalDriver folder(chooseFile(results.path()));
+        ModalDriver folder(chooseFile(resultFolder.isEmpty() ? results.path() : resultFolder));
         press("pushButton_3");
         ASSERT_TRUE(folder.answered());
         EXPECT_FALSE(form()->isVisible());
+    }
+
+    // A result folder of `count` results written without the window, as a finished run leaves it.
+    void writeStoredRun(int count) {
+        CAFlood engine;
+        ASSERT_EQ(startFloodRun(engine, files, smallBreach(200000)), FloodRunStart::Ready);
+        FloodHud hud;
+        MonitorPoints points;
+        ASSERT_TRUE(points.load(path("monitors.shp")));
+        FloodTickSettings settings;
+        settings.capacity = 200000;
+        settings.printDiagnostics = false;
+        for (int n = 1; n <= count; ++n) {
+            osg::ref_ptr<osg::Geode> water = advanceFloodTick(engine, hud, points, settings);
+            std::string failed;
+            ASSERT_TRUE(writeFloodResult(results.path().toStdString(), n, ".ive", *water, engine, hud, points,
+                                         failed, false))
+                << failed;
+        }
+    }
+
+    // The form's "simulation" on the result folder.
+    void replayResults() {
+        trigger("洪水");
+        ModalDriver folder(chooseFile(results.path()));
+        press("pushButton_4");
+        ASSERT_TRUE(folder.answered());
+    }
+
+    unsigned sceneNodes() const { return window.sceneRoot()->getNumChildren(); }
+
+    // Heads-up displays and captions on screen: two per run or replay frame.
+    int overlayCameras() const {
+        int cameras = 0;
+        for (unsigned i = 0; i < sceneNodes(); ++i) {
+            cameras += window.sceneRoot()->getChild(i)->asCamera() != nullptr;
+        }
+        return cameras;
+    }
+
+    // Waits for the replay to pass `frame` and checks that it shows one frame over the scene's own nodes.
+    void expectReplayingOver(unsigned sceneOwnNodes, int frame) {
+        ASSERT_TRUE(waitUntil([&] { return window.currentFrameIndex() > frame; }, 20000));
+        // Water, clock, caption, legend and monitor points of one frame.
+        EXPECT_EQ(sceneNodes(), sceneOwnNodes + 5);
+        EXPECT_EQ(overlayCameras(), 2);
+    }
+
+    // The replay stays where it is (held or stopped): no frame advances and no node comes or goes.
+    void expectStill(unsigned nodes) {
+        const int frame = window.currentFrameIndex();
+        runEventLoop(600);
+        EXPECT_EQ(window.currentFrameIndex(), frame);
+        EXPECT_EQ(sceneNodes(), nodes);
     }
 
     QTemporaryDir inputs;
@@ -105,6 +164,10 @@ protected:
     MainWindow window;
     FloodForm* shownForm = nullptr;
 };
+
+int resultFiles(const QString& folder) {
+    return QDir(folder).entryList({"*.txt"}, QDir::Files).size();
+}
 
 TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     startLiveRun();
@@ -231,6 +294,90 @@ TEST_F(FloodRunTest, ResultsThatCannotBeWrittenStopTheRunWithAMessage) {
     ASSERT_TRUE(folder.answered());
     ASSERT_TRUE(waitUntil([&] { return warning.answered(); }, 15000));
     EXPECT_TRUE(warning.text().contains("/proc/1.ive"));
+}
+
+TEST_F(FloodRunTest, PauseHoldsALiveRunAndStopTakesItsWaterBeforeTheReplay) {
+    startLiveRun();
+    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("5.txt")); }, 60000));
+    // Terrain, then water, legend, clock and caption of the live tick.
+    EXPECT_EQ(sceneNodes(), 5u);
+
+    trigger("&暂停演进");
+    const int held = resultFiles(results.path());
+    runEventLoop(1000);
+    EXPECT_EQ(resultFiles(results.path()), held) << "the paused run goes on writing";
+    EXPECT_EQ(sceneNodes(), 5u);
+    trigger("&继续演进");
+    ASSERT_TRUE(waitUntil([&] { return resultFiles(results.path()) > held + 2; }, 30000));
+
+    trigger("&停止运算");
+    EXPECT_EQ(sceneNodes(), 1u) << "the stopped run's water and clock stay drawn";
+    const int written = resultFiles(results.path());
+    runEventLoop(300);
+    EXPECT_EQ(resultFiles(results.path()), written);
+
+    // The replay of the same folder draws its own frame only: one clock, no live water under it.
+    replayResults();
+    expectReplayingOver(1, 6);
+}
+
+TEST_F(FloodRunTest, EveryReplayOwnsItsNodesAndStopPauseOpenAndClearActOnIt) {
+    // Long enough that the replay is still going at every step below.
+    writeStoredRun(400);
+    trigger("洪水");
+    chooseInForm("pushButton_5", path("terrain.ive"));
+    // A layer of the user's own over the terrain belongs to the scene, not to a replay.
+    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(150, 150, 50, 120), path("layer.ive")));
+    {
+        ModalDriver load(chooseFile(QString::fromStdString(path("layer.ive"))));
+        trigger("&Load");
+        ASSERT_TRUE(load.answered());
+    }
+    ASSERT_EQ(sceneNodes(), 2u);
+
+    replayResults();
+    expectReplayingOver(2, 6);
+
+    // Stop: the frame goes, the scene stays, nothing is drawn again.
+    trigger("&停止演进");
+    EXPECT_EQ(window.currentFrameIndex(), 1);
+    EXPECT_EQ(sceneNodes(), 2u);
+    expectStill(2);
+    // Continue plays again from the first frame over the whole scene.
+    trigger("&继续演进");
+    expectReplayingOver(2, 6);
+
+    // A new replay after a pause plays at once.
+    trigger("&暂停演进");
+    expectStill(7);
+    replayResults();
+    EXPECT_TRUE(window.isPlaying());
+    expectReplayingOver(2, 6);
+    // And after a stop.
+    trigger("&停止演进");
+    replayResults();
+    expectReplayingOver(2, 6);
+
+    // Opening another model ends the replay: nothing of it floats over the new terrain.
+    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(0, 0, 400, 80), path("other.ive")));
+    {
+        ModalDriver open(chooseFile(QString::fromStdString(path("other.ive"))));
+        trigger("&Open");
+        ASSERT_TRUE(open.answered());
+    }
+    EXPECT_EQ(sceneNodes(), 1u);
+    expectStill(1);
+    trigger("&继续演进");
+    expectStill(1);
+
+    // So does clearing the scene, also while the replay is paused.
+    replayResults();
+    ASSERT_TRUE(waitUntil([this] { return window.currentFrameIndex() > 6; }, 20000));
+    trigger("&暂停演进");
+    trigger("清除数据");
+    EXPECT_EQ(sceneNodes(), 0u);
+    trigger("&继续演进");
+    expectStill(0);
 }
 
 }  // namespace
