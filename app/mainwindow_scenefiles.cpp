@@ -104,7 +104,10 @@ void MainWindow::writeScene(const QString& name) {
     osg::ref_ptr<osg::Camera> camera = new osg::Camera;
     camera->setViewMatrixAsLookAt(eye, center, up);
 
-    const std::string base = name.toUtf8().toStdString();
+    // An opened "valley.ive" is the scene file of the pair named "valley": saving it again must not
+    // write "valley.ive.ive" beside it.
+    const QString baseName = name.endsWith(".ive", Qt::CaseInsensitive) ? name.chopped(4) : name;
+    const std::string base = baseName.toUtf8().toStdString();
     const std::string cameraFile = base + "_cam.osg";
     const std::string sceneFile = base + ".ive";
     std::cout << "campath:" << cameraFile << ",  filepath:" << sceneFile << std::endl;

@@ -111,11 +111,27 @@ TEST_F(SceneFilesTest, OpenedModelReplacesTheSceneWithItsCameraAndTheSavedPairOp
     EXPECT_NE(reread->asGroup(), nullptr);
 }
 
-TEST_F(SceneFilesTest, SaveAfterOpenWritesNextToTheOpenedPathUnchanged) {
+TEST_F(SceneFilesTest, SaveAfterOpenKeepsTheOpenedPair) {
     openThroughMenu("valley.ive");
+    const osg::Vec3d eye(100, -300, 800), center(300, 300, 100), up(0, 0, 1);
+    window.view()->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
+    runEventLoop(100);
     trigger("&保存");
-    EXPECT_TRUE(exists("valley.ive.ive"));
-    EXPECT_TRUE(exists("valley.ive_cam.osg"));
+    EXPECT_FALSE(exists("valley.ive.ive"));
+    EXPECT_FALSE(exists("valley.ive_cam.osg"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+    // The pair opens again with the view it was saved with.
+    window.view()->getCameraManipulator()->setByInverseMatrix(
+        osg::Matrixd::lookAt(osg::Vec3d(0, 0, 5000), osg::Vec3d(0, 0, 0), osg::Vec3d(0, 1, 0)));
+    openThroughMenu("valley.ive");
+    expectSameView(manipulatorView(), osg::Matrixd::lookAt(eye, center, up));
+    EXPECT_FLOAT_EQ(window.sceneRoot()->getBound().center().z(), 100.0f);
+
+    // A name typed with the extension names the same pair.
+    saveAsThroughMenu("typed.ive");
+    EXPECT_TRUE(exists("typed.ive"));
+    EXPECT_TRUE(exists("typed_cam.osg"));
+    EXPECT_FALSE(exists("typed.ive.ive"));
 }
 
 TEST_F(SceneFilesTest, CancelledSaveAsWritesNothing) {
