@@ -8,6 +8,7 @@
 
 #include "cafloodnew.h"
 #include "drawontop.h"
+#include "floodend.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodrun.h"
@@ -60,6 +61,17 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
 }
 
 void MainWindow::resultVisualize() {
+    const QString folder = QString::fromLocal8Bit(saveDir.c_str());
+    if (!diskHasRoomForResults(saveDir, resultSetBytes(saveDir, outputFrameNumber - 1))) {
+        // Stopped between two results, so every result in the folder is complete.
+        const int written = outputFrameNumber - 1;
+        stopComputation();
+        QMessageBox::information(
+            nullptr, tr("Warning"),
+            tr("结果文件夹所在的磁盘空间将满，计算已停止：结果 1 到 %1 已写入 %2。").arg(written).arg(folder),
+            QMessageBox::Ok);
+        return;
+    }
     removeRunNodes();
     FloodTickSettings settings;
     settings.capacity = floodCapacity;
@@ -86,6 +98,14 @@ void MainWindow::resultVisualize() {
         return;
     }
     ++outputFrameNumber;
+    if (floodHasSettled(*caFlood)) {
+        // The breach is empty and the water stands: further steps would only write the same flood again.
+        const int written = outputFrameNumber - 1;
+        stopComputation();
+        QMessageBox::information(
+            nullptr, tr("说明"),
+            tr("洪水已经静止，计算结束：结果 1 到 %1 已写入 %2。").arg(written).arg(folder), QMessageBox::Ok);
+    }
 }
 
 void MainWindow::Visualize() {

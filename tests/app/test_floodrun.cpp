@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <osgDB/WriteFile>
 
 #include "cafloodnew.h"
+#include "floodend.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodrun.h"
@@ -378,6 +380,63 @@ TEST_F(FloodRunTest, EveryReplayOwnsItsNodesAndStopPauseOpenAndClearActOnIt) {
     EXPECT_EQ(sceneNodes(), 0u);
     trigger("&继续演进");
     expectStill(0);
+}
+
+// Every result up to `count` is whole: the water model reads back, the display state has its five lines
+// and the monitor values parse.
+void expectCompleteResults(const QString& folder, int count) {
+    for (int n = 1; n <= count; ++n) {
+        SCOPED_TRACE(n);
+        const std::string base = (folder + "/" + QString::number(n)).toStdString();
+        EXPECT_TRUE(osgDB::readRefNodeFile(base + ".ive").valid());
+        EXPECT_EQ(QString::fromStdString(readTextFile(base + ".txt")).split('\n').size(), 5);
+        MonitorPoints points;
+        points.readJson(base + ".json");
+        EXPECT_FALSE(points.empty());
+    }
+}
+
+TEST_F(FloodRunTest, LiveRunInAClosedValleyEndsByItselfOnceTheWaterStands) {
+    ModalDriver done(clickButton("OK"), 200000, "QMessageBox");
+    startLiveRun(QString(), "2000");
+    ASSERT_TRUE(waitUntil([&] { return done.answered(); }, 200000))
+        << resultFiles(results.path()) << " results";
+    EXPECT_EQ(done.title(), "说明");
+    const int written = resultFiles(results.path());
+    EXPECT_TRUE(done.text().contains(QString("结果 1 到 %1 已写入").arg(written)))
+        << done.text().toStdString();
+    runEventLoop(500);
+    EXPECT_EQ(resultFiles(results.path()), written) << "the run goes on after its message";
+    // The last water stays on screen.
+    EXPECT_EQ(sceneNodes(), 5u);
+    expectCompleteResults(results.path(), written);
+}
+
+TEST_F(FloodRunTest, LiveRunStopsWithAMessageBeforeItsDiskFills) {
+    QTemporaryDir mountPoint;
+    ASSERT_TRUE(mountPoint.isValid());
+    // A small disk of its own; the run must leave the reserve on it.
+    if (runProgram("mount", {"-t", "tmpfs", "-o", "size=10m", "tmpfs", mountPoint.path()}).exitCode != 0) {
+        GTEST_SKIP() << "no small file system can be mounted here";
+    }
+    struct Unmount {
+        QString path;
+        ~Unmount() { runProgram("umount", {path}); }
+    } unmount{mountPoint.path()};
+
+    ModalDriver full(clickButton("OK"), 120000, "QMessageBox");
+    startLiveRun(mountPoint.path());
+    ASSERT_TRUE(waitUntil([&] { return full.answered(); }, 120000));
+    EXPECT_EQ(full.title(), "Warning");
+    EXPECT_TRUE(full.text().contains("磁盘空间将满")) << full.text().toStdString();
+    const int written = resultFiles(mountPoint.path());
+    EXPECT_GT(written, 5);
+    EXPECT_TRUE(full.text().contains(QString("结果 1 到 %1 已写入").arg(written)))
+        << full.text().toStdString();
+    runEventLoop(300);
+    EXPECT_EQ(resultFiles(mountPoint.path()), written);
+    EXPECT_GT(QStorageInfo(mountPoint.path()).bytesAvailable(), resultDiskReserve);
+    expectCompleteResults(mountPoint.path(), written);
 }
 
 }  // namespace
