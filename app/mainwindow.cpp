@@ -15,7 +15,6 @@
 #include <QTreeView>
 #include <osg/Light>
 #include <osgGA/StateSetManipulator>
-#include <osgGA/TrackballManipulator>
 
 #include "cadebrisflow.h"
 #include "cafloodnew.h"
@@ -31,6 +30,7 @@
 #include "monitorpoints.h"
 #include "pickhandle.h"
 #include "platform.h"
+#include "terrainmanipulator.h"
 #include "ui_mainwindow.h"
 #include "useeventhandler.h"
 #include "viewerqt.h"
@@ -74,7 +74,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     platform::setChineseLocale();
 
-    viewer->setCameraManipulator(new osgGA::TrackballManipulator);
+    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()));
     viewer->setSceneData(root.get());
     viewer->addEventHandler(new UseEventHandler);
     viewer->addEventHandler(new PickHandle);

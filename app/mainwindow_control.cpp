@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <osgDB/ReadFile>
-#include <osgGA/TrackballManipulator>
 
 #include "debrisflow.h"
 #include "debrisrun.h"
@@ -12,6 +11,7 @@
 #include "lakesurface.h"
 #include "landslideform.h"
 #include "mainwindow.h"
+#include "terrainmanipulator.h"
 #include "viewerqt.h"
 
 int outputFrameNumber = 1;
@@ -155,7 +155,7 @@ void MainWindow::acceptScenePath(std::string path) {
                                               osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
         root->addChild(model.get());
     }
-    viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     viewer->setSceneData(root.get());
 }
 

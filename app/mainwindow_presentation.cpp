@@ -12,7 +12,6 @@
 #include <iostream>
 #include <osg/MatrixTransform>
 #include <osgDB/ReadFile>
-#include <osgGA/TrackballManipulator>
 #include <osgText/Text>
 
 #include "configreader.h"
@@ -26,6 +25,7 @@
 #include "smoke.h"
 #include "solidtint.h"
 #include "symbolbuilder.h"
+#include "terrainmanipulator.h"
 #include "viewerqt.h"
 
 namespace {
@@ -104,8 +104,8 @@ void MainWindow::displayInfo() {
     osg::Vec3d eye, center, up;
     if (disasters >= 1 && cameraFromValues(scenarioValues("Camera1"), eye, center, up)) {
         viewer->setCameraManipulator(
-            new osgGA::TrackballManipulator(osgGA::StandardManipulator::UPDATE_MODEL_SIZE |
-                                            osgGA::StandardManipulator::PROCESS_MOUSE_WHEEL),
+            new TerrainManipulator(viewer->getCamera(), osgGA::StandardManipulator::UPDATE_MODEL_SIZE |
+                                                            osgGA::StandardManipulator::PROCESS_MOUSE_WHEEL),
             true);
         viewer->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
     }

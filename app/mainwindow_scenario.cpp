@@ -6,7 +6,6 @@
 #include <QTreeView>
 #include <iostream>
 #include <osgDB/ReadFile>
-#include <osgGA/TrackballManipulator>
 
 #include "choosefiledialog.h"
 #include "configreader.h"
@@ -16,6 +15,7 @@
 #include "mainwindow.h"
 #include "readshpdialog.h"
 #include "scenelist.h"
+#include "terrainmanipulator.h"
 #include "useeventhandler.h"
 #include "viewerqt.h"
 
@@ -128,7 +128,7 @@ const WiredDebrisCase wiredDebrisCases[] = {
 }  // namespace
 
 void MainWindow::placeCamera(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {
-    viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     viewer->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
 }
 

@@ -11,10 +11,10 @@
 #include <osg/Camera>
 #include <osgDB/ReadFile>
 #include <osgDB/WriteFile>
-#include <osgGA/TrackballManipulator>
 
 #include "mainwindow.h"
 #include "pickhandle.h"
+#include "terrainmanipulator.h"
 #include "viewerqt.h"
 #include "viewhistory.h"
 
@@ -63,6 +63,9 @@ void MainWindow::open() {
     osg::ref_ptr<osg::Node> cameraNode = osgDB::readNodeFile(cameraFile.toLocal8Bit().toStdString());
     if (auto* camera = dynamic_cast<osg::Camera*>(cameraNode.get())) {
         viewer->getCameraManipulator()->setByInverseMatrix(camera->getViewMatrix());
+    } else {
+        // Without a saved view the old one may show the new model as a speck, or nothing at all.
+        viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     }
 }
 
@@ -77,7 +80,7 @@ void MainWindow::addData() {
     if (model) {
         root->addChild(model.get());
         // Re-home the view on the enlarged scene.
-        viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+        viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     }
 }
 
