@@ -15,7 +15,6 @@
 #include <QTreeView>
 #include <osg/Light>
 #include <osgGA/StateSetManipulator>
-#include <osgGA/TrackballManipulator>
 
 #include "cadebrisflow.h"
 #include "cafloodnew.h"
@@ -33,6 +32,7 @@
 #include "pickhandle.h"
 #include "platform.h"
 #include "resultwriter.h"
+#include "terrainmanipulator.h"
 #include "ui_mainwindow.h"
 #include "useeventhandler.h"
 #include "viewerqt.h"
@@ -78,7 +78,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     platform::setChineseLocale();
 
-    viewer->setCameraManipulator(new osgGA::TrackballManipulator);
+    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()));
     viewer->setSceneData(root.get());
     viewer->addEventHandler(new UseEventHandler);
     viewer->addEventHandler(new PickHandle);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QModelIndex>
@@ -7,8 +8,8 @@
 #include <memory>
 #include <osg/Group>
 #include <osg/Node>
-#include <osg/Vec3d>
 #include <osg/Vec3>
+#include <osg/Vec3d>
 #include <osg/ref_ptr>
 #include <string>
 #include <vector>
@@ -151,10 +152,11 @@ private:
     void showStoredFloodFrame();
     // Moves the flood replay to its next frame, and ends it after the last frame of the folder.
     void advanceStoredFloodFrame();
-    // Takes away what the replay added for its previous frame; the scene's own nodes stay.
-    void removeReplayFrame();
-    // Adds a node of the current replay frame.
-    void addReplayNode(osg::Node* node);
+    // Takes away every node the run or replay on screen added (its previous frame); the scene's own
+    // nodes (terrain, marks, lake, layers) stay.
+    void removeRunNodes();
+    // Adds a node of the current run's or replay's frame.
+    void addRunNode(osg::Node* node);
     // Enables every entry of the scene tree again (the end of a replay or of a case's opening).
     void enableSceneTree();
     // Writes the flood run's summary beside its result folder when results came since the last time;
@@ -184,6 +186,17 @@ private:
     void reportUnwrittenFile(const std::string& failedFile);
     // Removes every child of root after the terrain (child 0).
     void keepOnlyTerrain();
+    // Starts a computation's tick (resultVisualize, flowVisualize, landslideVisualize) on playTimer.
+    void startComputation(const char* slot);
+    // Detaches the computation that ticks, if one does, as "&停止运算" does (the next run numbers its files
+    // from 1); its last frame stays on screen. False when none was running.
+    bool stopComputation();
+    // Ends whatever runs or replays (a computation, a replay, a landslide story with its lake filling)
+    // and takes away every node it added, before the scene is replaced or another evolution starts.
+    void stopEvolution();
+    // Rewinds a replay to its first frame and holds it, with none of its nodes on screen; "continue"
+    // plays it again from there.
+    void holdReplayAtStart();
 
     // Landslide.
     // Puts `mesh` in the place of the landslide mesh on screen (none: takes it away).
@@ -269,8 +282,14 @@ private:
     float floodHeight = 0.0f;
     int colourLow = 0;
     int colourHigh = 20;
-    // Nodes the replay added for the frame on screen.
-    std::vector<osg::ref_ptr<osg::Node>> replayFrameNodes;
+    // Nodes the run or replay added for the frame on screen.
+    std::vector<osg::ref_ptr<osg::Node>> runNodes;
+    // The tick slot of the computation on playTimer; empty when none runs.
+    QByteArray computationSlot;
+    // A replay or run whose timer pause or stop took away; continue starts the timer again.
+    bool evolutionHeld = false;
+    // A landslide story owns every node after the terrain of its scene.
+    bool storyOnScreen = false;
 
     // Run output and landslide block.
     std::string saveDir;

@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <iostream>
 #include <osgDB/ReadFile>
-#include <osgGA/TrackballManipulator>
 
 #include "debrisflow.h"
 #include "debrisrun.h"
@@ -16,6 +15,7 @@
 #include "mainwindow.h"
 #include "resultfiles.h"
 #include "resultwriter.h"
+#include "terrainmanipulator.h"
 #include "viewerqt.h"
 
 int outputFrameNumber = 1;
@@ -93,6 +93,42 @@ bool MainWindow::chooseRunFolder(std::string& folder) {
     return true;
 }
 
+void MainWindow::addRunNode(osg::Node* node) {
+    root->addChild(node);
+    runNodes.push_back(node);
+}
+
+void MainWindow::removeRunNodes() {
+    for (const osg::ref_ptr<osg::Node>& node : runNodes) {
+        root->removeChild(node.get());
+    }
+    runNodes.clear();
+}
+
+void MainWindow::startComputation(const char* slot) {
+    computationSlot = slot;
+    evolutionHeld = false;
+    playing = true;
+    connectPlayback(slot);
+    playTimer->start(0);
+}
+
+bool MainWindow::stopComputation() {
+    if (computationSlot.isEmpty()) {
+        return false;
+    }
+    // The files in flight land before anything else of the run changes.
+    finishResultFiles();
+    disconnectPlayback(computationSlot.constData());
+    if (computationSlot == SLOT(flowVisualize())) {
+        debrisRun->resetClock();
+        debrisTickClock.invalidate();
+    }
+    computationSlot.clear();
+    outputFrameNumber = 1;
+    return true;
+}
+
 void MainWindow::stopForSignal(const char* signalName) {
     if ((simulationMode == 1 || simulationMode == 2) && outputFrameNumber > 1) {
         std::cout << signalName << ": the run stops after result " << outputFrameNumber - 1
@@ -100,6 +136,37 @@ void MainWindow::stopForSignal(const char* signalName) {
                   << std::endl;
     }
     stopCal();
+}
+
+void MainWindow::stopEvolution() {
+    stopComputation();
+    // The story's stages, its lake filling and any replay.
+    stopLandslideScenario();
+    playTimer->stop();
+    evolutionHeld = false;
+    removeRunNodes();
+    resultGroup->removeChildren(0, resultGroup->getNumChildren());
+    root->removeChild(resultGroup);
+    showLandslideMesh(nullptr);
+    if (storyOnScreen) {
+        keepOnlyTerrain();
+        storyOnScreen = false;
+    }
+    if (lakeSurface) {
+        lakeSurface->reset();
+    }
+}
+
+void MainWindow::holdReplayAtStart() {
+    // Only a replay still attached is held; one that ended by itself is started again by restart.
+    const bool attached = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(Visualize()));
+    stopEvolution();
+    frameIndex = 1;
+    playing = false;
+    if (attached) {
+        connectPlayback(SLOT(Visualize()));
+        evolutionHeld = true;
+    }
 }
 
 void MainWindow::setData_flood() {
@@ -149,6 +216,8 @@ void MainWindow::acceptScenePath(std::string path) {
         QMessageBox::information(nullptr, tr("error"), tr("场景不存在"), QMessageBox::Yes);
         return;
     }
+    stopEvolution();
+    simulationMode = 0;
     root->removeChildren(0, root->getNumChildren());
     osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(path);
     if (model) {
@@ -156,7 +225,7 @@ void MainWindow::acceptScenePath(std::string path) {
                                               osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
         root->addChild(model.get());
     }
-    viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     viewer->setSceneData(root.get());
 }
 
@@ -170,24 +239,31 @@ void MainWindow::acceptStart(int flag) {
         QMessageBox::information(nullptr, tr("警告"), tr("请正确选择需要演进的文件！"), QMessageBox::Yes);
         return;
     }
+    // The chosen folder replaces whatever runs or replays, and plays at once even after a pause.
+    stopEvolution();
     frameCount = resultFrameCount(resultDirQ);
     if (flag == 3) {
         landslideScenario.clear();
     }
+    playing = true;
     connectPlayback(SLOT(Visualize()));
     playTimer->start(0);
 }
 
 void MainWindow::stopCal() {
     finishResultFiles();
+    if (simulationMode != 1 && simulationMode != 2) {
+        return;
+    }
+    outputFrameNumber = 1;
     if (simulationMode == 1) {
-        outputFrameNumber = 1;
-        disconnectPlayback(SLOT(resultVisualize()));
         writeFloodSummary();
     } else if (simulationMode == 2) {
-        outputFrameNumber = 1;
         debrisRun->resetClock();
-        disconnectPlayback(SLOT(flowVisualize()));
+    }
+    // The stopped run's water or debris goes with it, so the next replay is not drawn over it.
+    if (stopComputation()) {
+        stopEvolution();
     }
 }
 
@@ -196,32 +272,39 @@ void MainWindow::startRoam() {
 }
 
 void MainWindow::pauseRoam() {
-    if (simulationMode == 1 || simulationMode == 2) {
+    if (simulationMode == 0) {
+        return;
+    }
+    if (simulationMode != 3) {
         playing = false;
-    } else if (simulationMode == 3) {
+    }
+    // A computation holds too: its timer stops until continue.
+    if (playTimer->isActive()) {
         playTimer->stop();
-        // The lake filling of a scenario has a timer of its own; it holds too.
-        if (analysisTimer && analysisTimer->isActive()) {
-            analysisTimer->stop();
-            lakeFillingPaused = true;
-        }
+        evolutionHeld = true;
+    }
+    debrisTickClock.invalidate();
+    // The lake filling of a scenario has a timer of its own; it holds too.
+    if (analysisTimer && analysisTimer->isActive()) {
+        analysisTimer->stop();
+        lakeFillingPaused = true;
     }
 }
 
 void MainWindow::continueRoma() {
-    if (simulationMode == 1 || simulationMode == 2) {
-        playing = true;
-    } else if (simulationMode == 3) {
-        if (infoStep != 0) {
-            playTimer->start(100);
-        } else if (landslideScenario.empty()) {
-            // A replay of landslide results goes on where it was paused.
-            playTimer->start(0);
-        }
-        if (lakeFillingPaused) {
-            lakeFillingPaused = false;
-            analysisTimer->start(500);
-        }
+    if (simulationMode == 0) {
+        return;
+    }
+    playing = true;
+    if (simulationMode == 3 && infoStep != 0 && storyOnScreen) {
+        playTimer->start(100);
+    } else if (evolutionHeld) {
+        playTimer->start();
+    }
+    evolutionHeld = false;
+    if (lakeFillingPaused) {
+        lakeFillingPaused = false;
+        analysisTimer->start(500);
     }
 }
 
@@ -229,9 +312,14 @@ void MainWindow::stopRoam() {
     if (simulationMode == 0) {
         return;
     }
-    frameIndex = 1;
-    playing = false;
-    keepOnlyTerrain();
+    if (!computationSlot.isEmpty() || storyOnScreen) {
+        // A computation or a story cannot be rewound: it ends, and restart tells a story again.
+        stopEvolution();
+        frameIndex = 1;
+        playing = false;
+        return;
+    }
+    holdReplayAtStart();
 }
 
 void MainWindow::restartRoam() {
@@ -240,8 +328,9 @@ void MainWindow::restartRoam() {
     }
     if (simulationMode == 3 && !landslideScenario.empty()) {
         // Every stage of the running story stops, the lake filling included.
-        stopLandslideScenario();
+        stopEvolution();
         keepOnlyTerrain();
+        storyOnScreen = true;
         infoStep = 0;
         shakeCount = 0;
         playTimer->stop();
@@ -251,9 +340,11 @@ void MainWindow::restartRoam() {
         playTimer->start(50);
         return;
     }
-    if (simulationMode == 1 && lakeSurface) {
-        lakeSurface->reset();
+    if (!computationSlot.isEmpty()) {
+        // A computation cannot be rewound.
+        return;
     }
+    stopEvolution();
     frameIndex = 1;
     playing = true;
     speedStep = 1;

@@ -33,21 +33,15 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
     }
 
     // One evolution at a time: a computation still going is stopped as the stop command does, so this run
-    // numbers its frames from 1, and a replay gives way.
-    const bool debrisWasRunning = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(flowVisualize()));
-    const bool floodWasRunning = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(resultVisualize()));
-    if (debrisWasRunning || floodWasRunning) {
-        outputFrameNumber = 1;
-    }
-    disconnectPlayback(SLOT(Visualize()));
+    // numbers its frames from 1, and a replay gives way with its nodes.
+    stopEvolution();
 
     simulationMode = 2;
     *debrisRun = std::move(next);
     demHeights = std::move(heights);
     saveDir = folder;
     debrisTickClock.invalidate();
-    connectPlayback(SLOT(flowVisualize()));
-    playTimer->start(0);
+    startComputation(SLOT(flowVisualize()));
 }
 
 void MainWindow::flowVisualize() {
@@ -74,16 +68,15 @@ bool MainWindow::advanceDebrisRun() {
     settings.deepColour = debrisForm->deepColour;
     const osg::ref_ptr<osg::Geode> surface = advanceDebrisTick(*debrisRun, demHeights, *debrisHud, settings);
     if (surface) {
-        keepOnlyTerrain();
-        root->addChild(surface.get());
-        root->addChild(debrisForm->legendBar(debrisRun->colourLow, debrisRun->colourHigh).get());
-        root->addChild(debrisHud->hudCamera().get());
+        removeRunNodes();
+        addRunNode(surface.get());
+        addRunNode(debrisForm->legendBar(debrisRun->colourLow, debrisRun->colourHigh).get());
+        addRunNode(debrisHud->hudCamera().get());
 
         std::string failedFile;
         if (!writeDebrisFrame(saveDir, outputFrameNumber, ".ive", *surface, *debrisHud, failedFile)) {
             // Going on would show a debris flow whose frames are silently lost.
-            disconnectPlayback(SLOT(flowVisualize()));
-            debrisRun->resetClock();
+            stopComputation();
             QMessageBox::information(
                 nullptr, tr("Warning"),
                 tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
@@ -94,9 +87,8 @@ bool MainWindow::advanceDebrisRun() {
     }
     if (debrisRun->finished()) {
         std::cout << "end of display!" << std::endl;
-        disconnectPlayback(SLOT(flowVisualize()));
-        keepOnlyTerrain();
-        debrisRun->resetClock();
+        stopComputation();
+        removeRunNodes();
         return false;
     }
     return true;
@@ -106,7 +98,7 @@ void MainWindow::showStoredDebrisFrame() {
     const std::string frame = resultDir + "/" + std::to_string(frameIndex);
     // The replay removes only what it added itself: the terrain and the marks of the scene stay, and no
     // part of an earlier frame is left under this one.
-    removeReplayFrame();
+    removeRunNodes();
 
     debrisHud->readFrameInfo(frame + ".txt");
     colourLow = debrisHud->rangeLower;
@@ -114,10 +106,10 @@ void MainWindow::showStoredDebrisFrame() {
     // A frame whose surface does not load shows its legend and caption without the surface.
     if (osg::ref_ptr<osg::Node> surface = osgDB::readNodeFile(frame + ".ive")) {
         drawOverTerrain(*surface, 5);
-        addReplayNode(surface.get());
+        addRunNode(surface.get());
     }
-    addReplayNode(debrisForm->legendBar(colourLow, colourHigh).get());
-    addReplayNode(debrisHud->hudCamera().get());
+    addRunNode(debrisForm->legendBar(colourLow, colourHigh).get());
+    addRunNode(debrisHud->hudCamera().get());
 
     if (playing) {
         frameIndex += speedStep;

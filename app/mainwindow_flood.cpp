@@ -9,6 +9,7 @@
 
 #include "cafloodnew.h"
 #include "drawontop.h"
+#include "floodend.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodrun.h"
@@ -46,7 +47,9 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     const FloodRunStart start = startFloodRun(*caFlood, inputFiles, settings);
     if (start != FloodRunStart::Ready) {
         // The engine has dropped the previous grid, so a run still ticking would only write empty results.
-        disconnectPlayback(SLOT(resultVisualize()));
+        if (computationSlot == SLOT(resultVisualize())) {
+            stopEvolution();
+        }
         QMessageBox::information(nullptr, tr("Warning"),
                                  start == FloodRunStart::InputsRejected
                                      ? tr("洪水计算的输入文件无法读取，计算没有开始。")
@@ -63,15 +66,27 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     if (!chooseRunFolder(saveDir)) {
         return;
     }
+    // The new run replaces whatever runs or replays.
+    stopEvolution();
     floodSummary->start(*caFlood);
     floodSummaryWrittenResult = 0;
     floodSummaryFailed = false;
-    connectPlayback(SLOT(resultVisualize()));
-    playTimer->start(0);
+    startComputation(SLOT(resultVisualize()));
 }
 
 void MainWindow::resultVisualize() {
-    keepOnlyTerrain();
+    const QString folder = QString::fromLocal8Bit(saveDir.c_str());
+    if (!diskHasRoomForResults(saveDir, resultSetBytes(saveDir, outputFrameNumber - 1))) {
+        // Stopped between two results, so every result in the folder is complete.
+        const int written = outputFrameNumber - 1;
+        stopComputation();
+        QMessageBox::information(
+            nullptr, tr("Warning"),
+            tr("结果文件夹所在的磁盘空间将满，计算已停止：结果 1 到 %1 已写入 %2。").arg(written).arg(folder),
+            QMessageBox::Ok);
+        return;
+    }
+    removeRunNodes();
     FloodTickSettings settings;
     settings.capacity = floodCapacity;
     settings.colourLow = colourLow;
@@ -80,10 +95,10 @@ void MainWindow::resultVisualize() {
     settings.deepColour = floodForm->deepColour;
     osg::ref_ptr<osg::Geode> water = advanceFloodTick(*caFlood, *floodHud, *monitors, settings);
 
-    root->addChild(water.get());
-    root->addChild(floodForm->makeDepthLegend(colourLow, colourHigh).get());
-    root->addChild(floodHud->makeHud().get());
-    root->addChild(floodHud->makeDepthCaption().get());
+    addRunNode(water.get());
+    addRunNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
+    addRunNode(floodHud->makeHud().get());
+    addRunNode(floodHud->makeDepthCaption().get());
 
     // The files are written from copies on the writer's thread while the next tick computes; a set that
     // could not be written stops the run at the next tick.
@@ -93,7 +108,7 @@ void MainWindow::resultVisualize() {
     if (!resultWriter->hand([files](std::string& failed) { return writeFloodResult(*files, failed); },
                             failedFile)) {
         // Going on would show a flood whose results are silently lost.
-        disconnectPlayback(SLOT(resultVisualize()));
+        stopComputation();
         writeFloodSummary();
         reportUnwrittenFile(failedFile);
         return;
@@ -101,6 +116,16 @@ void MainWindow::resultVisualize() {
     floodSummary->record(*caFlood, outputFrameNumber);
     const bool summaryDue = outputFrameNumber % floodSummaryEveryResults == 0;
     ++outputFrameNumber;
+    if (floodHasSettled(*caFlood)) {
+        // The breach is empty and the water stands: further steps would only write the same flood again.
+        const int written = outputFrameNumber - 1;
+        stopComputation();
+        writeFloodSummary();
+        QMessageBox::information(
+            nullptr, tr("说明"),
+            tr("洪水已经静止，计算结束：结果 1 到 %1 已写入 %2。").arg(written).arg(folder), QMessageBox::Ok);
+        return;
+    }
     // Last, because a message about the summary lets the timer tick again.
     if (summaryDue) {
         writeFloodSummary();
@@ -135,18 +160,6 @@ void MainWindow::Visualize() {
     }
 }
 
-void MainWindow::removeReplayFrame() {
-    for (const osg::ref_ptr<osg::Node>& node : replayFrameNodes) {
-        root->removeChild(node.get());
-    }
-    replayFrameNodes.clear();
-}
-
-void MainWindow::addReplayNode(osg::Node* node) {
-    root->addChild(node);
-    replayFrameNodes.push_back(node);
-}
-
 void MainWindow::enableSceneTree() {
     for (int row = 0; row < treeModel->rowCount(); ++row) {
         treeModel->item(row, 0)->setEnabled(true);
@@ -169,7 +182,7 @@ void MainWindow::showStoredFloodFrame() {
     }
     // The replay removes only what it added itself: the terrain, the marks and the lake of the scene stay,
     // and no part of an earlier frame is left under this one.
-    removeReplayFrame();
+    removeRunNodes();
 
     floodHud->readState(frame + ".txt");
     colourLow = floodHud->colourLow;
@@ -188,16 +201,16 @@ void MainWindow::showStoredFloodFrame() {
     // A frame whose water model does not load shows its overlays without water.
     if (osg::ref_ptr<osg::Node> water = osgDB::readNodeFile(frame + ".ive")) {
         drawOverTerrain(*water, 10);
-        addReplayNode(water.get());
+        addRunNode(water.get());
     }
-    addReplayNode(floodHud->makeHud().get());
-    addReplayNode(floodHud->makeDepthCaption().get());
-    addReplayNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
+    addRunNode(floodHud->makeHud().get());
+    addRunNode(floodHud->makeDepthCaption().get());
+    addRunNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
     if (showMonitors) {
-        addReplayNode(monitors->makeNode().get());
+        addRunNode(monitors->makeNode().get());
     }
     if (lakeSurface) {
-        addReplayNode(lakeSurface->makeNode().get());
+        addRunNode(lakeSurface->makeNode().get());
     }
 
     advanceStoredFloodFrame();

@@ -10,11 +10,13 @@
 #include <iostream>
 #include <osg/Camera>
 #include <osgDB/ReadFile>
+#include <osgDB/WriteFile>
 #include <osgGA/TrackballManipulator>
 
 #include "mainwindow.h"
 #include "modelfile.h"
 #include "pickhandle.h"
+#include "terrainmanipulator.h"
 #include "viewerqt.h"
 #include "viewhistory.h"
 
@@ -49,6 +51,9 @@ void MainWindow::open() {
     if (!models[1]) {
         return;
     }
+    // Nothing of a run in the old scene may go on drawing over the new one.
+    stopEvolution();
+    simulationMode = 0;
     root->removeChildren(0, root->getNumChildren());
     models[1]->getOrCreateStateSet()->setMode(GL_LIGHTING,
                                               osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
@@ -60,6 +65,9 @@ void MainWindow::open() {
     osg::ref_ptr<osg::Node> cameraNode = osgDB::readNodeFile(cameraFile.toLocal8Bit().toStdString());
     if (auto* camera = dynamic_cast<osg::Camera*>(cameraNode.get())) {
         viewer->getCameraManipulator()->setByInverseMatrix(camera->getViewMatrix());
+    } else {
+        // Without a saved view the old one may show the new model as a speck, or nothing at all.
+        viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     }
 }
 
@@ -74,7 +82,7 @@ void MainWindow::addData() {
     if (model) {
         root->addChild(model.get());
         // Re-home the view on the enlarged scene.
-        viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+        viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     }
 }
 
@@ -116,7 +124,10 @@ void MainWindow::writeScene(const QString& name) {
     osg::ref_ptr<osg::Camera> camera = new osg::Camera;
     camera->setViewMatrixAsLookAt(eye, center, up);
 
-    const std::string base = name.toUtf8().toStdString();
+    // An opened "valley.ive" is the scene file of the pair named "valley": saving it again must not
+    // write "valley.ive.ive" beside it.
+    const QString baseName = name.endsWith(".ive", Qt::CaseInsensitive) ? name.chopped(4) : name;
+    const std::string base = baseName.toUtf8().toStdString();
     const std::string cameraFile = base + "_cam.osg";
     const std::string sceneFile = base + ".ive";
     std::cout << "campath:" << cameraFile << ",  filepath:" << sceneFile << std::endl;

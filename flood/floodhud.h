@@ -3,6 +3,7 @@
 #include <QString>
 #include <osg/Camera>
 #include <osg/Group>
+#include <osg/Vec3>
 #include <osg/ref_ptr>
 #include <string>
 #include <string_view>
@@ -12,6 +13,11 @@
 // file of a flood result folder (n.txt), which the live run writes and the replay reads.
 class FloodHud {
 public:
+    // Character size of the heads-up display's lines, in overlay units (800 x 600 over the whole view).
+    static constexpr float hudCharacterSize = 18.0f;
+    // Lower right corner of the "Water Depth" caption, left of the legend bar.
+    static inline const osg::Vec3 depthCaptionAnchor{398.0f, 26.0f, 0.0f};
+
     float time = 0.0f;      // simulated time, s
     float residual = 0.0f;  // water still in the reservoir, m^3
     float capacity = 0.0f;  // reservoir capacity, m^3
@@ -37,7 +43,7 @@ public:
     static constexpr float maxStateSeconds = 1e9f;
 
     // The heads-up display in the upper-right corner: a grey box with the time, the residual storage
-    // and the capacity lines.
+    // and the capacity lines, wide enough for the longest of them.
     osg::ref_ptr<osg::Camera> makeHud() const;
     // The "Water Depth" caption under the depth legend.
     osg::ref_ptr<osg::Camera> makeDepthCaption() const;

@@ -104,6 +104,36 @@ TEST_F(CaseStudyTest, OpeningACaseTwiceReplaysOnce) {
     EXPECT_EQ(lakes, 2);
 }
 
+TEST_F(CaseStudyTest, StopKeepsTheCaseSceneAndTheNextCasePlaysAtOnce) {
+    doubleClick("金江洪水");
+    osg::Group* root = window->sceneRoot();
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 1; }, 20000));
+    triggerMenuAction(*window, "&暂停演进");
+    triggerMenuAction(*window, "&停止演进");
+    // Terrain, marks and the case's lake; the frame's water, clock, legend and risen lake are gone.
+    EXPECT_EQ(root->getNumChildren(), 3u);
+    EXPECT_EQ(window->currentFrameIndex(), 1);
+    runEventLoop(600);
+    EXPECT_EQ(root->getNumChildren(), 3u) << "the stopped replay draws its first frame again";
+    EXPECT_EQ(window->currentFrameIndex(), 1);
+
+    // Continue replays from the first frame with the place names.
+    triggerMenuAction(*window, "&继续演进");
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 1; }, 20000));
+    EXPECT_GT(root->getNumChildren(), 3u);
+    ASSERT_NE(root->getChild(1)->asGroup(), nullptr);
+    EXPECT_EQ(root->getChild(1)->asGroup()->getNumChildren(), 4u) << "houses, river, road and place names";
+
+    // Another case after a pause, and after a stop, plays without "start".
+    for (const char* control : {"&暂停演进", "&停止演进"}) {
+        SCOPED_TRACE(control);
+        triggerMenuAction(*window, control);
+        doubleClick(control == QString("&暂停演进") ? "6.1洪水" : "danba flood");
+        EXPECT_TRUE(window->isPlaying());
+        ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 1; }, 20000));
+    }
+}
+
 TEST_F(CaseStudyTest, BindingAFolderIsWrittenAndReadAtTheNextStart) {
     QTemporaryDir newFolder;
     tree->setCurrentIndex(row("danba flood"));

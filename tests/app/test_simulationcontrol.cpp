@@ -81,29 +81,45 @@ TEST_F(SimulationControlTest, SpeedCyclesFromOneToFour) {
 }
 
 TEST_F(SimulationControlTest, ChosenFolderStartsAtFrameOneAndPausesContinuesStopsAndRestarts) {
-    writeFiles({"1.ive", "1.txt", "3.txt", "notes.txt"});
+    QStringList names;
+    for (int n = 1; n <= 15; ++n) {
+        names << QString("%1.ive").arg(n) << QString("%1.txt").arg(n);
+    }
+    names << "notes.txt";
+    writeFiles(names);
+    // The scene: a terrain and a layer over it.
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 10, 0).get());
+    osg::Node* terrain = window.sceneRoot()->getChild(0);
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 5, 1).get());
     startReplay(1);
     EXPECT_EQ(window.currentSimulationMode(), 1);
     EXPECT_EQ(window.currentFrameIndex(), 1);
     EXPECT_EQ(window.currentSpeedStep(), 1);
-    // The frames of the folder: up to the last number, whatever is missing or lies beside them.
-    EXPECT_EQ(window.availableFrameCount(), 3);
+    // The frames of the folder: up to the last number, whatever lies beside them.
+    EXPECT_EQ(window.availableFrameCount(), 15);
 
     trigger("&暂停演进");
     EXPECT_FALSE(window.isPlaying());
     trigger("&继续演进");
     EXPECT_TRUE(window.isPlaying());
 
-    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 10, 0).get());
-    osg::Node* terrain = window.sceneRoot()->getChild(0);
-    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 5, 1).get());
-    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 2, 2).get());
+    // One frame of the replay: its overlays over the scene.
+    QMetaObject::invokeMethod(&window, "Visualize");
+    EXPECT_GT(window.sceneRoot()->getNumChildren(), 2u);
     trigger("&快速演进");
     trigger("&停止演进");
     EXPECT_FALSE(window.isPlaying());
     EXPECT_EQ(window.currentFrameIndex(), 1);
-    ASSERT_EQ(window.sceneRoot()->getNumChildren(), 1u);
+    EXPECT_FALSE(window.playbackTimer()->isActive());
+    // The frame goes; the terrain and the layer stay.
+    ASSERT_EQ(window.sceneRoot()->getNumChildren(), 2u);
     EXPECT_EQ(window.sceneRoot()->getChild(0), terrain);
+
+    // Continue plays the stopped replay again from its first frame.
+    trigger("&继续演进");
+    EXPECT_TRUE(window.isPlaying());
+    EXPECT_TRUE(window.playbackTimer()->isActive());
+    EXPECT_EQ(window.currentFrameIndex(), 1);
 
     trigger("&重新演进");
     EXPECT_TRUE(window.isPlaying());

@@ -185,9 +185,21 @@ TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
     for (const osg::Vec3& corner : *static_cast<const osg::Vec3Array*>(box->getVertexArray())) {
         extent.expandBy(corner);
     }
-    EXPECT_EQ(extent, osg::BoundingBox(620, 500, 0, 800, 600, 0));
+    // In the upper right corner, and holding every line whole.
+    EXPECT_EQ(extent.xMax(), 800.0f);
+    EXPECT_EQ(extent.yMax(), 600.0f);
+    for (unsigned i = 1; i < geode->getNumDrawables(); ++i) {
+        const auto* line = static_cast<const osgText::Text*>(geode->getDrawable(i));
+        EXPECT_EQ(line->getCharacterHeight(), FloodHud::hudCharacterSize);
+        const osg::BoundingBox bounds = line->computeBoundingBox();
+        ASSERT_TRUE(bounds.valid());
+        EXPECT_GT(bounds.xMin(), extent.xMin()) << line->getText().createUTF8EncodedString();
+        EXPECT_LT(bounds.xMax(), extent.xMax()) << line->getText().createUTF8EncodedString();
+        EXPECT_GT(bounds.yMin(), extent.yMin()) << line->getText().createUTF8EncodedString();
+        EXPECT_LT(bounds.yMax(), extent.yMax()) << line->getText().createUTF8EncodedString();
+    }
     EXPECT_EQ((*static_cast<const osg::Vec4Array*>(box->getColorArray()))[0],
-              osg::Vec4(0.8f, 0.8f, 0.8f, 0.5f));
+              osg::Vec4(0.8f, 0.8f, 0.8f, 0.75f));
     EXPECT_EQ(overlayTexts(*camera),
               (std::vector<std::string>{"Storage: 100.00 million m^3", "Time: 1 h 2 m 5 s",
                                         "Residual capacity : 25.00 thound m^3"}));
@@ -197,8 +209,11 @@ TEST(FloodHudOverlay, DepthCaptionSitsUnderTheLegend) {
     const osg::ref_ptr<osg::Camera> caption = FloodHud().makeDepthCaption();
     EXPECT_EQ(overlayTexts(*caption), std::vector<std::string>{"Water Depth"});
     const auto* text = static_cast<const osgText::Text*>(caption->getChild(0)->asGeode()->getDrawable(0));
-    EXPECT_EQ(text->getPosition(), osg::Vec3(330, 4, 0));
+    EXPECT_EQ(text->getPosition(), FloodHud::depthCaptionAnchor);
     EXPECT_EQ(text->getColor(), osg::Vec4(1, 1, 1, 1));
+    // Readable on a white background too.
+    EXPECT_EQ(text->getBackdropType(), osgText::Text::OUTLINE);
+    EXPECT_EQ(text->getBackdropColor(), osg::Vec4(0, 0, 0, 1));
 }
 
 }  // namespace
