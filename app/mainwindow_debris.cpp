@@ -13,6 +13,7 @@
 #include "debristick.h"
 #include "drawontop.h"
 #include "mainwindow.h"
+#include "resultwriter.h"
 
 void MainWindow::acceptdebrisValues(std::vector<double> values) {
     // The new run is set up on its own: a run still going carries on when this one cannot start.
@@ -34,8 +35,9 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
         return;
     }
 
-    // One evolution at a time: a computation still going is stopped as the stop command does, so this run
-    // numbers its frames from 1, and a replay gives way.
+    // One evolution at a time: a computation still going is stopped as the stop command does (its files
+    // in flight land first), so this run numbers its frames from 1, and a replay gives way.
+    finishResultFiles();
     const bool debrisWasRunning = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(flowVisualize()));
     const bool floodWasRunning = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(resultVisualize()));
     if (debrisWasRunning || floodWasRunning) {
@@ -81,15 +83,20 @@ bool MainWindow::advanceDebrisRun() {
         root->addChild(debrisForm->legendBar(debrisRun->colourLow, debrisRun->colourHigh).get());
         root->addChild(debrisHud->hudCamera().get());
 
+        // The frame is written from copies on the writer's thread while the run goes on; a frame that
+        // could not be written stops the run at the next frame.
+        const osg::ref_ptr<const osg::Node> written = copyForWriter(*surface);
+        const DebrisHud hud = *debrisHud;
+        const std::string folder = saveDir;
+        const int number = outputFrameNumber;
         std::string failedFile;
-        if (!writeDebrisFrame(saveDir, outputFrameNumber, ".ive", *surface, *debrisHud, failedFile)) {
-            // Going on would show a debris flow whose frames are silently lost.
-            disconnectPlayback(SLOT(flowVisualize()));
+        if (!resultWriter->hand(
+                [written, hud, folder, number](std::string& failed) {
+                    return writeDebrisFrame(folder, number, ".ive", *written, hud, failed);
+                },
+                failedFile)) {
             debrisRun->resetClock();
-            QMessageBox::information(
-                nullptr, tr("Warning"),
-                tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
-                QMessageBox::Ok);
+            stopForUnwrittenFile(SLOT(flowVisualize()), failedFile);
             return false;
         }
         ++outputFrameNumber;
@@ -97,6 +104,7 @@ bool MainWindow::advanceDebrisRun() {
     if (debrisRun->finished()) {
         std::cout << "end of display!" << std::endl;
         disconnectPlayback(SLOT(flowVisualize()));
+        finishResultFiles();
         keepOnlyTerrain();
         debrisRun->resetClock();
         return false;
