@@ -187,6 +187,7 @@ int runFloodCommand(const CommandLine& options) {
     tick.printDiagnostics = false;
     ProgressLine progress;
     int written = 0;
+    double writingSeconds = 0.0;
     while (options.has("results") ? written < results : engine.simulatedTime() < until) {
         const float before = engine.simulatedTime();
         FloodHud hud;
@@ -199,7 +200,11 @@ int runFloodCommand(const CommandLine& options) {
         }
         const int number = written + 1;
         std::string failedFile;
-        if (!writeFloodResult(folder, number, format, *water, engine, hud, monitors, failedFile, false)) {
+        const double writeStart = progress.elapsedSeconds();
+        const bool resultWritten =
+            writeFloodResult(folder, number, format, *water, engine, hud, monitors, failedFile, false);
+        writingSeconds += progress.elapsedSeconds() - writeStart;
+        if (!resultWritten) {
             progress.finish();
             std::cerr << "vantorel-batch flood: cannot write " << failedFile << "\n";
             return 1;
@@ -208,7 +213,8 @@ int runFloodCommand(const CommandLine& options) {
         progress.update(progressText(engine, written, progress.elapsedSeconds()));
     }
     progress.finish();
-    std::cout << "wrote " << written << " results to " << folder << "\n";
+    std::cout << "wrote " << written << " results to " << folder << " in " << progress.elapsedSeconds()
+              << " s (" << writingSeconds << " s of it writing files)\n";
     std::cout << volumeText(engine) << "\n";
     if (engine.trimmedVolume() > 0.0) {
         std::cout << "the excess-volume trim removed " << engine.trimmedVolume()
