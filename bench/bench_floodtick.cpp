@@ -165,17 +165,21 @@ void BM_ResultFiles(benchmark::State& state) {
     }
 }
 
+// The window's part of a tick besides the files: the engine steps, the water and the overlays.
+osg::ref_ptr<osg::Geode> tickWithOverlays(LiveRun& run) {
+    osg::ref_ptr<osg::Geode> water = advanceFloodTick(run.engine, run.hud, run.monitors, run.settings);
+    benchmark::DoNotOptimize(LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
+    benchmark::DoNotOptimize(run.hud.makeHud());
+    benchmark::DoNotOptimize(run.hud.makeDepthCaption());
+    return water;
+}
+
 void BM_WholeTick(benchmark::State& state) {
     LiveRun& run = liveRun();
     int number = 1000;
     std::string failed;
     for (auto _ : state) {
-        const osg::ref_ptr<osg::Geode> water =
-            advanceFloodTick(run.engine, run.hud, run.monitors, run.settings);
-        benchmark::DoNotOptimize(
-            LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
-        benchmark::DoNotOptimize(run.hud.makeHud());
-        benchmark::DoNotOptimize(run.hud.makeDepthCaption());
+        const osg::ref_ptr<osg::Geode> water = tickWithOverlays(run);
         writeFloodResult(run.folder.path().toStdString(), number++, ".ive", *water, run.engine, run.hud,
                          run.monitors, failed, false);
     }
@@ -190,12 +194,7 @@ void BM_WholeTickWithWriter(benchmark::State& state) {
     ResultWriter writer;
     std::string failed;
     for (auto _ : state) {
-        const osg::ref_ptr<osg::Geode> water =
-            advanceFloodTick(run.engine, run.hud, run.monitors, run.settings);
-        benchmark::DoNotOptimize(
-            LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
-        benchmark::DoNotOptimize(run.hud.makeHud());
-        benchmark::DoNotOptimize(run.hud.makeDepthCaption());
+        const osg::ref_ptr<osg::Geode> water = tickWithOverlays(run);
         const auto files = std::make_shared<const FloodResultFiles>(copyFloodResult(
             run.folder.path().toStdString(), number++, ".ive", *water, run.engine, run.hud, run.monitors));
         if (!writer.hand(
