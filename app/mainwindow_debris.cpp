@@ -13,6 +13,7 @@
 #include "debristick.h"
 #include "drawontop.h"
 #include "mainwindow.h"
+#include "resultwriter.h"
 
 void MainWindow::acceptdebrisValues(std::vector<double> values) {
     // The new run is set up on its own: a run still going carries on when this one cannot start.
@@ -73,14 +74,21 @@ bool MainWindow::advanceDebrisRun() {
         addRunNode(debrisForm->legendBar(debrisRun->colourLow, debrisRun->colourHigh).get());
         addRunNode(debrisHud->hudCamera().get());
 
+        // The frame is written from copies on the writer's thread while the run goes on; a frame that
+        // could not be written stops the run at the next frame.
+        const osg::ref_ptr<const osg::Node> written = copyForWriter(*surface);
+        const DebrisHud hud = *debrisHud;
+        const std::string folder = saveDir;
+        const int number = outputFrameNumber;
         std::string failedFile;
-        if (!writeDebrisFrame(saveDir, outputFrameNumber, ".ive", *surface, *debrisHud, failedFile)) {
+        if (!resultWriter->hand(
+                [written, hud, folder, number](std::string& failed) {
+                    return writeDebrisFrame(folder, number, ".ive", *written, hud, failed);
+                },
+                failedFile)) {
             // Going on would show a debris flow whose frames are silently lost.
             stopComputation();
-            QMessageBox::information(
-                nullptr, tr("Warning"),
-                tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
-                QMessageBox::Ok);
+            reportUnwrittenFile(failedFile);
             return false;
         }
         ++outputFrameNumber;

@@ -3,9 +3,12 @@
 // grid once, which that copy bounds. Times are wall-clock times, as the threads share the work.
 //
 // Run: bench_floodstep --benchmark_repetitions=5 --benchmark_report_aggregates_only
+//      bench_floodstep --write-valley DIR SIZE    writes a SIZE x SIZE valley (roughness.asc, dem.asc,
+//                                                 outbreak.txt) for a timed vantorel-batch flood run
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -124,4 +127,20 @@ BENCHMARK(cellStorageCopy)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--write-valley") == 0) {
+        ValleyShape shape;
+        shape.ncols = shape.nrows = std::atoi(argv[3]);
+        shape.sideSlope = 0.01f;
+        shape.floorSlope = 0.001f;
+        // Outbreak cells every 32 cells over the valley, so that the water spreads over much of it.
+        for (const std::string& path : writeValley(argv[2], shape, outbreakLattice(shape, 32))) {
+            std::cout << path << "\n";
+        }
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

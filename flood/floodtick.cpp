@@ -8,6 +8,7 @@
 #include "modelfile.h"
 #include "monitorpoints.h"
 #include "resultfiles.h"
+#include "resultwriter.h"
 #include "watermesh.h"
 
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
@@ -47,26 +48,6 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
                            matchMonitors);
 }
 
-namespace {
-
-// A copy of the water for the writer, as the scene keeps drawing its own node meanwhile. The copy of a
-// drawable switches it to buffer objects; it keeps the original's drawing flags here, so that the file
-// is the one the original would give.
-osg::ref_ptr<const osg::Node> copyWater(const osg::Node& water) {
-    osg::ref_ptr<osg::Node> copy = static_cast<osg::Node*>(water.clone(osg::CopyOp::DEEP_COPY_ALL));
-    const osg::Geode* from = water.asGeode();
-    osg::Geode* to = copy->asGeode();
-    if (from != nullptr && to != nullptr) {
-        for (unsigned i = 0; i < from->getNumDrawables() && i < to->getNumDrawables(); ++i) {
-            to->getDrawable(i)->setUseDisplayList(from->getDrawable(i)->getUseDisplayList());
-            to->getDrawable(i)->setUseVertexBufferObjects(from->getDrawable(i)->getUseVertexBufferObjects());
-        }
-    }
-    return copy;
-}
-
-}  // namespace
-
 FloodResultFiles copyFloodResult(const std::string& folder, int number, const std::string& format,
                                  const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
                                  const MonitorPoints& monitors) {
@@ -77,7 +58,7 @@ FloodResultFiles copyFloodResult(const std::string& folder, int number, const st
     if (format == ".tif") {
         files.depths = engine.depthGrid();
     } else {
-        files.water = copyWater(water);
+        files.water = copyForWriter(water);
     }
     files.hud = hud;
     files.monitors = monitors;

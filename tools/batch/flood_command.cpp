@@ -231,6 +231,7 @@ int runFloodCommand(const CommandLine& options) {
     };
     ProgressLine progress;
     int written = 0;
+    double writingSeconds = 0.0;
     while (options.has("results") ? written < results : engine.simulatedTime() < until) {
         const float before = engine.simulatedTime();
         FloodHud hud;
@@ -244,7 +245,11 @@ int runFloodCommand(const CommandLine& options) {
         }
         const int number = written + 1;
         std::string failure;
-        if (!writeFloodResult(folder, number, format, *water, engine, hud, monitors, failure, false)) {
+        const double writeStart = progress.elapsedSeconds();
+        const bool resultWritten =
+            writeFloodResult(folder, number, format, *water, engine, hud, monitors, failure, false);
+        writingSeconds += progress.elapsedSeconds() - writeStart;
+        if (!resultWritten) {
             progress.finish();
             std::cerr << "vantorel-batch flood: " << failure << "; "
                       << (written == 0 ? "no result was written"
@@ -266,7 +271,8 @@ int runFloodCommand(const CommandLine& options) {
         }
     }
     progress.finish();
-    std::cout << "wrote " << written << " results to " << folder << "\n";
+    std::cout << "wrote " << written << " results to " << folder << " in " << progress.elapsedSeconds()
+              << " s (" << writingSeconds << " s of it writing files)\n";
     std::cout << volumeText(engine) << "\n";
     if (engine.trimmedVolume() > 0.0) {
         std::cout << "the excess-volume trim removed " << engine.trimmedVolume()
