@@ -33,7 +33,7 @@ public:
     osg::Vec4 depthColour(float depth, float span) const;
     // The legend of the depth colours from `lower` to `upper` metres, to add to the scene.
     osg::ref_ptr<osg::Projection> legendBar(int lower, int upper) const;
-    // The heights of a terrain grid, one row per data line (see readTerrainHeights).
+    // The heights of a terrain grid, one row per grid row (see readTerrainHeights).
     TerrainHeights readHeights(const std::string& path) const;
 
     // The fifteen run parameters of the last "开始计算", in the order the run takes them.

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
 
     gridSeeds("fuzz_floodgrid");
     gridSeeds("fuzz_debrisgrid");
+    gridSeeds("fuzz_readheights");
 
     writeOutbreakFile(seed("fuzz_outbreak", "one.txt"), {{1, 2}});
     writeOutbreakFile(seed("fuzz_outbreak", "three.txt"), {{1, 2}, {2, 2}, {3, 3}});

@@ -382,7 +382,7 @@ TEST_F(DebrisFormTest, ColoursLegendAndHeightsComeFromTheForm) {
     EXPECT_EQ(colours->getColor(12), osg::Vec4(0, 0, 0, 1));
 
     const QString heights = folder.path() + "/heights.asc";
-    writeTextFile(heights.toStdString(), "h\nh\nh\nh\nh\nh\n1  2 3\n");
+    writeTextFile(heights.toStdString(), "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 10\n1  2 3\n");
     EXPECT_EQ(form->readHeights(heights.toStdString()), (TerrainHeights{{1, 2, 3}}));
 }
 

@@ -17,6 +17,7 @@
 #include "debristestdata.h"
 #include "debristick.h"
 #include "terrainheights.h"
+#include "testfiles.h"
 
 namespace {
 
@@ -67,28 +68,62 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST_F(TerrainHeightsTest, RowsKeepTheirColumnsWhateverTheBlanks) {
+TEST_F(TerrainHeightsTest, ReadsTheGridAsTheRunDoes) {
     const std::string header =
         "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value -9999\n";
     const TerrainHeights plain = {{1, 2, 3}, {4, 5, 6}};
     const struct {
         const char* what;
-        std::string body;
+        std::string text;
         TerrainHeights heights;
     } cases[] = {
-        {"single blanks", "1 2 3\n4 5 6\n", plain},
-        {"runs of blanks, leading and trailing blanks", "  1   2 3\n4  5    6   \n", plain},
-        {"tabs", "1\t2\t3\n4 \t5\t 6", plain},
-        {"Windows line ends", "1 2 3\r\n4 5 6\r\n", plain},
-        {"empty lines are no rows", "1 2 3\n\n   \n4 5 6\n\n", plain},
-        {"leading numbers of tokens", "1.5m abc -9999\n+2 1e2 nan\n", {{1.5, 0, -9999}, {2, 100, 0}}},
-        {"header only", "", {}},
+        {"single blanks", header + "1 2 3\n4 5 6\n", plain},
+        {"runs of blanks, leading and trailing blanks", header + "  1   2 3\n4  5    6   \n", plain},
+        {"tabs", header + "1\t2\t3\n4 \t5\t 6", plain},
+        {"Windows line ends", header + "1 2 3\r\n4 5 6\r\n", plain},
+        {"empty lines", header + "1 2 3\n\n   \n4 5 6\n\n", plain},
+        {"rows wrapped at other places", header + "1 2\n3 4\n5 6\n", plain},
+        {"no NODATA line: the first row is not taken for a header line",
+         "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 10\n1 2 3\n4 5 6\n", plain},
+        {"header in another order, old Mac line ends",
+         "nrows 2\rncols 3\rcellsize 10\rxllcenter 5\ryllcenter 5\r1 2 3\r4 5 6\r", plain},
+        {"no-data cells keep their value", header + "1 -9999 3\n4 5 6\n", {{1, -9999, 3}, {4, 5, 6}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        writeTextFile(path("grid.asc"), header + c.body);
+        writeTextFile(path("grid.asc"), c.text);
         EXPECT_EQ(readTerrainHeights(path("grid.asc")), c.heights);
     }
+}
+
+TEST_F(TerrainHeightsTest, GridTheRunRefusesGivesNoRowsAndSaysWhy) {
+    const std::string header =
+        "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value -9999\n";
+    const struct {
+        const char* what;
+        std::string text;
+        const char* said;
+    } cases[] = {
+        {"a height with trailing text", header + "1.5m 2 3\n4 5 6\n", "1.5m"},
+        {"a height that is no number", header + "1 nan 3\n4 5 6\n", "nan"},
+        {"too few heights", header + "1 2 3\n4 5\n", "terrain heights of "},
+        {"too many heights", header + "1 2 3\n4 5 6\n7\n", "terrain heights of "},
+        {"header only", header, "terrain heights of "},
+        {"a grid larger than a run may hold",
+         "ncols 10000\nnrows 10000\nxllcorner 0\nyllcorner 0\ncellsize 10\n1\n", "terrain heights of "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeTextFile(path("grid.asc"), c.text);
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(readTerrainHeights(path("grid.asc")).empty());
+        const std::string said = testing::internal::GetCapturedStdout();
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    }
+    // A device is not read at all, however long it would give bytes.
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(readTerrainHeights("/dev/zero").empty());
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("/dev/zero"), std::string::npos);
 }
 
 TEST_F(TerrainHeightsTest, MissingFileSaysSoAndGivesNoRows) {
@@ -275,18 +310,19 @@ TEST_F(DebrisTickTest, RendersEveryFiftiethStepWithTheFiguresBeforeTheClockMoves
     EXPECT_NEAR(run.debrisElapsed, 60.0, 1e-9);
 }
 
-TEST_F(DebrisTickTest, RefusesTerrainWhoseLinesDoNotHoldItsRows) {
-    // Every height on one line: the engine reads it, the surface could not be lifted by it.
-    std::string oneLine = "ncols 4\nnrows 4\nxllcorner 0\nyllcorner 0\ncellsize 10\nNODATA_value -9999\n";
+TEST_F(DebrisTickTest, LiftsTheSurfaceByTheGridTheRunReads) {
+    // Every height on one line and no NODATA line: the run and its surface read the same grid of 4 rows.
+    std::string oneLine = "ncols 4\nnrows 4\nxllcorner 0\nyllcorner 0\ncellsize 10\n";
     for (int i = 0; i < 16; ++i) {
-        oneLine += "100 ";
+        oneLine += std::to_string(100 + i) + " ";
     }
     writeTextFile(path("oneline.asc"), oneLine + "\n");
     debristest::writeBreach(path("inner.txt"), {{1, 1}});
-    EXPECT_FALSE(startDebrisRun(run, heights, values, path("oneline.asc"), path("inner.txt"), problem));
-    EXPECT_NE(problem.find("1 lines of heights"), std::string::npos) << problem;
-    EXPECT_EQ(run.gridRows, 0);
-    EXPECT_TRUE(heights.empty());
+    ASSERT_TRUE(startDebrisRun(run, heights, values, path("oneline.asc"), path("inner.txt"), problem))
+        << problem;
+    EXPECT_EQ(run.gridRows, 4);
+    ASSERT_EQ(heights.size(), 4u);
+    EXPECT_EQ(heights[1], (std::vector<double>{104, 105, 106, 107}));
 
     problem.clear();
     EXPECT_FALSE(startDebrisRun(run, heights, values, path("missing.asc"), path("breach.txt"), problem));
@@ -317,6 +353,15 @@ TEST_F(DebrisTickTest, WritesTheSurfaceAndFiguresOfAFrame) {
     // /proc takes no new files, not even from root.
     EXPECT_FALSE(writeDebrisFrame("/proc", 1, ".ive", *surface, hud, failedFile));
     EXPECT_EQ(failedFile, "/proc/1.ive");
+
+    // A full disk: the frame that does not fit is named, and none of its files is left, whole or cut.
+    const std::vector<std::string> before = folderEntries(folder.path().toStdString());
+    {
+        FileSizeLimit limit(64);
+        EXPECT_FALSE(writeDebrisFrame(folder.path().toStdString(), 9, ".ive", *surface, hud, failedFile));
+    }
+    EXPECT_EQ(failedFile, path("9.ive"));
+    EXPECT_EQ(folderEntries(folder.path().toStdString()), before);
 }
 
 }  // namespace
