@@ -117,6 +117,7 @@ void MainWindow::stopCal() {
         writeFloodSummary();
     } else if (simulationMode == 2) {
         outputFrameNumber = 1;
+        writeDebrisSummary();
         debrisRun->resetClock();
         disconnectPlayback(SLOT(flowVisualize()));
     }

@@ -10,9 +10,11 @@
 #include "debrisflow.h"
 #include "debrishud.h"
 #include "debrisrun.h"
+#include "debrissummary.h"
 #include "debristick.h"
 #include "drawontop.h"
 #include "mainwindow.h"
+#include "summaryfiles.h"
 
 void MainWindow::acceptdebrisValues(std::vector<double> values) {
     // The new run is set up on its own: a run still going carries on when this one cannot start.
@@ -41,12 +43,18 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
     if (debrisWasRunning || floodWasRunning) {
         outputFrameNumber = 1;
     }
+    // The run given way to keeps its summary up to its last result.
+    writeFloodSummary();
+    writeDebrisSummary();
     disconnectPlayback(SLOT(Visualize()));
 
     simulationMode = 2;
     *debrisRun = std::move(next);
     demHeights = std::move(heights);
     saveDir = folder.toLocal8Bit().toStdString();
+    debrisSummary->start(*debrisRun);
+    debrisSummaryWrittenFrame = 0;
+    debrisSummaryFailed = false;
     debrisTickClock.invalidate();
     connectPlayback(SLOT(flowVisualize()));
     playTimer->start(0);
@@ -85,6 +93,7 @@ bool MainWindow::advanceDebrisRun() {
         if (!writeDebrisFrame(saveDir, outputFrameNumber, ".ive", *surface, *debrisHud, failedFile)) {
             // Going on would show a debris flow whose frames are silently lost.
             disconnectPlayback(SLOT(flowVisualize()));
+            writeDebrisSummary();
             debrisRun->resetClock();
             QMessageBox::information(
                 nullptr, tr("Warning"),
@@ -92,16 +101,36 @@ bool MainWindow::advanceDebrisRun() {
                 QMessageBox::Ok);
             return false;
         }
+        debrisSummary->record(*debrisRun, outputFrameNumber, debrisHud->elapsedTime);
         ++outputFrameNumber;
     }
     if (debrisRun->finished()) {
         std::cout << "end of display!" << std::endl;
         disconnectPlayback(SLOT(flowVisualize()));
+        writeDebrisSummary();
         keepOnlyTerrain();
         debrisRun->resetClock();
         return false;
     }
     return true;
+}
+
+void MainWindow::writeDebrisSummary() {
+    if (!debrisSummary->started() || debrisSummary->lastFrame() == debrisSummaryWrittenFrame) {
+        return;
+    }
+    std::string problem;
+    if (debrisSummary->write(*debrisRun, summaryFolderOf(saveDir), problem)) {
+        debrisSummaryWrittenFrame = debrisSummary->lastFrame();
+        return;
+    }
+    std::cout << "debris summary: " << problem << std::endl;
+    if (!debrisSummaryFailed) {
+        debrisSummaryFailed = true;
+        QMessageBox::information(
+            nullptr, tr("Warning"),
+            tr("泥石流汇总结果无法写入：%1").arg(QString::fromLocal8Bit(problem.c_str())), QMessageBox::Ok);
+    }
 }
 
 void MainWindow::showStoredDebrisFrame() {

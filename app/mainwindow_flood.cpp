@@ -63,7 +63,7 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
         return;
     }
     saveDir = folder.toLocal8Bit().toStdString();
-    floodSummary->start(*caFlood);
+    floodSummary->start(*caFlood, defaultArrivalDepth, monitors);
     floodSummaryWrittenResult = 0;
     floodSummaryFailed = false;
     connectPlayback(SLOT(resultVisualize()));
