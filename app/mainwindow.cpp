@@ -15,7 +15,6 @@
 #include <QTreeView>
 #include <osg/Light>
 #include <osgGA/StateSetManipulator>
-#include <osgGA/TrackballManipulator>
 
 #include "cadebrisflow.h"
 #include "cafloodnew.h"
@@ -33,6 +32,8 @@
 #include "monitorpoints.h"
 #include "pickhandle.h"
 #include "platform.h"
+#include "resultwriter.h"
+#include "terrainmanipulator.h"
 #include "ui_mainwindow.h"
 #include "useeventhandler.h"
 #include "viewerqt.h"
@@ -40,6 +41,7 @@
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     ui = new Ui_MainWindow;
     ui->setupUi(this);
+    resultWriter = std::make_unique<ResultWriter>();
     treeView = ui->treeView;
 
     coordLabel = new QLabel;
@@ -78,7 +80,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     platform::setChineseLocale();
 
-    viewer->setCameraManipulator(new osgGA::TrackballManipulator);
+    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()));
     viewer->setSceneData(root.get());
     viewer->addEventHandler(new UseEventHandler);
     viewer->addEventHandler(new PickHandle);

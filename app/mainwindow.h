@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QModelIndex>
@@ -35,6 +36,7 @@ class LandslideForm;
 class LandslideRun;
 class LandslideSymbols;
 class MonitorPoints;
+class ResultWriter;
 class ViewerQT;
 class Ui_MainWindow;
 class shapeFormat;
@@ -69,6 +71,10 @@ public:
     // the first filling).
     int presentationStep() const { return infoStep; }
     QTimer* lakeFillingTimer() const { return analysisTimer; }
+
+    // A stop signal (Ctrl+C, SIGTERM) arrived: a computed run stops after its last complete result, and
+    // says so on standard output.
+    void stopForSignal(const char* signalName);
 
 signals:
     void Sendagrv(std::vector<double> pVectorCameraParameters);
@@ -145,10 +151,13 @@ private:
     void replayFloodModel(const std::string& category, const QString& modelName);
     // One stored flood frame of the replay (the flood branch of Visualize).
     void showStoredFloodFrame();
-    // Takes away what the replay added for its previous frame; the scene's own nodes stay.
-    void removeReplayFrame();
-    // Adds a node of the current replay frame.
-    void addReplayNode(osg::Node* node);
+    // Moves the flood replay to its next frame, and ends it after the last frame of the folder.
+    void advanceStoredFloodFrame();
+    // Takes away every node the run or replay on screen added (its previous frame); the scene's own
+    // nodes (terrain, marks, lake, layers) stay.
+    void removeRunNodes();
+    // Adds a node of the current run's or replay's frame.
+    void addRunNode(osg::Node* node);
     // Enables every entry of the scene tree again (the end of a replay or of a case's opening).
     void enableSceneTree();
     // Writes the flood run's summary beside its result folder when results came since the last time;
@@ -165,11 +174,32 @@ private:
     void showStoredDebrisFrame();
 
     // Simulation control.
+    // Asks for the output folder of a computed run ("save && save as"). A folder holding results of an
+    // earlier run is used only when the user agrees to remove them. On success `folder` holds the
+    // folder's bytes and the run's results number from 1 again; false when the user chose none.
+    bool chooseRunFolder(std::string& folder);
     // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
     void connectPlayback(const char* slot);
     void disconnectPlayback(const char* slot);
+    // Waits for the live run's result files in flight; false, after telling the user which file could
+    // not be written, when they failed.
+    bool finishResultFiles();
+    // Stops the live run whose file `failedFile` could not be written, and tells the user.
+    void stopForUnwrittenFile(const char* slot, const std::string& failedFile);
+    void reportUnwrittenFile(const std::string& failedFile);
     // Removes every child of root after the terrain (child 0).
     void keepOnlyTerrain();
+    // Starts a computation's tick (resultVisualize, flowVisualize, landslideVisualize) on playTimer.
+    void startComputation(const char* slot);
+    // Detaches the computation that ticks, if one does, as "&停止运算" does (the next run numbers its files
+    // from 1); its last frame stays on screen. False when none was running.
+    bool stopComputation();
+    // Ends whatever runs or replays (a computation, a replay, a landslide story with its lake filling)
+    // and takes away every node it added, before the scene is replaced or another evolution starts.
+    void stopEvolution();
+    // Rewinds a replay to its first frame and holds it, with none of its nodes on screen; "continue"
+    // plays it again from there.
+    void holdReplayAtStart();
 
     // Landslide.
     // Puts `mesh` in the place of the landslide mesh on screen (none: takes it away).
@@ -258,11 +288,19 @@ private:
     float floodHeight = 0.0f;
     int colourLow = 0;
     int colourHigh = 20;
-    // Nodes the replay added for the frame on screen.
-    std::vector<osg::ref_ptr<osg::Node>> replayFrameNodes;
+    // Nodes the run or replay added for the frame on screen.
+    std::vector<osg::ref_ptr<osg::Node>> runNodes;
+    // The tick slot of the computation on playTimer; empty when none runs.
+    QByteArray computationSlot;
+    // A replay or run whose timer pause or stop took away; continue starts the timer again.
+    bool evolutionHeld = false;
+    // A landslide story owns every node after the terrain of its scene.
+    bool storyOnScreen = false;
 
     // Run output and landslide block.
     std::string saveDir;
+    // Writes the result files of the live flood and debris-flow runs while the next tick computes.
+    std::unique_ptr<ResultWriter> resultWriter;
     std::string outputFormat = ".ive";
     LandslideForm* landslideForm = nullptr;
     LandslideRun* landslideRun = nullptr;  // the grids, centreline and step counter of the landslide run
@@ -288,8 +326,8 @@ private:
 // Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.
 extern int outputFrameNumber;
 
-// Frames available in a result folder, counted as the replay counts them: every entry of the folder,
-// less the "." and ".." entries.
+// Frames available in a result folder: the highest result number in it (a missing frame among them is
+// skipped by the replay).
 int resultFrameCount(const QString& folder);
 
 // A nine-value camera entry of a scene file (eye, centre, up, as decimal text) as a view; false when the

@@ -1,10 +1,11 @@
 // Simulation control: the forms' hand-overs and the roam controls of every evolution.
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
+#include <iostream>
 #include <osgDB/ReadFile>
-#include <osgGA/TrackballManipulator>
 
 #include "debrisflow.h"
 #include "debrisrun.h"
@@ -12,12 +13,15 @@
 #include "lakesurface.h"
 #include "landslideform.h"
 #include "mainwindow.h"
+#include "resultfiles.h"
+#include "resultwriter.h"
+#include "terrainmanipulator.h"
 #include "viewerqt.h"
 
 int outputFrameNumber = 1;
 
 int resultFrameCount(const QString& folder) {
-    return QDir(folder).entryInfoList().size() - 2;
+    return lastResultNumber(QFile::encodeName(folder).toStdString());
 }
 
 void MainWindow::connectPlayback(const char* slot) {
@@ -28,9 +32,140 @@ void MainWindow::disconnectPlayback(const char* slot) {
     disconnect(playTimer, SIGNAL(timeout()), this, slot);
 }
 
+bool MainWindow::finishResultFiles() {
+    std::string failedFile;
+    if (resultWriter->finish(failedFile)) {
+        return true;
+    }
+    reportUnwrittenFile(failedFile);
+    return false;
+}
+
+void MainWindow::stopForUnwrittenFile(const char* slot, const std::string& failedFile) {
+    // Going on would show a run whose results are silently lost.
+    disconnectPlayback(slot);
+    reportUnwrittenFile(failedFile);
+}
+
+void MainWindow::reportUnwrittenFile(const std::string& failedFile) {
+    QMessageBox::information(
+        nullptr, tr("Warning"),
+        tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
+        QMessageBox::Ok);
+}
+
 void MainWindow::keepOnlyTerrain() {
     if (root->getNumChildren() > 1) {
         root->removeChildren(1, root->getNumChildren() - 1);
+    }
+}
+
+bool MainWindow::chooseRunFolder(std::string& folder) {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty()) {
+        std::cout << "未设置保存路径" << std::endl;
+        return false;
+    }
+    // The bytes every file of the run is written under.
+    const std::string bytes = QFile::encodeName(chosen).toStdString();
+    const std::vector<std::string> results = listResultFiles(bytes);
+    if (!results.empty()) {
+        const QMessageBox::StandardButton answer = QMessageBox::question(
+            this, tr("警告"),
+            tr("文件夹 %1 中已有 %2 个计算结果文件，新结果会与其混在一起。\n删除这些结果文件并重新计算吗？")
+                .arg(QDir::toNativeSeparators(chosen))
+                .arg(results.size()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            return false;
+        }
+        std::string problem;
+        if (!removeResultFiles(bytes, problem)) {
+            QMessageBox::information(nullptr, tr("Warning"),
+                                     tr("计算没有开始：%1").arg(QString::fromLocal8Bit(problem.c_str())),
+                                     QMessageBox::Ok);
+            return false;
+        }
+    }
+    folder = bytes;
+    outputFrameNumber = 1;
+    return true;
+}
+
+void MainWindow::addRunNode(osg::Node* node) {
+    root->addChild(node);
+    runNodes.push_back(node);
+}
+
+void MainWindow::removeRunNodes() {
+    for (const osg::ref_ptr<osg::Node>& node : runNodes) {
+        root->removeChild(node.get());
+    }
+    runNodes.clear();
+}
+
+void MainWindow::startComputation(const char* slot) {
+    computationSlot = slot;
+    evolutionHeld = false;
+    playing = true;
+    connectPlayback(slot);
+    playTimer->start(0);
+}
+
+bool MainWindow::stopComputation() {
+    if (computationSlot.isEmpty()) {
+        return false;
+    }
+    // The files in flight land before anything else of the run changes.
+    finishResultFiles();
+    disconnectPlayback(computationSlot.constData());
+    if (computationSlot == SLOT(flowVisualize())) {
+        debrisRun->resetClock();
+        debrisTickClock.invalidate();
+    }
+    computationSlot.clear();
+    outputFrameNumber = 1;
+    return true;
+}
+
+void MainWindow::stopForSignal(const char* signalName) {
+    if ((simulationMode == 1 || simulationMode == 2) && outputFrameNumber > 1) {
+        std::cout << signalName << ": the run stops after result " << outputFrameNumber - 1
+                  << "; results 1 to " << outputFrameNumber - 1 << " in " << saveDir << " are complete"
+                  << std::endl;
+    }
+    stopCal();
+}
+
+void MainWindow::stopEvolution() {
+    stopComputation();
+    // The story's stages, its lake filling and any replay.
+    stopLandslideScenario();
+    playTimer->stop();
+    evolutionHeld = false;
+    removeRunNodes();
+    resultGroup->removeChildren(0, resultGroup->getNumChildren());
+    root->removeChild(resultGroup);
+    showLandslideMesh(nullptr);
+    if (storyOnScreen) {
+        keepOnlyTerrain();
+        storyOnScreen = false;
+    }
+    if (lakeSurface) {
+        lakeSurface->reset();
+    }
+}
+
+void MainWindow::holdReplayAtStart() {
+    // Only a replay still attached is held; one that ended by itself is started again by restart.
+    const bool attached = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(Visualize()));
+    stopEvolution();
+    frameIndex = 1;
+    playing = false;
+    if (attached) {
+        connectPlayback(SLOT(Visualize()));
+        evolutionHeld = true;
     }
 }
 
@@ -81,6 +216,8 @@ void MainWindow::acceptScenePath(std::string path) {
         QMessageBox::information(nullptr, tr("error"), tr("场景不存在"), QMessageBox::Yes);
         return;
     }
+    stopEvolution();
+    simulationMode = 0;
     root->removeChildren(0, root->getNumChildren());
     osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(path);
     if (model) {
@@ -88,7 +225,7 @@ void MainWindow::acceptScenePath(std::string path) {
                                               osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
         root->addChild(model.get());
     }
-    viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     viewer->setSceneData(root.get());
 }
 
@@ -102,24 +239,32 @@ void MainWindow::acceptStart(int flag) {
         QMessageBox::information(nullptr, tr("警告"), tr("请正确选择需要演进的文件！"), QMessageBox::Yes);
         return;
     }
+    // The chosen folder replaces whatever runs or replays, and plays at once even after a pause.
+    stopEvolution();
     frameCount = resultFrameCount(resultDirQ);
     if (flag == 3) {
         landslideScenario.clear();
     }
+    playing = true;
     connectPlayback(SLOT(Visualize()));
     playTimer->start(0);
 }
 
 void MainWindow::stopCal() {
+    finishResultFiles();
+    if (simulationMode != 1 && simulationMode != 2) {
+        return;
+    }
+    outputFrameNumber = 1;
     if (simulationMode == 1) {
-        outputFrameNumber = 1;
-        disconnectPlayback(SLOT(resultVisualize()));
         writeFloodSummary();
     } else if (simulationMode == 2) {
-        outputFrameNumber = 1;
         writeDebrisSummary();
         debrisRun->resetClock();
-        disconnectPlayback(SLOT(flowVisualize()));
+    }
+    // The stopped run's water or debris goes with it, so the next replay is not drawn over it.
+    if (stopComputation()) {
+        stopEvolution();
     }
 }
 
@@ -128,32 +273,39 @@ void MainWindow::startRoam() {
 }
 
 void MainWindow::pauseRoam() {
-    if (simulationMode == 1 || simulationMode == 2) {
+    if (simulationMode == 0) {
+        return;
+    }
+    if (simulationMode != 3) {
         playing = false;
-    } else if (simulationMode == 3) {
+    }
+    // A computation holds too: its timer stops until continue.
+    if (playTimer->isActive()) {
         playTimer->stop();
-        // The lake filling of a scenario has a timer of its own; it holds too.
-        if (analysisTimer && analysisTimer->isActive()) {
-            analysisTimer->stop();
-            lakeFillingPaused = true;
-        }
+        evolutionHeld = true;
+    }
+    debrisTickClock.invalidate();
+    // The lake filling of a scenario has a timer of its own; it holds too.
+    if (analysisTimer && analysisTimer->isActive()) {
+        analysisTimer->stop();
+        lakeFillingPaused = true;
     }
 }
 
 void MainWindow::continueRoma() {
-    if (simulationMode == 1 || simulationMode == 2) {
-        playing = true;
-    } else if (simulationMode == 3) {
-        if (infoStep != 0) {
-            playTimer->start(100);
-        } else if (landslideScenario.empty()) {
-            // A replay of landslide results goes on where it was paused.
-            playTimer->start(0);
-        }
-        if (lakeFillingPaused) {
-            lakeFillingPaused = false;
-            analysisTimer->start(500);
-        }
+    if (simulationMode == 0) {
+        return;
+    }
+    playing = true;
+    if (simulationMode == 3 && infoStep != 0 && storyOnScreen) {
+        playTimer->start(100);
+    } else if (evolutionHeld) {
+        playTimer->start();
+    }
+    evolutionHeld = false;
+    if (lakeFillingPaused) {
+        lakeFillingPaused = false;
+        analysisTimer->start(500);
     }
 }
 
@@ -161,9 +313,14 @@ void MainWindow::stopRoam() {
     if (simulationMode == 0) {
         return;
     }
-    frameIndex = 1;
-    playing = false;
-    keepOnlyTerrain();
+    if (!computationSlot.isEmpty() || storyOnScreen) {
+        // A computation or a story cannot be rewound: it ends, and restart tells a story again.
+        stopEvolution();
+        frameIndex = 1;
+        playing = false;
+        return;
+    }
+    holdReplayAtStart();
 }
 
 void MainWindow::restartRoam() {
@@ -172,8 +329,9 @@ void MainWindow::restartRoam() {
     }
     if (simulationMode == 3 && !landslideScenario.empty()) {
         // Every stage of the running story stops, the lake filling included.
-        stopLandslideScenario();
+        stopEvolution();
         keepOnlyTerrain();
+        storyOnScreen = true;
         infoStep = 0;
         shakeCount = 0;
         playTimer->stop();
@@ -183,9 +341,11 @@ void MainWindow::restartRoam() {
         playTimer->start(50);
         return;
     }
-    if (simulationMode == 1 && lakeSurface) {
-        lakeSurface->reset();
+    if (!computationSlot.isEmpty()) {
+        // A computation cannot be rewound.
+        return;
     }
+    stopEvolution();
     frameIndex = 1;
     playing = true;
     speedStep = 1;

@@ -29,35 +29,27 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
                                  QMessageBox::Ok);
         return;
     }
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) {
-        std::cout << "未设置保存路径" << std::endl;
+    std::string folder;
+    if (!chooseRunFolder(folder)) {
         return;
     }
 
     // One evolution at a time: a computation still going is stopped as the stop command does, so this run
-    // numbers its frames from 1, and a replay gives way.
-    const bool debrisWasRunning = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(flowVisualize()));
-    const bool floodWasRunning = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(resultVisualize()));
-    if (debrisWasRunning || floodWasRunning) {
-        outputFrameNumber = 1;
-    }
-    // The run given way to keeps its summary up to its last result.
+    // numbers its frames from 1, and a replay gives way with its nodes. The run given way to keeps its
+    // summary up to its last result.
     writeFloodSummary();
     writeDebrisSummary();
-    disconnectPlayback(SLOT(Visualize()));
+    stopEvolution();
 
     simulationMode = 2;
     *debrisRun = std::move(next);
     demHeights = std::move(heights);
-    saveDir = folder.toLocal8Bit().toStdString();
+    saveDir = folder;
     debrisSummary->start(*debrisRun);
     debrisSummaryWrittenFrame = 0;
     debrisSummaryFailed = false;
     debrisTickClock.invalidate();
-    connectPlayback(SLOT(flowVisualize()));
-    playTimer->start(0);
+    startComputation(SLOT(flowVisualize()));
 }
 
 void MainWindow::flowVisualize() {
@@ -84,17 +76,16 @@ bool MainWindow::advanceDebrisRun() {
     settings.deepColour = debrisForm->deepColour;
     const osg::ref_ptr<osg::Geode> surface = advanceDebrisTick(*debrisRun, demHeights, *debrisHud, settings);
     if (surface) {
-        keepOnlyTerrain();
-        root->addChild(surface.get());
-        root->addChild(debrisForm->legendBar(debrisRun->colourLow, debrisRun->colourHigh).get());
-        root->addChild(debrisHud->hudCamera().get());
+        removeRunNodes();
+        addRunNode(surface.get());
+        addRunNode(debrisForm->legendBar(debrisRun->colourLow, debrisRun->colourHigh).get());
+        addRunNode(debrisHud->hudCamera().get());
 
         std::string failedFile;
         if (!writeDebrisFrame(saveDir, outputFrameNumber, ".ive", *surface, *debrisHud, failedFile)) {
             // Going on would show a debris flow whose frames are silently lost.
-            disconnectPlayback(SLOT(flowVisualize()));
             writeDebrisSummary();
-            debrisRun->resetClock();
+            stopComputation();
             QMessageBox::information(
                 nullptr, tr("Warning"),
                 tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
@@ -106,10 +97,9 @@ bool MainWindow::advanceDebrisRun() {
     }
     if (debrisRun->finished()) {
         std::cout << "end of display!" << std::endl;
-        disconnectPlayback(SLOT(flowVisualize()));
         writeDebrisSummary();
-        keepOnlyTerrain();
-        debrisRun->resetClock();
+        stopComputation();
+        removeRunNodes();
         return false;
     }
     return true;
@@ -137,7 +127,7 @@ void MainWindow::showStoredDebrisFrame() {
     const std::string frame = resultDir + "/" + std::to_string(frameIndex);
     // The replay removes only what it added itself: the terrain and the marks of the scene stay, and no
     // part of an earlier frame is left under this one.
-    removeReplayFrame();
+    removeRunNodes();
 
     debrisHud->readFrameInfo(frame + ".txt");
     colourLow = debrisHud->rangeLower;
@@ -145,16 +135,16 @@ void MainWindow::showStoredDebrisFrame() {
     // A frame whose surface does not load shows its legend and caption without the surface.
     if (osg::ref_ptr<osg::Node> surface = osgDB::readNodeFile(frame + ".ive")) {
         drawOverTerrain(*surface, 5);
-        addReplayNode(surface.get());
+        addRunNode(surface.get());
     }
-    addReplayNode(debrisForm->legendBar(colourLow, colourHigh).get());
-    addReplayNode(debrisHud->hudCamera().get());
+    addRunNode(debrisForm->legendBar(colourLow, colourHigh).get());
+    addRunNode(debrisHud->hudCamera().get());
 
     if (playing) {
         frameIndex += speedStep;
     }
-    // Two files per frame in the folder: the surface and its figures.
-    if (2 * frameIndex > frameCount) {
+    // frameCount is the last frame of the folder.
+    if (frameIndex > frameCount) {
         disconnectPlayback(SLOT(Visualize()));
         enableSceneTree();
     }

@@ -1,5 +1,6 @@
 // The flood run, its live tick and the replay of stored frames.
-#include <QFileDialog>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardItemModel>
 #include <QTimer>
@@ -8,6 +9,7 @@
 
 #include "cafloodnew.h"
 #include "drawontop.h"
+#include "floodend.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodrun.h"
@@ -16,6 +18,7 @@
 #include "lakesurface.h"
 #include "mainwindow.h"
 #include "monitorpoints.h"
+#include "resultwriter.h"
 
 namespace {
 
@@ -44,7 +47,9 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     const FloodRunStart start = startFloodRun(*caFlood, inputFiles, settings);
     if (start != FloodRunStart::Ready) {
         // The engine has dropped the previous grid, so a run still ticking would only write empty results.
-        disconnectPlayback(SLOT(resultVisualize()));
+        if (computationSlot == SLOT(resultVisualize())) {
+            stopEvolution();
+        }
         QMessageBox::information(nullptr, tr("Warning"),
                                  start == FloodRunStart::InputsRejected
                                      ? tr("洪水计算的输入文件无法读取，计算没有开始。")
@@ -56,22 +61,32 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
         monitors->load(inputFiles[3]);
     }
 
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) {
-        std::cout << "未设置保存路径" << std::endl;
+    // The files of a run before this one land under their own numbers first.
+    finishResultFiles();
+    if (!chooseRunFolder(saveDir)) {
         return;
     }
-    saveDir = folder.toLocal8Bit().toStdString();
+    // The new run replaces whatever runs or replays.
+    stopEvolution();
     floodSummary->start(*caFlood, defaultArrivalDepth, monitors);
     floodSummaryWrittenResult = 0;
     floodSummaryFailed = false;
-    connectPlayback(SLOT(resultVisualize()));
-    playTimer->start(0);
+    startComputation(SLOT(resultVisualize()));
 }
 
 void MainWindow::resultVisualize() {
-    keepOnlyTerrain();
+    const QString folder = QString::fromLocal8Bit(saveDir.c_str());
+    if (!diskHasRoomForResults(saveDir, resultSetBytes(saveDir, outputFrameNumber - 1))) {
+        // Stopped between two results, so every result in the folder is complete.
+        const int written = outputFrameNumber - 1;
+        stopComputation();
+        QMessageBox::information(
+            nullptr, tr("Warning"),
+            tr("结果文件夹所在的磁盘空间将满，计算已停止：结果 1 到 %1 已写入 %2。").arg(written).arg(folder),
+            QMessageBox::Ok);
+        return;
+    }
+    removeRunNodes();
     FloodTickSettings settings;
     settings.capacity = floodCapacity;
     settings.colourLow = colourLow;
@@ -80,26 +95,37 @@ void MainWindow::resultVisualize() {
     settings.deepColour = floodForm->deepColour;
     osg::ref_ptr<osg::Geode> water = advanceFloodTick(*caFlood, *floodHud, *monitors, settings);
 
-    root->addChild(water.get());
-    root->addChild(floodForm->makeDepthLegend(colourLow, colourHigh).get());
-    root->addChild(floodHud->makeHud().get());
-    root->addChild(floodHud->makeDepthCaption().get());
+    addRunNode(water.get());
+    addRunNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
+    addRunNode(floodHud->makeHud().get());
+    addRunNode(floodHud->makeDepthCaption().get());
 
+    // The files are written from copies on the writer's thread while the next tick computes; a set that
+    // could not be written stops the run at the next tick.
+    const auto files = std::make_shared<const FloodResultFiles>(copyFloodResult(
+        saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud, *monitors));
     std::string failedFile;
-    if (!writeFloodResult(saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud,
-                          *monitors, failedFile)) {
+    if (!resultWriter->hand([files](std::string& failed) { return writeFloodResult(*files, failed); },
+                            failedFile)) {
         // Going on would show a flood whose results are silently lost.
-        disconnectPlayback(SLOT(resultVisualize()));
+        stopComputation();
         writeFloodSummary();
-        QMessageBox::information(
-            nullptr, tr("Warning"),
-            tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
-            QMessageBox::Ok);
+        reportUnwrittenFile(failedFile);
         return;
     }
     floodSummary->record(*caFlood, outputFrameNumber);
     const bool summaryDue = outputFrameNumber % floodSummaryEveryResults == 0;
     ++outputFrameNumber;
+    if (floodHasSettled(*caFlood)) {
+        // The breach is empty and the water stands: further steps would only write the same flood again.
+        const int written = outputFrameNumber - 1;
+        stopComputation();
+        writeFloodSummary();
+        QMessageBox::information(
+            nullptr, tr("说明"),
+            tr("洪水已经静止，计算结束：结果 1 到 %1 已写入 %2。").arg(written).arg(folder), QMessageBox::Ok);
+        return;
+    }
     // Last, because a message about the summary lets the timer tick again.
     if (summaryDue) {
         writeFloodSummary();
@@ -134,18 +160,6 @@ void MainWindow::Visualize() {
     }
 }
 
-void MainWindow::removeReplayFrame() {
-    for (const osg::ref_ptr<osg::Node>& node : replayFrameNodes) {
-        root->removeChild(node.get());
-    }
-    replayFrameNodes.clear();
-}
-
-void MainWindow::addReplayNode(osg::Node* node) {
-    root->addChild(node);
-    replayFrameNodes.push_back(node);
-}
-
 void MainWindow::enableSceneTree() {
     for (int row = 0; row < treeModel->rowCount(); ++row) {
         treeModel->item(row, 0)->setEnabled(true);
@@ -155,9 +169,20 @@ void MainWindow::enableSceneTree() {
 void MainWindow::showStoredFloodFrame() {
     const int n = frameIndex;
     const std::string frame = resultDir + "/" + std::to_string(n);
+    // A frame missing from the folder is skipped: the last one stays on screen, and the clock of the next
+    // one shows the gap.
+    const bool present = QFileInfo::exists(QFile::decodeName((frame + ".txt").c_str())) ||
+                         QFileInfo::exists(QFile::decodeName((frame + ".ive").c_str()));
+    if (!present) {
+        if (playing) {
+            std::cout << "frame " << n << " is missing from " << resultDir << "; it is skipped" << std::endl;
+        }
+        advanceStoredFloodFrame();
+        return;
+    }
     // The replay removes only what it added itself: the terrain, the marks and the lake of the scene stay,
     // and no part of an earlier frame is left under this one.
-    removeReplayFrame();
+    removeRunNodes();
 
     floodHud->readState(frame + ".txt");
     colourLow = floodHud->colourLow;
@@ -166,31 +191,37 @@ void MainWindow::showStoredFloodFrame() {
     if (showMonitors) {
         monitors->readJson(frame + ".json");
     }
+    // The lake rises with the share of the folder's files shown so far.
+    const int filesPerFrame = showMonitors ? 3 : 2;
     if (lakeSurface && frameCount > 0) {
-        lakeSurface->riseOffset = osg::Vec3(0, 0, lakeSurface->heightOffset / frameCount * 4 * n);
+        lakeSurface->riseOffset =
+            osg::Vec3(0, 0, lakeSurface->heightOffset / (frameCount * filesPerFrame) * 4 * n);
         lakeSurface->rise();
     }
     // A frame whose water model does not load shows its overlays without water.
     if (osg::ref_ptr<osg::Node> water = osgDB::readNodeFile(frame + ".ive")) {
         drawOverTerrain(*water, 10);
-        addReplayNode(water.get());
+        addRunNode(water.get());
     }
-    addReplayNode(floodHud->makeHud().get());
-    addReplayNode(floodHud->makeDepthCaption().get());
-    addReplayNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
+    addRunNode(floodHud->makeHud().get());
+    addRunNode(floodHud->makeDepthCaption().get());
+    addRunNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
     if (showMonitors) {
-        addReplayNode(monitors->makeNode().get());
+        addRunNode(monitors->makeNode().get());
     }
     if (lakeSurface) {
-        addReplayNode(lakeSurface->makeNode().get());
+        addRunNode(lakeSurface->makeNode().get());
     }
 
+    advanceStoredFloodFrame();
+}
+
+void MainWindow::advanceStoredFloodFrame() {
     if (playing) {
         frameIndex += 5 * speedStep;
     }
-    // Files per frame in the folder: model, display state and, with monitor points, their values.
-    const int filesPerFrame = !monitors->empty() || frameIndex == 1 ? 3 : 2;
-    if (frameCount < frameIndex * filesPerFrame) {
+    // frameCount is the last frame of the folder.
+    if (frameIndex > frameCount) {
         disconnectPlayback(SLOT(Visualize()));
         monitors->clear();
         enableSceneTree();

@@ -47,9 +47,8 @@ void MainWindow::replayFloodModel(const std::string& category, const QString& mo
             QMessageBox::Ok);
         return;
     }
-    if (lakeSurface) {
-        lakeSurface->reset();
-    }
+    // The chosen model replaces the replay on screen (the lake goes back down with it).
+    stopEvolution();
     resultDir = folders.front();
     resultDirQ = QString::fromUtf8(resultDir.c_str());
     frameIndex = 1;

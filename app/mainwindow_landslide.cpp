@@ -1,5 +1,4 @@
 // The landslide run and the replay of stored landslide frames.
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <iostream>
@@ -16,7 +15,9 @@ void MainWindow::acceptLandSlideSignals(bool start) {
         return;
     }
     // A run still ticking would go on with the grids that the preparation replaces.
-    disconnectPlayback(SLOT(landslideVisualize()));
+    if (computationSlot == SLOT(landslideVisualize())) {
+        stopComputation();
+    }
     LandslideInputs inputs;
     std::string problem;
     if (!landslideInputsFromList(inputFiles, inputs, outputFormat, problem) ||
@@ -28,17 +29,13 @@ void MainWindow::acceptLandSlideSignals(bool start) {
         return;
     }
 
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
-    std::cout << folder.toLocal8Bit().toStdString() << std::endl;
-    if (folder.isEmpty()) {
-        std::cout << "未设置保存路径" << std::endl;
+    // Asks before mixing with an earlier run's results, and names every file by the folder's own bytes.
+    if (!chooseRunFolder(saveDir)) {
         return;
     }
-    saveDir = folder.toLocal8Bit().toStdString();
-    showLandslideMesh(nullptr);
-    connectPlayback(SLOT(landslideVisualize()));
-    playTimer->start(0);
+    // The new run replaces whatever runs or replays, with its nodes.
+    stopEvolution();
+    startComputation(SLOT(landslideVisualize()));
 }
 
 void MainWindow::showLandslideMesh(osg::Node* mesh) {
@@ -57,7 +54,7 @@ void MainWindow::landslideVisualize() {
     settings.format = outputFormat;
     const LandslideTick tick = advanceLandslideTick(*landslideRun, settings);
     if (tick.figures.step == 0) {
-        disconnectPlayback(SLOT(landslideVisualize()));
+        stopComputation();
         return;
     }
     // Each step's mesh holds the whole trail, so it replaces the one before instead of covering it.
@@ -65,7 +62,7 @@ void MainWindow::landslideVisualize() {
     std::cout << landslideProgressText(tick.figures) << std::endl;
     if (!tick.problem.empty()) {
         // Going on would show a slide whose results are silently lost.
-        disconnectPlayback(SLOT(landslideVisualize()));
+        stopComputation();
         QMessageBox::information(
             nullptr, tr("Warning"),
             tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(tick.problem.c_str())),
@@ -74,7 +71,7 @@ void MainWindow::landslideVisualize() {
     }
     if (tick.finalMesh) {
         showLandslideMesh(tick.finalMesh.get());
-        disconnectPlayback(SLOT(landslideVisualize()));
+        stopComputation();
         std::cout << "landslide: results 1 to " << LandslideRun::stepCount + 1 << " written to " << saveDir
                   << std::endl;
     }

@@ -12,7 +12,6 @@
 #include <iostream>
 #include <osg/MatrixTransform>
 #include <osgDB/ReadFile>
-#include <osgGA/TrackballManipulator>
 #include <osgText/Text>
 
 #include "configreader.h"
@@ -25,6 +24,7 @@
 #include "smoke.h"
 #include "solidtint.h"
 #include "symbolbuilder.h"
+#include "terrainmanipulator.h"
 #include "vectorlayer.h"
 #include "viewerqt.h"
 
@@ -67,6 +67,7 @@ void MainWindow::openLandslideCase(bool dynamicTerrain) {
     const std::vector<std::string> paths = scenarioValues("Path");
     root->removeChildren(0, root->getNumChildren());
     analysisGroup->removeChildren(0, analysisGroup->getNumChildren());
+    storyOnScreen = true;
     if (!paths.empty()) {
         if (osg::ref_ptr<osg::Node> terrain = osgDB::readRefNodeFile(paths.front())) {
             if (dynamicTerrain) {
@@ -103,8 +104,8 @@ void MainWindow::displayInfo() {
     osg::Vec3d eye, center, up;
     if (disasters >= 1 && cameraFromValues(scenarioValues("Camera1"), eye, center, up)) {
         viewer->setCameraManipulator(
-            new osgGA::TrackballManipulator(osgGA::StandardManipulator::UPDATE_MODEL_SIZE |
-                                            osgGA::StandardManipulator::PROCESS_MOUSE_WHEEL),
+            new TerrainManipulator(viewer->getCamera(), osgGA::StandardManipulator::UPDATE_MODEL_SIZE |
+                                                            osgGA::StandardManipulator::PROCESS_MOUSE_WHEEL),
             true);
         viewer->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
     }
@@ -208,6 +209,8 @@ void MainWindow::displayLandslideInfo() {
     // The flood that the barrier lake causes: both scene files now come from the flood scene's folder.
     currentSceneName = "danba flood";
     simulationMode = 1;
+    // What the story left on screen is now the scene of the flood replay.
+    storyOnScreen = false;
     if (root->getNumChildren() > 3) {
         root->removeChildren(3, root->getNumChildren() - 3);
     }

@@ -6,7 +6,6 @@
 #include <QTreeView>
 #include <iostream>
 #include <osgDB/ReadFile>
-#include <osgGA/TrackballManipulator>
 
 #include "choosefiledialog.h"
 #include "configreader.h"
@@ -16,6 +15,7 @@
 #include "mainwindow.h"
 #include "readshpdialog.h"
 #include "scenelist.h"
+#include "terrainmanipulator.h"
 #include "useeventhandler.h"
 #include "viewerqt.h"
 
@@ -128,7 +128,7 @@ const WiredDebrisCase wiredDebrisCases[] = {
 }  // namespace
 
 void MainWindow::placeCamera(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {
-    viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     viewer->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
 }
 
@@ -154,7 +154,9 @@ void MainWindow::startCaseReplay(int mode, const std::string& folder, int interv
     resultDir = folder;
     resultDirQ = QString::fromUtf8(folder.c_str());
     frameCount = resultFrameCount(resultDirQ);
-    replayFrameNodes.clear();
+    // A case plays at once, whatever a pause or stop left behind.
+    playing = true;
+    evolutionHeld = false;
     connectPlayback(SLOT(Visualize()));
     playTimer->start(intervalMs);
 }
@@ -203,6 +205,12 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         }
     };
 
+    const bool opensCase =
+        wiredLandslide || wired || wiredDebris || type == "1" || type == "2" || type == "3";
+    if (opensCase) {
+        // The case replaces whatever runs or replays in the scene it replaces.
+        stopEvolution();
+    }
     if (wiredLandslide) {
         openLandslideCase(false);
     } else if (wired) {
@@ -264,5 +272,8 @@ void MainWindow::receiveGroup(shapeFormat* sft) {
 }
 
 void MainWindow::DeleteAllNode() {
+    // Nothing of a run may go on drawing into the emptied scene.
+    stopEvolution();
+    simulationMode = 0;
     root->removeChildren(0, root->getNumChildren());
 }

@@ -14,7 +14,9 @@
 #include <osgGA/TrackballManipulator>
 
 #include "mainwindow.h"
+#include "modelfile.h"
 #include "pickhandle.h"
+#include "terrainmanipulator.h"
 #include "viewerqt.h"
 #include "viewhistory.h"
 
@@ -49,6 +51,9 @@ void MainWindow::open() {
     if (!models[1]) {
         return;
     }
+    // Nothing of a run in the old scene may go on drawing over the new one.
+    stopEvolution();
+    simulationMode = 0;
     root->removeChildren(0, root->getNumChildren());
     models[1]->getOrCreateStateSet()->setMode(GL_LIGHTING,
                                               osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
@@ -60,6 +65,9 @@ void MainWindow::open() {
     osg::ref_ptr<osg::Node> cameraNode = osgDB::readNodeFile(cameraFile.toLocal8Bit().toStdString());
     if (auto* camera = dynamic_cast<osg::Camera*>(cameraNode.get())) {
         viewer->getCameraManipulator()->setByInverseMatrix(camera->getViewMatrix());
+    } else {
+        // Without a saved view the old one may show the new model as a speck, or nothing at all.
+        viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     }
 }
 
@@ -74,7 +82,7 @@ void MainWindow::addData() {
     if (model) {
         root->addChild(model.get());
         // Re-home the view on the enlarged scene.
-        viewer->setCameraManipulator(new osgGA::TrackballManipulator, true);
+        viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
     }
 }
 
@@ -87,8 +95,23 @@ void MainWindow::save() {
 }
 
 void MainWindow::saveAs() {
-    const QString fileName = QFileDialog::getSaveFileName(this);
+    // The dialog could only ask about the name typed, which is not a file written: the scene goes to
+    // NAME.ive and NAME_cam.osg, and those are what the user is asked about.
+    const QString fileName = QFileDialog::getSaveFileName(this, QString(), QString(), QString(), nullptr,
+                                                          QFileDialog::DontConfirmOverwrite);
     if (fileName.isEmpty()) {
+        return;
+    }
+    QStringList existing;
+    for (const QString& file : {fileName + ".ive", fileName + "_cam.osg"}) {
+        if (QFileInfo::exists(file)) {
+            existing << QDir::toNativeSeparators(file);
+        }
+    }
+    if (!existing.isEmpty() &&
+        QMessageBox::question(this, tr("警告"),
+                              tr("这些文件已存在：\n%1\n要替换它们吗？").arg(existing.join("\n")),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
     currentFile = fileName;
@@ -101,17 +124,19 @@ void MainWindow::writeScene(const QString& name) {
     osg::ref_ptr<osg::Camera> camera = new osg::Camera;
     camera->setViewMatrixAsLookAt(eye, center, up);
 
-    const std::string base = name.toUtf8().toStdString();
+    // An opened "valley.ive" is the scene file of the pair named "valley": saving it again must not
+    // write "valley.ive.ive" beside it.
+    const QString baseName = name.endsWith(".ive", Qt::CaseInsensitive) ? name.chopped(4) : name;
+    const std::string base = baseName.toUtf8().toStdString();
     const std::string cameraFile = base + "_cam.osg";
     const std::string sceneFile = base + ".ive";
     std::cout << "campath:" << cameraFile << ",  filepath:" << sceneFile << std::endl;
-    const bool cameraWritten = osgDB::writeNodeFile(*camera, cameraFile);
-    const bool sceneWritten = osgDB::writeNodeFile(*root, sceneFile);
-    // A save that silently did not happen would lose the user's work at the next close.
-    if (!cameraWritten || !sceneWritten) {
-        const QString failed = QString::fromStdString(sceneWritten ? cameraFile : sceneFile);
+    // A save that silently did not happen, or left a file cut short, would lose the user's work at the
+    // next close; each file replaces its old version only once it is complete.
+    std::string problem;
+    if (!writeModelFile(*camera, cameraFile, problem) || !writeModelFile(*root, sceneFile, problem)) {
         QMessageBox::warning(this, tr("Application"),
-                             tr("Cannot write file %1.").arg(QDir::toNativeSeparators(failed)));
+                             tr("Cannot write file: %1").arg(QString::fromStdString(problem)));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -99,9 +100,8 @@ struct ResistanceTerms {
 };
 
 // What one pass over the moving packets has worked out already. Within a pass the debris surface does not
-// change, so every packet in a cell gets the same surface differences and accelerations; and packets of
-// the same material share the parts of the resistance law that depend on the material only. Taking them
-// from here gives exactly the values a fresh computation would.
+// change, so every packet in a cell gets the same surface differences and accelerations. Taking them from
+// here gives exactly the values a fresh computation would, whichever thread worked them out first.
 class StepMemo {
 public:
     // Room for every cell of a grid (allocated once per run). A memo without it remembers no slopes.
@@ -111,24 +111,29 @@ public:
 
 private:
     friend class CADebrisFlow;
+    // The threads of a pass share the memo: the first to claim a cell's slope stores it, and the others
+    // read it once it is marked stored (until then they work it out themselves). `state` is 2 × pass
+    // while the slope of that pass is being stored and 2 × pass + 1 once it is.
     struct Slope {
-        unsigned long long pass = 0;
+        std::atomic<unsigned long long> state{0};
         double dx = 0;
         double dy = 0;
         double slopeX = 0;
         double slopeY = 0;
+
+        Slope() = default;
+        Slope(const Slope& other) { *this = other; }
+        Slope& operator=(const Slope& other) {
+            state.store(other.state.load(std::memory_order_relaxed), std::memory_order_relaxed);
+            dx = other.dx;
+            dy = other.dy;
+            slopeX = other.slopeX;
+            slopeY = other.slopeY;
+            return *this;
+        }
     };
     std::vector<Slope> slopes;
     unsigned long long currentPass = 0;
-
-    // The Chezy coefficient and resistance terms below belong to packets of this material.
-    bool hasMaterial = false;
-    double manningN = 0;
-    double yieldStress = 0;
-    double viscosity = 0;
-    double density = 0;
-    double chezy = 0;
-    ResistanceTerms resistance;
 };
 
 using BreachList = std::vector<BreachCell>;
@@ -143,20 +148,25 @@ public:
     // Largest grid the readers accept, in cells. A run keeps about 170 bytes per cell (the cell, its slope
     // memo and accumulation scratch), so this is some 4 GB.
     static constexpr long long maxGridCells = 25'000'000;
+    // Height of a grid cell without data (the header's NODATA_value): a wall that keeps the flow on the
+    // terrain, and the value the surface drawing leaves out.
+    static constexpr double noDataElevation = 9999;
 
     // Bingham yield stress τB (Pa) from the volume concentration Cy and the limit concentration Cm.
     double yieldStress(double yieldConcentration, double limitConcentration) const;
     // Viscosity μ (Pa·s) from the volume concentration Cv and the limit concentration Cm.
     double viscosity(double volumeConcentration, double limitConcentration) const;
 
-    // Reads "θ count row col row col ...": tokens at blanks and line ends, taken by position. Returns
-    // nothing, with the reason in `problem`, for a file that cannot be opened or does not hold what it
-    // promises; an empty list for a count of 0.
+    // Reads "θ count row col row col ...": tokens at blanks and line ends of any kind, each a whole decimal
+    // number (θ any decimal number). Returns nothing, with the reason in `problem`, for a file that cannot
+    // be opened or holds anything else or more than it announces; an empty list for a count of 0.
     std::optional<BreachList> readBreachFile(const std::string& path, int& count, double& leadingValue,
                                              std::string& problem) const;
-    // Reads an ESRI ASCII grid, header values by position. Returns nothing, with the reason in `problem`,
-    // for a file that cannot be opened, a header without positive sizes, fewer heights than the header
-    // promises (checked before the grid is allocated) or a height beyond the range of a double.
+    // Reads an ESRI ASCII grid (header by keyword, asciigrid.h). Cells reading the header's NODATA_value
+    // get noDataElevation. Returns nothing, with the reason in `problem`, for a file that cannot be
+    // opened, a header that is incomplete or implausible, a grid larger than maxGridCells, other than the
+    // header's number of heights (checked before the grid is allocated), or a height that is not a
+    // number or lies beyond any terrain.
     std::optional<DebrisGrid> readGrid(const std::string& path, int& rows, int& cols, double& minX,
                                        double& minY, double& cellSize, std::string& problem) const;
 
@@ -187,12 +197,13 @@ public:
 
     // stepPacket for each of the `count` packets whose table indices are listed, taking what another packet
     // of the same pass has worked out already from `memo`, in an order of sub-steps that lets several
-    // packets proceed at once. A step reads only its own packet and the grid, so the results are those of
-    // stepping the packets one after the other. The list keeps the packets that still move, in their
-    // order; returns how many those are.
+    // packets proceed at once. Up to `threadCount` threads (0: one per core) share the packets. A step
+    // reads only its own packet and the grid, so the results are those of stepping the packets one after
+    // the other, for any number of threads. The list keeps the packets that still move, in their order;
+    // returns how many those are.
     int stepPackets(PacketTable& packets, int* indices, int count, const DebrisGrid& grid, double cellSize,
                     double timeStep, double minX, double minY, double maxX, double maxY, int rows, int cols,
-                    StepMemo& memo) const;
+                    StepMemo& memo, int threadCount = 1) const;
 
     // Counts the first `packetCount` packets into their cells and turns the counts into depth, mean
     // velocity and the derived results. A cell that no packet reached keeps its previous results; its
@@ -203,8 +214,14 @@ public:
     void clearPresentDepths(DebrisGrid& grid) const;
 
 private:
-    // The start of a step: the fixed flow depth, the Chezy coefficient and the slope, taken from the memo
-    // where it has them. Returns the packet's resistance terms.
+    // The Chezy coefficient and resistance terms of the material last stepped by one thread.
+    struct MaterialMemo;
+    // The start of a step: the fixed flow depth, the Chezy coefficient and the slope, taken from the memos
+    // where they have them. Returns the packet's resistance terms.
     ResistanceTerms beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize, StepMemo& memo,
-                              bool rememberSlopes) const;
+                              MaterialMemo& material, bool rememberSlopes) const;
+    // stepPackets on one thread.
+    int stepPacketRun(PacketTable& packets, int* indices, int count, const DebrisGrid& grid, double cellSize,
+                      double timeStep, double minX, double minY, double maxX, double maxY, int rows, int cols,
+                      StepMemo& memo) const;
 };

@@ -1,79 +1,74 @@
 #include "debrishud.h"
 
-#include <QFile>
 #include <QString>
-#include <QTextStream>
 #include <climits>
 #include <cmath>
 #include <iostream>
+#include <limits>
+#include <vector>
 
+#include "fileio.h"
 #include "scenemarks.h"
 #include "screenoverlay.h"
+#include "texttokens.h"
 
 namespace {
 
-// A frame information line holds one number; a longer line is not one of ours and reads as no number.
-constexpr qint64 longestLine = 256;
+// A frame information file is four short lines.
+constexpr std::size_t maxFrameInfoBytes = 64 * 1024;
 
-// Reads one line of at most `longestLine` characters; the rest of a longer line is skipped so that the
-// next read starts on the next line, and the line reads as empty.
-QString readShortLine(QFile& file) {
-    QByteArray line = file.readLine(longestLine + 1);
-    if (line.endsWith('\n') || file.atEnd()) {
-        return QString::fromLocal8Bit(line).trimmed();
-    }
-    while (!file.atEnd() && !line.endsWith('\n')) {
-        line = file.readLine(longestLine + 1);
-    }
-    return QString();
+// A line as a float within [low, high]; anything else gives 0.
+float figure(std::string_view line, double low, double high) {
+    bool converted = false;
+    const double value =
+        QString::fromUtf8(line.data(), static_cast<int>(line.size())).trimmed().toDouble(&converted);
+    return converted && value >= low && value <= high ? static_cast<float>(value) : 0.0f;
 }
 
-int wholeNumber(const QString& line) {
-    const float value = line.toFloat();
-    // Values beyond an int are as unusable as text that is no number.
-    if (!std::isfinite(value) || std::fabs(value) >= static_cast<float>(INT_MAX)) {
-        return 0;
-    }
-    return static_cast<int>(value);
+// A range line: a float truncated to an int; values beyond an int are as unusable as text that is no
+// number.
+int wholeNumber(std::string_view line) {
+    const float value = figure(line, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
+    return std::fabs(value) < static_cast<float>(INT_MAX) ? static_cast<int>(value) : 0;
 }
 
 }  // namespace
 
+std::string DebrisHud::frameInfoText() const {
+    const QString text = QString("%1").arg(static_cast<double>(maxSpeed)) + '\n' +
+                         QString("%1").arg(static_cast<double>(elapsedTime)) + '\n' +
+                         QString::number(rangeLower) + '\n' + QString::number(rangeUpper);
+    return text.toStdString();
+}
+
 bool DebrisHud::writeFrameInfo(const std::string& path) const {
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        std::cout << "Open failed." << std::endl;
-        return false;
-    }
-    QTextStream out(&file);
-    out << QString("%1").arg(static_cast<double>(maxSpeed)) << '\n'
-        << QString("%1").arg(static_cast<double>(elapsedTime)) << '\n'
-        << rangeLower << '\n'
-        << rangeUpper;
-    out.flush();
-    file.close();
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        std::cout << "Write failed." << std::endl;
+    std::string problem;
+    if (!writeFileAtomically(path, frameInfoText(), problem)) {
+        std::cout << "Open failed." << std::endl << problem << std::endl;
         return false;
     }
     return true;
 }
 
 bool DebrisHud::readFrameInfo(const std::string& path) {
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    std::string text;
+    std::string problem;
+    if (readRegularFile(path, maxFrameInfoBytes, text, problem) != FileReadStatus::ok) {
         std::cout << "Open failed." << std::endl;
         return false;
     }
-    QString lines[4];
-    for (int i = 0; i < 4 && !file.atEnd(); ++i) {
-        lines[i] = readShortLine(file);
-    }
-    maxSpeed = lines[0].toFloat();
-    elapsedTime = lines[1].toFloat();
+    parseFrameInfo(text);
+    return true;
+}
+
+void DebrisHud::parseFrameInfo(std::string_view text) {
+    std::vector<std::string_view> lines = firstLines(text, 4);
+    lines.resize(4);
+    const double largest = std::numeric_limits<float>::max();
+    maxSpeed = figure(lines[0], -largest, largest);
+    elapsedTime = figure(lines[1], 0.0, maxFrameSeconds);
     rangeLower = wholeNumber(lines[2]);
     rangeUpper = wholeNumber(lines[3]);
-    return true;
 }
 
 osg::ref_ptr<osg::Camera> DebrisHud::hudCamera() const {

@@ -4,6 +4,7 @@
 #include <osg/Group>
 #include <osg/ref_ptr>
 #include <string>
+#include <string_view>
 
 // The heads-up record of a debris-flow frame: the frame's four figures, and their frame information file
 // beside the frame's surface model. The file is four lines of text, no line end after the last:
@@ -14,12 +15,21 @@
 //     rangeUpper    decimal integer
 class DebrisHud {
 public:
-    // Writes the frame information file (path in the local 8-bit encoding), replacing any content. Prints
-    // "Open failed." (or "Write failed.") and returns false when the file cannot be opened (or written).
+    // The four lines of the frame information file.
+    std::string frameInfoText() const;
+    // Writes the frame information file (the bytes of `path` name it) through a temporary file, replacing
+    // any content. Prints "Open failed." and the reason, and returns false, when it cannot be written.
     bool writeFrameInfo(const std::string& path) const;
     // Reads the first four lines of a frame information file into the fields; a missing or non-numeric
-    // line gives 0. Prints "Open failed." and keeps the fields when the file cannot be opened.
+    // line gives 0, as does a figure no run writes (not finite, beyond a float, a time outside 0 to
+    // maxFrameSeconds, a range beyond an int). Prints "Open failed." and keeps the fields when the file
+    // cannot be read (missing, not a regular file, larger than a frame information file).
     bool readFrameInfo(const std::string& path);
+    // The same for the text of such a file.
+    void parseFrameInfo(std::string_view text);
+
+    // Longest simulated time a frame information file may give, s.
+    static constexpr float maxFrameSeconds = 1e9f;
 
     // The heads-up layer of a debris frame: the caption "泥深" (debris depth) at the foot of the view,
     // left of the middle, as the title of the colour legend beside it.

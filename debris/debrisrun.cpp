@@ -23,7 +23,9 @@ std::string number(double value) {
 }  // namespace
 
 void DebrisRun::clear() {
+    const int keptThreads = threads;
     *this = DebrisRun();
+    threads = keptThreads;
 }
 
 bool DebrisRun::setup(const std::vector<double>& values, const std::string& gridPath,
@@ -105,15 +107,21 @@ bool DebrisRun::readInputs(const std::string& gridPath, const std::string& breac
         problem = "the breach file lists no breach cells";
         return false;
     }
-    // A breach cell needs all eight neighbours for the slope of its packets' first step.
+    // A breach cell needs all eight neighbours for the slope of its packets' first step, and terrain to
+    // release from.
     for (int i = 0; i < breachCount; ++i) {
         const BreachCell& cell = breachCells[i];
+        const std::string name = "breach cell " + std::to_string(i + 1) + " (row " +
+                                 std::to_string(cell.row) + ", column " + std::to_string(cell.col) +
+                                 ") lies ";
         if (cell.row <= 0 || cell.row >= gridRows - 1 || cell.col <= 0 || cell.col >= gridCols - 1) {
             const bool outside = cell.row < 0 || cell.row >= gridRows || cell.col < 0 || cell.col >= gridCols;
-            problem = "breach cell " + std::to_string(i + 1) + " (row " + std::to_string(cell.row) +
-                      ", column " + std::to_string(cell.col) + ") lies " +
-                      (outside ? "outside the grid" : "on the outer ring of the grid") + " of " +
+            problem = name + (outside ? "outside the grid" : "on the outer ring of the grid") + " of " +
                       std::to_string(gridRows) + " rows and " + std::to_string(gridCols) + " columns";
+            return false;
+        }
+        if (debrisGrid[cell.row][cell.col].elevation == CADebrisFlow::noDataElevation) {
+            problem = name + "on a cell of the terrain grid without data";
             return false;
         }
     }
@@ -173,6 +181,10 @@ bool DebrisRun::deriveConstants(std::string& problem) {
         problem = "the time step must be greater than 0 s, not " + number(timeStep);
         return false;
     }
+    if (!(roughnessN > 0)) {
+        problem = "the roughness n must be greater than 0, not " + number(roughnessN);
+        return false;
+    }
     if (!(packetVolume > 0)) {
         problem = "the packet volume must be greater than 0 m³, not " + number(packetVolume);
         return false;
@@ -227,7 +239,7 @@ void DebrisRun::advance() {
     stepMemo.startPass();
     movingCount =
         model.stepPackets(packets, movingPackets.data(), movingCount, debrisGrid, gridCellSize, timeStep,
-                          gridMinX, gridMinY, gridMaxX, gridMaxY, gridRows, gridCols, stepMemo);
+                          gridMinX, gridMinY, gridMaxX, gridMaxY, gridRows, gridCols, stepMemo, threads);
     model.accumulate(packets, debrisGrid, gridCellSize, packetVolume, debrisDensity, debrisPacketCount);
     ++debrisStepCount;
 }

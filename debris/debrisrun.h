@@ -42,6 +42,10 @@ public:
     // the trace of the flow.
     void resetClock();
 
+    // Threads that share the packet steps, 0 for one per core (the default; passes too small to gain from
+    // threads then run on one). The run is the same, bit for bit, whatever the number.
+    void setThreadCount(int count) { threads = count > 0 ? count : 0; }
+
     int movingPacketCount() const { return movingCount; }
     // The debris on the grid now, m³: the present depth of every cell over its area. It equals the
     // released packets times their volume.
@@ -118,4 +122,5 @@ private:
     std::vector<int> movingPackets;
     int movingCount = 0;
     StepMemo stepMemo;
+    int threads = 0;
 };

@@ -1,9 +1,9 @@
 #include "debristick.h"
 
-#include <osgDB/WriteFile>
-
 #include "debrishud.h"
 #include "debrisrun.h"
+#include "modelfile.h"
+#include "resultfiles.h"
 
 namespace {
 
@@ -58,13 +58,23 @@ osg::ref_ptr<osg::Geode> advanceDebrisTick(DebrisRun& run, const TerrainHeights&
 
 bool writeDebrisFrame(const std::string& folder, int number, const std::string& format,
                       const osg::Node& surface, const DebrisHud& hud, std::string& failedFile) {
-    const std::string base = folder + "/" + std::to_string(number);
-    if (!format.empty() && !osgDB::writeNodeFile(surface, base + format)) {
-        failedFile = base + format;
-        return false;
+    ResultFrameWriter frame(folder, number);
+    if (!format.empty()) {
+        std::string bytes;
+        std::string reason;
+        if (!modelFileBytes(surface, format, bytes, reason)) {
+            frame.fail(format, reason);
+            failedFile = frame.failedFile();
+            return false;
+        }
+        if (!frame.write(format, bytes)) {
+            failedFile = frame.failedFile();
+            return false;
+        }
     }
-    if (!hud.writeFrameInfo(base + ".txt")) {
-        failedFile = base + ".txt";
+    // The figures come last: a frame with its ".txt" file is complete.
+    if (!frame.write(".txt", hud.frameInfoText())) {
+        failedFile = frame.failedFile();
         return false;
     }
     return true;

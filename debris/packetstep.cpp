@@ -1,6 +1,10 @@
 // The time step of one flow packet: the slope of the debris surface under it, the resistance, the new
 // velocity and position, and the cell it lands in.
+#include <omp.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "cadebrisflow.h"
 
@@ -163,42 +167,62 @@ inline void cellFraction(FlowPacket& packet, double cellSize, double minX, doubl
 }  // namespace substep
 }  // namespace
 
+struct CADebrisFlow::MaterialMemo {
+    bool known = false;
+    double manningN = 0;
+    double yieldStress = 0;
+    double viscosity = 0;
+    double density = 0;
+    double chezy = 0;
+    ResistanceTerms resistance;
+};
+
 void StepMemo::resize(const DebrisGrid& grid) {
     slopes.assign(static_cast<std::size_t>(grid.rows()) * grid.cols(), Slope());
     currentPass = 0;
-    hasMaterial = false;
 }
 
 inline ResistanceTerms CADebrisFlow::beginStep(FlowPacket& packet, const DebrisGrid& grid, double cellSize,
-                                               StepMemo& memo, bool rememberSlopes) const {
+                                               StepMemo& memo, MaterialMemo& material,
+                                               bool rememberSlopes) const {
     packet.flowDepth = fixedFlowDepth;
-    if (!memo.hasMaterial || packet.manningN != memo.manningN || packet.yieldStress != memo.yieldStress ||
-        packet.viscosity != memo.viscosity || packet.density != memo.density) {
+    if (!material.known || packet.manningN != material.manningN ||
+        packet.yieldStress != material.yieldStress || packet.viscosity != material.viscosity ||
+        packet.density != material.density) {
         packet.chezy = chezyOf(packet.manningN);
-        memo.hasMaterial = true;
-        memo.manningN = packet.manningN;
-        memo.yieldStress = packet.yieldStress;
-        memo.viscosity = packet.viscosity;
-        memo.density = packet.density;
-        memo.chezy = packet.chezy;
-        memo.resistance = resistanceTerms(packet);
+        material.known = true;
+        material.manningN = packet.manningN;
+        material.yieldStress = packet.yieldStress;
+        material.viscosity = packet.viscosity;
+        material.density = packet.density;
+        material.chezy = packet.chezy;
+        material.resistance = resistanceTerms(packet);
     }
-    packet.chezy = memo.chezy;
+    packet.chezy = material.chezy;
     if (!rememberSlopes) {
         substep::slopeAcceleration(packet, grid, cellSize);
-        return memo.resistance;
+        return material.resistance;
     }
     StepMemo::Slope& slope = memo.slopes[static_cast<std::size_t>(packet.row) * grid.cols() + packet.col];
-    if (slope.pass == memo.currentPass) {
+    const unsigned long long storing = 2 * memo.currentPass;
+    const unsigned long long stored = storing + 1;
+    unsigned long long state = slope.state.load(std::memory_order_acquire);
+    if (state == stored) {
         packet.dx = slope.dx;
         packet.dy = slope.dy;
         packet.slopeX = slope.slopeX;
         packet.slopeY = slope.slopeY;
-    } else {
-        substep::slopeAcceleration(packet, grid, cellSize);
-        slope = {memo.currentPass, packet.dx, packet.dy, packet.slopeX, packet.slopeY};
+        return material.resistance;
     }
-    return memo.resistance;
+    substep::slopeAcceleration(packet, grid, cellSize);
+    if (state < storing && slope.state.compare_exchange_strong(state, storing, std::memory_order_relaxed)) {
+        slope.dx = packet.dx;
+        slope.dy = packet.dy;
+        slope.slopeX = packet.slopeX;
+        slope.slopeY = packet.slopeY;
+        slope.state.store(stored, std::memory_order_release);
+    }
+    return material.resistance;
 }
 
 void CADebrisFlow::stepPacket(PacketTable& packets, int index, const DebrisGrid& grid, double cellSize,
@@ -210,15 +234,56 @@ void CADebrisFlow::stepPacket(PacketTable& packets, int index, const DebrisGrid&
     stepPackets(packets, list, 1, grid, cellSize, timeStep, minX, minY, maxX, maxY, rows, cols, fresh);
 }
 
+namespace {
+
+// The most threads a pass is shared among, and the fewest packets each takes: below that, waking the
+// threads costs more than the steps. Left to choose, a pass is shared only when each thread gets many.
+constexpr int maxPacketThreads = 64;
+constexpr int minPacketsPerThread = 32;
+constexpr int minPacketsPerChosenThread = 2048;
+
+}  // namespace
+
 int CADebrisFlow::stepPackets(PacketTable& packets, int* indices, int count, const DebrisGrid& grid,
                               double cellSize, double timeStep, double minX, double minY, double maxX,
-                              double maxY, int rows, int cols, StepMemo& memo) const {
+                              double maxY, int rows, int cols, StepMemo& memo, int threadCount) const {
+    const int wanted = threadCount > 0 ? threadCount : std::max(1, omp_get_num_procs());
+    const int perThread = threadCount > 0 ? minPacketsPerThread : minPacketsPerChosenThread;
+    const int threads = std::min({wanted, maxPacketThreads, count / perThread});
+    if (threads <= 1) {
+        return stepPacketRun(packets, indices, count, grid, cellSize, timeStep, minX, minY, maxX, maxY, rows,
+                             cols, memo);
+    }
+    // Each thread steps one stretch of the list and keeps its moving packets at the stretch's start; the
+    // stretches are then closed up in order.
+    const auto stretchStart = [&](int stretch) {
+        return static_cast<int>(static_cast<long long>(count) * stretch / threads);
+    };
+    int kept[maxPacketThreads];
+#pragma omp parallel for num_threads(threads) schedule(static)
+    for (int stretch = 0; stretch < threads; ++stretch) {
+        const int first = stretchStart(stretch);
+        kept[stretch] = stepPacketRun(packets, indices + first, stretchStart(stretch + 1) - first, grid,
+                                      cellSize, timeStep, minX, minY, maxX, maxY, rows, cols, memo);
+    }
+    int moving = kept[0];
+    for (int stretch = 1; stretch < threads; ++stretch) {
+        std::memmove(indices + moving, indices + stretchStart(stretch), sizeof(int) * kept[stretch]);
+        moving += kept[stretch];
+    }
+    return moving;
+}
+
+int CADebrisFlow::stepPacketRun(PacketTable& packets, int* indices, int count, const DebrisGrid& grid,
+                                double cellSize, double timeStep, double minX, double minY, double maxX,
+                                double maxY, int rows, int cols, StepMemo& memo) const {
     const StepFrame frame{cellSize, timeStep, minX, minY, maxX, maxY, rows, cols};
     // Each sub-step runs over a small group of packets before the next one starts, so that the long
     // divisions of several packets overlap.
     constexpr int groupSize = 8;
     // Slopes are remembered only in a memo made for this grid.
     const bool rememberSlopes = memo.slopes.size() == static_cast<std::size_t>(grid.rows()) * grid.cols();
+    MaterialMemo material;
     FlowPacket* group[groupSize];
     ResistanceTerms terms[groupSize];
     int moving = 0;
@@ -226,7 +291,7 @@ int CADebrisFlow::stepPackets(PacketTable& packets, int* indices, int count, con
         const int size = count - first < groupSize ? count - first : groupSize;
         for (int k = 0; k < size; ++k) {
             group[k] = &packets[indices[first + k]];
-            terms[k] = beginStep(*group[k], grid, cellSize, memo, rememberSlopes);
+            terms[k] = beginStep(*group[k], grid, cellSize, memo, material, rememberSlopes);
         }
         for (int k = 0; k < size; ++k) {
             substep::frictionDeceleration(*group[k], terms[k]);

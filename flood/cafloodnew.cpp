@@ -2,13 +2,16 @@
 #include "cafloodnew.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <iostream>
 #include <limits>
 #include <new>
 
-#include "floodinputfile.h"
+#include "asciigrid.h"
+#include "fileio.h"
 #include "georaster.h"
+#include "texttokens.h"
 
 namespace {
 
@@ -18,34 +21,46 @@ constexpr float kNoData = 9999.0f;
 
 // Elevations beyond any terrain: no-data markers of other programs (such as -3.4e38) that would
 // overflow the face fluxes of their neighbours.
-constexpr float kElevationBeyondTerrain = 1e7f;
+constexpr double kElevationBeyondTerrain = 1e7;
 
-// Reads `count` grid values in file order and hands each to store(index, value). False, with a
-// diagnostic, when the grid holds fewer values, one of them is not a number, or one reaches `beyond`
-// in magnitude.
+// Largest outbreak-information file: a few cells, one short line each.
+constexpr std::size_t kMaxOutbreakFileBytes = 64 * 1024 * 1024;
+
+// Opens a grid; on failure prints the diagnostic of `grid` ("elevation grid", "roughness grid").
+bool openGrid(AsciiGridReader& reader, const std::string& path, const char* grid) {
+    std::string problem;
+    if (reader.open(path, problem)) {
+        return true;
+    }
+    const bool cannotRead = reader.fileStatus() != FileReadStatus::ok;
+    if (cannotRead && std::string(grid) == "elevation grid") {
+        std::cerr << "打开DEM文件失败!" << std::endl;
+    }
+    std::cerr << grid << " " << path << ": " << problem << "\n";
+    return false;
+}
+
+// Reads every value of the grid in file order and hands each to store(index, value, noData). False,
+// with a diagnostic, when the grid holds fewer or more values than its header gives or a value is not
+// a number.
 template <typename Store>
-bool readGridValues(FloodInputFile& file, const char* grid, long long count, int ncols, float beyond,
-                    Store store) {
+bool readGridValues(AsciiGridReader& reader, const std::string& path, const char* grid, Store store) {
+    std::string problem;
+    const long long count = reader.cellCount();
     for (long long i = 0; i < count; ++i) {
-        std::string_view token;
-        float value = 0.0f;
-        if (!file.nextToken(token)) {
-            std::cerr << grid << ": the grid holds " << i << " values, fewer than the " << count
-                      << " its header promises\n";
+        double value = 0.0;
+        bool noData = false;
+        if (!reader.nextValue(value, noData, problem)) {
+            std::cerr << grid << " " << path << ": " << problem << "\n";
             return false;
         }
-        if (!parseFiniteFloat(token, value)) {
-            std::cerr << grid << ": value " << i + 1 << " (row " << i / ncols << ", column " << i % ncols
-                      << ") is \"" << printableToken(token) << "\", not a number\n";
+        if (!store(i, value, noData)) {
             return false;
         }
-        if (!(std::fabs(value) < beyond)) {
-            std::cerr << grid << ": value " << i + 1 << " (row " << i / ncols << ", column " << i % ncols
-                      << ") is " << value << ", beyond any terrain; a cell without data reads " << kNoData
-                      << "\n";
-            return false;
-        }
-        store(i, value);
+    }
+    if (!reader.finish(problem)) {
+        std::cerr << grid << " " << path << ": " << problem << "\n";
+        return false;
     }
     return true;
 }
@@ -55,6 +70,7 @@ bool readGridValues(FloodInputFile& file, const char* grid, long long count, int
 void CAFlood::unload() {
     cellStorage = std::vector<FloodCell>();
     cells = std::vector<FloodCell*>();
+    rowDepthSums = std::vector<double>();
     validCells = std::vector<std::pair<int, int>>();
     sources = std::vector<std::pair<int, int>>();
     sourceCount = 0;
@@ -127,18 +143,11 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
 }
 
 bool CAFlood::readElevation(const std::string& path) {
-    FloodInputFile file;
-    if (!file.open(path)) {
-        std::cerr << "打开DEM文件失败!" << std::endl;
-        std::cerr << "elevation grid: " << path << "\n";
+    AsciiGridReader grid;
+    if (!openGrid(grid, path, "elevation grid")) {
         return false;
     }
-    AsciiGridHeader header;
-    std::string problem;
-    if (!readAsciiGridHeader(file, header, problem)) {
-        std::cerr << "elevation grid " << path << ": " << problem << "\n";
-        return false;
-    }
+    const AsciiGridHeader& header = grid.header();
     timeStep = static_cast<float>(header.cellsize) / timeStepDivisor;
     if (!(timeStep > 0.0f) || !std::isfinite(timeStep)) {
         std::cerr << "flood inputs: cell size " << header.cellsize << " and time-step divisor "
@@ -151,109 +160,129 @@ bool CAFlood::readElevation(const std::string& path) {
     yllcorner = static_cast<float>(header.yllcorner);
     cellsize = static_cast<float>(header.cellsize);
 
-    const long long cellCount = static_cast<long long>(ncols) * nrows;
+    const long long cellCount = grid.cellCount();
     cellStorage.assign(static_cast<std::size_t>(cellCount), FloodCell{});
     cells.resize(static_cast<std::size_t>(nrows));
     for (int r = 0; r < nrows; ++r) {
         cells[r] = cellStorage.data() + static_cast<std::size_t>(r) * ncols;
     }
     validCells.reserve(static_cast<std::size_t>(cellCount));
+    rowDepthSums.assign(static_cast<std::size_t>(nrows), 0.0);
 
-    long long nodataLookalikes = 0;
-    const bool otherNodata = header.hasNodata && static_cast<float>(header.nodata) != kNoData;
-    const bool loaded = readGridValues(file, "elevation grid", cellCount, ncols, kElevationBeyondTerrain,
-                                       [&](long long i, float value) {
-                                           const int r = static_cast<int>(i / ncols);
-                                           const int c = static_cast<int>(i % ncols);
-                                           FloodCell& cell = cells[r][c];
-                                           cell.ground = value;
-                                           cell.surfaceOld = value;
-                                           if (value != kNoData) {
-                                               validCells.emplace_back(c, r);
-                                           } else {
-                                               // A cell without data holds no water. Its new surface equals
-                                               // its ground, as on a border cell, so that the wet-dry
-                                               // settling of its neighbours counts it as dry ground and not
-                                               // as a hole 9999 m deep that would dry them whatever their own
-                                               // depth.
-                                               cell.surfaceNew = kNoData;
-                                           }
-                                           if (otherNodata && value == static_cast<float>(header.nodata)) {
-                                               ++nodataLookalikes;
-                                           }
-                                       });
+    long long nodataCells = 0;
+    const bool loaded =
+        readGridValues(grid, path, "elevation grid", [&](long long i, double value, bool noData) {
+            const int r = static_cast<int>(i / ncols);
+            const int c = static_cast<int>(i % ncols);
+            FloodCell& cell = cells[r][c];
+            if (!noData && !(std::fabs(value) < kElevationBeyondTerrain)) {
+                std::cerr << "elevation grid " << path << ": " << grid.cellName(i) << " is " << value
+                          << ", beyond any terrain; a cell without data reads the header's NODATA_value or "
+                          << kNoData << "\n";
+                return false;
+            }
+            if (noData || static_cast<float>(value) == kNoData) {
+                // A cell without data holds no water and is never updated: a wall. Its new surface equals its
+                // ground, as on a border cell, so that the wet-dry settling of its neighbours counts it as
+                // dry ground and not as a hole 9999 m deep that would dry them whatever their own depth.
+                cell.ground = kNoData;
+                cell.surfaceOld = kNoData;
+                cell.surfaceNew = kNoData;
+                nodataCells += noData ? 1 : 0;
+                return true;
+            }
+            cell.ground = static_cast<float>(value);
+            cell.surfaceOld = cell.ground;
+            validCells.emplace_back(c, r);
+            return true;
+        });
     if (!loaded) {
         return false;
     }
-    if (nodataLookalikes > 0) {
-        std::cerr << "elevation grid " << path << ": " << nodataLookalikes
-                  << " cells read the header's NODATA_value " << header.nodata << "; only " << kNoData
-                  << " marks a cell without data, so these cells are ground at " << header.nodata << " m\n";
+    if (nodataCells > 0) {
+        std::cerr << "elevation grid " << path << ": " << nodataCells << " cells without data (NODATA_value "
+                  << header.nodata << ") lie outside the terrain\n";
     }
     validCells.shrink_to_fit();
     return true;
 }
 
 bool CAFlood::readRoughness(const std::string& path) {
-    FloodInputFile file;
-    if (!file.open(path)) {
-        std::cerr << "roughness grid: cannot open " << path << "\n";
+    AsciiGridReader grid;
+    if (!openGrid(grid, path, "roughness grid")) {
         return false;
     }
-    AsciiGridHeader header;
-    std::string problem;
-    if (!readAsciiGridHeader(file, header, problem)) {
-        std::cerr << "roughness grid " << path << ": " << problem << "\n";
-        return false;
-    }
+    const AsciiGridHeader& header = grid.header();
     if (header.ncols != ncols || header.nrows != nrows) {
         std::cerr << "roughness grid " << path << ": " << header.ncols << " columns x " << header.nrows
                   << " rows, but the elevation grid has " << ncols << " x " << nrows << "\n";
         return false;
     }
-    const long long cellCount = static_cast<long long>(ncols) * nrows;
-    // Roughness enters squared and any friction beyond the flux is cut back to it: no bound needed.
-    const float unbounded = std::numeric_limits<float>::infinity();
-    return readGridValues(
-        file, "roughness grid", cellCount, ncols, unbounded,
-        [this](long long i, float value) { cellStorage[static_cast<std::size_t>(i)].manning = value; });
+    // Roughness enters squared and any friction beyond the flux is cut back to it: any finite value
+    // computes, but a negative Manning n is no roughness, and terrain needs one.
+    return readGridValues(grid, path, "roughness grid", [&](long long i, double value, bool noData) {
+        FloodCell& cell = cellStorage[static_cast<std::size_t>(i)];
+        const bool terrain = cell.ground != kNoData;
+        if (!terrain) {
+            // Never used: the cell takes no part in the sweeps.
+            cell.manning = 0.0f;
+            return true;
+        }
+        if (noData || !(value >= 0.0) || !(std::fabs(value) <= std::numeric_limits<float>::max())) {
+            std::cerr << "roughness grid " << path << ": " << grid.cellName(i);
+            if (noData) {
+                std::cerr << " has no data";
+            } else {
+                std::cerr << " is " << value;
+            }
+            std::cerr << ", but a cell of terrain needs a Manning roughness of 0 or more\n";
+            return false;
+        }
+        cell.manning = static_cast<float>(value);
+        return true;
+    });
 }
 
 bool CAFlood::readOutbreakCells(const std::string& path) {
-    FloodInputFile file;
-    if (!file.open(path)) {
-        std::cerr << "outbreak-information file: cannot open " << path << "\n";
+    std::string text;
+    std::string problem;
+    if (readRegularFile(path, kMaxOutbreakFileBytes, text, problem) != FileReadStatus::ok) {
+        std::cerr << "outbreak-information file: " << problem << "\n";
         return false;
     }
-    // The count and every coordinate are reals truncated to whole numbers.
-    const auto readWhole = [&file](double& value) {
-        std::string_view token;
-        if (!file.nextToken(token) || !parseFiniteReal(token, value)) {
-            return false;
-        }
-        value = std::trunc(value);
-        return true;
-    };
-    double count = 0.0;
-    if (!readWhole(count)) {
-        std::cerr << "outbreak-information file " << path
-                  << ": it does not start with the number of outbreak cells\n";
+    TextTokens tokens(text);
+    std::string_view token;
+    long long count = 0;
+    if (!tokens.next(token) || !parseWholeNumber(token, LLONG_MIN / 2, LLONG_MAX / 2, count)) {
+        std::cerr << "outbreak-information file " << path << ": it does not start with the number of "
+                  << "outbreak cells, but with \"" << printableToken(token) << "\"\n";
         return false;
     }
     // Every pair takes at least four bytes ("c r" and a blank).
-    if (count < 1 || count > static_cast<double>(file.remainingBytes() / 4 + 1)) {
-        std::cerr << "outbreak-information file " << path << ": it announces " << count
-                  << " outbreak cells, which is not a count the file can hold\n";
+    const long long mostPairs = static_cast<long long>(text.size() / 4 + 1);
+    if (count < 1 || count > mostPairs) {
+        std::cerr << "outbreak-information file " << path << ": it announces " << count << " outbreak cells, "
+                  << (count < 1 ? "but a breach needs at least one" : "more than the file can hold") << "\n";
         return false;
     }
     sourceCount = static_cast<int>(count);
     sources.reserve(static_cast<std::size_t>(sourceCount));
     for (int i = 0; i < sourceCount; ++i) {
-        double column = 0.0;
-        double row = 0.0;
-        if (!readWhole(column) || !readWhole(row)) {
+        long long column = 0;
+        long long row = 0;
+        std::string_view columnToken;
+        std::string_view rowToken;
+        const bool present = tokens.next(columnToken) && tokens.next(rowToken);
+        if (!present) {
             std::cerr << "outbreak-information file " << path << ": outbreak cell " << i + 1 << " of "
-                      << sourceCount << " is missing or not a pair of numbers\n";
+                      << sourceCount << " is missing\n";
+            return false;
+        }
+        if (!parseWholeNumber(columnToken, INT_MIN, INT_MAX, column) ||
+            !parseWholeNumber(rowToken, INT_MIN, INT_MAX, row)) {
+            std::cerr << "outbreak-information file " << path << ": outbreak cell " << i + 1 << " of "
+                      << sourceCount << " is \"" << printableToken(columnToken) << " "
+                      << printableToken(rowToken) << "\", not a pair of whole numbers\n";
             return false;
         }
         if (column < 0 || column >= ncols || row < 1 || row > nrows) {
@@ -264,6 +293,11 @@ bool CAFlood::readOutbreakCells(const std::string& path) {
             return false;
         }
         sources.emplace_back(static_cast<int>(column), static_cast<int>(row));
+    }
+    if (tokens.next(token)) {
+        std::cerr << "outbreak-information file " << path << ": it holds more than the " << sourceCount
+                  << " outbreak cells it announces (next: \"" << printableToken(token) << "\")\n";
+        return false;
     }
     return true;
 }
@@ -313,6 +347,7 @@ void CAFlood::setBreachParameters(float capacity, float width, float height, flo
 
 std::size_t CAFlood::stateBytes() const {
     return sizeof(*this) + cellStorage.capacity() * sizeof(FloodCell) +
-           cells.capacity() * sizeof(FloodCell*) + validCells.capacity() * sizeof(validCells[0]) +
-           sources.capacity() * sizeof(sources[0]) + outbreakFaces.capacity() * sizeof(OutbreakFaces);
+           cells.capacity() * sizeof(FloodCell*) + rowDepthSums.capacity() * sizeof(double) +
+           validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
+           outbreakFaces.capacity() * sizeof(OutbreakFaces);
 }

@@ -29,6 +29,25 @@ struct FloodCell {
 };
 static_assert(sizeof(FloodCell) == 40, "the flood grid keeps 40 bytes per cell");
 
+// The depths of the flood grid at one moment (surface minus ground; 0 on border, outbreak and no-data
+// cells), rows from the north, with the geometry of the grid.
+struct FloodDepthGrid {
+    int columns = 0;
+    int rows = 0;
+    double west = 0.0;  // map coordinates of the lower-left corner
+    double south = 0.0;
+    double cellSize = 0.0;
+    std::string projection;  // the elevation grid's coordinate system as WKT; empty when it has none
+    std::vector<float> depths;
+};
+
+// The depths as the bytes of a single-band Float32 GeoTIFF in the grid's coordinate system. False, with `problem`, when
+// the grid is empty or GDAL cannot make it. Safe on any thread.
+bool depthTiffBytes(const FloodDepthGrid& grid, std::string& bytes, std::string& problem);
+// Writes depthTiffBytes to `path` through a temporary file. False, with a diagnostic, when the grid is
+// empty or the file cannot be written. Safe on any thread.
+bool writeDepthTiff(const std::string& path, const FloodDepthGrid& grid);
+
 // Dam-break flood on a raster grid: a breach hydrograph feeds the outbreak cells, and an explicit
 // cellular automaton moves the water between cells through face fluxes driven by the water-surface
 // slope and braked by Manning friction.
@@ -45,6 +64,11 @@ public:
 
     // Divides the cell size into the time step; set it before loadInputs.
     void setTimeStepDivisor(float divisor) { timeStepDivisor = divisor; }
+
+    // Threads that share a step, 0 for one per core (the default; grids too small to gain from
+    // threads then run on one). The flood is the same, bit for bit, whatever the number.
+    void setThreadCount(int count) { threads = count > 0 ? count : 0; }
+    int threadCount() const;
 
     // Paths: 0 roughness grid, 1 elevation grid, 2 outbreak-information file (more are ignored). False,
     // with a diagnostic, when an input cannot be read or is malformed; the engine is then unloaded and
@@ -65,10 +89,15 @@ public:
     // continuity and the breach inflow all cover that time.
     void step();
 
-    // Writes the current depths (surface minus ground) as a single-band Float32 GeoTIFF in the
-    // coordinate system of the elevation grid (none without a ".prj" beside it). False, with a diagnostic,
-    // when nothing is loaded or the file cannot be written.
+    // The current depths (surface minus ground) as a single-band Float32 GeoTIFF in the coordinate
+    // system of the elevation grid (none without a ".prj" beside it). False, with the reason, when
+    // nothing is loaded.
+    bool depthTiffBytes(std::string& bytes, std::string& problem) const;
+    // Writes depthTiffBytes to `path` through a temporary file. False, with a diagnostic, when nothing is
+    // loaded or the file cannot be written.
     bool writeDepthTiff(const std::string& path) const;
+    // The current depths, for writing later (an empty grid when nothing is loaded).
+    FloodDepthGrid depthGrid() const;
 
     // Grid geometry and state.
     int columnCount() const { return ncols; }
@@ -161,6 +190,14 @@ private:
     };
     std::vector<OutbreakFaces> outbreakFaces;
     int openOutbreakFaces = 0;
+
+    // The depths after the last step, summed per row, so that the grid's water adds up in the same
+    // order whichever threads summed the rows.
+    std::vector<double> rowDepthSums;
+    int threads = 0;
+    // The bands of rows that share a step of `rowCount` rows; one while the excess-volume trim may act,
+    // as it lowers the first deep cells in file order.
+    int bandCount(int rowCount, bool overVolume) const;
 
     float timeStep = 0.0f;
     float peakOutflow = 0.0f;  // Qmax, m^3/s, rounded to 0.01

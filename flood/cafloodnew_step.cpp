@@ -3,6 +3,8 @@
 // neighbour writes in the same stage, so the order in which the cells are visited does not change the
 // result, and a terrain mirrored about the diagonal gives the mirrored flood. Sums over a neighbourhood
 // are taken in pairs that the mirror only swaps, for the same reason.
+#include <omp.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -10,12 +12,12 @@
 #include <iostream>
 
 #include "cafloodnew.h"
+#include "inversecuberoot.h"
 
 namespace {
 
 constexpr float kGravity = 9.8f;
-constexpr float kDryDepth = 1e-5f;  // depths and speeds at or below it count as zero
-constexpr float kFrictionExponent = 0.33333334f;
+constexpr float kDryDepth = 1e-5f;           // depths and speeds at or below it count as zero
 constexpr float kExcessTolerance = 6000.0f;  // m^3 of water the grid may hold beyond the breach volume
 constexpr float kTrimDepth = 5.0f;
 constexpr float kTrimAmount = 0.5f;
@@ -33,30 +35,27 @@ enum SettleRule : std::uint8_t {
     kWets = 2,   // a dry cell amid water takes kWettingDepth from its wet face neighbours
 };
 
-// The new flux through the face between cell k and its east or south neighbour: zero when the face is
-// dry or a dry cell lies above the other's surface; otherwise the old flux braked by Manning friction
-// and driven by the surface slope. `depth` and `across` are the face depths along and across the flow,
-// `fluxAcross` the old flux of k's other face; `velocity` receives the velocity along an evaluated face.
-inline float faceFlux(const FloodCell& k, const FloodCell& neighbour, float depthK, float depthNeighbour,
-                      float depth, float across, float flux, float fluxAcross, float roughnessSquared,
-                      float dt, float dx, float& velocity) {
-    if (depth <= kDryDepth || (neighbour.ground > k.surfaceOld && depthNeighbour <= kDryDepth) ||
-        (k.ground > neighbour.surfaceOld && depthK <= kDryDepth)) {
-        return 0.0f;
-    }
-    velocity = flux / depth;
+// Whether the face between cell k and its east or south neighbour carries water this step: not when the
+// face is dry, nor when a dry cell lies above the other's surface.
+inline bool faceOpen(const FloodCell& k, const FloodCell& neighbour, float depthK, float depthNeighbour,
+                     float depth) {
+    return depth > kDryDepth && !(neighbour.ground > k.surfaceOld && depthNeighbour <= kDryDepth) &&
+           !(k.ground > neighbour.surfaceOld && depthK <= kDryDepth);
+}
+
+// The new flux through an open face: the old flux braked by Manning friction and driven by the surface
+// slope. `velocity` is the old flux over the face depth, `speed` the magnitude of the cell's velocity,
+// `frictionScale` dt g n^2 and `slopeScale` dt g / dx.
+inline float openFaceFlux(float flux, float velocity, float speed, float depth, float surfaceDrop,
+                          float frictionScale, float slopeScale) {
     float friction = 0.0f;
     if (std::fabs(velocity) >= kDryDepth) {
-        const float velocityAcross = across <= kDryDepth ? 0.0f : fluxAcross / across;
-        // u^2 + v^2 is the same float sum whichever face is evaluated.
-        friction = dt * kGravity * roughnessSquared * velocity *
-                   std::sqrt(velocity * velocity + velocityAcross * velocityAcross) /
-                   std::pow(depth, kFrictionExponent);
+        friction = frictionScale * velocity * speed * inverseCubeRoot(depth);
     }
     if (std::fabs(flux) < std::fabs(friction)) {
         friction = flux;
     }
-    return flux - (friction - dt * kGravity * depth * (k.surfaceOld - neighbour.surfaceOld) / dx);
+    return flux - (friction - depth * surfaceDrop * slopeScale);
 }
 
 inline float outward(float flux) {
@@ -285,57 +284,93 @@ inline float settlingChange(const FloodCell& k, const Neighbourhood& around) {
 // Border, outbreak and no-data cells all have the no-data elevation as ground; no stage updates them.
 constexpr float kNoData = 9999.0f;
 
-// The grid and the figures of the step under way.
-struct Sweep {
+// The grid and the figures of the step under way, the same for every thread.
+struct StepGrid {
     FloodCell* const* rows;
+    int lastColumn;  // the last column the stages update
     float dt;
     float dx;
     float depthPerFlux;  // dt / dx: the depth a face flux moves over the step
+    float gravityStep;   // dt g
+    float slopeScale;    // dt g / dx
     bool drying;
-    bool overVolume;
-    int budget;
-    double depthSum;
-    double trimmed;
-    float deepest;
+    double* rowDepthSums;  // per row, the depths after the step summed from west to east
 
     Neighbourhood around(int r, int c) const { return Neighbourhood(rows[r - 1], rows[r], rows[r + 1], c); }
 };
 
-// Stage 1: the new east and south fluxes of cell (r, c), which limits the faces it gives through (its
-// west and north faces belong to the neighbours there).
-inline void computeFluxes(const Sweep& sweep, int r, int c) {
-    FloodCell& k = sweep.rows[r][c];
-    const FloodCell& e = sweep.rows[r][c + 1];
-    const FloodCell& s = sweep.rows[r + 1][c];
-    const float dt = sweep.dt;
-    const float dx = sweep.dx;
+// What one thread's share of the step adds up besides the row sums.
+struct StepTally {
+    int trimBudget = 0;  // cells the excess-volume trim may still lower
+    double trimmed = 0.0;
+    float deepest = 0.0f;
+};
+
+// Stage 1: the new east and south fluxes of cell k, before any outflow limit, and its speed. The
+// velocities are the old fluxes over the face depths; an open face is braked by friction with the
+// speed of both, while the speed of the cell counts the open faces only.
+inline void computeFluxes(const StepGrid& grid, FloodCell& k, const FloodCell& e, const FloodCell& s,
+                          float& east, float& south) {
     const float dK = k.surfaceOld - k.ground;
     const float dE = e.surfaceOld - e.ground;
     const float dS = s.surfaceOld - s.ground;
     const float hx = 0.5f * (dK + dE);
     const float hy = 0.5f * (dK + dS);
-    // Velocities of the faces that are evaluated; a face closed without evaluation adds none. With both
-    // faces dry neither is evaluated.
-    float u = 0.0f;
-    float v = 0.0f;
-    float east = 0.0f;
-    float south = 0.0f;
-    if (hx > kDryDepth || hy > kDryDepth) {
-        const float roughnessSquared = k.manning * k.manning;
-        east = faceFlux(k, e, dK, dE, hx, hy, k.fluxXOld, k.fluxYOld, roughnessSquared, dt, dx, u);
-        south = faceFlux(k, s, dK, dS, hy, hx, k.fluxYOld, k.fluxXOld, roughnessSquared, dt, dx, v);
+    const bool eastOpen = faceOpen(k, e, dK, dE, hx);
+    const bool southOpen = faceOpen(k, s, dK, dS, hy);
+    east = 0.0f;
+    south = 0.0f;
+    if (!eastOpen && !southOpen) {
+        k.speed = 0.0f;
+        return;
     }
-    limitOutflow(k, east, south, sweep.rows[r][c - 1].fluxXNew, sweep.rows[r - 1][c].fluxYNew, dt, dx);
-    k.fluxXNew = east;
-    k.fluxYNew = south;
-    k.speed = std::sqrt(u * u + v * v);
+    const float u = hx > kDryDepth ? k.fluxXOld / hx : 0.0f;
+    const float v = hy > kDryDepth ? k.fluxYOld / hy : 0.0f;
+    // u^2 + v^2 is the same float sum for both faces.
+    const float speed = std::sqrt(u * u + v * v);
+    const float frictionScale = grid.gravityStep * (k.manning * k.manning);
+    if (eastOpen) {
+        east = openFaceFlux(k.fluxXOld, u, speed, hx, k.surfaceOld - e.surfaceOld, frictionScale,
+                            grid.slopeScale);
+    }
+    if (southOpen) {
+        south = openFaceFlux(k.fluxYOld, v, speed, hy, k.surfaceOld - s.surfaceOld, frictionScale,
+                             grid.slopeScale);
+    }
+    k.speed = eastOpen && southOpen ? speed : std::sqrt(eastOpen ? u * u : v * v);
 }
 
-// Stage 2: the surface of cell (r, c) from the balance of its four faces. A face from an outbreak cell is
+// Stages 1 and 2 of cell (r, c) at once: its fluxes, then the limit on the faces it gives through (its
+// west and north faces belong to the neighbours there, whose fluxes are already new).
+inline void fluxesAndLimit(const StepGrid& grid, int r, int c) {
+    FloodCell* const row = grid.rows[r];
+    FloodCell& k = row[c];
+    float east = 0.0f;
+    float south = 0.0f;
+    computeFluxes(grid, k, row[c + 1], grid.rows[r + 1][c], east, south);
+    limitOutflow(k, east, south, row[c - 1].fluxXNew, grid.rows[r - 1][c].fluxYNew, grid.dt, grid.dx);
+    k.fluxXNew = east;
+    k.fluxYNew = south;
+}
+
+inline void fluxesOnly(const StepGrid& grid, int r, int c) {
+    FloodCell* const row = grid.rows[r];
+    FloodCell& k = row[c];
+    computeFluxes(grid, k, row[c + 1], grid.rows[r + 1][c], k.fluxXNew, k.fluxYNew);
+}
+
+inline void limitOnly(const StepGrid& grid, int r, int c) {
+    FloodCell* const row = grid.rows[r];
+    FloodCell& k = row[c];
+    limitOutflow(k, k.fluxXNew, k.fluxYNew, row[c - 1].fluxXNew, grid.rows[r - 1][c].fluxYNew, grid.dt,
+                 grid.dx);
+}
+
+// Stage 3: the surface of cell (r, c) from the balance of its four faces. A face from an outbreak cell is
 // counted in the receiving cell's quantum only: the outbreak cell keeps no water of its own.
-inline void applyContinuity(const Sweep& sweep, int r, int c) {
-    FloodCell& k = sweep.rows[r][c];
-    const float depthPerFlux = sweep.depthPerFlux;
+inline void applyContinuity(const StepGrid& grid, int r, int c) {
+    FloodCell& k = grid.rows[r][c];
+    const float depthPerFlux = grid.depthPerFlux;
     const SurfaceQuantum own(k.surfaceOld);
     const auto across = [&](const FloodCell& other, float flux) {
         if (flux == 0.0f) {
@@ -345,12 +380,12 @@ inline void applyContinuity(const Sweep& sweep, int r, int c) {
         return other.source ? nearestQuanta(depth, own)
                             : wholeQuanta(depth, SurfaceQuantum(own, SurfaceQuantum(other.surfaceOld)));
     };
-    const FloodCell& west = sweep.rows[r][c - 1];
-    const FloodCell& north = sweep.rows[r - 1][c];
+    const FloodCell& west = grid.rows[r][c - 1];
+    const FloodCell& north = grid.rows[r - 1][c];
     const float fromWest = across(west, west.fluxXNew);
     const float fromNorth = across(north, north.fluxYNew);
-    const float toEast = across(sweep.rows[r][c + 1], k.fluxXNew);
-    const float toSouth = across(sweep.rows[r + 1][c], k.fluxYNew);
+    const float toEast = across(grid.rows[r][c + 1], k.fluxXNew);
+    const float toSouth = across(grid.rows[r + 1][c], k.fluxYNew);
     k.surfaceNew = k.surfaceOld + ((fromWest - toEast) + (fromNorth - toSouth));
     if (k.ground >= k.surfaceNew) {
         k.surfaceNew = k.ground;
@@ -362,11 +397,11 @@ inline void applyContinuity(const Sweep& sweep, int r, int c) {
     k.fluxYOld = k.fluxYNew;
 }
 
-// Stage 4: the settled surface of cell (r, c) into surfaceOld (surfaceNew keeps what continuity left
-// until its neighbours have settled too), the excess-volume trim, and the cell's water in the sum.
-inline void settle(Sweep& sweep, int r, int c) {
-    FloodCell& k = sweep.rows[r][c];
-    const float change = settlingChange(k, sweep.around(r, c));
+// Stage 5: the settled surface of cell (r, c) into surfaceOld (surfaceNew keeps what continuity left
+// until its neighbours have settled too) and the excess-volume trim. Returns the cell's depth.
+inline float settle(const StepGrid& grid, StepTally& tally, int r, int c) {
+    FloodCell& k = grid.rows[r][c];
+    const float change = settlingChange(k, grid.around(r, c));
     if (change == 0.0f) {
         k.surfaceOld = k.surfaceNew;
     } else {
@@ -376,17 +411,136 @@ inline void settle(Sweep& sweep, int r, int c) {
             k.surfaceOld = k.ground;
         }
     }
-    if (sweep.overVolume && sweep.budget > 0 && k.surfaceOld - k.ground > kTrimDepth) {
+    if (tally.trimBudget > 0 && k.surfaceOld - k.ground > kTrimDepth) {
         k.surfaceOld -= kTrimAmount;
-        --sweep.budget;
-        sweep.trimmed += static_cast<double>(kTrimAmount) * sweep.dx * sweep.dx;
+        --tally.trimBudget;
+        tally.trimmed += static_cast<double>(kTrimAmount) * grid.dx * grid.dx;
     }
     const float depth = k.surfaceOld - k.ground;
-    sweep.depthSum += depth;
-    sweep.deepest = depth > sweep.deepest ? depth : sweep.deepest;
+    tally.deepest = depth > tally.deepest ? depth : tally.deepest;
+    return depth;
+}
+
+// The stages of a step. A stage on row r needs the stage before it done on rows r - 1 to r + 1, so in
+// one pass over the rows each stage runs this many rows behind the first, and every stage finds the rows
+// it reads complete and not yet changed by a later stage: the limit of row r scales the south faces of
+// row r - 1, continuity of row r needs the limits of rows r - 1 to r + 1, the rules of row r the depths
+// after continuity of rows r - 1 to r + 1, the settling of row r their rules, and surfaceNew of row r
+// takes the settled surface once rows r - 1 to r + 1 have settled.
+enum Stage { kFluxes, kLimit, kContinuity, kDecide, kSettle, kFinish, kStageCount };
+constexpr int kStageLag[kStageCount] = {0, 0, 1, 2, 3, 4};
+
+// The rows each stage works on in one pass: stage s on rows first[s] to last[s].
+struct StageRows {
+    int first[kStageCount];
+    int last[kStageCount];
+
+    bool has(int stage, int row) const { return row >= first[stage] && row <= last[stage]; }
+};
+
+// Calls stage(c) for every cell of row r that the stages update.
+template <typename StageOfCell>
+inline void forRow(const StepGrid& grid, int r, StageOfCell stage) {
+    const FloodCell* const row = grid.rows[r];
+    for (int c = 1; c <= grid.lastColumn; ++c) {
+        if (row[c].ground != kNoData) {
+            stage(c);
+        }
+    }
+}
+
+// One pass over the rows of `rows`, each stage its lag behind the first, reading the grid from memory
+// once.
+void runStages(const StepGrid& grid, const StageRows& rows, StepTally& tally) {
+    int begin = INT_MAX;
+    int end = INT_MIN;
+    for (int stage = 0; stage < kStageCount; ++stage) {
+        if (rows.first[stage] <= rows.last[stage]) {
+            begin = std::min(begin, rows.first[stage] + kStageLag[stage]);
+            end = std::max(end, rows.last[stage] + kStageLag[stage]);
+        }
+    }
+    for (int i = begin; i <= end; ++i) {
+        const bool fluxes = rows.has(kFluxes, i);
+        const bool limit = rows.has(kLimit, i);
+        if (fluxes && limit) {
+            forRow(grid, i, [&](int c) { fluxesAndLimit(grid, i, c); });
+        } else if (fluxes) {
+            forRow(grid, i, [&](int c) { fluxesOnly(grid, i, c); });
+        } else if (limit) {
+            forRow(grid, i, [&](int c) { limitOnly(grid, i, c); });
+        }
+        int r = i - kStageLag[kContinuity];
+        if (rows.has(kContinuity, r)) {
+            forRow(grid, r, [&](int c) { applyContinuity(grid, r, c); });
+        }
+        r = i - kStageLag[kDecide];
+        if (rows.has(kDecide, r)) {
+            forRow(grid, r, [&](int c) { decideSettling(grid.rows[r][c], grid.around(r, c), grid.drying); });
+        }
+        r = i - kStageLag[kSettle];
+        if (rows.has(kSettle, r)) {
+            double rowSum = 0.0;
+            forRow(grid, r, [&](int c) { rowSum += settle(grid, tally, r, c); });
+            grid.rowDepthSums[r] = rowSum;
+        }
+        r = i - kStageLag[kFinish];
+        if (rows.has(kFinish, r)) {
+            FloodCell* const row = grid.rows[r];
+            forRow(grid, r, [&](int c) { row[c].surfaceNew = row[c].surfaceOld; });
+        }
+    }
+}
+
+// Several threads share a step in bands of rows. A band first runs every stage it can finish without
+// the rows of the bands next to it; then the seam between two bands runs the stages left there: at the
+// top of a band, the limit of its first row waits for the fluxes of the row above, and each later stage
+// one row more; at the bottom, continuity of its last row waits for the limits of the band below, and
+// each later stage one row more. A seam spans ten rows (below[s] and above[s] of each stage around the
+// boundary) and reads one more on either side, so that seams of bands this high never meet.
+constexpr int kWaitsAtTop[kStageCount] = {0, 1, 2, 3, 4, 5};
+constexpr int kWaitsAtBottom[kStageCount] = {0, 0, 1, 2, 3, 4};
+constexpr int kMinBandRows = 12;
+// Left to choose, the step shares out only grids on which each thread gets at least this many cells:
+// on smaller ones the threads spend more time waking and waiting for each other (on a busy machine, for
+// whole time slices) than computing.
+constexpr long long kMinCellsPerChosenBand = 1 << 16;
+
+StageRows bandRows(int first, int last, bool bandAbove, bool bandBelow) {
+    StageRows rows{};
+    for (int stage = 0; stage < kStageCount; ++stage) {
+        rows.first[stage] = first + (bandAbove ? kWaitsAtTop[stage] : 0);
+        rows.last[stage] = last - (bandBelow ? kWaitsAtBottom[stage] : 0);
+    }
+    return rows;
+}
+
+// The seam below the band that ends with row `last`.
+StageRows seamRows(int last) {
+    StageRows rows{};
+    for (int stage = 0; stage < kStageCount; ++stage) {
+        rows.first[stage] = last + 1 - kWaitsAtBottom[stage];
+        rows.last[stage] = last + kWaitsAtTop[stage];
+    }
+    return rows;
 }
 
 }  // namespace
+
+int CAFlood::threadCount() const {
+    return threads > 0 ? threads : std::max(1, omp_get_num_procs());
+}
+
+int CAFlood::bandCount(int rowCount, bool overVolume) const {
+    if (overVolume || rowCount < 2 * kMinBandRows) {
+        return 1;
+    }
+    long long wanted = threadCount();
+    if (threads == 0) {
+        wanted = std::min(wanted, static_cast<long long>(rowCount) * ncols / kMinCellsPerChosenBand);
+    }
+    return static_cast<int>(std::max(1LL, std::min(wanted, static_cast<long long>(rowCount / kMinBandRows))));
+}
 
 void CAFlood::step() {
     // The step covers twice the time step: the clock, the fluxes, the continuity and the breach inflow
@@ -409,56 +563,67 @@ void CAFlood::step() {
         cell.fluxYOld = cell.fluxYNew = faces.south ? faceFlux : 0.0f;
     }
 
-    // The five stages run in one pass over the rows, each a row behind the one before, so that every
-    // stage finds the rows it reads complete and not yet changed by a later stage: continuity of row r
-    // needs the fluxes of row r + 1, whose limiter scales the south faces of row r; the rules of row r
-    // need the depths after continuity of rows r - 1 to r + 1; the settling of row r needs their rules;
-    // and surfaceNew of row r takes the settled surface once row r + 1 has settled. The grid is read from
-    // memory once per step. The water on the grid is summed in double: over millions of cells a float
-    // sum would drift by more than the excess-volume tolerance.
-    Sweep sweep{cells.data(),
-                dt,
-                dx,
-                dt / dx,
-                time > kSettleAfterSeconds,
-                trackedVolume > breachVolume + kExcessTolerance,
-                trimBudget,
-                0.0,
-                0.0,
-                0.0f};
+    const StepGrid grid{cells.data(),
+                        ncols - 2,
+                        dt,
+                        dx,
+                        dt / dx,
+                        dt * kGravity,
+                        dt * kGravity / dx,
+                        time > kSettleAfterSeconds,
+                        rowDepthSums.data()};
+    const int firstRow = 1;
     const int lastRow = nrows - 2;
-    const int lastColumn = ncols - 2;
-    // Calls stage(c) for every interior cell of row r that the stages update.
-    const auto forRow = [&](int r, auto stage) {
-        if (r < 1 || r > lastRow) {
-            return;
+    const int rowCount = lastRow - firstRow + 1;
+    // The excess-volume trim lowers the first deep cells in file order, so a step in which it may act
+    // runs as one band.
+    const bool overVolume = trackedVolume > breachVolume + kExcessTolerance;
+    const int bands = bandCount(rowCount, overVolume);
+    StepTally whole;
+    whole.trimBudget = overVolume ? trimBudget : 0;
+    if (bands == 1) {
+        if (rowCount > 0) {
+            runStages(grid, bandRows(firstRow, lastRow, false, false), whole);
         }
-        const FloodCell* const row = cells[r];
-        for (int c = 1; c <= lastColumn; ++c) {
-            if (row[c].ground != kNoData) {
-                stage(c);
+    } else {
+        const auto bandFirst = [&](int band) { return firstRow + band * rowCount / bands; };
+        float deepest = 0.0f;
+#pragma omp parallel num_threads(bands) reduction(max : deepest)
+        {
+            StepTally tally;
+#pragma omp for schedule(static)
+            for (int band = 0; band < bands; ++band) {
+                runStages(grid,
+                          bandRows(bandFirst(band), bandFirst(band + 1) - 1, band > 0, band < bands - 1),
+                          tally);
             }
+#pragma omp for schedule(static)
+            for (int seam = 0; seam < bands - 1; ++seam) {
+                runStages(grid, seamRows(bandFirst(seam + 1) - 1), tally);
+            }
+            deepest = tally.deepest;
         }
-    };
-    for (int r = 1; r <= lastRow + 4; ++r) {
-        forRow(r, [&](int c) { computeFluxes(sweep, r, c); });
-        forRow(r - 1, [&](int c) { applyContinuity(sweep, r - 1, c); });
-        forRow(r - 2, [&](int c) { decideSettling(cells[r - 2][c], sweep.around(r - 2, c), sweep.drying); });
-        forRow(r - 3, [&](int c) { settle(sweep, r - 3, c); });
-        forRow(r - 4, [&](int c) { cells[r - 4][c].surfaceNew = cells[r - 4][c].surfaceOld; });
+        whole.deepest = deepest;
+    }
+
+    // The water on the grid, added row by row in file order whatever the bands. Summed in double: over
+    // millions of cells a float sum would drift by more than the excess-volume tolerance.
+    double depthSum = 0.0;
+    for (int r = firstRow; r <= lastRow; ++r) {
+        depthSum += rowDepthSums[r];
     }
 
     const float stableDepth = dx * dx / (2.0f * kGravity * dt * dt);
-    if (sweep.deepest > stableDepth && !deepWaterReported) {
+    if (whole.deepest > stableDepth && !deepWaterReported) {
         deepWaterReported = true;
-        std::cerr << "flood: water " << sweep.deepest << " m deep at " << nextTime << " s; steps of " << dt
+        std::cerr << "flood: water " << whole.deepest << " m deep at " << nextTime << " s; steps of " << dt
                   << " s on cells of " << dx << " m stay stable only up to " << stableDepth
                   << " m, so the flood from here on may oscillate\n";
     }
 
     time = nextTime;
-    gridVolume = sweep.depthSum * (static_cast<double>(dx) * dx);
-    trimmed += sweep.trimmed;
+    gridVolume = depthSum * (static_cast<double>(dx) * dx);
+    trimmed += whole.trimmed;
     trackedVolume = static_cast<float>(gridVolume + residualStorage);
     const float nextBudget = kTrimmedAreaPerStep / (dx * dx);
     trimBudget = nextBudget < static_cast<float>(INT_MAX) ? static_cast<int>(nextBudget) : INT_MAX;

@@ -81,20 +81,30 @@ void FloodForm::presetWidthFrom(const QString& outbreakPath) {
     ui->doubleSpinBox->setValue(width);
 }
 
-bool FloodForm::parametersComplete(const std::vector<QString>& values) const {
+QString FloodForm::parameterProblem(const std::vector<QString>& values) const {
     for (std::size_t index = 0; index <= 5; ++index) {
         if (values[index].isEmpty()) {
-            return false;
+            return "Please input parameters";
         }
     }
     // A capacity or colour bound that does not read as a number would reach the run as 0.
     bool capacityIsNumber = false;
     const double capacity = values[0].toDouble(&capacityIsNumber);
+    if (!capacityIsNumber || !(capacity > 0)) {
+        return "Reservoir Capacity(m^3): please enter a number greater than 0.";
+    }
     bool lowIsInteger = false;
     bool highIsInteger = false;
-    values[7].toInt(&lowIsInteger, 10);
-    values[8].toInt(&highIsInteger, 10);
-    return capacityIsNumber && capacity > 0 && lowIsInteger && highIsInteger;
+    const int low = values[7].toInt(&lowIsInteger, 10);
+    const int high = values[8].toInt(&highIsInteger, 10);
+    if (!lowIsInteger || !highIsInteger) {
+        return "Range of colour corresponding to depth: please enter two whole numbers.";
+    }
+    // A reversed or empty range would extrapolate the depth colours past both ends of the legend.
+    if (low >= high) {
+        return "Range of colour corresponding to depth: the first number must be less than the second.";
+    }
+    return QString();
 }
 
 void FloodForm::on_pushButton_3_clicked() {
@@ -113,8 +123,8 @@ void FloodForm::on_pushButton_3_clicked() {
         QString("%1").arg(100),       // time-step divisor of the engine
         ui->comboBox->currentText(), ui->lineEdit_2->text(),    ui->lineEdit_3->text(),
     };
-    if (!parametersComplete(values)) {
-        warn("Please input parameters");
+    if (const QString problem = parameterProblem(values); !problem.isEmpty()) {
+        warn(problem);
         return;
     }
 

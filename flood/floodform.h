@@ -64,7 +64,9 @@ private:
     QString chooseInto(std::size_t slot, QLineEdit* box, bool optional);
     // Presets the outbreak width from "HNW.txt" in the folder of the outbreak-information file.
     void presetWidthFrom(const QString& outbreakPath);
-    bool parametersComplete(const std::vector<QString>& values) const;
+    // Why the values cannot start a run ("Please input parameters" when one is missing, otherwise a message
+    // naming the field); empty when they can.
+    QString parameterProblem(const std::vector<QString>& values) const;
 
     std::unique_ptr<Ui::FloodForm> ui;
 };

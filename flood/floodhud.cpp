@@ -1,68 +1,101 @@
 #include "floodhud.h"
 
-#include <QFile>
 #include <QString>
 #include <QTextStream>
+#include <algorithm>
+#include <cmath>
 #include <iostream>
+#include <limits>
 #include <osg/Geometry>
 
+#include "fileio.h"
 #include "scenemarks.h"
 #include "screenoverlay.h"
+#include "texttokens.h"
+
+namespace {
+
+// A display-state file is five short lines.
+constexpr std::size_t maxStateFileBytes = 64 * 1024;
+
+}  // namespace
+
+std::string FloodHud::stateText() const {
+    const QString text = QString("%1").arg(time) + '\n' + QString("%1").arg(residual) + '\n' +
+                         QString("%1").arg(capacity) + '\n' + QString::number(colourLow) + '\n' +
+                         QString::number(colourHigh);
+    return text.toStdString();
+}
 
 bool FloodHud::writeState(const std::string& path) const {
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        std::cout << "Open failed." << std::endl;
-        return false;
-    }
-    QTextStream out(&file);
-    out << QString("%1").arg(time) << '\n'
-        << QString("%1").arg(residual) << '\n'
-        << QString("%1").arg(capacity) << '\n'
-        << QString::number(colourLow) << '\n'
-        << QString::number(colourHigh);
-    out.flush();
-    file.close();
-    if (out.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        std::cout << "display-state file " << path << ": writing failed" << std::endl;
+    std::string problem;
+    if (!writeFileAtomically(path, stateText(), problem)) {
+        std::cout << "Open failed." << std::endl << problem << std::endl;
         return false;
     }
     return true;
 }
 
 bool FloodHud::readState(const std::string& path) {
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    std::string text;
+    std::string problem;
+    if (readRegularFile(path, maxStateFileBytes, text, problem) != FileReadStatus::ok) {
         std::cout << "Open failed." << std::endl;
         return false;
     }
-    QTextStream in(&file);
-    QString lines[5];
-    for (QString& line : lines) {
-        if (in.atEnd()) {
-            break;
-        }
-        line = in.readLine();
-    }
-    // A missing line reads as 0, as does a line that is not a number; the latter is worth a word.
-    bool converted[5] = {};
-    time = lines[0].toFloat(&converted[0]);
-    residual = lines[1].toFloat(&converted[1]);
-    capacity = lines[2].toFloat(&converted[2]);
-    colourLow = lines[3].toInt(&converted[3], 10);
-    colourHigh = lines[4].toInt(&converted[4], 10);
-    for (int i = 0; i < 5; ++i) {
-        if (!converted[i] && !lines[i].isEmpty()) {
-            std::cout << "display-state file " << path << ": line " << i + 1 << " \""
-                      << lines[i].toLocal8Bit().constData() << "\" is not a number; it reads as 0"
-                      << std::endl;
-        }
-    }
+    parseState(text, path);
     return true;
 }
 
+void FloodHud::parseState(std::string_view text, const std::string& name) {
+    const std::vector<std::string_view> lines = firstLines(text, 5);
+    QString line[5];
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        line[i] = QString::fromUtf8(lines[i].data(), static_cast<int>(lines[i].size())).trimmed();
+    }
+    // A missing line reads as 0 without a word; anything else that is not a value a run writes reads as
+    // 0 with one, so that a damaged file shows as such and never as an absurd clock.
+    const auto complain = [&](int i, const char* what) {
+        std::cout << "display-state file " << name << ": line " << i + 1 << " \""
+                  << line[i].left(24).toStdString() << "\" is not " << what << "; it reads as 0" << std::endl;
+    };
+    const auto real = [&](int i, double low, double high, const char* what) {
+        bool converted = false;
+        const double value = line[i].toDouble(&converted);
+        if (line[i].isEmpty()) {
+            return 0.0f;
+        }
+        if (!converted) {
+            complain(i, "a number");
+            return 0.0f;
+        }
+        if (!(value >= low && value <= high)) {
+            complain(i, what);
+            return 0.0f;
+        }
+        return static_cast<float>(value);
+    };
+    const auto whole = [&](int i) {
+        bool converted = false;
+        const int value = line[i].toInt(&converted, 10);
+        if (!converted && !line[i].isEmpty()) {
+            complain(i, "a number");
+        }
+        return converted ? value : 0;
+    };
+    const double largestVolume = std::numeric_limits<float>::max();
+    time = real(0, 0.0, maxStateSeconds, "a simulated time");
+    residual = real(1, -largestVolume, largestVolume, "a volume");
+    capacity = real(2, -largestVolume, largestVolume, "a volume");
+    colourLow = whole(3);
+    colourHigh = whole(4);
+}
+
 QString FloodHud::timeLine(float seconds) {
-    const int s = static_cast<int>(seconds);
+    // A clock beyond an int (or not a number) would be converted undefined; such a clock is no run's.
+    const double clamped =
+        std::isnan(seconds) ? 0.0 : std::clamp(static_cast<double>(seconds), 0.0, 2147483647.0);
+    const int s = static_cast<int>(clamped);
     if (s <= 59) {
         return QString("Time: %1 s").arg(s);
     }
@@ -92,23 +125,57 @@ QString FloodHud::residualLine(float cubicMetres) {
 }
 
 osg::ref_ptr<osg::Camera> FloodHud::makeHud() const {
+    // In overlay units: the overlay is stretched over a view that is smaller than 800 x 600 in a window of
+    // that size, so the lines need this size to stay legible there.
+    const float size = hudCharacterSize;
+    const float margin = 8.0f;
+    const float lineStep = size + 8.0f;
+    const osg::Vec4 black(0, 0, 0, 1);
+    // Top to bottom: time, residual, storage.
+    osg::ref_ptr<osgText::Text> timeText =
+        makeOverlayText(timeLine(time).toStdString(), {0, 0, 0}, size, black);
+    osg::ref_ptr<osgText::Text> residualText =
+        makeOverlayText(residualLine(residual).toStdString(), {0, 0, 0}, size, black);
+    osg::ref_ptr<osgText::Text> storageText =
+        makeOverlayText(storageLine(capacity).toStdString(), {0, 0, 0}, size, black);
+    // The box grows to the left to hold the longest line, however the font measures it.
+    float widest = 0.0f;
+    for (const osgText::Text* text : {timeText.get(), residualText.get(), storageText.get()}) {
+        const osg::BoundingBox bounds = text->computeBoundingBox();
+        if (bounds.valid()) {
+            widest = std::max(widest, bounds.xMax() - bounds.xMin());
+        }
+    }
+    const float left = static_cast<float>(overlayWidth) - widest - 2.0f * margin;
+    const float top = static_cast<float>(overlayHeight) - margin - size;
+    timeText->setPosition({left + margin, top, 0});
+    residualText->setPosition({left + margin, top - lineStep, 0});
+    storageText->setPosition({left + margin, top - 2.0f * lineStep, 0});
+    const float bottom = top - 2.0f * lineStep - margin;
+
     osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
     osg::ref_ptr<osg::Geometry> background = osg::createTexturedQuadGeometry(
-        osg::Vec3(620, 500, 0), osg::Vec3(180, 0, 0), osg::Vec3(0, 100, 0), 1.0f, 1.0f);
+        osg::Vec3(left, bottom, 0), osg::Vec3(static_cast<float>(overlayWidth) - left, 0, 0),
+        osg::Vec3(0, static_cast<float>(overlayHeight) - bottom, 0), 1.0f, 1.0f);
     osg::ref_ptr<osg::Vec4Array> grey = new osg::Vec4Array;
-    grey->push_back(osg::Vec4(0.8f, 0.8f, 0.8f, 0.5f));
+    grey->push_back(osg::Vec4(0.8f, 0.8f, 0.8f, 0.75f));
     background->setColorArray(grey.get(), osg::Array::BIND_OVERALL);
-    const osg::Vec4 black(0, 0, 0, 1);
     geode->addDrawable(background.get());
-    geode->addDrawable(makeOverlayText(storageLine(capacity).toStdString(), {620, 510, 0}, 12, black).get());
-    geode->addDrawable(makeOverlayText(timeLine(time).toStdString(), {620, 570, 0}, 12, black).get());
-    geode->addDrawable(makeOverlayText(residualLine(residual).toStdString(), {620, 540, 0}, 12, black).get());
+    geode->addDrawable(storageText.get());
+    geode->addDrawable(timeText.get());
+    geode->addDrawable(residualText.get());
     return makeScreenOverlayCamera(geode.get());
 }
 
 osg::ref_ptr<osg::Camera> FloodHud::makeDepthCaption() const {
     osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
-    geode->addDrawable(makeOverlayText("Water Depth", {330, 4, 0}, 11, osg::Vec4(1, 1, 1, 1)).get());
+    // Left of the legend bar, white with a dark outline so that it reads over snow and shadow alike.
+    osg::ref_ptr<osgText::Text> caption =
+        makeOverlayText("Water Depth", depthCaptionAnchor, 16, osg::Vec4(1, 1, 1, 1));
+    caption->setAlignment(osgText::Text::RIGHT_BOTTOM);
+    caption->setBackdropType(osgText::Text::OUTLINE);
+    caption->setBackdropColor(osg::Vec4(0, 0, 0, 1));
+    geode->addDrawable(caption.get());
     return makeScreenOverlayCamera(geode.get());
 }
 

@@ -3,14 +3,21 @@
 #include <QString>
 #include <osg/Camera>
 #include <osg/Group>
+#include <osg/Vec3>
 #include <osg/ref_ptr>
 #include <string>
+#include <string_view>
 
 // What the flood's heads-up display shows: the clock, the water left in the reservoir, its capacity
 // and the depth range of the colour legend. The same five values make up the per-step display-state
 // file of a flood result folder (n.txt), which the live run writes and the replay reads.
 class FloodHud {
 public:
+    // Character size of the heads-up display's lines, in overlay units (800 x 600 over the whole view).
+    static constexpr float hudCharacterSize = 18.0f;
+    // Lower right corner of the "Water Depth" caption, left of the legend bar.
+    static inline const osg::Vec3 depthCaptionAnchor{398.0f, 26.0f, 0.0f};
+
     float time = 0.0f;      // simulated time, s
     float residual = 0.0f;  // water still in the reservoir, m^3
     float capacity = 0.0f;  // reservoir capacity, m^3
@@ -18,15 +25,25 @@ public:
     int colourHigh = 20;
 
     // Five lines: time, residual, capacity (general format, six significant digits), colour range low
-    // and high (decimal integers); no line end after the last. On failure prints "Open failed." and
-    // returns false.
+    // and high (decimal integers); no line end after the last.
+    std::string stateText() const;
+    // Writes stateText to `path` through a temporary file. On failure prints "Open failed." and the
+    // reason, and returns false.
     bool writeState(const std::string& path) const;
-    // Reads up to five lines in the order above; a missing line reads as 0. When the file cannot be
-    // opened, prints "Open failed.", leaves the state unchanged and returns false.
+    // Reads up to five lines in the order above. A missing line reads as 0, and so does a line that is
+    // not a number or holds a value no run writes (a time outside 0 to maxStateSeconds, a volume that is
+    // not finite, a range beyond an int), with a line saying so. When the file cannot be read (missing,
+    // not a regular file, larger than a state file), prints "Open failed.", leaves the state unchanged
+    // and returns false.
     bool readState(const std::string& path);
+    // The same for the text of a display-state file; `name` is used in the lines it prints.
+    void parseState(std::string_view text, const std::string& name);
+
+    // Longest simulated time a display-state file may give, s (about 31 years).
+    static constexpr float maxStateSeconds = 1e9f;
 
     // The heads-up display in the upper-right corner: a grey box with the time, the residual storage
-    // and the capacity lines.
+    // and the capacity lines, wide enough for the longest of them.
     osg::ref_ptr<osg::Camera> makeHud() const;
     // The "Water Depth" caption under the depth legend.
     osg::ref_ptr<osg::Camera> makeDepthCaption() const;

@@ -2,11 +2,12 @@
 
 #include <cmath>
 #include <iostream>
-#include <osgDB/WriteFile>
 
 #include "cafloodnew.h"
 #include "floodhud.h"
+#include "modelfile.h"
 #include "monitorpoints.h"
+#include "resultfiles.h"
 #include "watermesh.h"
 
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
@@ -46,30 +47,91 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
                            matchMonitors);
 }
 
+namespace {
+
+// A copy of the water for the writer, as the scene keeps drawing its own node meanwhile. The copy of a
+// drawable switches it to buffer objects; it keeps the original's drawing flags here, so that the file
+// is the one the original would give.
+osg::ref_ptr<const osg::Node> copyWater(const osg::Node& water) {
+    osg::ref_ptr<osg::Node> copy = static_cast<osg::Node*>(water.clone(osg::CopyOp::DEEP_COPY_ALL));
+    const osg::Geode* from = water.asGeode();
+    osg::Geode* to = copy->asGeode();
+    if (from != nullptr && to != nullptr) {
+        for (unsigned i = 0; i < from->getNumDrawables() && i < to->getNumDrawables(); ++i) {
+            to->getDrawable(i)->setUseDisplayList(from->getDrawable(i)->getUseDisplayList());
+            to->getDrawable(i)->setUseVertexBufferObjects(from->getDrawable(i)->getUseVertexBufferObjects());
+        }
+    }
+    return copy;
+}
+
+}  // namespace
+
+FloodResultFiles copyFloodResult(const std::string& folder, int number, const std::string& format,
+                                 const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
+                                 const MonitorPoints& monitors) {
+    FloodResultFiles files;
+    files.folder = folder;
+    files.number = number;
+    files.format = format;
+    if (format == ".tif") {
+        files.depths = engine.depthGrid();
+    } else {
+        files.water = copyWater(water);
+    }
+    files.hud = hud;
+    files.monitors = monitors;
+    return files;
+}
+
+namespace {
+
+bool writeFloodFiles(const std::string& folder, int number, const std::string& format, const osg::Node* water,
+                     const FloodDepthGrid* depths, const FloodHud& hud, const MonitorPoints& monitors,
+                     std::string& problem, bool printDiagnostics) {
+    ResultFrameWriter frame(folder, number);
+    std::string bytes;
+    std::string reason;
+    bool written = true;
+    if (format != ".tif") {
+        if (printDiagnostics) {
+            std::cout << "fileName:" << frame.path(format) << std::endl;
+        }
+        if (!modelFileBytes(*water, format, bytes, reason)) {
+            frame.fail(format, reason);
+            written = false;
+        } else {
+            written = frame.write(format, bytes);
+        }
+    } else if (!depthTiffBytes(*depths, bytes, reason)) {
+        frame.fail(".tif", reason);
+        written = false;
+    } else {
+        written = frame.write(".tif", bytes);
+    }
+    if (written && !monitors.empty()) {
+        const QByteArray json = monitors.toJson();
+        written =
+            frame.write(".json", std::string_view(json.constData(), static_cast<std::size_t>(json.size())));
+    }
+    // The display state comes last: a result with its ".txt" file is complete.
+    written = written && frame.write(".txt", hud.stateText());
+    if (!written) {
+        problem = frame.problem();
+    }
+    return written;
+}
+
+}  // namespace
+
+bool writeFloodResult(const FloodResultFiles& files, std::string& problem, bool printDiagnostics) {
+    return writeFloodFiles(files.folder, files.number, files.format, files.water.get(), &files.depths,
+                           files.hud, files.monitors, problem, printDiagnostics);
+}
+
 bool writeFloodResult(const std::string& folder, int number, const std::string& format,
                       const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
-                      const MonitorPoints& monitors, std::string& failedFile, bool printDiagnostics) {
-    const std::string base = folder + "/" + std::to_string(number);
-    if (format != ".tif") {
-        const std::string modelFile = base + format;
-        if (printDiagnostics) {
-            std::cout << "fileName:" << modelFile << std::endl;
-        }
-        if (!osgDB::writeNodeFile(water, modelFile)) {
-            failedFile = modelFile;
-            return false;
-        }
-    } else if (!engine.writeDepthTiff(base + ".tif")) {
-        failedFile = base + ".tif";
-        return false;
-    }
-    if (!hud.writeState(base + ".txt")) {
-        failedFile = base + ".txt";
-        return false;
-    }
-    if (!monitors.empty() && !monitors.writeJson(base + ".json")) {
-        failedFile = base + ".json";
-        return false;
-    }
-    return true;
+                      const MonitorPoints& monitors, std::string& problem, bool printDiagnostics) {
+    const FloodDepthGrid depths = format == ".tif" ? engine.depthGrid() : FloodDepthGrid();
+    return writeFloodFiles(folder, number, format, &water, &depths, hud, monitors, problem, printDiagnostics);
 }

@@ -5,11 +5,10 @@
 #include <osg/ref_ptr>
 #include <string>
 
+#include "cafloodnew.h"
 #include "depthramp.h"
-
-class CAFlood;
-class FloodHud;
-class MonitorPoints;
+#include "floodhud.h"
+#include "monitorpoints.h"
 
 // Engine steps per result of a computed flood: one result number (and one display refresh) per five.
 constexpr int floodStepsPerResult = 5;
@@ -33,9 +32,28 @@ struct FloodTickSettings {
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
                                           const FloodTickSettings& settings);
 
-// Writes the result files of number `number` into `folder`: the water model (`format` ".ive" or ".3ds")
-// or, for ".tif", the depth raster; the display state (".txt"); the monitor values (".json") when there
-// are monitor points. False, naming the file in `failedFile`, when a file could not be written.
+// The result files of one tick, copied out of the engine and the tick so that they can be written on
+// another thread while the engine goes on: a copy of the water model the scene shows (".ive" or ".3ds")
+// or the grid's depths (".tif"), the display state, the monitor values.
+struct FloodResultFiles {
+    std::string folder;
+    int number = 0;
+    std::string format;
+    osg::ref_ptr<const osg::Node> water;
+    FloodDepthGrid depths;
+    FloodHud hud;
+    MonitorPoints monitors;
+};
+FloodResultFiles copyFloodResult(const std::string& folder, int number, const std::string& format,
+                                 const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
+                                 const MonitorPoints& monitors);
+bool writeFloodResult(const FloodResultFiles& files, std::string& problem, bool printDiagnostics = true);
+
+// Writes the result files of number `number` into `folder` (its bytes name it): the water model
+// (`format` ".ive" or ".3ds") or, for ".tif", the depth raster; the monitor values (".json") when there
+// are monitor points; last the display state (".txt"). Each file goes through a temporary name. False,
+// with `problem` naming the file and the reason, when a file could not be written; the result's files
+// are then removed, so that the folder holds complete results only.
 bool writeFloodResult(const std::string& folder, int number, const std::string& format,
                       const osg::Node& water, const CAFlood& engine, const FloodHud& hud,
-                      const MonitorPoints& monitors, std::string& failedFile, bool printDiagnostics = true);
+                      const MonitorPoints& monitors, std::string& problem, bool printDiagnostics = true);

@@ -3,19 +3,21 @@
 #include <gdal.h>
 #include <ogr_geometry.h>
 #include <ogrsf_frmts.h>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <osg/Depth>
 #include <osg/Geode>
 #include <osg/Group>
 #include <osg/ShapeDrawable>
 #include <osgText/Text>
+
+#include "fileio.h"
 
 namespace {
 
@@ -123,6 +125,11 @@ bool MonitorPoints::load(const std::string& path) {
             }
         }
     }
+    if (loaded.size() > maxPoints) {
+        std::cout << "monitor points: " << path << " holds " << loaded.size() << " points, more than the "
+                  << maxPoints << " a flood can show; none is loaded" << std::endl;
+        return false;
+    }
     points = std::move(loaded);
     return true;
 }
@@ -144,10 +151,7 @@ bool MonitorPoints::match(double x, double y, double tolerance, float velocity, 
     return matched;
 }
 
-bool MonitorPoints::writeJson(const std::string& path) const {
-    if (points.empty()) {
-        return false;
-    }
+QByteArray MonitorPoints::toJson() const {
     QJsonArray monitors;
     for (const PointM& point : points) {
         QJsonObject entry;
@@ -162,44 +166,76 @@ bool MonitorPoints::writeJson(const std::string& path) const {
     }
     QJsonObject document;
     document.insert("Monitors", monitors);
-    const QByteArray text = QJsonDocument(document).toJson();
+    return QJsonDocument(document).toJson();
+}
 
-    QFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        std::cout << "monitor points: cannot write " << path << std::endl;
+bool MonitorPoints::writeJson(const std::string& path) const {
+    if (points.empty()) {
         return false;
     }
-    if (file.write(text) != text.size() || !file.flush()) {
-        std::cout << "monitor points: writing " << path << " failed" << std::endl;
+    const QByteArray text = toJson();
+    std::string problem;
+    if (!writeFileAtomically(path, std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                             problem)) {
+        std::cout << "monitor points: " << problem << std::endl;
         return false;
     }
     return true;
 }
 
 bool MonitorPoints::readJson(const std::string& path) {
-    QFile file(QString::fromLocal8Bit(path.c_str()));
+    std::string bytes;
+    std::string problem;
+    const FileReadStatus status = readRegularFile(path, maxJsonBytes, bytes, problem);
     // A frame without monitor values has no file; that is not worth a line.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (status == FileReadStatus::missing) {
         return false;
     }
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        std::cout << "parse file failed:" << path << std::endl;
+    if (status != FileReadStatus::ok) {
+        std::cout << "monitor points: " << problem << std::endl;
         return false;
     }
+    return parseJson(QByteArray::fromStdString(bytes), path);
+}
 
+bool MonitorPoints::parseJson(const QByteArray& text, const std::string& name) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        std::cout << "parse file failed:" << name << std::endl;
+        return false;
+    }
+    const QJsonArray entries = document.object().value("Monitors").toArray();
+    if (static_cast<std::size_t>(entries.size()) > maxPoints) {
+        std::cout << "monitor points: " << name << " lists " << entries.size() << " points, more than the "
+                  << maxPoints << " a frame may show" << std::endl;
+        return false;
+    }
+    // Coordinates as the flood grid may have them, values as a float holds them.
+    const auto coordinate = [](double value) { return std::fabs(value) <= 1e8; };
+    const auto figure = [](double value) { return std::fabs(value) <= std::numeric_limits<float>::max(); };
     std::list<PointM> read;
-    for (const QJsonValue& value : document.object().value("Monitors").toArray()) {
+    for (const QJsonValue& value : entries) {
         const QJsonObject entry = value.toObject();
+        const double x = entry.value("x").toDouble();
+        const double y = entry.value("y").toDouble();
+        const double z = entry.value("z").toDouble();
+        const double figures[4] = {entry.value("vec").toDouble(), entry.value("flu").toDouble(),
+                                   entry.value("dep").toDouble(), entry.value("time").toDouble()};
+        if (!coordinate(x) || !coordinate(y) || !coordinate(z) || !figure(figures[0]) ||
+            !figure(figures[1]) || !figure(figures[2]) || !figure(figures[3])) {
+            std::cout << "monitor points: " << name << ": point " << read.size() + 1
+                      << " holds values no flood writes" << std::endl;
+            return false;
+        }
         PointM point;
-        point.x = entry.value("x").toDouble();
-        point.y = entry.value("y").toDouble();
-        point.z = entry.value("z").toDouble();
-        point.velocity = static_cast<float>(entry.value("vec").toDouble());
-        point.flow = static_cast<float>(entry.value("flu").toDouble());
-        point.depth = static_cast<float>(entry.value("dep").toDouble());
-        point.arrival = static_cast<float>(entry.value("time").toDouble());
+        point.x = x;
+        point.y = y;
+        point.z = z;
+        point.velocity = static_cast<float>(figures[0]);
+        point.flow = static_cast<float>(figures[1]);
+        point.depth = static_cast<float>(figures[2]);
+        point.arrival = static_cast<float>(figures[3]);
         read.push_back(point);
     }
     points = std::move(read);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <cstddef>
 #include <list>
 #include <osg/Node>
 #include <osg/ref_ptr>
@@ -21,21 +23,34 @@ struct PointM {
 // of every live tick and stored per step as JSON, read back from those files by the replay.
 class MonitorPoints {
 public:
+    // Most points a list may hold: every replay frame draws a sphere and a label for each, and a file of
+    // 100 000 points would hold the window for a minute and take gigabytes.
+    static constexpr std::size_t maxPoints = 1000;
+    // Largest monitor ".json" file a replay frame reads; maxPoints points take about a quarter of it.
+    static constexpr std::size_t maxJsonBytes = 1024 * 1024;
+
     // Replaces the list by the points of the vector file: every point feature, and every vertex of every
-    // line string. A file that does not open as a vector dataset keeps the list and returns false.
+    // line string. A file that does not open as a vector dataset, or holds more than maxPoints points,
+    // keeps the list and returns false with a line saying why.
     bool load(const std::string& path);
 
     // Gives every point within `tolerance` (strictly, in x and in y) of (x, y) these values; the arrival
     // time is set by the first match at a time other than 0. True when any point matched.
     bool match(double x, double y, double tolerance, float velocity, float flow, float depth, float time);
 
-    // Writes the list as the "Monitors" JSON document, replacing the file. An empty list writes nothing.
-    // False when nothing was written.
+    // The list as the "Monitors" JSON document (indented UTF-8).
+    QByteArray toJson() const;
+    // Writes toJson to `path` through a temporary file. An empty list writes nothing. False when
+    // nothing was written.
     bool writeJson(const std::string& path) const;
 
-    // Replaces the list by the points of a "Monitors" JSON document. A file that does not open, or does not
-    // hold a JSON object, keeps the list and returns false.
+    // Replaces the list by the points of a "Monitors" JSON document. A file that cannot be read (missing,
+    // not a regular file, larger than maxJsonBytes), does not hold a JSON object, lists more than maxPoints
+    // points or a point that no run writes (coordinates beyond any map, values beyond a float) keeps the
+    // list and returns false; all but a missing file with a line saying why.
     bool readJson(const std::string& path);
+    // The same for the text of such a file; `name` is used in the line it prints.
+    bool parseJson(const QByteArray& text, const std::string& name);
 
     // A blue sphere per point, with a label of its values where velocity, flow and depth are all non-zero.
     osg::ref_ptr<osg::Node> makeNode() const;

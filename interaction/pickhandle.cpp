@@ -4,7 +4,7 @@
 #include <iostream>
 #include <osgUtil/LineSegmentIntersector>
 
-std::vector<float> pickedPoint;
+std::vector<double> pickedPoint;
 
 bool PickHandle::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) {
     view = dynamic_cast<osgViewer::View*>(&aa);
@@ -24,15 +24,16 @@ void PickHandle::pick(float x, float y) {
     const osg::Vec3d point = nearest.getWorldIntersectPoint();
     // One report per node on the path of the nearest hit, deepest first.
     for (auto node = nearest.nodePath.rbegin(); node != nearest.nodePath.rend(); ++node) {
-        wx = static_cast<float>(point.x());
-        wy = static_cast<float>(point.y());
-        wz = static_cast<float>(point.z());
+        wx = point.x();
+        wy = point.y();
+        wz = point.z();
         std::cout << " wx:" << point.x() << " wy:" << point.y() << " wz:" << point.z() << std::endl;
         pickedPoint = {wx, wy, wz};
     }
 }
 
-QString coordinateText(const std::vector<float>& point) {
-    return "( X:" + QString::number(point[0], 'g', 6) + ", Y:" + QString::number(point[1], 'g', 6) +
-           ", Z:" + QString::number(point[2], 'g', 6) + ")";
+QString coordinateText(const std::vector<double>& point) {
+    // Map coordinates run to millions of metres: fixed notation keeps every metre and the centimetres.
+    return "( X:" + QString::number(point[0], 'f', 2) + ", Y:" + QString::number(point[1], 'f', 2) +
+           ", Z:" + QString::number(point[2], 'f', 2) + ")";
 }

@@ -2,12 +2,16 @@
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <memory>
 #include <new>
+
+#include "fileio.h"
 
 namespace {
 

@@ -1,22 +1,9 @@
 #include "landslidetick.h"
 
 #include <cstdio>
-#include <osgDB/Registry>
-#include <osgDB/WriteFile>
 
 #include "landslidemesh.h"
-
-namespace {
-
-bool writeModel(const osg::Node& node, const std::string& path, std::string& problem) {
-    if (!osgDB::writeNodeFile(node, path, osgDB::Registry::instance()->getOptions())) {
-        problem = "\"" + path + "\" cannot be written";
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
+#include "modelfile.h"
 
 std::string landslideResultPath(const std::string& folder, int number, const std::string& format) {
     return folder + "/" + std::to_string(number) + format;
@@ -36,7 +23,7 @@ LandslideTick advanceLandslideTick(LandslideRun& run, const LandslideTickSetting
     }
     const std::string path = landslideResultPath(settings.folder, k, settings.format);
     if (models) {
-        writeModel(*tick.stepMesh, path, tick.problem);
+        writeModelFile(*tick.stepMesh, path, tick.problem);
     } else {
         writeGeoTiff(path, run.mosaicFrame, run.surface, run.mosaicNoData, tick.problem);
     }
@@ -51,7 +38,7 @@ LandslideTick advanceLandslideTick(LandslideRun& run, const LandslideTickSetting
     }
     const std::string finalPath = landslideResultPath(settings.folder, k + 1, settings.format);
     if (models) {
-        writeModel(*tick.finalMesh, finalPath, tick.problem);
+        writeModelFile(*tick.finalMesh, finalPath, tick.problem);
         return tick;
     }
     // The final state in the same terms as the models': the post-disaster DEM on the mosaic's grid.

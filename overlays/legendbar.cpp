@@ -3,6 +3,7 @@
 #include <osg/MatrixTransform>
 #include <osgSim/ColorRange>
 #include <osgSim/ScalarBar>
+#include <osgText/Text>
 #include <utility>
 #include <vector>
 
@@ -31,18 +32,28 @@ osg::ref_ptr<osg::Projection> LegendBarBuilder::buildLegendBar(const osg::Vec4& 
 
     osgSim::ScalarBar::TextProperties textProperties;
     textProperties._fontFile = "fonts/times.ttf";
-    textProperties._characterSize = 0.04f;
+    // Large enough to read in a view of some 600 x 500 pixels (0.04 gave labels 8 pixels high there).
+    textProperties._characterSize = 0.06f;
     bar->setTextProperties(textProperties);
+
+    // The labels are white with a dark outline, readable over snow and shadow alike.
+    for (unsigned i = 0; i < bar->getNumDrawables(); ++i) {
+        if (auto* label = dynamic_cast<osgText::Text*>(bar->getDrawable(i))) {
+            label->setBackdropType(osgText::Text::OUTLINE);
+            label->setBackdropColor(osg::Vec4(0.0f, 0.0f, 0.0f, 1.0f));
+        }
+    }
 
     osg::StateSet* state = bar->getOrCreateStateSet();
     state->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
     state->setMode(GL_DEPTH_TEST, osg::StateAttribute::OFF);
     state->setRenderBinDetails(11, "RenderBin", osg::StateSet::USE_RENDERBIN_DETAILS);
 
-    // Bar units to the 1280 x 1024 screen space below: x 650..1210, y -25..27, on the bottom edge.
+    // Bar units to the 1280 x 1024 screen space below: x 650..1210, y 35..87, right of the middle and
+    // high enough above the bottom edge for its labels underneath to show.
     osg::ref_ptr<osg::MatrixTransform> placement = new osg::MatrixTransform;
     placement->setReferenceFrame(osg::Transform::ABSOLUTE_RF);
-    placement->setMatrix(osg::Matrix::scale(700, 650, 600) * osg::Matrix::translate(300, -350, 0));
+    placement->setMatrix(osg::Matrix::scale(700, 650, 600) * osg::Matrix::translate(300, -290, 0));
     placement->addChild(bar.get());
 
     osg::ref_ptr<osg::Projection> projection = new osg::Projection(osg::Matrixd::ortho2D(0, 1280, 0, 1024));

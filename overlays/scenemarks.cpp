@@ -3,6 +3,8 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
+#include <limits>
 #include <osg/Geode>
 #include <osgText/Font>
 #include <osgText/Text>
@@ -10,6 +12,19 @@
 #include "configreader.h"
 #include "scenelist.h"
 #include "vectorlayer.h"
+
+namespace {
+
+// An attribute as a number; text that is no number, and a number no float holds or that is not finite
+// (a mark at infinity has no place in the view), read as 0.
+float attributeNumber(const QDomElement& element, const char* name) {
+    bool converted = false;
+    const double value = element.attribute(name).toDouble(&converted);
+    return converted && std::fabs(value) <= std::numeric_limits<float>::max() ? static_cast<float>(value)
+                                                                              : 0.0f;
+}
+
+}  // namespace
 
 std::vector<SceneMark> readSceneMarks(const QString& markFile) {
     std::vector<SceneMark> marks;
@@ -29,13 +44,13 @@ std::vector<SceneMark> readSceneMarks(const QString& markFile) {
             if (tag == "text") {
                 mark.text = child.attribute("textstr").toStdString();
             } else if (tag == "pos") {
-                mark.position.set(child.attribute("X").toFloat(), child.attribute("Y").toFloat(),
-                                  child.attribute("Z").toFloat());
+                mark.position.set(attributeNumber(child, "X"), attributeNumber(child, "Y"),
+                                  attributeNumber(child, "Z"));
             } else if (tag == "color") {
-                mark.color.set(child.attribute("r").toFloat(), child.attribute("g").toFloat(),
-                               child.attribute("b").toFloat(), child.attribute("a").toFloat());
+                mark.color.set(attributeNumber(child, "r"), attributeNumber(child, "g"),
+                               attributeNumber(child, "b"), attributeNumber(child, "a"));
             } else if (tag == "size") {
-                mark.size = child.attribute("S").toFloat();
+                mark.size = attributeNumber(child, "S");
             }
         }
         // A mark counts once its fourth child is there, whatever the children are called.

@@ -2,12 +2,16 @@
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "fileio.h"
 
 namespace {
 
@@ -55,7 +59,12 @@ bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::
         problem = "GDAL has no GTiff driver";
         return false;
     }
-    GDALDataset* dataset = driver->Create(path.c_str(), frame.width, frame.height, 1, GDT_Float32, nullptr);
+    // Made in memory and written whole through a temporary file, so that a full disk or an interrupted
+    // run never leaves a raster cut short under the result's name.
+    static std::atomic<unsigned> serial{0};
+    const std::string memoryFile = "/vsimem/vantorel-raster-" + std::to_string(serial++) + ".tif";
+    GDALDataset* dataset =
+        driver->Create(memoryFile.c_str(), frame.width, frame.height, 1, GDT_Float32, nullptr);
     if (!dataset) {
         problem = quoted(path) + " cannot be created" + gdalReason();
         return false;
@@ -72,10 +81,23 @@ bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::
     const CPLErr written =
         band->RasterIO(GF_Write, 0, 0, frame.width, frame.height, const_cast<float*>(values.data()),
                        frame.width, frame.height, GDT_Float32, 0, 0);
-    // Closing flushes the file; a failure there (a full disk) shows only as GDAL's last error.
+    // Closing flushes the file; a failure there shows only as GDAL's last error.
     GDALClose(dataset);
-    if (written != CE_None || CPLGetLastErrorType() == CE_Failure) {
+    vsi_l_offset length = 0;
+    GByte* buffer = VSIGetMemFileBuffer(memoryFile.c_str(), &length, TRUE);
+    const bool made = written == CE_None && CPLGetLastErrorType() != CE_Failure && buffer != nullptr;
+    std::string bytes;
+    if (made) {
+        bytes.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
+    }
+    VSIFree(buffer);
+    if (!made) {
         problem = quoted(path) + " cannot be written" + gdalReason();
+        return false;
+    }
+    std::string failure;
+    if (!writeFileAtomically(path, bytes, failure)) {
+        problem = failure;
         return false;
     }
     return true;

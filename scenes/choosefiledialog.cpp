@@ -56,7 +56,7 @@ void ChooseFileDialog::on_ConfirmButton_clicked() {
 
     // The binding holds for this run either way; only its saving can fail.
     QString reason;
-    if (writeSceneList(listFile, boundScenes, &reason)) {
+    if (saveSceneBinding(listFile, boundScenes, sceneName, &reason)) {
         QMessageBox::warning(this, "绑定", "绑定文件路径完成！", QMessageBox::Ok);
     } else {
         QMessageBox::warning(this, "绑定",

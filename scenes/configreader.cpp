@@ -2,9 +2,12 @@
 
 #include <QDomDocument>
 #include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <iostream>
 
+#include "fileio.h"
 #include "scenelist.h"
 
 static void printParseFailure(int line, int column, const QString& message) {
@@ -13,29 +16,62 @@ static void printParseFailure(int line, int column, const QString& message) {
 
 // Scene files list a few paths and positions; a file this large is not one, and its document tree
 // would take many times its size in memory.
-static constexpr qint64 maxXmlBytes = 64 * 1024 * 1024;
+static constexpr std::size_t maxXmlBytes = 64 * 1024 * 1024;
 
-bool parseXmlFile(const QString& file, QDomDocument& document) {
+// Scene files nest three or four levels. The document tree is built and freed recursively, so a file
+// nested many thousands of levels deep would overflow the stack; such a file is refused before any
+// tree is built.
+static constexpr int maxXmlDepth = 64;
+
+bool parseXmlText(const QByteArray& text, QDomDocument& document) {
     document.clear();
-    QFile xmlFile(file);
-    if (!xmlFile.open(QIODevice::ReadOnly)) {
-        printParseFailure(0, 0, "cannot open " + file + ": " + xmlFile.errorString());
+    // The depth is measured with the same parser that then builds the tree, so both see one document.
+    QXmlStreamReader scan(text);
+    scan.setNamespaceProcessing(false);
+    int depth = 0;
+    while (!scan.atEnd()) {
+        const QXmlStreamReader::TokenType token = scan.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > maxXmlDepth) {
+            printParseFailure(static_cast<int>(scan.lineNumber()), static_cast<int>(scan.columnNumber()),
+                              QString("elements nested deeper than %1 levels").arg(maxXmlDepth));
+            return false;
+        }
+        if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    if (scan.hasError()) {
+        printParseFailure(static_cast<int>(scan.lineNumber()), static_cast<int>(scan.columnNumber()),
+                          scan.errorString());
         return false;
     }
-    if (xmlFile.size() > maxXmlBytes) {
-        printParseFailure(0, 0, file + " is too large (" + QString::number(xmlFile.size()) + " bytes)");
-        return false;
-    }
+    QXmlStreamReader reader(text);
     QString message;
     int line = 0;
     int column = 0;
-    const bool parsed = document.setContent(&xmlFile, false, &message, &line, &column);
-    xmlFile.close();
-    if (!parsed) {
+    if (!document.setContent(&reader, false, &message, &line, &column)) {
         printParseFailure(line, column, message);
         document.clear();
+        return false;
     }
-    return parsed;
+    return true;
+}
+
+bool parseXmlFile(const QString& file, QDomDocument& document) {
+    document.clear();
+    std::string bytes;
+    std::string problem;
+    switch (readRegularFile(QFile::encodeName(file).toStdString(), maxXmlBytes, bytes, problem)) {
+        case FileReadStatus::ok:
+            return parseXmlText(QByteArray::fromStdString(bytes), document);
+        case FileReadStatus::tooLarge:
+            printParseFailure(0, 0,
+                              file + " is too large (" + QString::number(QFileInfo(file).size()) + " bytes)");
+            return false;
+        default:
+            printParseFailure(0, 0, QString::fromStdString(problem));
+            return false;
+    }
 }
 
 void SceneConfigReader::readSceneDocument(const QString& fileName, QString& filePath,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <string>
@@ -8,10 +9,13 @@
 class QDomDocument;
 class QDomElement;
 
-// Reads an XML file into `document` (no namespace processing). When the file cannot be opened or is not
-// well-formed, writes "parse file failed:<line>---<column>:<message>" to standard output, leaves the
-// document empty and returns false.
+// Reads an XML file into `document` (no namespace processing). When the file cannot be read (missing, not
+// a regular file, over 64 MiB), is not well-formed or nests elements more than 64 levels deep, writes
+// "parse file failed:<line>---<column>:<message>" to standard output, leaves the document empty and
+// returns false.
 bool parseXmlFile(const QString& file, QDomDocument& document);
+// The same for the text of an XML file.
+bool parseXmlText(const QByteArray& text, QDomDocument& document);
 
 // Reads the scene files kept in the data folder of the current scene (`currentSceneName`), one category
 // at a time. Every call reads the file again; nothing is cached.

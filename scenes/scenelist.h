@@ -27,7 +27,8 @@ extern QString currentSceneName;
 QJsonObject readJsonFile(QString file);
 
 // The records of a "TreeMeta.json" document ({"test": [{"name", "path", "type"}, ...]}), in file order.
-// A missing or malformed file gives an empty list; a missing member reads as an empty string.
+// A missing or malformed file gives an empty list; a missing member reads as an empty string, a number
+// as its decimal text.
 std::list<FileManage> readSceneList(const QString& treeMetaPath);
 
 // Replaces `boundScenes` with the records of the file. Returns how many there are.
@@ -41,6 +42,14 @@ QByteArray sceneListJson(const std::list<FileManage>& scenes);
 // false and, when `error` is given, says why.
 bool writeSceneList(const QString& treeMetaPath, const std::list<FileManage>& scenes,
                     QString* error = nullptr);
+
+// Saves the binding of `sceneName` made in `scenes` (the program's list) to the scene list file: only the
+// "path" of that scene's records changes, and everything else the file holds stays as it is (other
+// members and records, numbers as numbers). A file that does not exist yet is written from `scenes`; a
+// scene the file does not list is added. A file that exists but is not a JSON object whose "test" is an
+// array is left alone, and the binding is not saved. Written like writeSceneList.
+bool saveSceneBinding(const QString& treeMetaPath, const std::list<FileManage>& scenes,
+                      const QString& sceneName, QString* error = nullptr);
 
 // Folder and type of the first bound scene with exactly this name (case-sensitive). For a name that no
 // record holds both return an empty string, and callers take their own failure paths: the scene-file

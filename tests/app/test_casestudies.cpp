@@ -55,7 +55,8 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         EXPECT_EQ(marks->getNumChildren(), 4u);
         EXPECT_NE(root->getChild(2)->asGeode(), nullptr);
         EXPECT_EQ(window->currentSimulationMode(), 1);
-        EXPECT_GT(window->availableFrameCount(), 100);
+        // The demo data holds 40 results per flood.
+        EXPECT_EQ(window->availableFrameCount(), 40);
 
         ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 6; }, 20000));
         const QImage frame = window->view()->grabFrameBuffer();
@@ -68,8 +69,8 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         // The fixed viewpoint looks at the valley: most of the view is terrain.
         EXPECT_GT(terrain, (frame.width() / 4) * (frame.height() / 4) * 7 / 10);
 
-        ASSERT_TRUE(waitUntil(
-            [this] { return window->currentFrameIndex() * 3 > window->availableFrameCount(); }, 60000));
+        ASSERT_TRUE(
+            waitUntil([this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
         const int last = window->currentFrameIndex();
         runEventLoop(200);
         EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";
@@ -101,6 +102,36 @@ TEST_F(CaseStudyTest, OpeningACaseTwiceReplaysOnce) {
     }
     // The scene's own lake and the risen copy the replay draws with its frame.
     EXPECT_EQ(lakes, 2);
+}
+
+TEST_F(CaseStudyTest, StopKeepsTheCaseSceneAndTheNextCasePlaysAtOnce) {
+    doubleClick("金江洪水");
+    osg::Group* root = window->sceneRoot();
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 1; }, 20000));
+    triggerMenuAction(*window, "&暂停演进");
+    triggerMenuAction(*window, "&停止演进");
+    // Terrain, marks and the case's lake; the frame's water, clock, legend and risen lake are gone.
+    EXPECT_EQ(root->getNumChildren(), 3u);
+    EXPECT_EQ(window->currentFrameIndex(), 1);
+    runEventLoop(600);
+    EXPECT_EQ(root->getNumChildren(), 3u) << "the stopped replay draws its first frame again";
+    EXPECT_EQ(window->currentFrameIndex(), 1);
+
+    // Continue replays from the first frame with the place names.
+    triggerMenuAction(*window, "&继续演进");
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 1; }, 20000));
+    EXPECT_GT(root->getNumChildren(), 3u);
+    ASSERT_NE(root->getChild(1)->asGroup(), nullptr);
+    EXPECT_EQ(root->getChild(1)->asGroup()->getNumChildren(), 4u) << "houses, river, road and place names";
+
+    // Another case after a pause, and after a stop, plays without "start".
+    for (const char* control : {"&暂停演进", "&停止演进"}) {
+        SCOPED_TRACE(control);
+        triggerMenuAction(*window, control);
+        doubleClick(control == QString("&暂停演进") ? "6.1洪水" : "danba flood");
+        EXPECT_TRUE(window->isPlaying());
+        ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 1; }, 20000));
+    }
 }
 
 TEST_F(CaseStudyTest, BindingAFolderIsWrittenAndReadAtTheNextStart) {
@@ -157,8 +188,8 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
         EXPECT_EQ(window->currentSimulationMode(), 2);
         EXPECT_EQ(window->playbackTimer()->interval(), 0);
         const QString folder = findBoundPath(c.name) + c.playFolder;
-        EXPECT_EQ(window->availableFrameCount(), QDir(folder).entryList(QDir::Files).size());
-        EXPECT_GT(window->availableFrameCount(), 60);
+        EXPECT_EQ(window->availableFrameCount(), QDir(folder).entryList({"*.txt"}, QDir::Files).size());
+        EXPECT_GT(window->availableFrameCount(), 30);
         EXPECT_TRUE(window->sceneTreeModel()->item(0)->isEnabled());
 
         // Replaying at once, with the flow on its slope in the fixed view.
@@ -179,7 +210,7 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
 
         window->playbackTimer()->start(0);
         ASSERT_TRUE(waitUntil(
-            [this] { return 2 * window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
+            [this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
         const int last = window->currentFrameIndex();
         runEventLoop(200);
         EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";

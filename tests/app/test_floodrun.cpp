@@ -2,22 +2,34 @@
 // the folder with the roam controls. Real window, real form, real dialogs, real engine.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSocketNotifier>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <functional>
 #include <osg/Depth>
 #include <osgDB/ReadFile>
 #include <osgDB/WriteFile>
 
+#include "cafloodnew.h"
+#include "floodend.h"
 #include "floodform.h"
+#include "floodhud.h"
+#include "floodrun.h"
 #include "floodtestdata.h"
+#include "floodtick.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "monitorpoints.h"
+#include "stopsignals.h"
 #include "syntheticvalley.h"
 #include "testfiles.h"
 #include "testmodels.h"
@@ -80,7 +92,9 @@ protected:
         chooseInForm("pushButton_8", files[2]);
     }
 
-    void startLiveRun() {
+    // Sets up the flood in the form and presses "calculate", choosing `into` (the results folder by
+    // default) as the output folder.
+    void startLiveRun(const QString& into = QString(), const char* capacity = "200000") {
         trigger("洪水");
         ASSERT_NE(form(), nullptr);
         ASSERT_TRUE(form()->isVisible());
@@ -91,15 +105,76 @@ protected:
         chooseInputs();
         chooseInForm("pushButton_9", path("monitors.shp"));
         // A small breach that the test valley holds.
-        form()->findChild<QLineEdit*>("lineEdit")->setText("200000");
+        form()->findChild<QLineEdit*>("lineEdit")->setText(capacity);
         form()->findChild<QDoubleSpinBox*>("doubleSpinBox")->setValue(10);
         form()->findChild<QDoubleSpinBox*>("doubleSpinBox_2")->setValue(5);
         form()->findChild<QLineEdit*>("lineEdit_3")->setText("2");
 
-        ModalDriver folder(chooseFile(results.path()));
+        ModalDriver folder(chooseFile(into.isEmpty() ? results.path() : into), 15000, "QFileDialog");
         press("pushButton_3");
         ASSERT_TRUE(folder.answered());
         EXPECT_FALSE(form()->isVisible());
+    }
+
+    // The result files in a folder.
+    static QStringList resultFiles(const QString& folder) {
+        QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        names.sort();
+        return names;
+    }
+
+    // A result folder of `count` results written without the window, as a finished run leaves it.
+    void writeStoredRun(int count) {
+        CAFlood engine;
+        ASSERT_EQ(startFloodRun(engine, files, smallBreach(200000)), FloodRunStart::Ready);
+        FloodHud hud;
+        MonitorPoints points;
+        ASSERT_TRUE(points.load(path("monitors.shp")));
+        FloodTickSettings settings;
+        settings.capacity = 200000;
+        settings.printDiagnostics = false;
+        for (int n = 1; n <= count; ++n) {
+            osg::ref_ptr<osg::Geode> water = advanceFloodTick(engine, hud, points, settings);
+            std::string failed;
+            ASSERT_TRUE(writeFloodResult(results.path().toStdString(), n, ".ive", *water, engine, hud, points,
+                                         failed, false))
+                << failed;
+        }
+    }
+
+    // The form's "simulation" on the result folder.
+    void replayResults() {
+        trigger("洪水");
+        ModalDriver folder(chooseFile(results.path()));
+        press("pushButton_4");
+        ASSERT_TRUE(folder.answered());
+    }
+
+    unsigned sceneNodes() const { return window.sceneRoot()->getNumChildren(); }
+
+    // Heads-up displays and captions on screen: two per run or replay frame.
+    int overlayCameras() const {
+        int cameras = 0;
+        for (unsigned i = 0; i < sceneNodes(); ++i) {
+            cameras += window.sceneRoot()->getChild(i)->asCamera() != nullptr;
+        }
+        return cameras;
+    }
+
+    // Waits for the replay to pass `frame` and checks that it shows one frame over the scene's own nodes.
+    void expectReplayingOver(unsigned sceneOwnNodes, int frame) {
+        ASSERT_TRUE(waitUntil([&] { return window.currentFrameIndex() > frame; }, 20000));
+        // Water, clock, caption, legend and monitor points of one frame.
+        EXPECT_EQ(sceneNodes(), sceneOwnNodes + 5);
+        EXPECT_EQ(overlayCameras(), 2);
+    }
+
+    // The replay stays where it is (held or stopped): no frame advances and no node comes or goes.
+    void expectStill(unsigned nodes) {
+        const int frame = window.currentFrameIndex();
+        runEventLoop(600);
+        EXPECT_EQ(window.currentFrameIndex(), frame);
+        EXPECT_EQ(sceneNodes(), nodes);
     }
 
     QTemporaryDir inputs;
@@ -108,6 +183,62 @@ protected:
     MainWindow window;
     FloodForm* shownForm = nullptr;
 };
+
+// Pixels of `frame` inside a rectangle of the 800 x 600 overlay space (origin at the lower left) that
+// pass `test`.
+int overlayPixels(const QImage& frame, double left, double bottom, double right, double top,
+                  const std::function<bool(const QColor&)>& test) {
+    const double sx = frame.width() / 800.0;
+    const double sy = frame.height() / 600.0;
+    int count = 0;
+    for (int y = std::max(0, static_cast<int>(frame.height() - top * sy));
+         y < std::min(frame.height(), static_cast<int>(frame.height() - bottom * sy)); ++y) {
+        for (int x = std::max(0, static_cast<int>(left * sx));
+             x < std::min(frame.width(), static_cast<int>(right * sx)); ++x) {
+            count += test(frame.pixelColor(x, y));
+        }
+    }
+    return count;
+}
+
+// Dark grey to black: text strokes and outlines, smoothed at their edges.
+bool isInk(const QColor& pixel) {
+    return pixel.red() < 110 && pixel.green() < 110 && pixel.blue() < 110 &&
+           std::abs(pixel.red() - pixel.blue()) < 25;
+}
+
+// The heads-up display and the depth legend of a flood frame in the window at 800 x 600: each of the
+// clock's three lines is drawn in the box and none reaches the view's edge, and the legend's numbers
+// show, white in a dark outline, above its bar.
+void expectReadableOverlays(const QImage& frame) {
+    const float size = FloodHud::hudCharacterSize;
+    const float top = 600.0f - 8.0f - size;  // baseline of the first line
+    for (int line = 0; line < 3; ++line) {
+        SCOPED_TRACE(line);
+        const float baseline = top - line * (size + 8.0f);
+        EXPECT_GT(overlayPixels(frame, 300, baseline - 4, 800, baseline + size, isInk), 40) << "line missing";
+    }
+    // The lines end inside the box, a margin short of the view's right edge.
+    EXPECT_EQ(overlayPixels(frame, 796, top - 2 * (size + 8.0f) - 4, 800, 600, isInk), 0);
+    // The legend's numbers over the bar (1280 x 1024 legend space: bar y 35..87, x 650..1210).
+    const double legendX = 800.0 / 1280.0;
+    const double legendY = 600.0 / 1024.0;
+    const auto isLabelWhite = [](const QColor& pixel) {
+        return pixel.red() > 225 && pixel.green() > 225 && pixel.blue() > 225;
+    };
+    EXPECT_GT(overlayPixels(frame, 630 * legendX, 88 * legendY, 1240 * legendX, 140 * legendY, isLabelWhite),
+              20);
+    EXPECT_GT(overlayPixels(frame, 630 * legendX, 88 * legendY, 1240 * legendX, 140 * legendY, isInk), 20);
+    // "Water Depth", left of the bar.
+    const osg::Vec3 caption = FloodHud::depthCaptionAnchor;
+    EXPECT_GT(
+        overlayPixels(frame, caption.x() - 120, caption.y() - 6, caption.x() + 2, caption.y() + 20, isInk),
+        20);
+}
+
+int resultCount(const QString& folder) {
+    return QDir(folder).entryList({"*.txt"}, QDir::Files).size();
+}
 
 TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     startLiveRun();
@@ -163,9 +294,10 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     EXPECT_GT(waterPixels, 50);
     const QColor hudBox =
         frame.pixelColor(static_cast<int>(frame.width() * 0.99), static_cast<int>(frame.height() * 0.015));
-    EXPECT_NEAR(hudBox.red(), 230, 12);
+    EXPECT_NEAR(hudBox.red(), 217, 12);
     EXPECT_NEAR(hudBox.green(), hudBox.red(), 4);
     EXPECT_NEAR(hudBox.blue(), hudBox.red(), 4);
+    expectReadableOverlays(frame);
 
     // Replay the folder through the form's "simulation".
     trigger("洪水");
@@ -173,7 +305,8 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     press("pushButton_4");
     ASSERT_TRUE(folder.answered());
     window.playbackTimer()->stop();
-    EXPECT_EQ(window.availableFrameCount(), QDir(results.path()).entryList(QDir::Files).size());
+    // The frames of the folder, not its files.
+    EXPECT_EQ(window.availableFrameCount(), QDir(results.path()).entryList({"*.txt"}, QDir::Files).size());
 
     std::vector<int> shown;
     auto tick = [&] {
@@ -205,8 +338,7 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
 
     // Played to its end, the replay stops by itself.
     window.playbackTimer()->start(0);
-    ASSERT_TRUE(
-        waitUntil([&] { return window.currentFrameIndex() * 3 > window.availableFrameCount(); }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return window.currentFrameIndex() > window.availableFrameCount(); }, 20000));
     const int last = window.currentFrameIndex();
     runEventLoop(300);
     EXPECT_EQ(window.currentFrameIndex(), last);
@@ -249,6 +381,233 @@ TEST_F(FloodRunTest, ResultsThatCannotBeWrittenStopTheRunWithAMessage) {
     ASSERT_TRUE(folder.answered());
     ASSERT_TRUE(waitUntil([&] { return warning.answered(); }, 15000));
     EXPECT_TRUE(warning.text().contains("/proc/1.ive"));
+}
+
+TEST_F(FloodRunTest, CalculatingAgainWithoutStoppingNumbersTheNewRunFromOne) {
+    startLiveRun();
+    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("5.txt")); }, 60000));
+    QTemporaryDir second;
+    ASSERT_TRUE(second.isValid());
+    startLiveRun(second.path());
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(second.filePath("3.txt")); }, 60000));
+    trigger("&停止运算");
+    for (const char* name : {"1.ive", "1.txt", "1.json", "2.ive", "3.ive"}) {
+        EXPECT_TRUE(QFile::exists(second.filePath(name))) << name;
+    }
+    // Every result of the new run: from 1, without a gap, each complete.
+    const QStringList states = QDir(second.path()).entryList({"*.txt"}, QDir::Files);
+    for (int n = 1; n <= states.size(); ++n) {
+        EXPECT_TRUE(states.contains(QString::number(n) + ".txt")) << n;
+        EXPECT_TRUE(QFile::exists(second.filePath(QString::number(n) + ".ive"))) << n;
+    }
+}
+
+TEST_F(FloodRunTest, FolderHoldingResultsIsUsedOnlyWhenTheUserAgreesToRemoveThem) {
+    // Results of an earlier run in another format, and a file of the user's.
+    for (const char* name : {"1.tif", "1.txt", "2.tif", "2.txt", "40.txt", "notes.txt"}) {
+        writeTextFile(result(name).toStdString(), "earlier");
+    }
+    const QStringList before = resultFiles(results.path());
+    {
+        ModalDriver question(clickButton("&No"), 15000, "QMessageBox");
+        startLiveRun();
+        ASSERT_TRUE(question.answered());
+        EXPECT_TRUE(question.text().contains("5 个计算结果文件")) << question.text().toStdString();
+    }
+    runEventLoop(300);
+    EXPECT_FALSE(QFile::exists(result("1.ive")));
+    EXPECT_EQ(resultFiles(results.path()), before);
+
+    {
+        ModalDriver question(clickButton("&Yes"), 15000, "QMessageBox");
+        startLiveRun();
+        ASSERT_TRUE(question.answered());
+    }
+    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("3.txt")); }, 60000));
+    trigger("&停止运算");
+    EXPECT_FALSE(QFile::exists(result("1.tif")));
+    EXPECT_FALSE(QFile::exists(result("40.txt")));
+    EXPECT_TRUE(QFile::exists(result("notes.txt")));
+    EXPECT_NE(readTextFile(result("1.txt").toStdString()), "earlier");
+}
+
+TEST_F(FloodRunTest, StopSignalEndsTheRunAfterItsLastCompleteResultAndSaysWhere) {
+    catchStopSignals();
+    QSocketNotifier notifier(stopSignalDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [this] {
+        char byte = 0;
+        while (::read(stopSignalDescriptor(), &byte, 1) > 0) {
+        }
+        window.stopForSignal(stopSignalName());
+    });
+    startLiveRun();
+    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("4.txt")); }, 60000));
+    testing::internal::CaptureStdout();
+    ::raise(SIGTERM);
+    const bool stopped = waitUntil(
+        [this] {
+            const int count = QDir(results.path()).entryList({"*.txt"}, QDir::Files).size();
+            runEventLoop(200);
+            return QDir(results.path()).entryList({"*.txt"}, QDir::Files).size() == count;
+        },
+        15000);
+    const std::string said = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(stopped);
+    const int last = QDir(results.path()).entryList({"*.txt"}, QDir::Files).size();
+    EXPECT_NE(said.find("SIGTERM: the run stops after result " + std::to_string(last) + "; results 1 to " +
+                        std::to_string(last) + " in " + results.path().toStdString() + " are complete"),
+              std::string::npos)
+        << said;
+    // Only complete results, and nothing half-written.
+    for (const QString& name : resultFiles(results.path())) {
+        EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
+    }
+    for (int n = 1; n <= last; ++n) {
+        for (const char* extension : {".ive", ".json"}) {
+            EXPECT_TRUE(QFile::exists(result(QString::number(n) + extension))) << n << extension;
+        }
+    }
+}
+
+TEST_F(FloodRunTest, PauseHoldsALiveRunAndStopTakesItsWaterBeforeTheReplay) {
+    startLiveRun();
+    ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("5.txt")); }, 60000));
+    // Terrain, then water, legend, clock and caption of the live tick.
+    EXPECT_EQ(sceneNodes(), 5u);
+
+    trigger("&暂停演进");
+    const int held = resultCount(results.path());
+    runEventLoop(1000);
+    EXPECT_EQ(resultCount(results.path()), held) << "the paused run goes on writing";
+    EXPECT_EQ(sceneNodes(), 5u);
+    trigger("&继续演进");
+    ASSERT_TRUE(waitUntil([&] { return resultCount(results.path()) > held + 2; }, 30000));
+
+    trigger("&停止运算");
+    EXPECT_EQ(sceneNodes(), 1u) << "the stopped run's water and clock stay drawn";
+    const int written = resultCount(results.path());
+    runEventLoop(300);
+    EXPECT_EQ(resultCount(results.path()), written);
+
+    // The replay of the same folder draws its own frame only: one clock, no live water under it.
+    replayResults();
+    expectReplayingOver(1, 6);
+}
+
+TEST_F(FloodRunTest, EveryReplayOwnsItsNodesAndStopPauseOpenAndClearActOnIt) {
+    // Long enough that the replay is still going at every step below.
+    writeStoredRun(400);
+    trigger("洪水");
+    chooseInForm("pushButton_5", path("terrain.ive"));
+    // A layer of the user's own over the terrain belongs to the scene, not to a replay.
+    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(150, 150, 50, 120), path("layer.ive")));
+    {
+        ModalDriver load(chooseFile(QString::fromStdString(path("layer.ive"))));
+        trigger("&Load");
+        ASSERT_TRUE(load.answered());
+    }
+    ASSERT_EQ(sceneNodes(), 2u);
+
+    replayResults();
+    expectReplayingOver(2, 6);
+
+    // Stop: the frame goes, the scene stays, nothing is drawn again.
+    trigger("&停止演进");
+    EXPECT_EQ(window.currentFrameIndex(), 1);
+    EXPECT_EQ(sceneNodes(), 2u);
+    expectStill(2);
+    // Continue plays again from the first frame over the whole scene.
+    trigger("&继续演进");
+    expectReplayingOver(2, 6);
+
+    // A new replay after a pause plays at once.
+    trigger("&暂停演进");
+    expectStill(7);
+    replayResults();
+    EXPECT_TRUE(window.isPlaying());
+    expectReplayingOver(2, 6);
+    // And after a stop.
+    trigger("&停止演进");
+    replayResults();
+    expectReplayingOver(2, 6);
+
+    // Opening another model ends the replay: nothing of it floats over the new terrain.
+    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(0, 0, 400, 80), path("other.ive")));
+    {
+        ModalDriver open(chooseFile(QString::fromStdString(path("other.ive"))));
+        trigger("&Open");
+        ASSERT_TRUE(open.answered());
+    }
+    EXPECT_EQ(sceneNodes(), 1u);
+    expectStill(1);
+    trigger("&继续演进");
+    expectStill(1);
+
+    // So does clearing the scene, also while the replay is paused.
+    replayResults();
+    ASSERT_TRUE(waitUntil([this] { return window.currentFrameIndex() > 6; }, 20000));
+    trigger("&暂停演进");
+    trigger("清除数据");
+    EXPECT_EQ(sceneNodes(), 0u);
+    trigger("&继续演进");
+    expectStill(0);
+}
+
+// Every result up to `count` is whole: the water model reads back, the display state has its five lines
+// and the monitor values parse.
+void expectCompleteResults(const QString& folder, int count) {
+    for (int n = 1; n <= count; ++n) {
+        SCOPED_TRACE(n);
+        const std::string base = (folder + "/" + QString::number(n)).toStdString();
+        EXPECT_TRUE(osgDB::readRefNodeFile(base + ".ive").valid());
+        EXPECT_EQ(QString::fromStdString(readTextFile(base + ".txt")).split('\n').size(), 5);
+        MonitorPoints points;
+        points.readJson(base + ".json");
+        EXPECT_FALSE(points.empty());
+    }
+}
+
+TEST_F(FloodRunTest, LiveRunInAClosedValleyEndsByItselfOnceTheWaterStands) {
+    ModalDriver done(clickButton("OK"), 200000, "QMessageBox");
+    startLiveRun(QString(), "2000");
+    ASSERT_TRUE(waitUntil([&] { return done.answered(); }, 200000))
+        << resultCount(results.path()) << " results";
+    EXPECT_EQ(done.title(), "说明");
+    const int written = resultCount(results.path());
+    EXPECT_TRUE(done.text().contains(QString("结果 1 到 %1 已写入").arg(written)))
+        << done.text().toStdString();
+    runEventLoop(500);
+    EXPECT_EQ(resultCount(results.path()), written) << "the run goes on after its message";
+    // The last water stays on screen.
+    EXPECT_EQ(sceneNodes(), 5u);
+    expectCompleteResults(results.path(), written);
+}
+
+TEST_F(FloodRunTest, LiveRunStopsWithAMessageBeforeItsDiskFills) {
+    QTemporaryDir mountPoint;
+    ASSERT_TRUE(mountPoint.isValid());
+    // A small disk of its own; the run must leave the reserve on it.
+    if (runProgram("mount", {"-t", "tmpfs", "-o", "size=10m", "tmpfs", mountPoint.path()}).exitCode != 0) {
+        GTEST_SKIP() << "no small file system can be mounted here";
+    }
+    struct Unmount {
+        QString path;
+        ~Unmount() { runProgram("umount", {path}); }
+    } unmount{mountPoint.path()};
+
+    ModalDriver full(clickButton("OK"), 120000, "QMessageBox");
+    startLiveRun(mountPoint.path());
+    ASSERT_TRUE(waitUntil([&] { return full.answered(); }, 120000));
+    EXPECT_EQ(full.title(), "Warning");
+    EXPECT_TRUE(full.text().contains("磁盘空间将满")) << full.text().toStdString();
+    const int written = resultCount(mountPoint.path());
+    EXPECT_GT(written, 5);
+    EXPECT_TRUE(full.text().contains(QString("结果 1 到 %1 已写入").arg(written)))
+        << full.text().toStdString();
+    runEventLoop(300);
+    EXPECT_EQ(resultCount(mountPoint.path()), written);
+    EXPECT_GT(QStorageInfo(mountPoint.path()).bytesAvailable(), resultDiskReserve);
+    expectCompleteResults(mountPoint.path(), written);
 }
 
 }  // namespace

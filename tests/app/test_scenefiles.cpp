@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <osg/Camera>
 #include <osgDB/ReadFile>
 #include <osgDB/WriteFile>
@@ -111,11 +112,75 @@ TEST_F(SceneFilesTest, OpenedModelReplacesTheSceneWithItsCameraAndTheSavedPairOp
     EXPECT_NE(reread->asGroup(), nullptr);
 }
 
-TEST_F(SceneFilesTest, SaveAfterOpenWritesNextToTheOpenedPathUnchanged) {
+TEST_F(SceneFilesTest, SaveAfterOpenKeepsTheOpenedPair) {
     openThroughMenu("valley.ive");
+    const osg::Vec3d eye(100, -300, 800), center(300, 300, 100), up(0, 0, 1);
+    window.view()->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
+    runEventLoop(100);
     trigger("&保存");
-    EXPECT_TRUE(exists("valley.ive.ive"));
-    EXPECT_TRUE(exists("valley.ive_cam.osg"));
+    EXPECT_FALSE(exists("valley.ive.ive"));
+    EXPECT_FALSE(exists("valley.ive_cam.osg"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+    // The pair opens again with the view it was saved with.
+    window.view()->getCameraManipulator()->setByInverseMatrix(
+        osg::Matrixd::lookAt(osg::Vec3d(0, 0, 5000), osg::Vec3d(0, 0, 0), osg::Vec3d(0, 1, 0)));
+    openThroughMenu("valley.ive");
+    expectSameView(manipulatorView(), osg::Matrixd::lookAt(eye, center, up));
+    EXPECT_FLOAT_EQ(window.sceneRoot()->getBound().center().z(), 100.0f);
+
+    // A name typed with the extension names the same pair.
+    saveAsThroughMenu("typed.ive");
+    EXPECT_TRUE(exists("typed.ive"));
+    EXPECT_TRUE(exists("typed_cam.osg"));
+    EXPECT_FALSE(exists("typed.ive.ive"));
+}
+
+// Share of the view showing the grey terrain patch.
+double terrainShare(MainWindow& window) {
+    runEventLoop(300);
+    const QImage frame = window.view()->grabFrameBuffer();
+    int terrain = 0;
+    int all = 0;
+    for (int y = 0; y < frame.height(); y += 4) {
+        for (int x = 0; x < frame.width(); x += 4) {
+            const QColor pixel = frame.pixelColor(x, y);
+            ++all;
+            terrain += std::abs(pixel.red() - 115) < 12 && std::abs(pixel.blue() - 107) < 12;
+        }
+    }
+    return static_cast<double>(terrain) / all;
+}
+
+// Degrees below the horizon of the view's line of sight.
+double lookDownAngle(MainWindow& window) {
+    osg::Vec3d eye, center, up;
+    window.view()->getCamera()->getViewMatrixAsLookAt(eye, center, up, 1.0);
+    const osg::Vec3d sight = center - eye;
+    return osg::RadiansToDegrees(std::atan2(-sight.z(), std::hypot(sight.x(), sight.y())));
+}
+
+TEST_F(SceneFilesTest, ModelWithoutASavedViewAndTheHomeViewShowTheWholeTerrainFromAbove) {
+    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(2000, 5000, 3000, 400), path("plain.ive")));
+    // Wherever the view was, far from the new model.
+    lookDownAt(*window.view(), osg::Vec3d(-90000, 0, 0), 100);
+    openThroughMenu("plain.ive");
+    EXPECT_GT(terrainShare(window), 0.5);
+    EXPECT_NEAR(lookDownAngle(window), 45.0, 5.0);
+
+    // Turned to look along the ground, Space comes home to the same view.
+    window.view()->getCameraManipulator()->setByInverseMatrix(
+        osg::Matrixd::lookAt(osg::Vec3d(3500, 0, 400), osg::Vec3d(3500, 6000, 400), osg::Vec3d(0, 0, 1)));
+    EXPECT_LT(terrainShare(window), 0.1);
+    window.view()->setFocus();
+    QTest::keyClick(window.view(), Qt::Key_Space);
+    EXPECT_GT(terrainShare(window), 0.5);
+    EXPECT_NEAR(lookDownAngle(window), 45.0, 5.0);
+
+    // The scene model chosen in a form.
+    lookDownAt(*window.view(), osg::Vec3d(-90000, 0, 0), 100);
+    QMetaObject::invokeMethod(&window, "acceptScenePath", Q_ARG(std::string, path("plain.ive")));
+    EXPECT_GT(terrainShare(window), 0.5);
+    EXPECT_NEAR(lookDownAngle(window), 45.0, 5.0);
 }
 
 TEST_F(SceneFilesTest, CancelledSaveAsWritesNothing) {
@@ -123,6 +188,33 @@ TEST_F(SceneFilesTest, CancelledSaveAsWritesNothing) {
     trigger("另存为...");
     ASSERT_TRUE(dialog.answered());
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(SceneFilesTest, SaveAsAsksBeforeReplacingTheFilesItWrites) {
+    // The name typed is "valley": no file of that name exists, but valley.ive and valley_cam.osg do.
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 50, 7).get());
+    const std::string scene = readTextFile(path("valley.ive"));
+    const std::string camera = readTextFile(path("valley_cam.osg"));
+    for (const char* answer : {"&No", "&Yes"}) {
+        SCOPED_TRACE(answer);
+        ModalDriver dialog(chooseFile(QString::fromStdString(path("valley"))), 15000, "QFileDialog");
+        ModalDriver question(clickButton(answer), 15000, "QMessageBox");
+        trigger("另存为...");
+        ASSERT_TRUE(dialog.answered());
+        ASSERT_TRUE(question.answered());
+        EXPECT_EQ(question.title(), "警告");
+        EXPECT_TRUE(question.text().contains(QString::fromStdString(path("valley.ive"))))
+            << question.text().toStdString();
+        EXPECT_TRUE(question.text().contains(QString::fromStdString(path("valley_cam.osg"))))
+            << question.text().toStdString();
+        const bool replaced = QString(answer) == "&Yes";
+        EXPECT_EQ(readTextFile(path("valley.ive")) != scene, replaced);
+        EXPECT_EQ(readTextFile(path("valley_cam.osg")) != camera, replaced);
+    }
+    EXPECT_FLOAT_EQ(osg::ref_ptr<osg::Node>(osgDB::readNodeFile(path("valley.ive")))->getBound().center().z(),
+                    7.0f);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
+        << "no temporary file left";
 }
 
 TEST_F(SceneFilesTest, UnreadableModelLeavesTheScene) {

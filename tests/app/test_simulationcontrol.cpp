@@ -4,8 +4,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <osg/NodeVisitor>
 #include <osgDB/WriteFile>
+#include <osgText/Text>
 
+#include "floodhud.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
 #include "testmodels.h"
@@ -78,28 +81,45 @@ TEST_F(SimulationControlTest, SpeedCyclesFromOneToFour) {
 }
 
 TEST_F(SimulationControlTest, ChosenFolderStartsAtFrameOneAndPausesContinuesStopsAndRestarts) {
-    writeFiles({"1.ive", "1.txt"});
+    QStringList names;
+    for (int n = 1; n <= 15; ++n) {
+        names << QString("%1.ive").arg(n) << QString("%1.txt").arg(n);
+    }
+    names << "notes.txt";
+    writeFiles(names);
+    // The scene: a terrain and a layer over it.
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 10, 0).get());
+    osg::Node* terrain = window.sceneRoot()->getChild(0);
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 5, 1).get());
     startReplay(1);
     EXPECT_EQ(window.currentSimulationMode(), 1);
     EXPECT_EQ(window.currentFrameIndex(), 1);
     EXPECT_EQ(window.currentSpeedStep(), 1);
-    EXPECT_EQ(window.availableFrameCount(), 2);
+    // The frames of the folder: up to the last number, whatever lies beside them.
+    EXPECT_EQ(window.availableFrameCount(), 15);
 
     trigger("&暂停演进");
     EXPECT_FALSE(window.isPlaying());
     trigger("&继续演进");
     EXPECT_TRUE(window.isPlaying());
 
-    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 10, 0).get());
-    osg::Node* terrain = window.sceneRoot()->getChild(0);
-    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 5, 1).get());
-    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 2, 2).get());
+    // One frame of the replay: its overlays over the scene.
+    QMetaObject::invokeMethod(&window, "Visualize");
+    EXPECT_GT(window.sceneRoot()->getNumChildren(), 2u);
     trigger("&快速演进");
     trigger("&停止演进");
     EXPECT_FALSE(window.isPlaying());
     EXPECT_EQ(window.currentFrameIndex(), 1);
-    ASSERT_EQ(window.sceneRoot()->getNumChildren(), 1u);
+    EXPECT_FALSE(window.playbackTimer()->isActive());
+    // The frame goes; the terrain and the layer stay.
+    ASSERT_EQ(window.sceneRoot()->getNumChildren(), 2u);
     EXPECT_EQ(window.sceneRoot()->getChild(0), terrain);
+
+    // Continue plays the stopped replay again from its first frame.
+    trigger("&继续演进");
+    EXPECT_TRUE(window.isPlaying());
+    EXPECT_TRUE(window.playbackTimer()->isActive());
+    EXPECT_EQ(window.currentFrameIndex(), 1);
 
     trigger("&重新演进");
     EXPECT_TRUE(window.isPlaying());
@@ -107,6 +127,58 @@ TEST_F(SimulationControlTest, ChosenFolderStartsAtFrameOneAndPausesContinuesStop
     EXPECT_EQ(window.currentFrameIndex(), 1);
     EXPECT_TRUE(window.playbackTimer()->isActive());
     EXPECT_EQ(window.playbackTimer()->interval(), 0);
+}
+
+// The texts of the overlays under a node.
+class TextCollector : public osg::NodeVisitor {
+public:
+    TextCollector() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
+    void apply(osg::Drawable& drawable) override {
+        if (const auto* text = dynamic_cast<const osgText::Text*>(&drawable)) {
+            texts.push_back(text->getText().createUTF8EncodedString());
+        }
+    }
+    std::vector<std::string> texts;
+};
+
+std::string shownClock(osg::Node& root) {
+    TextCollector collector;
+    root.accept(collector);
+    for (const std::string& text : collector.texts) {
+        if (text.rfind("Time:", 0) == 0) {
+            return text;
+        }
+    }
+    return "";
+}
+
+TEST_F(SimulationControlTest, FramesMissingFromAFolderAreSkippedAndTheClockShowsTheGap) {
+    // Frames 1 to 16, ten simulated seconds apart, of which 6 to 10 were lost.
+    for (int n = 1; n <= 16; ++n) {
+        if (n >= 6 && n <= 10) {
+            continue;
+        }
+        FloodHud state;
+        state.time = 10.0f * n;
+        ASSERT_TRUE(state.writeState(folder.path().toStdString() + "/" + std::to_string(n) + ".txt"));
+        ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(0, 0, 10, n),
+                                         folder.path().toStdString() + "/" + std::to_string(n) + ".ive"));
+    }
+    startReplay(1);
+    EXPECT_EQ(window.availableFrameCount(), 16);
+
+    std::vector<std::string> clocks;
+    testing::internal::CaptureStdout();
+    for (int tick = 0; tick < 5 && window.currentFrameIndex() <= 16; ++tick) {
+        QMetaObject::invokeMethod(&window, "Visualize");
+        clocks.push_back(shownClock(*window.sceneRoot()));
+    }
+    const std::string said = testing::internal::GetCapturedStdout();
+    // Frame 6 is skipped: frame 1 stays until frame 11 shows, and the replay goes on to the last frame.
+    EXPECT_EQ(clocks,
+              (std::vector<std::string>{"Time: 10 s", "Time: 10 s", "Time: 1 m 50 s", "Time: 2 m 40 s"}));
+    EXPECT_NE(said.find("frame 6 is missing from " + folder.path().toStdString()), std::string::npos) << said;
+    EXPECT_EQ(window.currentFrameIndex(), 21);
 }
 
 TEST_F(SimulationControlTest, EmptyScenePathIsRefusedAndAModelBecomesTheTerrain) {

@@ -3,8 +3,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cmath>
+#include <csignal>
+#include <map>
 #include <string>
 
 #include "debrishud.h"
@@ -113,8 +117,31 @@ TEST_F(DebrisCommand, WritesTheFiguresAndSurfacesOfEveryRenderedFrame) {
     }
 }
 
+// The frame files and the debris balance are the same for one thread and for two (the packets and cells
+// themselves are compared step by step in the run's own test).
+TEST_F(DebrisCommand, WritesTheSameFramesForAnyThreadCount) {
+    std::map<std::string, std::string> frames[2];
+    std::string balances[2];
+    for (const int threads : {1, 2}) {
+        const QString out = path(QString("threads %1").arg(threads));
+        const ProgramRun result =
+            runBatch({"--dem", grid(), "--breach", breach(), "--volume", "40000", "--until", "300",
+                      "--threads", QString::number(threads), "--out", out});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        frames[threads - 1] = readFolderFiles(out.toStdString());
+        const std::size_t balance = result.out.find("m3 of debris on the grid");
+        ASSERT_NE(balance, std::string::npos) << result.out;
+        balances[threads - 1] = result.out.substr(result.out.rfind('\n', balance) + 1);
+    }
+    EXPECT_EQ(frames[0].size(), 10u);
+    EXPECT_EQ(frames[0], frames[1]);
+    EXPECT_EQ(balances[0], balances[1]);
+}
+
 TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
     debristest::writeBreach(path("ring.txt").toStdString(), {{0, 3}});
+    writeTextFile(path("nan.asc").toStdString(),
+                  "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 10\n1 nan 1\n1 1 1\n1 1 1\n");
     writeTextFile(path("file").toStdString(), "not a folder");
     const QStringList inputs = {"--dem", grid(), "--breach", breach()};
     const QStringList output = {"--out", path("out")};
@@ -139,12 +166,19 @@ TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
         {"empty colour range", inputs + output + QStringList{"--colour-range", "5", "5"},
          "the lower end must be below the upper end"},
         {"beyond the end of a run", inputs + output + QStringList{"--until", "7000"}, "a run ends at 6402 s"},
+        {"no threads", inputs + output + QStringList{"--threads", "0"}, "--threads: 0 is outside"},
         {"missing grid", QStringList{"--dem", path("none.asc"), "--breach", breach()} + output,
          "cannot open the terrain grid"},
         {"breach cell on the ring", QStringList{"--dem", grid(), "--breach", path("ring.txt")} + output,
          "lies on the outer ring of the grid"},
         {"output folder is a file", inputs + QStringList{"--out", path("file")},
          "cannot create the output folder"},
+        {"grid that is a device", QStringList{"--dem", "/dev/zero", "--breach", breach()} + output,
+         "\"/dev/zero\" is not a regular file"},
+        {"a value for overwrite", inputs + output + QStringList{"--overwrite", "yes"},
+         "--overwrite takes no value"},
+        {"heights that are no numbers", QStringList{"--dem", path("nan.asc"), "--breach", breach()} + output,
+         "value 2 (row 0, column 1) is \"nan\", not a number"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -153,6 +187,40 @@ TEST_F(DebrisCommand, RefusesBadInputWithAReason) {
         EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
     }
     EXPECT_FALSE(QFile::exists(path("out/1.txt")));
+}
+
+TEST_F(DebrisCommand, FolderHoldingFramesIsRefusedUnlessOverwriteRemovesThem) {
+    const QString out = path("frames");
+    const QStringList arguments = {"--dem", grid(),    "--breach", breach(), "--volume",
+                                   "8000",  "--until", "60",       "--out",  out};
+    ASSERT_EQ(runBatch(arguments).exitCode, 0);
+    writeTextFile((out + "/7.ive").toStdString(), "an older frame");
+    ProgramRun result = runBatch(arguments);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("holds 3 result files of an earlier run"), std::string::npos) << result.err;
+    result = runBatch(arguments + QStringList{"--overwrite"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"1.txt", "2.txt"}));
+}
+
+TEST_F(DebrisCommand, InterruptedRunSaysWhereItStopped) {
+    const QString out = path("interrupted");
+    QProcess batch;
+    batch.start(VANTOREL_BATCH, {"debris", "--dem", grid(), "--breach", breach(), "--out", out});
+    ASSERT_TRUE(batch.waitForStarted());
+    for (int waited = 0; waited < 60000 && !QFile::exists(out + "/2.txt"); waited += 20) {
+        QThread::msleep(20);
+    }
+    ::kill(static_cast<pid_t>(batch.processId()), SIGINT);
+    ASSERT_TRUE(batch.waitForFinished(30000));
+    EXPECT_EQ(batch.exitCode(), 128 + SIGINT);
+    const int frames = static_cast<int>(QDir(out).entryList(QDir::Files | QDir::Hidden).size());
+    EXPECT_GE(frames, 2);
+    EXPECT_NE(batch.readAllStandardError().toStdString().find("stopped by SIGINT at "), std::string::npos);
+    for (int k = 1; k <= frames; ++k) {
+        EXPECT_EQ(QString::fromStdString(contents(out + QString("/%1.txt").arg(k))).split('\n').size(), 4)
+            << k;
+    }
 }
 
 TEST_F(DebrisCommand, ShowsItsOptions) {

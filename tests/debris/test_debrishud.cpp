@@ -79,7 +79,11 @@ TEST_F(FrameInfo, ReadsTheFirstFourLinesOnly) {
         {"text that is no number gives 0", "fast\n\n3 m\nten", 0, 0, 0, 0},
         {"range lines are truncated", "1\n2\n7.9\n-2.5", 1, 2, 7, -2},
         {"ranges beyond an int give 0", "1\n2\n1e20\n-3e9", 1, 2, 0, 0},
-        {"an overlong line reads as no number", "1\n" + std::string(100000, '9') + "\n5\n6\n", 1, 0, 5, 6},
+        {"an overlong line reads as no number", "1\n" + std::string(50000, '9') + "\n5\n6\n", 1, 0, 5, 6},
+        // Figures no run writes read as 0 too.
+        {"figures that are not finite", "nan\ninf\n3\n4\n", 0, 0, 3, 4},
+        {"a negative time", "1\n-29.4\n3\n4\n", 1, 0, 3, 4},
+        {"a time beyond any run", "1\n1e12\n3\n4\n", 1, 0, 3, 4},
         {"empty file", "", 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
@@ -100,10 +104,16 @@ TEST_F(FrameInfo, SaysOpenFailedAndKeepsTheFigures) {
     hud.elapsedTime = 4;
     hud.rangeLower = 1;
     hud.rangeUpper = 9;
+    // A device, or a file far larger than four lines, is not read.
+    writeTextFile(path("large.txt"), std::string(100000, '1'));
     testing::internal::CaptureStdout();
     EXPECT_FALSE(hud.readFrameInfo(path("missing.txt")));
+    EXPECT_FALSE(hud.readFrameInfo("/dev/zero"));
+    EXPECT_FALSE(hud.readFrameInfo(path("large.txt")));
     EXPECT_FALSE(hud.writeFrameInfo(path("no such folder/1.txt")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\nOpen failed.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Open failed.\nOpen failed.\nOpen failed.\nOpen failed.\ncannot write \"" +
+                  path("no such folder/1.txt") + "\": No such file or directory\n");
     expectFigures(hud, 3, 4, 1, 9);
 }
 

@@ -29,6 +29,19 @@ bool samePacket(const FlowPacket& a, const FlowPacket& b) {
     return a.stopped == b.stopped && a.row == b.row && a.col == b.col;
 }
 
+bool sameCell(const DebrisCell& a, const DebrisCell& b) {
+    for (double DebrisCell::*field :
+         {&DebrisCell::elevation, &DebrisCell::momentum, &DebrisCell::speed, &DebrisCell::meanVx,
+          &DebrisCell::meanVy, &DebrisCell::sumSpeedSq, &DebrisCell::sumVx, &DebrisCell::sumVy,
+          &DebrisCell::depth, &DebrisCell::kineticEnergy, &DebrisCell::momentumAtPeak, &DebrisCell::peakSpeed,
+          &DebrisCell::peakDepth, &DebrisCell::energyAtPeak, &DebrisCell::presentDepth}) {
+        if (std::memcmp(&(a.*field), &(b.*field), sizeof(double)) != 0) {
+            return false;
+        }
+    }
+    return a.packetCount == b.packetCount;
+}
+
 constexpr int valleyRows = 30;
 constexpr int valleyCols = 60;
 
@@ -273,6 +286,11 @@ TEST_F(DebrisRunTest, RefusesRunsThatCannotStart) {
         {"breach cell beyond the last column", defaults, "", "0 1 15 75\n", "lies outside the grid"},
         {"cell size below a metre", defaults, smallGridHeader + "0.9" + smallGridHeights, "0 1 2 2\n",
          "cell size 0.9 of the terrain grid is below 1 m"},
+        {"breach cell without data", defaults,
+         smallGridHeader + "10\nNODATA_value -9999\n1 1 1 1 1\n1 1 -9999 1 1\n1 1 1 1 1\n1 1 1 1 1\n",
+         "0 1 1 2\n", "breach cell 1 (row 1, column 2) lies on a cell of the terrain grid without data"},
+        {"roughness 0", with(11, 0), "", "", "the roughness n must be greater than 0, not 0"},
+        {"negative roughness", with(11, -0.25), "", "", "the roughness n must be greater than 0, not -0.25"},
         {"no whole packet per step", with(1, 0.001), "", "", "release gives no whole packet per time step"},
         {"volume below one packet", with(0, 39), "", "", "makes 0 packets"},
         {"volume below one step's release", with(0, 7 * 40.0), "", "",
@@ -425,6 +443,42 @@ TEST_F(DebrisRunTest, GroupedSteppingMatchesSteppingOneByOne) {
     for (std::size_t j = 0; j < single.size(); ++j) {
         ASSERT_TRUE(samePacket(grouped[j], single[j])) << "packet " << j;
     }
+}
+
+// The threads share each pass over the moving packets in stretches of the list and share the slopes
+// they work out; the run is the same, bit for bit, for any number of them: every packet, every cell and
+// the list of the packets still moving.
+TEST_F(DebrisRunTest, ThreadCountDoesNotChangeTheRun) {
+    debristest::writeBreach(breach(), {{14, 3}, {15, 3}, {16, 3}});
+    const int threadCounts[] = {1, 2, 3};
+    DebrisRun runs[3];
+    for (int i = 0; i < 3; ++i) {
+        runs[i].setThreadCount(threadCounts[i]);
+        ASSERT_TRUE(runs[i].setup(withPackets(3000), grid(), breach(), problem)) << problem;
+    }
+    int mostMoving = 0;
+    for (int step = 0; step < 400; ++step) {
+        for (DebrisRun& each : runs) {
+            each.advance();
+            each.advanceClock();
+        }
+        const DebrisRun& one = runs[0];
+        mostMoving = std::max(mostMoving, one.movingPacketCount());
+        for (int i = 1; i < 3; ++i) {
+            const DebrisRun& other = runs[i];
+            ASSERT_EQ(other.movingPacketCount(), one.movingPacketCount()) << threadCounts[i] << " threads";
+            for (int cell = 0; cell < valleyRows * valleyCols; ++cell) {
+                ASSERT_TRUE(sameCell(one.debrisGrid[0][cell], other.debrisGrid[0][cell]))
+                    << threadCounts[i] << " threads, step " << step << ", cell " << cell;
+            }
+            for (int j = 0; j < one.debrisPacketCount; ++j) {
+                ASSERT_TRUE(samePacket(one.packets[j], other.packets[j]))
+                    << threadCounts[i] << " threads, step " << step << ", packet " << j;
+            }
+        }
+    }
+    // Enough packets moved for every thread to take a stretch of its own.
+    EXPECT_GT(mostMoving, 3 * 100);
 }
 
 // Every step works on storage allocated by the setup, while releasing and while flowing.

@@ -3,11 +3,16 @@
 
 #include <gdal_priv.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cmath>
+#include <csignal>
 #include <memory>
 
 #include "cafloodnew.h"
@@ -30,6 +35,16 @@ protected:
 
     // Runs "vantorel-batch flood" on the valley with these further arguments; `inputFiles` replaces the
     // roughness, elevation and outbreak options when given.
+    // Waits for a file to appear, up to `timeoutMs`.
+    static bool waitForFile(const QString& path, int timeoutMs) {
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            if (QFile::exists(path)) {
+                return true;
+            }
+            QThread::msleep(20);
+        }
+        return false;
+    }
     static ProgramRun run(const QStringList& inputFiles, const QStringList& arguments) {
         const QStringList options =
             inputFiles.isEmpty() ? QStringList() : QStringList{"--roughness", inputFiles[0], "--dem",
@@ -156,6 +171,49 @@ TEST_F(FloodBatchTest, WritesWaterModelsAndMonitorValuesAsTheLiveRunDoes) {
     EXPECT_TRUE(series[6].startsWith("6,")) << series[6].toStdString();
 }
 
+// The threads share each step in bands of rows and the seams between them; the result files are the same,
+// byte for byte, for one thread and for two. The valley's flood crosses the seam within the first
+// results.
+TEST_F(FloodBatchTest, WritesTheSameFilesForAnyThreadCount) {
+    QTemporaryDir valley;
+    ASSERT_TRUE(valley.isValid());
+    const ValleyShape tall{24, 64, 10.0f, 0.01f, 0.004f};
+    QStringList tallInputs;
+    for (const std::string& path : writeValley(valley.path().toStdString(), tall, outbreakLattice(tall, 6))) {
+        tallInputs << QString::fromStdString(path);
+    }
+    for (const char* format : {".ive", ".tif"}) {
+        SCOPED_TRACE(format);
+        std::map<std::string, std::string> files[2];
+        for (const int threads : {1, 2}) {
+            const QString threadOut = valley.filePath(QString("%1 threads %2").arg(threads).arg(format));
+            const ProgramRun batch = run(
+                tallInputs, {"--capacity", "3000000", "--width", "40", "--height", "10", "--format", format,
+                             "--threads", QString::number(threads), "--results", "12", "--out", threadOut});
+            ASSERT_EQ(batch.exitCode, 0) << batch.out << batch.err;
+            files[threads - 1] = readFolderFiles(threadOut.toStdString());
+        }
+        ASSERT_EQ(files[0].size(), 24u);
+        for (const auto& [name, bytes] : files[0]) {
+            EXPECT_TRUE(files[1].count(name) == 1 && files[1].at(name) == bytes) << name;
+        }
+        // The last depth raster holds water on both sides of the seam between the two bands.
+        if (std::string(format) == ".tif") {
+            const std::vector<float> depths =
+                readDepths(valley.filePath("1 threads .tif/12.tif").toStdString());
+            ASSERT_EQ(depths.size(), static_cast<std::size_t>(tall.ncols) * tall.nrows);
+            float above = 0.0f;
+            float below = 0.0f;
+            for (int c = 0; c < tall.ncols; ++c) {
+                above += depths[static_cast<std::size_t>(tall.nrows / 2 - 1) * tall.ncols + c];
+                below += depths[static_cast<std::size_t>(tall.nrows / 2 + 1) * tall.ncols + c];
+            }
+            EXPECT_GT(above, 0.0f);
+            EXPECT_GT(below, 0.0f);
+        }
+    }
+}
+
 // The summary beside the result folder, in the coordinate system of the ".prj" beside the elevation
 // grid, as a GIS tool (gdalinfo) reads it; the result folder holds the results only, since the replay
 // counts its entries.
@@ -206,6 +264,15 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
     const QString badOutbreak = folder.filePath("bad-outbreak.txt");
     writeTextFile(badOutbreak.toStdString(), "1\n40 3\n");
     const QStringList run3 = {"--results", "3", "--out", out};
+    const QString pipe = folder.filePath("pipe.asc");
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    // The valley's grids with one negative roughness, and with cells of 1e-20 m.
+    const QString negativeRoughness = folder.filePath("negative-n.asc");
+    std::vector<float> roughness(static_cast<std::size_t>(shape.ncols) * shape.nrows, 0.035f);
+    roughness[45] = -0.035f;
+    writeAsciiGrid(negativeRoughness.toStdString(), shape.ncols, shape.nrows, roughness);
+    const QString tinyCells = folder.filePath("tiny-cells.asc");
+    writeAsciiGrid(tinyCells.toStdString(), shape.ncols, shape.nrows, valleyGround(shape), 1e-20f);
     const struct {
         const char* name;
         QStringList inputFiles;  // none: no input options
@@ -215,7 +282,7 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
         {"no inputs", {}, run3, "--roughness is required"},
         {"unknown format", inputs, QStringList{"--format", ".png"} + run3, "not a result format"},
         {"monitor file that does not open", inputs, QStringList{"--monitors", missing} + run3,
-         "holds no point or line features"},
+         "gives no monitor points"},
         {"both ends", inputs, QStringList{"--until", "20"} + run3,
          "give either --results N or --until SECONDS"},
         {"no end", inputs, {"--out", out}, "give either --results N or --until SECONDS"},
@@ -229,8 +296,28 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
         {"colour range upside down", inputs, QStringList{"--colour-range", "20", "0"} + run3,
          "two whole numbers"},
         {"colour range of one value", inputs, QStringList{"--colour-range", "5"} + run3,
-         "--colour-range needs a value"},
+         "--colour-range takes 2 values, not 1"},
+        {"a second elevation grid", inputs, QStringList{"--dem", inputs[1], inputs[0]} + run3,
+         "--dem takes one value, but \""},
+        {"format without its value", inputs, QStringList{"--format"} + run3, "--format needs a value"},
+        {"a value for overwrite", inputs, QStringList{"--overwrite", "yes"} + run3,
+         "--overwrite takes no value, but was given \"yes\""},
+        {"elevation grid that is a device",
+         {inputs[0], "/dev/zero", inputs[2]},
+         run3,
+         "\"/dev/zero\" is not a regular file"},
+        {"elevation grid that is a pipe", {inputs[0], pipe, inputs[2]}, run3, "is not a regular file"},
+        {"negative Manning n",
+         {negativeRoughness, inputs[1], inputs[2]},
+         run3,
+         "but a cell of terrain needs a Manning roughness of 0 or more"},
+        {"cell size of 1e-20 m",
+         {inputs[0], tinyCells, inputs[2]},
+         run3,
+         "cellsize 1e-20 is not a plausible cell size"},
         {"unknown option", inputs, QStringList{"--speed", "2"} + run3, "unknown option --speed"},
+        {"no threads", inputs, QStringList{"--threads", "0"} + run3, "--threads: 0 is outside"},
+        {"part of a thread", inputs, QStringList{"--threads", "1.5"} + run3, "is not a whole number"},
         {"arrival depth of nothing", inputs, QStringList{"--arrival-depth", "0"} + run3,
          "--arrival-depth needs a depth above 0 m"},
         {"no water", inputs, QStringList{"--width", "0"} + run3, "let no water out"},
@@ -248,6 +335,83 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
         EXPECT_NE(batch.err.find(c.message), std::string::npos) << batch.err;
         EXPECT_FALSE(exists(1, ".txt"));
     }
+}
+
+TEST_F(FloodBatchTest, FolderHoldingResultsIsRefusedUnlessOverwriteRemovesThem) {
+    ProgramRun batch = run(inputs, {"--results", "2", "--out", out});
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    writeTextFile((out + "/notes.txt").toStdString(), "mine");
+    const QStringList before = QDir(out).entryList(QDir::Files);
+
+    // Old and new frames would mix, also across formats.
+    batch = run(inputs, {"--results", "3", "--format", ".ive", "--out", out});
+    EXPECT_EQ(batch.exitCode, 2);
+    EXPECT_NE(batch.err.find("holds 4 result files of an earlier run (1.tif, ...); new results would mix"),
+              std::string::npos)
+        << batch.err;
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), before);
+
+    batch = run(inputs, {"--results", "3", "--format", ".ive", "--out", out, "--overwrite"});
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    EXPECT_EQ(QDir(out).entryList(QDir::Files),
+              (QStringList{"1.ive", "1.txt", "2.ive", "2.txt", "3.ive", "3.txt", "notes.txt"}));
+}
+
+TEST_F(FloodBatchTest, InterruptedRunLeavesCompleteResultsAndSaysWhereItStopped) {
+    const QString monitorFile = folder.filePath("monitors.geojson");
+    writeTextFile(monitorFile.toStdString(),
+                  R"({"type": "FeatureCollection", "features": [{"type": "Feature", "properties": {},)"
+                  R"( "geometry": {"type": "Point", "coordinates": [95, 270, 100]}}]})");
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const QString out = folder.filePath("stopped by " + QString::number(signal));
+        QProcess batch;
+        batch.start(VANTOREL_BATCH, QStringList{"flood", "--roughness", inputs[0], "--dem", inputs[1],
+                                                "--outbreak", inputs[2], "--monitors", monitorFile,
+                                                "--format", ".ive", "--results", "1000000", "--out", out});
+        ASSERT_TRUE(batch.waitForStarted());
+        ASSERT_TRUE(waitForFile(out + "/20.txt", 60000));
+        ::kill(static_cast<pid_t>(batch.processId()), signal);
+        ASSERT_TRUE(batch.waitForFinished(30000));
+        EXPECT_EQ(batch.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(batch.exitCode(), 128 + signal);
+        const std::string said = batch.readAllStandardError().toStdString();
+        const QStringList names = QDir(out).entryList(QDir::Files | QDir::Hidden);
+        const int last = static_cast<int>(QDir(out).entryList({"*.txt"}, QDir::Files).size());
+        EXPECT_NE(said.find(std::string("stopped by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                            " after result " + std::to_string(last)),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(
+            said.find("results 1 to " + std::to_string(last) + " in " + out.toStdString() + " are complete"),
+            std::string::npos)
+            << said;
+        // Every result up to the last is whole: three files, none of them empty; nothing else is there.
+        EXPECT_EQ(names.size(), 3 * last) << names.join(' ').toStdString();
+        for (int n = 1; n <= last; ++n) {
+            for (const char* extension : {".ive", ".json", ".txt"}) {
+                EXPECT_GT(QFileInfo(out + "/" + QString::number(n) + extension).size(), 0) << n << extension;
+            }
+        }
+    }
+}
+
+TEST_F(FloodBatchTest, FileThatCannotBeWrittenIsNamedAndTheResultsBeforeItStay) {
+    ProgramRun batch;
+    {
+        // Files may grow to 2 KiB only, which the water models soon outgrow; the batch inherits the limit.
+        FileSizeLimit limit(2048);
+        batch = run(inputs, {"--results", "200", "--format", ".ive", "--out", out});
+    }
+    EXPECT_EQ(batch.exitCode, 1);
+    const int complete = static_cast<int>(QDir(out).entryList({"*.txt"}, QDir::Files).size());
+    const std::string kept = complete == 0 ? "no result was written"
+                                           : "results 1 to " + std::to_string(complete) + " are complete";
+    EXPECT_NE(batch.err.find("cannot write \"" + out.toStdString() + "/" + std::to_string(complete + 1) +
+                             ".ive\": File too large; " + kept),
+              std::string::npos)
+        << batch.err;
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2 * complete);
 }
 
 }  // namespace

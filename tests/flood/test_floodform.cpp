@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QPushButton>
@@ -161,6 +163,42 @@ TEST_F(FloodFormTest, StartsWithTheDefaults) {
 }
 
 // The main window connects these by their normalised signatures.
+TEST_F(FloodFormTest, EveryTextFitsItsWidgetInTheWindowsSize) {
+    // The size the main window fixes.
+    form->setFixedSize(496, 436);
+    const QRect formArea(0, 0, 496, 436);
+    const QList<QWidget*> widgets = form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    QList<QWidget*> fields;
+    for (QWidget* background : widgets) {
+        fields += background->findChildren<QWidget*>();
+    }
+    fields += form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    int checked = 0;
+    for (QWidget* field : fields) {
+        if (!qobject_cast<QLabel*>(field) && !qobject_cast<QAbstractButton*>(field) &&
+            !qobject_cast<QComboBox*>(field) && !qobject_cast<QAbstractSpinBox*>(field)) {
+            continue;
+        }
+        SCOPED_TRACE(field->objectName().toStdString());
+        ++checked;
+        EXPECT_GE(field->width(), field->sizeHint().width()) << "clipped text";
+        EXPECT_GE(field->height(), field->sizeHint().height() - 2);
+        const QRect onForm(field->mapTo(form.get(), QPoint(0, 0)), field->size());
+        EXPECT_TRUE(formArea.contains(onForm)) << "outside the form";
+        // No field covers another of the same box.
+        for (QWidget* other :
+             field->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (other != field && other->parentWidget() == field->parentWidget() &&
+                other->objectName() != "widget" && !other->objectName().startsWith("qt_")) {
+                EXPECT_FALSE(field->geometry().intersects(other->geometry()))
+                    << other->objectName().toStdString();
+            }
+        }
+    }
+    // Seven labels, nine buttons, two combo boxes and two spin boxes.
+    EXPECT_GE(checked, 20);
+}
+
 TEST_F(FloodFormTest, SignalsHaveTheSignaturesTheMainWindowConnects) {
     const QMetaObject* meta = form->metaObject();
     std::vector<QByteArray> signatures;
@@ -277,6 +315,12 @@ TEST_F(FloodFormTest, CleanEmptiesThePathsAndKeepsTheSettings) {
 }
 
 TEST_F(FloodFormTest, CalculateRefusesWithoutFilesOrParameters) {
+    // A value that was typed but cannot be used is refused by the name of its field.
+    const QString capacityProblem = "Reservoir Capacity(m^3): please enter a number greater than 0.";
+    const QString wholeNumbersProblem =
+        "Range of colour corresponding to depth: please enter two whole numbers.";
+    const QString reversedProblem =
+        "Range of colour corresponding to depth: the first number must be less than the second.";
     const struct {
         int files;
         const char *capacity, *lower, *upper;
@@ -286,11 +330,13 @@ TEST_F(FloodFormTest, CalculateRefusesWithoutFilesOrParameters) {
         {0, "100000000", "0", "20", "未填写文件", ".ive"},
         {2, "100000000", "0", "20", "未填写文件", ".ive"},
         {3, "", "0", "20", "Please input parameters", ".tif"},
-        {3, "lots", "0", "20", "Please input parameters", ".tif"},
-        {3, "0", "0", "20", "Please input parameters", ".tif"},
-        {3, "-5", "0", "20", "Please input parameters", ".tif"},
-        {3, "100000000", "", "20", "Please input parameters", ".tif"},
-        {3, "100000000", "0", "1.5", "Please input parameters", ".tif"},
+        {3, "lots", "0", "20", capacityProblem, ".tif"},
+        {3, "0", "0", "20", capacityProblem, ".tif"},
+        {3, "-5", "0", "20", capacityProblem, ".tif"},
+        {3, "100000000", "", "20", wholeNumbersProblem, ".tif"},
+        {3, "100000000", "0", "1.5", wholeNumbersProblem, ".tif"},
+        {3, "100000000", "20", "0", reversedProblem, ".tif"},
+        {3, "100000000", "5", "5", reversedProblem, ".tif"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.files) + " files, capacity '" + c.capacity + "', colours '" + c.lower +

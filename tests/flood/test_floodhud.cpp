@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <cmath>
+#include <limits>
 #include <optional>
 #include <osg/Geometry>
 #include <osgText/Text>
@@ -59,6 +61,37 @@ TEST(FloodHudState, FileHoldsFiveLinesAndUnreadableLinesReadAsZero) {
          "7.5\n8\n9\n1.5\n2",
          {7.5f, 8, 9, 0, 2},
          "line 4 \"1.5\" is not a number"},
+        // Shown as a clock, these would turn into "Time: -2147483648 s".
+        {"a time beyond any run",
+         std::nullopt,
+         "1e30\n8\n9\n1\n2",
+         {0, 8, 9, 1, 2},
+         "line 1 \"1e30\" is not a simulated time; it reads as 0"},
+        {"an infinite time",
+         std::nullopt,
+         "inf\n8\n9\n1\n2",
+         {0, 8, 9, 1, 2},
+         "line 1 \"inf\" is not a simulated time"},
+        {"a time that is no number",
+         std::nullopt,
+         "nan\n8\n9\n1\n2",
+         {0, 8, 9, 1, 2},
+         "line 1 \"nan\" is not a"},
+        {"a negative time",
+         std::nullopt,
+         "-60\n8\n9\n1\n2",
+         {0, 8, 9, 1, 2},
+         "line 1 \"-60\" is not a simulated time"},
+        {"a volume beyond a float",
+         std::nullopt,
+         "5\n1e39\n-inf\n1\n2",
+         {5, 0, 0, 1, 2},
+         "line 3 \"-inf\" is not a volume"},
+        {"a range beyond an int",
+         std::nullopt,
+         "5\n8\n9\n99999999999\n2",
+         {5, 8, 9, 0, 2},
+         "line 4 \"99999999999\" is not a number"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,9 +118,19 @@ TEST(FloodHudState, FileHoldsFiveLinesAndUnreadableLinesReadAsZero) {
     EXPECT_FALSE(hud.readState(folder.filePath("no-such-file.txt").toStdString()));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
     expectState(hud, {5, 6, 7, 8, 9});
+    // A device, a pipe or a file far larger than five lines is not read.
+    writeTextFile(file, std::string(100000, '1'));
+    for (const std::string& unreadable : {std::string("/dev/zero"), file}) {
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(hud.readState(unreadable));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
+        expectState(hud, {5, 6, 7, 8, 9});
+    }
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(hud.writeState(folder.filePath("no-such-folder/1.txt").toStdString()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
+    const std::string unwritable = folder.filePath("no-such-folder/1.txt").toStdString();
+    EXPECT_FALSE(hud.writeState(unwritable));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Open failed.\ncannot write \"" + unwritable + "\": No such file or directory\n");
 }
 
 TEST(FloodHudOverlay, LinesFollowTheTimeAndVolumeRules) {
@@ -97,6 +140,10 @@ TEST(FloodHudOverlay, LinesFollowTheTimeAndVolumeRules) {
     };
     for (const auto& [seconds, line] : lines) {
         EXPECT_EQ(FloodHud::timeLine(seconds).toStdString(), line) << seconds;
+    }
+    // A clock no run reaches is shown without an undefined conversion (the sanitizer build checks that).
+    for (const float absurd : {1e30f, std::numeric_limits<float>::infinity(), std::nanf("")}) {
+        EXPECT_EQ(FloodHud::timeLine(absurd).toStdString().find('-'), std::string::npos) << absurd;
     }
     EXPECT_EQ(FloodHud::storageLine(100000000).toStdString(), "Storage: 100.00 million m^3");
     EXPECT_EQ(FloodHud::storageLine(1000000).toStdString(), "Storage: 1000.00 thound m^3");
@@ -138,9 +185,21 @@ TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
     for (const osg::Vec3& corner : *static_cast<const osg::Vec3Array*>(box->getVertexArray())) {
         extent.expandBy(corner);
     }
-    EXPECT_EQ(extent, osg::BoundingBox(620, 500, 0, 800, 600, 0));
+    // In the upper right corner, and holding every line whole.
+    EXPECT_EQ(extent.xMax(), 800.0f);
+    EXPECT_EQ(extent.yMax(), 600.0f);
+    for (unsigned i = 1; i < geode->getNumDrawables(); ++i) {
+        const auto* line = static_cast<const osgText::Text*>(geode->getDrawable(i));
+        EXPECT_EQ(line->getCharacterHeight(), FloodHud::hudCharacterSize);
+        const osg::BoundingBox bounds = line->computeBoundingBox();
+        ASSERT_TRUE(bounds.valid());
+        EXPECT_GT(bounds.xMin(), extent.xMin()) << line->getText().createUTF8EncodedString();
+        EXPECT_LT(bounds.xMax(), extent.xMax()) << line->getText().createUTF8EncodedString();
+        EXPECT_GT(bounds.yMin(), extent.yMin()) << line->getText().createUTF8EncodedString();
+        EXPECT_LT(bounds.yMax(), extent.yMax()) << line->getText().createUTF8EncodedString();
+    }
     EXPECT_EQ((*static_cast<const osg::Vec4Array*>(box->getColorArray()))[0],
-              osg::Vec4(0.8f, 0.8f, 0.8f, 0.5f));
+              osg::Vec4(0.8f, 0.8f, 0.8f, 0.75f));
     EXPECT_EQ(overlayTexts(*camera),
               (std::vector<std::string>{"Storage: 100.00 million m^3", "Time: 1 h 2 m 5 s",
                                         "Residual capacity : 25.00 thound m^3"}));
@@ -150,8 +209,11 @@ TEST(FloodHudOverlay, DepthCaptionSitsUnderTheLegend) {
     const osg::ref_ptr<osg::Camera> caption = FloodHud().makeDepthCaption();
     EXPECT_EQ(overlayTexts(*caption), std::vector<std::string>{"Water Depth"});
     const auto* text = static_cast<const osgText::Text*>(caption->getChild(0)->asGeode()->getDrawable(0));
-    EXPECT_EQ(text->getPosition(), osg::Vec3(330, 4, 0));
+    EXPECT_EQ(text->getPosition(), FloodHud::depthCaptionAnchor);
     EXPECT_EQ(text->getColor(), osg::Vec4(1, 1, 1, 1));
+    // Readable on a white background too.
+    EXPECT_EQ(text->getBackdropType(), osgText::Text::OUTLINE);
+    EXPECT_EQ(text->getBackdropColor(), osg::Vec4(0, 0, 0, 1));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // unloaded and harmless, and nothing crashes or hangs.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
 #include <optional>
 
@@ -77,9 +79,9 @@ TEST_F(FloodInputsTest, MalformedOrMissingInputsAreRefusedWithTheirReason) {
         std::optional<std::string> roughness, elevation, outbreak;
         const char* diagnostic;
     } cases[] = {
-        {"empty elevation grid", good, "", kGoodOutbreak, "ends before the value of \"ncols\""},
+        {"empty elevation grid", good, "", kGoodOutbreak, "the file is empty"},
         {"truncated header", good, "ncols 4\nnrows 3\nxllcorner 0\n", kGoodOutbreak,
-         "ends before the value of \"yllcorner\""},
+         "the header has no \"yllcorner\""},
         {"header keyword without value", good,
          withHeader("ncols\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 10\n"), kGoodOutbreak,
          "value of \"ncols\" is \"nrows\", not a number"},
@@ -87,16 +89,27 @@ TEST_F(FloodInputsTest, MalformedOrMissingInputsAreRefusedWithTheirReason) {
          withHeader("ncols four\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 10\n"), kGoodOutbreak,
          "value of \"ncols\" is \"four\""},
         {"negative ncols", good, withHeader("ncols -4\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 10\n"),
-         kGoodOutbreak, "ncols -4, not a positive whole number"},
+         kGoodOutbreak, "ncols -4 is not a positive whole number"},
         {"zero nrows", good, withHeader("ncols 4\nnrows 0\nxllcorner 0\nyllcorner 0\ncellsize 10\n"),
-         kGoodOutbreak, "nrows 0, not a positive whole number"},
+         kGoodOutbreak, "nrows 0 is not a positive whole number"},
         {"fractional ncols", good, withHeader("ncols 4.5\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 10\n"),
-         kGoodOutbreak, "ncols 4.5, not a positive whole number"},
+         kGoodOutbreak, "ncols 4.5 is not a positive whole number"},
         {"ncols beyond any grid", good,
          withHeader("ncols 1e12\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 10\n"), kGoodOutbreak,
          "not a positive whole number"},
         {"zero cell size", good, withHeader("ncols 4\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 0\n"),
-         kGoodOutbreak, "cellsize 0, not a positive size"},
+         kGoodOutbreak, "cellsize 0 is not a plausible cell size"},
+        // A cell of 1e-20 m stalls the clock at 0 while the results pile up; 1e-40 m and an origin of 1e308
+        // give coordinates of infinity.
+        {"cell size 1e-20", good, withHeader("ncols 4\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1e-20\n"),
+         kGoodOutbreak, "-dem.asc: cellsize 1e-20 is not a plausible cell size (0.01 m to 100000 m)"},
+        {"cell size 1e-40", good, withHeader("ncols 4\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1e-40\n"),
+         kGoodOutbreak, "cellsize 1e-40 is not a plausible cell size"},
+        {"origin 1e308", good, withHeader("ncols 4\nnrows 3\nxllcorner 0\nyllcorner 1e308\ncellsize 10\n"),
+         kGoodOutbreak, "-dem.asc: yllcorner 1e+308 is not a plausible map coordinate"},
+        {"header keyword given twice", good,
+         withHeader("ncols 4\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 10\nncols 4\n"), kGoodOutbreak,
+         "gives \"ncols\" twice"},
         {"huge header, small file", good,
          withHeader("ncols 100000\nnrows 100000\nxllcorner 0\nyllcorner 0\ncellsize 10\n"), kGoodOutbreak,
          "promises 100000 x 100000 values, more than the rest of the file"},
@@ -107,33 +120,51 @@ TEST_F(FloodInputsTest, MalformedOrMissingInputsAreRefusedWithTheirReason) {
         {"value that is not finite", good, kHeader + "10 11 12 13 14 15 nan 17 18 19 20 21\n", kGoodOutbreak,
          "is \"nan\", not a number"},
         {"value beyond single precision", good, kHeader + "10 11 12 13 14 15 16 1e39 18 19 20 21\n",
-         kGoodOutbreak, "is \"1e39\", not a number"},
+         kGoodOutbreak, "value 8 (row 1, column 3) is 1e+39, beyond any terrain"},
+        {"leading digits of a value", good, kHeader + "10 11 12 13 14 15 16 17 18 19 20 21abc\n",
+         kGoodOutbreak, "value 12 (row 2, column 3) is \"21abc\", not a number"},
+        {"more values than the header gives", good, kHeader + "10 11 12 13 14 15 16 17 18 19 20 21 22\n",
+         kGoodOutbreak, "holds more than the 4 x 3 values its header gives"},
         {"elevation beyond any terrain", good, kHeader + "10 11 12 13 14 15 16 17 18 -3.4e38 20 21\n",
          kGoodOutbreak, "value 10 (row 2, column 1) is -3.4e+38, beyond any terrain"},
-        {"binary file", good, std::string("II*\0\x10\0\0\0\xff\xfe", 10), kGoodOutbreak, "the header ends"},
+        {"binary file", good, std::string("II*\0\x10\0\0\0\xff\xfe", 10), kGoodOutbreak,
+         "is not a keyword of an ESRI ASCII grid"},
         {"roughness of other size",
          "ncols 3\nnrows 4\nxllcorner 0\nyllcorner 0\ncellsize 10\n1 2 3 4 5 6 7 8 9 10 11 12\n", good,
          kGoodOutbreak, "3 columns x 4 rows, but the elevation grid has 4 x 3"},
         {"roughness short", kHeader + "1 2 3 4 5 6 7 8 9 10 11\n", good, kGoodOutbreak,
-         "roughness grid: the grid holds 11 values, fewer than the 12"},
+         "-n.asc: the grid holds 11 values, fewer than the 12"},
         {"roughness non-numeric", kHeader + "1 2 3 4 5 6 7 8 9 10 11 n/a\n", good, kGoodOutbreak,
-         "roughness grid: value 12 (row 2, column 3) is \"n/a\""},
+         "-n.asc: value 12 (row 2, column 3) is \"n/a\""},
+        {"negative Manning n", kHeader + "1 2 3 4 5 -0.03 7 8 9 10 11 12\n", good, kGoodOutbreak,
+         "-n.asc: value 6 (row 1, column 1) is -0.03, but a cell of terrain needs a Manning roughness"},
+        {"roughness without data on terrain", kHeader + "1 2 3 4 5 -9999 7 8 9 10 11 12\n", good,
+         kGoodOutbreak, "value 6 (row 1, column 1) has no data, but a cell of terrain needs"},
         {"outbreak file empty", good, good, "", "does not start with the number of outbreak cells"},
         {"outbreak count not a number", good, good, "two\n1 1\n2 2\n", "does not start with the number"},
-        {"outbreak count zero", good, good, "0\n", "announces 0 outbreak cells"},
-        {"outbreak count negative", good, good, "-3\n1 1\n", "announces -3 outbreak cells"},
-        {"outbreak count huge", good, good, "1e9\n1 1\n", "announces 1e+09 outbreak cells"},
+        {"outbreak count zero", good, good, "0\n",
+         "announces 0 outbreak cells, but a breach needs at least one"},
+        {"outbreak count negative", good, good, "-3\n1 1\n", "announces -3 outbreak cells, but"},
+        {"outbreak count huge", good, good, "1e9\n1 1\n",
+         "announces 1000000000 outbreak cells, more than the file can hold"},
+        {"outbreak count a fraction", good, good, "1.5\n1 1\n", "but with \"1.5\""},
         {"fewer pairs than counted", good, good, "3\n1 1\n2 2\n", "outbreak cell 3 of 3 is missing"},
         {"pair not numeric", good, good, "1\n1 x\n",
-         "outbreak cell 1 of 1 is missing or not a pair of numbers"},
+         "outbreak cell 1 of 1 is \"1 x\", not a pair of whole numbers"},
+        {"coordinate a fraction", good, good, "1\n2.9 2\n", "is \"2.9 2\", not a pair of whole numbers"},
+        {"coordinate in hexadecimal", good, good, "1\n0x1 2\n", "is \"0x1 2\", not a pair"},
+        {"coordinate with text after it", good, good, "1\n1 2abc\n", "is \"1 2abc\", not a pair"},
+        {"more pairs than counted", good, good, "1\n1 2\n2 2\n",
+         "holds more than the 1 outbreak cells it announces (next: \"2\")"},
+        {"text after the pairs", good, good, "1\n1 2\nend\n", "(next: \"end\")"},
         {"column beyond the grid", good, good, "1\n4 2\n",
          "outbreak cell 1 (4, 2) lies outside the 4 x 3 grid"},
         {"negative column", good, good, "1\n-1 2\n", "(-1, 2) lies outside"},
         {"row 0", good, good, "1\n1 0\n", "(1, 0) lies outside"},
         {"row above the top", good, good, "1\n1 4\n", "(1, 4) lies outside"},
-        {"row far beyond int", good, good, "1\n1 1e30\n", "lies outside"},
+        {"row far beyond int", good, good, "1\n1 1e30\n", "not a pair of whole numbers"},
         {"missing elevation grid", good, missing, kGoodOutbreak, "打开DEM文件失败!"},
-        {"missing roughness grid", missing, good, kGoodOutbreak, "roughness grid: cannot open"},
+        {"missing roughness grid", missing, good, kGoodOutbreak, "-n.asc: cannot open"},
         {"missing outbreak-information file", good, good, missing, "outbreak-information file: cannot open"},
     };
     for (const auto& c : cases) {
@@ -144,6 +175,16 @@ TEST_F(FloodInputsTest, MalformedOrMissingInputsAreRefusedWithTheirReason) {
     CAFlood engine;
     const std::string folderPath = folder.path().toStdString();
     expectRefused(engine, {folderPath, folderPath, folderPath}, "打开DEM文件失败!");
+    // A device or a pipe would feed the reader without end, or make it wait for ever.
+    const std::vector<std::string> goodFiles = write({good, good, kGoodOutbreak});
+    const std::string pipe = folderPath + "/pipe.asc";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& notAFile : {std::string("/dev/zero"), pipe}) {
+        SCOPED_TRACE(notAFile);
+        expectRefused(engine, {goodFiles[0], notAFile, goodFiles[2]}, "is not a regular file");
+        expectRefused(engine, {notAFile, goodFiles[1], goodFiles[2]}, "is not a regular file");
+        expectRefused(engine, {goodFiles[0], goodFiles[1], notAFile}, "is not a regular file");
+    }
     expectRefused(engine, {"only-one.asc"}, "got 1 paths");
 }
 
@@ -154,7 +195,7 @@ TEST_F(FloodInputsTest, BinaryGarbageIsQuotedShortAndPrintable) {
     }
     CAFlood engine;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(engine.loadInputs(write({kGoodGrid, garbage, kGoodOutbreak})));
+    EXPECT_FALSE(engine.loadInputs(write({kGoodGrid, kHeader + garbage, kGoodOutbreak})));
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("not a number"), std::string::npos) << said;
     EXPECT_LT(said.size(), 300u) << said;
@@ -201,13 +242,26 @@ TEST_F(FloodInputsTest, AcceptedVariantsOfTheFormats) {
          {1, 2},
          ""},
         // The outbreak cell (2, 2) is the wall-high cell (1, 2) itself.
-        {"outbreak coordinates as reals are truncated", kGoodGrid, "1.0\n2.9 2.7\n", 9999.0f, {2, 2}, ""},
-        {"cells reading the header's own NODATA_value",
+        {"outbreak coordinates as whole reals", kGoodGrid, "1.0\n2.0 2e0\n", 9999.0f, {2, 2}, ""},
+        {"cells reading the header's NODATA_value lie outside the terrain",
          kHeader + "10 11 12 13\n14 15 -9999 17\n18 19 20 21\n",
          kGoodOutbreak,
-         -9999.0f,
+         9999.0f,
          {1, 2},
-         "1 cells read the header's NODATA_value -9999"},
+         "1 cells without data (NODATA_value -9999) lie outside the terrain"},
+        // Read by position, the swapped lines would transpose the grid.
+        {"nrows before ncols",
+         "nrows 3\nncols 4\nxllcorner 0\nyllcorner 0\ncellsize 10\n" + rows,
+         kGoodOutbreak,
+         16.0f,
+         {1, 2},
+         ""},
+        {"cell size before the origin and carriage returns only",
+         "ncols 4\rnrows 3\rcellsize 10\rxllcorner 0\ryllcorner 0\r10 11 12 13\r14 15 16 17\r18 19 20 21\r",
+         kGoodOutbreak,
+         16.0f,
+         {1, 2},
+         ""},
         {"outbreak cell repeated",
          kGoodGrid,
          "2\n1 2\n1 2\n",

@@ -1,8 +1,12 @@
 // One tick of a computed flood as the live run and the batch run share it: the excess-volume trim, a
-// guard that a volume-keeping step never needs, says how much water it took when it does act.
+// guard that a volume-keeping step never needs, says how much water it took when it does act; the
+// result files copied for the writer thread.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
+#include <map>
+#include <osg/Geode>
 #include <sstream>
 
 #include "cafloodnew.h"
@@ -52,6 +56,49 @@ TEST(FloodTickTest, ExcessVolumeTrimSaysHowMuchItRemoved) {
     advanceFloodTick(engine, hud, monitors, settings);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_GT(engine.trimmedVolume(), before);
+}
+
+// The live run writes a tick's files from copies while the engine and the scene go on: written after the
+// engine has stepped on and the scene's water has been emptied, they are still the tick's own files,
+// byte for byte those written at once.
+TEST(FloodTickTest, CopiedResultFilesAreThoseOfTheirTick) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string base = folder.path().toStdString();
+    const ValleyShape shape{30, 40};
+    CAFlood engine;
+    ASSERT_EQ(startFloodRun(engine, writeValley(base, shape, {{14, shape.nrows - 3}}), smallBreach(1e6f)),
+              FloodRunStart::Ready);
+    MonitorPoints monitors;
+    writeTextFile(base + "/points.json",
+                  R"({"Monitors": [{"x": 145, "y": 35, "z": 0, "vec": 0, "flu": 0, "dep": 0, "time": 0}]})");
+    ASSERT_TRUE(monitors.readJson(base + "/points.json"));
+    FloodHud hud;
+    FloodTickSettings settings;
+    settings.printDiagnostics = false;
+    for (int tick = 0; tick < 20; ++tick) {
+        advanceFloodTick(engine, hud, monitors, settings);
+    }
+    const osg::ref_ptr<osg::Geode> water = advanceFloodTick(engine, hud, monitors, settings);
+    ASSERT_GT(water->getNumDrawables(), 0u);
+    for (const char* format : {".tif", ".ive"}) {
+        SCOPED_TRACE(format);
+        const std::string now = base + "/now " + format;
+        const std::string later = base + "/later " + format;
+        QDir().mkpath(QString::fromStdString(now));
+        QDir().mkpath(QString::fromStdString(later));
+        std::string failedFile;
+        ASSERT_TRUE(writeFloodResult(now, 7, format, *water, engine, hud, monitors, failedFile, false));
+        const FloodResultFiles files = copyFloodResult(later, 7, format, *water, engine, hud, monitors);
+        advanceFloodTick(engine, hud, monitors, settings);
+        if (std::string(format) == ".ive") {
+            water->removeDrawables(0, water->getNumDrawables());
+        }
+        ASSERT_TRUE(writeFloodResult(files, failedFile, false)) << failedFile;
+        const std::map<std::string, std::string> written = readFolderFiles(now);
+        EXPECT_EQ(written.size(), 3u);
+        EXPECT_TRUE(readFolderFiles(later) == written) << "the copied files differ from the tick's";
+    }
 }
 
 }  // namespace

@@ -223,6 +223,59 @@ TEST_F(MonitorPointsTest, ReadingKeepsTheListUnlessTheFileHoldsAMonitorDocument)
     EXPECT_TRUE(monitors.empty());
 }
 
+// `count` reached points in a "Monitors" document, the first at `firstX`.
+std::string monitorDocument(std::size_t count, const char* firstX = "1") {
+    std::string text = "{\"Monitors\": [";
+    for (std::size_t i = 0; i < count; ++i) {
+        text += std::string(i ? "," : "") + "{\"x\": " + (i ? std::to_string(i) : firstX) +
+                ", \"y\": 2, \"z\": 3, \"vec\": 1, \"flu\": 1, \"dep\": 1, \"time\": 5}";
+    }
+    return text + "]}";
+}
+
+TEST_F(MonitorPointsTest, ReplayFrameLoadsNoMoreThanItCanShow) {
+    const std::string file = twoPoints();
+    const struct {
+        const char* what;
+        std::string content;  // written to the file, unless a path is given
+        std::string path;
+        bool replaces;
+        const char* said;
+    } cases[] = {
+        // 100 000 points took 52 s and 9.8 GB for one frame.
+        {"100 000 points", monitorDocument(100000), "", false, "holds 6988905 bytes, more than the 1048576"},
+        {"1001 points", monitorDocument(1001), "", false, "lists 1001 points, more than the 1000"},
+        {"a file over 1 MiB", monitorDocument(1000) + std::string(1100000, ' '), "", false,
+         "more than the 1048576 this file may have"},
+        {"a coordinate beyond any map", monitorDocument(3, "1e300"), "", false,
+         "point 1 holds values no flood writes"},
+        {"a device", "", "/dev/zero", false, "\"/dev/zero\" is not a regular file"},
+        {"1000 points", monitorDocument(1000), "", true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MonitorPoints monitors = loadedFrom(file);
+        const std::string json = c.path.empty() ? text("frame.json", c.content) : c.path;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(monitors.readJson(json), c.replaces);
+        const std::string said = testing::internal::GetCapturedStdout();
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(monitors.list().size(), c.replaces ? 1000u : 2u);
+    }
+
+    // A line of more vertices than a flood can show is not loaded either.
+    std::string line = "LINESTRING (";
+    for (int i = 0; i <= 1000; ++i) {
+        line += (i ? "," : "") + std::to_string(i) + " 0";
+    }
+    MonitorPoints monitors = loadedFrom(file);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(monitors.load(shapefile("long.shp", wkbLineString, {(line + ")").c_str()})));
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_NE(said.find("holds 1001 points, more than the 1000 a flood can show"), std::string::npos) << said;
+    EXPECT_EQ(monitors.list().size(), 2u);
+}
+
 TEST_F(MonitorPointsTest, NodeHasASphereForEveryPointAndLabelsOnlyForReachedOnes) {
     text("values.json", R"({"Monitors": [
         {"x": 100, "y": 200, "z": 30, "vec": 1.25, "flu": 30.5, "dep": 2.125, "time": 125.4},

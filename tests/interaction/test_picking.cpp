@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 #include <osgGA/TrackballManipulator>
 
@@ -29,15 +30,23 @@ protected:
     MainWindow window;
 };
 
-TEST_F(PickingTest, LeftPressShowsTheHitPointWithSixDigits) {
+TEST_F(PickingTest, LeftPressShowsTheHitPointToTheCentimetre) {
     QTest::mousePress(window.view(), Qt::LeftButton, Qt::NoModifier, viewCentre());
     QTest::mouseRelease(window.view(), Qt::LeftButton, Qt::NoModifier, viewCentre());
     ASSERT_TRUE(waitUntil([] { return !pickedPoint.empty(); }, 5000));
     EXPECT_NEAR(pickedPoint[0], 483426.7, 0.5);
     EXPECT_NEAR(pickedPoint[1], 3434170.2, 0.5);
-    EXPECT_FLOAT_EQ(pickedPoint[2], 1666.25f);
+    EXPECT_NEAR(pickedPoint[2], 1666.25, 0.01);
     ASSERT_TRUE(waitUntil([this] { return !window.coordinateLabel()->text().isEmpty(); }, 2000));
-    EXPECT_EQ(window.coordinateLabel()->text(), "( X:483427, Y:3.43417e+06, Z:1666.25)");
+    // The northing keeps its metres and centimetres (six significant digits rounded it to tens of metres).
+    const QString text = window.coordinateLabel()->text();
+    const QRegularExpressionMatch shown =
+        QRegularExpression("^\\( X:(\\d+\\.\\d\\d), Y:(\\d+\\.\\d\\d), Z:(\\d+\\.\\d\\d)\\)$").match(text);
+    ASSERT_TRUE(shown.hasMatch()) << text.toStdString();
+    EXPECT_NEAR(shown.captured(1).toDouble(), pickedPoint[0], 0.006);
+    EXPECT_NEAR(shown.captured(2).toDouble(), pickedPoint[1], 0.006);
+    EXPECT_EQ(shown.captured(3), "1666.25");
+    EXPECT_EQ(coordinateText({483426.7, 3434170.204, -12.5}), "( X:483426.70, Y:3434170.20, Z:-12.50)");
 }
 
 TEST_F(PickingTest, MissesAndOtherButtonsLeaveThePreviousPoint) {
@@ -49,7 +58,7 @@ TEST_F(PickingTest, MissesAndOtherButtonsLeaveThePreviousPoint) {
     QTest::mousePress(window.view(), Qt::LeftButton, Qt::NoModifier, viewCentre());
     QTest::mouseRelease(window.view(), Qt::LeftButton, Qt::NoModifier, viewCentre());
     ASSERT_TRUE(waitUntil([] { return !pickedPoint.empty(); }, 5000));
-    const std::vector<float> hit = pickedPoint;
+    const std::vector<double> hit = pickedPoint;
 
     // The patch does not reach the corner of the view.
     QTest::mousePress(window.view(), Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));

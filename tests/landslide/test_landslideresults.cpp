@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <vector>
 
 #include "landslidetestdata.h"
 #include "landslidetick.h"
@@ -151,6 +153,49 @@ TEST_F(LandslideResultsTest, BatchCommandRefusesBadCommandLinesAndInputs) {
             << program.out << program.err;
     }
     EXPECT_FALSE(QFile::exists(out + "/1.ive"));
+}
+
+TEST_F(LandslideResultsTest, BatchCommandKeepsEarlierResultsUnlessTold) {
+    const QString out = folder.filePath("out");
+    writeTextFile(out.toStdString() + "/7.tif", "an earlier run");
+    writeTextFile(out.toStdString() + "/notes.txt", "the user's");
+    const QStringList toOut = inputOptions() + QStringList{"--out", out};
+
+    const ProgramRun refused = runBatch(toOut);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--overwrite"), std::string::npos) << refused.err;
+    EXPECT_EQ(folderEntries(out.toStdString()), (std::vector<std::string>{"7.tif", "notes.txt"}));
+    EXPECT_EQ(runBatch(toOut + QStringList{"--overwrite", "yes"}).exitCode, 2);
+
+    const ProgramRun replaced = runBatch(toOut + QStringList{"--overwrite"});
+    ASSERT_EQ(replaced.exitCode, 0) << replaced.err;
+    const std::vector<std::string> entries = folderEntries(out.toStdString());
+    EXPECT_EQ(entries.size(), 102u);
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), "7.tif"), 0);
+    EXPECT_EQ(readTextFile(out.toStdString() + "/notes.txt"), "the user's");
+}
+
+TEST_F(LandslideResultsTest, ResultThatCannotBeWrittenIsNamedAndLeavesNothingCutShort) {
+    for (const std::string format : {".ive", ".tif"}) {
+        SCOPED_TRACE(format);
+        const std::string out = folder.filePath(QString::fromStdString("full" + format)).toStdString();
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(out)));
+        LandslideRun run;
+        std::string problem;
+        ASSERT_TRUE(run.prepare(scene.inputs, problem)) << problem;
+        LandslideTickSettings settings;
+        settings.folder = out;
+        settings.format = format;
+        ASSERT_TRUE(advanceLandslideTick(run, settings).problem.empty());
+        LandslideTick tick;
+        {
+            // As on a full disk: room for a few bytes only.
+            FileSizeLimit limit(64);
+            tick = advanceLandslideTick(run, settings);
+        }
+        EXPECT_NE(tick.problem.find(out + "/2" + format), std::string::npos) << tick.problem;
+        EXPECT_EQ(folderEntries(out), std::vector<std::string>{"1" + format});
+    }
 }
 
 }  // namespace

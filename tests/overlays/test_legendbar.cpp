@@ -82,9 +82,10 @@ TEST(LegendBar, LabelsAndEndColoursFollowTheRange) {
     }
 }
 
-// The bar drawn by a real view over a terrain that fills the screen: it covers the terrain at the bottom
-// edge, right of the middle, from the low colour on the left to the high colour on the right.
-TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddle) {
+// The bar drawn by a real view over a terrain that fills the screen: it covers the terrain near the bottom
+// edge, right of the middle, from the low colour on the left to the high colour on the right, with its
+// numbers outlined above it.
+TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddleWithItsNumbersOnScreen) {
     auto* viewer = new ViewerQT;
     viewer->resize(640, 512);
     osg::ref_ptr<osg::Group> scene = new osg::Group;
@@ -100,9 +101,9 @@ TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddle) {
     ASSERT_EQ(frame.width(), 640);
     ASSERT_EQ(frame.height(), 512);
 
-    // In the 1280 x 1024 legend space the bar spans x 650..1210 and y up to 27: here x 325..605 and the
-    // bottom 13 rows.
-    const int row = frame.height() - 5;
+    // In the 1280 x 1024 legend space the bar spans x 650..1210 and y 35..87: here x 325..605 and rows
+    // 18 to 43 from the bottom.
+    const int row = frame.height() - 30;
     const QColor leftEnd = frame.pixelColor(330, row);
     const QColor rightEnd = frame.pixelColor(600, row);
     EXPECT_GT(leftEnd.red(), 230);
@@ -117,11 +118,24 @@ TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddle) {
     EXPECT_NEAR(middle.red(), 128, 20);
     EXPECT_NEAR(middle.blue(), 128, 20);
 
-    // Above the bar and left of it the terrain shows: neither legend colour.
-    for (const QPoint& outside : {QPoint(465, frame.height() - 40), QPoint(300, row), QPoint(620, row)}) {
+    // Above the numbers and left of the bar the terrain shows: neither legend colour.
+    for (const QPoint& outside : {QPoint(465, frame.height() - 90), QPoint(300, row), QPoint(620, row)}) {
         const QColor colour = frame.pixelColor(outside);
         EXPECT_NEAR(colour.red(), colour.blue(), 10) << outside.x() << "," << outside.y();
     }
+
+    // Over the bar the numbers: white strokes in a dark outline over the grey terrain.
+    int white = 0;
+    int dark = 0;
+    for (int y = frame.height() - 64; y < frame.height() - 45; ++y) {
+        for (int x = 300; x < 630; ++x) {
+            const QColor pixel = frame.pixelColor(x, y);
+            white += pixel.red() > 220 && pixel.green() > 220 && pixel.blue() > 220;
+            dark += pixel.red() < 50 && pixel.green() < 50 && pixel.blue() < 50;
+        }
+    }
+    EXPECT_GT(white, 20);
+    EXPECT_GT(dark, 20);
 
     viewer->hide();
     delete static_cast<AdapterWidget*>(viewer);

@@ -76,6 +76,28 @@ TEST(SceneMarks, MarkFileRules) {
     }
 }
 
+TEST(SceneMarks, MarkFileNestedTooDeepIsRefusedAndNumbersBeyondAFloatReadAsZero) {
+    BoundScene scene;
+    // About 1 MB: the document tree of such a file would overflow the stack of the window.
+    std::string deep = "<M><Mark><text textstr=\"a\"/><pos/><color/><size/></Mark>";
+    for (int level = 0; level < 100000; ++level) {
+        deep += "<g>";
+    }
+    scene.write("Disaster_Signs/mark.xml", QByteArray::fromStdString(deep));
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(readSceneMarks(scene.folder() + "/Disaster_Signs/mark.xml").empty());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.rfind("parse file failed:1---", 0), 0u) << printed;
+    EXPECT_NE(printed.find("nested deeper than 64 levels"), std::string::npos) << printed;
+
+    scene.write(
+        "Disaster_Signs/mark.xml",
+        R"(<M><Mark><text textstr="far"/><pos X="inf" Y="1e39" Z="nan"/><color r="-inf" g="1" b="1" a="1"/>)"
+        R"(<size S="3e38"/></Mark></M>)");
+    expectSameMarks(readSceneMarks(scene.folder() + "/Disaster_Signs/mark.xml"),
+                    {{{0, 0, 0}, "far", {0, 1, 1, 1}, 3e38f}});
+}
+
 TEST(SceneMarks, MarkNodeFloatsEachTextAboveItsPoint) {
     const std::vector<SceneMark> marks = {{{480000.5f, 3430000, 2100}, "堰塞湖", {1, 0, 0, 1}, 150},
                                           {{-10, 20, -300}, "Bridge", {0, 0.5f, 1, 0.25f}, 12.5f}};

@@ -1,40 +1,18 @@
 // Binding a scene to a data folder through the real dialog, its folder chooser and its message boxes.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
-#include <csignal>
 
 #include "choosefiledialog.h"
 #include "modaldriver.h"
 #include "scenelistfile.h"
 
 namespace {
-
-// Files may grow to `bytes` only, as on a full disk; writing past it fails instead of raising SIGXFSZ.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-
-private:
-    rlimit saved{};
-    void (*previousHandler)(int) = nullptr;
-};
 
 const std::list<FileManage> initialScenes = {
     {"金江洪水", "/data/jinjiang", "1"},
@@ -129,6 +107,7 @@ TEST_F(ChooseFileDialogTest, ChosenOrTypedFolderIsBoundAndWrittenBackInOrder) {
 
 TEST_F(ChooseFileDialogTest, SceneBoundTwiceIsReboundTwice) {
     boundScenes = {{"A", "/a1", "1"}, {"B", "/b", "2"}, {"A", "/a2", "3"}};
+    ASSERT_TRUE(writeSceneList(listFile, boundScenes));
     openDialog("A");
     chooseFolder(newFolder);
     EXPECT_EQ(confirm(), "绑定文件路径完成！");

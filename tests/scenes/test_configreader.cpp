@@ -4,6 +4,8 @@
 #include "boundscene.h"
 #include "configreader.h"
 
+#include <QFile>
+
 namespace {
 
 using Values = std::vector<std::string>;
@@ -86,6 +88,25 @@ TEST(SceneConfigReader, FollowsTheCurrentScene) {
     EXPECT_EQ(reader.path, other.path() + "/configXML.xml");
 }
 
+// A "Path" entry under `depth` levels of elements: the root, the category, the entry and the rest.
+QByteArray nested(int depth) {
+    QByteArray text = "<S><Path><x strPath=\"/deep.ive\">";
+    for (int level = 3; level < depth; ++level) {
+        text += "<a>";
+    }
+    for (int level = 3; level < depth; ++level) {
+        text += "</a>";
+    }
+    return text + "</x></Path></S>";
+}
+
+TEST(SceneConfigReader, FileNestedSixtyFourLevelsIsRead) {
+    BoundScene scene;
+    scene.write("configXML.xml", nested(64));
+    SceneConfigReader reader;
+    EXPECT_EQ(reader.readConfigValues(reader.path, "Path"), Values{"/deep.ive"});
+}
+
 TEST(SceneConfigReader, BrokenMissingOrHugeFilePrintsTheDiagnosticAndGivesNothing) {
     const struct {
         const char* what;
@@ -98,6 +119,11 @@ TEST(SceneConfigReader, BrokenMissingOrHugeFilePrintsTheDiagnosticAndGivesNothin
         {"truncated", "<S><Path><x strPath=\"/a.ive\"/>", "parse file failed:", ""},
         {"empty file", "", "parse file failed:", ""},
         {"missing file", QByteArray(), "parse file failed:0---0:cannot open ", ""},
+        // About 1 MB, well-formed: the document tree alone would overflow the stack.
+        {"nested 100 000 levels deep", nested(100000), "parse file failed:1---",
+         "nested deeper than 64 levels"},
+        {"nested 65 levels deep", nested(65), "parse file failed:1---", "nested deeper than 64 levels"},
+        {"a device", QByteArray(), "parse file failed:0---0:", "is not a regular file"},
         // Well-formed: a "Path" entry behind 65 MiB of blanks.
         {"huge file", "<S>" + QByteArray(65 * 1024 * 1024, ' ') + "<Path><x strPath=\"/a.ive\"/></Path></S>",
          "parse file failed:0---0:", "too large"},
@@ -107,6 +133,8 @@ TEST(SceneConfigReader, BrokenMissingOrHugeFilePrintsTheDiagnosticAndGivesNothin
         BoundScene scene;
         if (!c.content.isNull()) {
             scene.write("configXML.xml", c.content);
+        } else if (std::string(c.what) == "a device") {
+            ASSERT_TRUE(QFile::link("/dev/zero", scene.folder() + "/configXML.xml"));
         }
         SceneConfigReader reader;
         for (const char* category : {"Path", "Camera", "Othershp"}) {

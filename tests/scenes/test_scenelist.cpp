@@ -86,6 +86,63 @@ TEST_F(SceneListTest, BadOrPartialFilesGiveWhatCanBeRead) {
     }
 }
 
+// The document as python3's json module sees it, with sorted keys: what a file holds, whatever its layout.
+std::string canonicalJson(const std::string& file) {
+    const ProgramRun python = runProgram(
+        "python3", {"-c",
+                    "import json,sys; print(json.dumps(json.load(open(sys.argv[1], encoding='utf-8')), "
+                    "sort_keys=True, ensure_ascii=False))",
+                    QString::fromStdString(file)});
+    EXPECT_EQ(python.exitCode, 0) << python.err;
+    return python.out;
+}
+
+TEST_F(SceneListTest, BindingChangesOnlyThePathAndKeepsWhatTheProgramDoesNotUnderstand) {
+    // A hand-edited list: a numeric type, members, records and keys of other tools.
+    const std::string before = R"({"version": 2, "test": [
+        {"name": "金江洪水", "path": "/old", "type": 1, "note": "mine", "tags": ["a", {"b": null}]},
+        "a record that is text",
+        {"name": "other", "path": "/o", "type": "2", "weight": 3.5},
+        {"path": "/nameless", "type": 3}
+    ], "owner": {"checked": true}})";
+    writeTextFile(file().toStdString(), before);
+    boundScenes = readSceneList(file());
+    // The numeric type reads as the scene type it names, so the scene opens.
+    EXPECT_EQ(boundScenes, (std::list<FileManage>{
+                               {"金江洪水", "/old", "1"}, {"other", "/o", "2"}, {"", "/nameless", "3"}}));
+
+    boundScenes.front().path = "/new 数据";
+    QString error;
+    ASSERT_TRUE(saveSceneBinding(file(), boundScenes, "金江洪水", &error)) << error.toStdString();
+    writeTextFile(file("expected.json").toStdString(),
+                  QString::fromStdString(before).replace("\"/old\"", "\"/new 数据\"").toStdString());
+    EXPECT_EQ(canonicalJson(file().toStdString()), canonicalJson(file("expected.json").toStdString()));
+    EXPECT_EQ(readSceneList(file()), boundScenes);
+
+    // A scene the file no longer lists is added as the program knows it.
+    boundScenes.push_back({"新场景", "/fresh", "2"});
+    ASSERT_TRUE(saveSceneBinding(file(), boundScenes, "新场景", &error)) << error.toStdString();
+    EXPECT_EQ(readSceneList(file()), boundScenes);
+    EXPECT_NE(readTextFile(file().toStdString()).find("\"owner\""), std::string::npos);
+}
+
+TEST_F(SceneListTest, BindingIsNotSavedIntoAFileThatIsNotASceneList) {
+    boundScenes = {{"a", "/new", "1"}};
+    QString error;
+    for (const char* content :
+         {R"({"test": [{"name": "a", "path": "/old")", R"([{"name": "a"}])", R"({"test": {"name": "a"}})"}) {
+        SCOPED_TRACE(content);
+        writeTextFile(file().toStdString(), content);
+        EXPECT_FALSE(saveSceneBinding(file(), boundScenes, "a", &error));
+        EXPECT_TRUE(error.contains(file())) << error.toStdString();
+        EXPECT_EQ(readTextFile(file().toStdString()), content);
+    }
+    // A list that does not exist yet is written from the program's list.
+    QFile::remove(file());
+    ASSERT_TRUE(saveSceneBinding(file(), boundScenes, "a", &error)) << error.toStdString();
+    EXPECT_EQ(readSceneList(file()), boundScenes);
+}
+
 TEST_F(SceneListTest, ReadJsonFileGivesAnEmptyObjectOnAnyFailure) {
     writeTextFile(file("good.json").toStdString(), R"({"a": [1, 2]})");
     EXPECT_EQ(readJsonFile(file("good.json")).value("a").toArray().size(), 2);
@@ -93,6 +150,7 @@ TEST_F(SceneListTest, ReadJsonFileGivesAnEmptyObjectOnAnyFailure) {
     EXPECT_TRUE(readJsonFile(file("bad.json")).isEmpty());
     EXPECT_TRUE(readJsonFile(file("absent.json")).isEmpty());
     EXPECT_TRUE(readJsonFile(dir.path()).isEmpty());
+    EXPECT_TRUE(readJsonFile("/dev/zero").isEmpty());
 
     // Well-formed, but far larger than any scene list.
     writeTextFile(file("huge.json").toStdString(), "{\"a\": \"" + std::string(17 * 1024 * 1024, 'x') + "\"}");

@@ -1,6 +1,8 @@
 #include "testfiles.h"
 
 #include <QProcess>
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -29,6 +31,17 @@ std::string readTextFile(const std::string& path) {
     return text.str();
 }
 
+std::map<std::string, std::string> readFolderFiles(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().filename().string()] = readTextFile(entry.path().string());
+        }
+    }
+    return files;
+}
+
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
     QProcess process;
     process.start(program, arguments);
@@ -42,4 +55,28 @@ ProgramRun runProgram(const QString& program, const QStringList& arguments, int 
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved);
+    previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+}
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        names.push_back(entry->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }

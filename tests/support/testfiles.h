@@ -1,8 +1,11 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <string>
+#include <vector>
 
 // Files and programs for tests and benchmarks, without the test framework.
 
@@ -12,6 +15,9 @@ void writeTextFile(const std::string& path, const std::string& text);
 // The bytes of a file, or "(unreadable)" when it does not open.
 std::string readTextFile(const std::string& path);
 
+// The files directly in a folder, by name, with their bytes; empty when the folder does not exist.
+std::map<std::string, std::string> readFolderFiles(const std::string& folder);
+
 // What a program run by a test did: its exit code (-1 when it crashed or ran past the time limit) and
 // what it wrote on its two streams.
 struct ProgramRun {
@@ -20,3 +26,21 @@ struct ProgramRun {
     std::string err;
 };
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+
+// Files may grow to `bytes` only while this lives, as on a full disk: writing past it fails (EFBIG)
+// instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved{};
+    void (*previousHandler)(int) = nullptr;
+};
+
+// The names in a folder (files, folders and hidden entries; not "." and ".."), sorted. The folder is named
+// by its bytes.
+std::vector<std::string> folderEntries(const std::string& folder);

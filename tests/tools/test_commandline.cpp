@@ -66,4 +66,28 @@ TEST(CommandLine, NumbersAreCheckedForFormAndRange) {
     EXPECT_EQ(results, 7);
 }
 
+TEST(CommandLine, OptionsTakeTheNumberOfValuesTheyAreMadeFor) {
+    const std::vector<std::pair<std::string, std::size_t>> counts = {
+        {"dem", 1}, {"colour-range", 2}, {"overwrite", 0}, {"format", 1}};
+    const struct {
+        std::vector<std::string> arguments;
+        const char* problem;  // empty: accepted
+    } cases[] = {
+        {{"--dem", "a.asc", "--colour-range", "0", "20", "--overwrite"}, ""},
+        {{"--mode", "Total", "Break"}, ""},  // not listed, not checked
+        {{"--dem", "a.asc", "b.asc"}, "--dem takes one value, but \"b.asc\" follows"},
+        {{"--format"}, "--format needs a value"},
+        {{"--format", "--dem", "a.asc"}, "--format needs a value"},
+        {{"--colour-range", "5"}, "--colour-range takes 2 values, not 1"},
+        {{"--colour-range"}, "--colour-range needs 2 values"},
+        {{"--overwrite", "yes"}, "--overwrite takes no value, but was given \"yes\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        std::string problem;
+        EXPECT_EQ(parse(c.arguments).valueCounts(counts, problem), *c.problem == '\0');
+        EXPECT_EQ(problem, c.problem);
+    }
+}
+
 }  // namespace

@@ -84,3 +84,28 @@ std::vector<std::string> CommandLine::unknown(const std::vector<std::string>& kn
     }
     return extra;
 }
+
+bool CommandLine::valueCounts(const std::vector<std::pair<std::string, std::size_t>>& counts,
+                              std::string& problem) const {
+    const auto valueWord = [](std::size_t count) {
+        return count == 1 ? std::string("one value") : std::to_string(count) + " values";
+    };
+    for (const auto& [name, count] : counts) {
+        const auto found = options.find(name);
+        if (found == options.end() || found->second.size() == count) {
+            continue;
+        }
+        const std::vector<std::string>& given = found->second;
+        if (count == 0) {
+            problem = "--" + name + " takes no value, but was given \"" + given.front() + "\"";
+        } else if (given.empty()) {
+            problem = "--" + name + " needs " + (count == 1 ? std::string("a value") : valueWord(count));
+        } else if (given.size() > count) {
+            problem = "--" + name + " takes " + valueWord(count) + ", but \"" + given[count] + "\" follows";
+        } else {
+            problem = "--" + name + " takes " + valueWord(count) + ", not " + std::to_string(given.size());
+        }
+        return false;
+    }
+    return true;
+}

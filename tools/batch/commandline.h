@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The options of one batch sub-command: "--name value [value ...]" pairs after the sub-command name.
@@ -27,6 +28,12 @@ public:
 
     // Options given that are not in `known`.
     std::vector<std::string> unknown(const std::vector<std::string>& known) const;
+
+    // False, with a message in `problem`, when an option given takes another number of values than
+    // `counts` says ("--dem A B", "--format" without its value, "--overwrite yes"). Options not listed are
+    // not checked.
+    bool valueCounts(const std::vector<std::pair<std::string, std::size_t>>& counts,
+                     std::string& problem) const;
 
 private:
     std::map<std::string, std::vector<std::string>> options;

@@ -3,11 +3,9 @@
 // --format, the frame's debris surface beside it (1.ive, ...), so that the folder replays in the window.
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "commands.h"
@@ -16,6 +14,8 @@
 #include "debrissummary.h"
 #include "debristick.h"
 #include "progress.h"
+#include "resultfolder.h"
+#include "stopsignals.h"
 #include "summaryfiles.h"
 
 namespace {
@@ -23,7 +23,8 @@ namespace {
 const char* const usage =
     "usage: vantorel-batch debris --dem FILE --breach FILE [--volume 2040000] [--outlet-depth 5.0]\n"
     "                             [--packet-volume 40.0] [--dt 0.6] [--colour-range 0 10]\n"
-    "                             [--format .ive|.3ds] [--until SECONDS] --out DIR\n"
+    "                             [--format .ive|.3ds] [--until SECONDS] [--threads N] --out DIR\n"
+    "                             [--overwrite]\n"
     "  --dem FILE           terrain grid (ESRI ASCII grid)\n"
     "  --breach FILE        breach file: a number, the count of breach cells, then row and column of each\n"
     "  --volume M3          total debris volume released, m3\n"
@@ -34,8 +35,13 @@ const char* const usage =
     "  --format .ive|.3ds   also write the debris surface of every rendered frame, N.ive or N.3ds, the\n"
     "                       same surface the window shows; a folder written with .ive replays there\n"
     "  --until SECONDS      stop at this simulated time instead of the end of the run (6402 s)\n"
+    "  --threads N          threads that share each step (default: one per core); the run is the same\n"
+    "                       for any number\n"
     "  --out DIR            folder for the frames (created if missing): the figures N.txt and, with\n"
     "                       --format, the surfaces\n"
+    "  --overwrite          remove the results of an earlier run from DIR first (without it such a\n"
+    "                       folder is refused)\n"
+    "Ctrl+C (or SIGTERM) stops the run after the frame it is writing; every frame written is complete.\n"
     "The summary goes into DIR_summary: peakDepth.tif, peakSpeed.tif, momentumAtPeak.tif,\n"
     "energyAtPeak.tif and finalTrace.tif (no-data where no debris came; in the coordinate system of a\n"
     ".prj file beside the terrain grid) and volume.csv, the debris released and on the grid per frame.\n";
@@ -99,16 +105,20 @@ int runDebrisCommand(const CommandLine& options) {
     }
     const std::vector<std::string> known = {"dem",           "breach", "volume",       "outlet-depth",
                                             "packet-volume", "dt",     "colour-range", "until",
-                                            "out",           "help",   "format"};
+                                            "out",           "help",   "format",       "overwrite",
+                                            "threads"};
     const std::vector<std::string> extra = options.unknown(known);
     if (!extra.empty()) {
         std::cerr << usage;
         return refuse("unknown option " + extra.front());
     }
     for (const std::string& name : known) {
-        const std::size_t expected = name == "colour-range" ? 2 : 1;
+        const std::size_t expected = name == "colour-range" ? 2 : name == "overwrite" ? 0 : 1;
         if (options.has(name) && name != "help" && options.values(name).size() != expected) {
-            return refuse("--" + name + (expected == 2 ? " takes two values" : " takes one value"));
+            return refuse("--" + name +
+                          (expected == 2   ? " takes two values"
+                           : expected == 0 ? " takes no value"
+                                           : " takes one value"));
         }
     }
     for (const char* name : {"dem", "breach", "out"}) {
@@ -130,12 +140,14 @@ int runDebrisCommand(const CommandLine& options) {
     double until = runEndSeconds;
     int colourLow = 0;
     int colourHigh = 10;
+    int threads = 0;
     std::string problem;
     if (!positiveNumber(options, "volume", volume, problem) ||
         !positiveNumber(options, "outlet-depth", outletDepth, problem) ||
         !positiveNumber(options, "packet-volume", packetVolume, problem) ||
         !options.number("dt", timeStep, 0.2, 0.8, problem) ||
-        !positiveNumber(options, "until", until, problem)) {
+        !positiveNumber(options, "until", until, problem) ||
+        !options.integer("threads", threads, 1, maxBatchThreads, problem)) {
         return refuse(problem);
     }
     if (timeStep != 0.2 && timeStep != 0.4 && timeStep != 0.6 && timeStep != 0.8) {
@@ -162,6 +174,7 @@ int runDebrisCommand(const CommandLine& options) {
     }
 
     DebrisRun run;
+    run.setThreadCount(threads);
     TerrainHeights heights;
     const std::vector<double> values =
         formParameters(volume, outletDepth, packetVolume, timeStep, colourLow, colourHigh);
@@ -170,11 +183,10 @@ int runDebrisCommand(const CommandLine& options) {
     }
 
     const std::string outDir = options.text("out");
-    std::error_code error;
-    std::filesystem::create_directories(outDir, error);
-    if (!std::filesystem::is_directory(outDir, error)) {
-        return refuse("cannot create the output folder \"" + outDir + "\"");
+    if (!prepareResultFolder(outDir, options.has("overwrite"), problem)) {
+        return refuse(problem);
     }
+    catchStopSignals();
 
     DebrisSummary summary;
     summary.start(run);
@@ -191,11 +203,22 @@ int runDebrisCommand(const CommandLine& options) {
             std::string failedFile;
             if (!writeDebrisFrame(outDir, framesWritten + 1, format, *surface, hud, failedFile)) {
                 progress.finish();
-                std::cerr << "vantorel-batch debris: cannot write \"" << failedFile << "\"\n";
+                std::cerr << "vantorel-batch debris: cannot write \"" << failedFile << "\"; "
+                          << (framesWritten == 0
+                                  ? "no frame was written"
+                                  : "frames 1 to " + std::to_string(framesWritten) + " are complete")
+                          << "\n";
                 return 1;
             }
             ++framesWritten;
             summary.record(run, framesWritten, hud.elapsedTime);
+        }
+        if (stopSignal() != 0) {
+            progress.finish();
+            std::cerr << "vantorel-batch debris: stopped by " << stopSignalName() << " at "
+                      << run.debrisElapsed << " s after frame " << framesWritten << "; frames 1 to "
+                      << framesWritten << " in " << outDir << " are complete\n";
+            return 128 + stopSignal();
         }
         const bool done = run.finished() || run.debrisElapsed >= stopAt;
         progress.update(progressText(run, framesWritten, until));

@@ -1,10 +1,8 @@
 // vantorel-batch flood: the computed flood run without a window. Five engine steps per result, as the
 // live run does, and the same result files, so that the folder replays in the window.
 #include <cmath>
-#include <filesystem>
 #include <iostream>
 #include <sstream>
-#include <system_error>
 
 #include "cafloodnew.h"
 #include "commands.h"
@@ -14,14 +12,16 @@
 #include "floodtick.h"
 #include "monitorpoints.h"
 #include "progress.h"
+#include "resultfolder.h"
+#include "stopsignals.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [--monitors FILE]\n"
     "           [--capacity 100000000] [--width 133] [--height 47.5] [--mode \"Total Break\"]\n"
-    "           [--colour-range 0 20] [--format .tif] [--arrival-depth 0.01]\n"
-    "           (--results N | --until SECONDS) --out DIR\n"
+    "           [--colour-range 0 20] [--format .tif] [--threads N] [--arrival-depth 0.01]\n"
+    "           (--results N | --until SECONDS) --out DIR [--overwrite]\n"
     "\n"
     "Runs the flood engine from the roughness grid, the elevation grid and the outbreak-information file\n"
     "and writes, for every five engine steps, result N (from 1) into DIR, which is created if missing:\n"
@@ -31,7 +31,11 @@ const char* const kUsage =
     "form. --mode takes the\n"
     "form's texts: \"Total Break\", \"二分之一溃\", \"三分之一溃\", \"五分之一溃\" or \"十分之一溃\" (any "
     "other text is\n"
-    "a one-tenth breach). Stops after N results or once the simulated time reaches SECONDS.\n"
+    "a one-tenth breach). Stops after N results or once the simulated time reaches SECONDS. --threads\n"
+    "sets how many threads share each step (default: one per core); the results are the same for any\n"
+    "number.\n"
+    "A folder that holds results of an earlier run is refused; --overwrite removes those results first.\n"
+    "Ctrl+C (or SIGTERM) stops the run after the result it is writing; every result written is complete.\n"
     "\n"
     "The summary goes into DIR_summary: maxDepth.tif, maxSpeed.tif and arrivalTime.tif (the first time\n"
     "a cell's depth rose above --arrival-depth metres; no-data where no water came) in the elevation\n"
@@ -99,11 +103,32 @@ int runFloodCommand(const CommandLine& options) {
     }
     const std::vector<std::string> known = {"roughness", "dem",    "outbreak", "monitors",     "capacity",
                                             "width",     "height", "mode",     "colour-range", "format",
-                                            "results",   "until",  "out",      "arrival-depth"};
+                                            "results",   "until",  "out",      "overwrite",
+                                            "threads",   "arrival-depth"};
     const std::vector<std::string> unknown = options.unknown(known);
     if (!unknown.empty()) {
         std::cerr << kUsage;
         return refuse("unknown option " + unknown.front());
+    }
+    std::string countProblem;
+    if (!options.valueCounts({{"roughness", 1},
+                              {"dem", 1},
+                              {"outbreak", 1},
+                              {"monitors", 1},
+                              {"capacity", 1},
+                              {"width", 1},
+                              {"height", 1},
+                              {"mode", 1},
+                              {"colour-range", 2},
+                              {"format", 1},
+                              {"results", 1},
+                              {"until", 1},
+                              {"out", 1},
+                              {"overwrite", 0},
+                              {"threads", 1},
+                              {"arrival-depth", 1}},
+                             countProblem)) {
+        return refuse(countProblem);
     }
     for (const char* required : {"roughness", "dem", "outbreak", "out"}) {
         if (options.text(required).empty()) {
@@ -125,6 +150,7 @@ int runFloodCommand(const CommandLine& options) {
     double until = 0;
     double arrivalDepth = defaultArrivalDepth;
     int results = 0;
+    int threads = 0;
     std::string problem;
     // The width and height ranges are those of the form's spin boxes.
     if (!options.number("capacity", capacity, 0.0, 1e15, problem) ||
@@ -134,7 +160,8 @@ int runFloodCommand(const CommandLine& options) {
         !options.number("colour-range", colourHigh, -1e6, 1e6, problem, 1) ||
         !options.number("until", until, 0.0, 1e9, problem) ||
         !options.number("arrival-depth", arrivalDepth, 0.0, 1e4, problem) ||
-        !options.integer("results", results, 1, 1000000000, problem)) {
+        !options.integer("results", results, 1, 1000000000, problem) ||
+        !options.integer("threads", threads, 1, maxBatchThreads, problem)) {
         return refuse(problem);
     }
     if (options.has("colour-range") &&
@@ -156,16 +183,8 @@ int runFloodCommand(const CommandLine& options) {
     settings.height = static_cast<float>(height);
     settings.mode = options.text("mode", settings.mode);
 
-    const std::string folder = options.text("out");
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (!std::filesystem::is_directory(folder)) {
-        return refuse(
-            "cannot create the output folder " + folder +
-            (error ? " (" + error.message() + ")" : std::string(" (a file of that name is in the way)")));
-    }
-
     CAFlood engine;
+    engine.setThreadCount(threads);
     const std::vector<std::string> inputs = {options.text("roughness"), options.text("dem"),
                                              options.text("outbreak")};
     switch (startFloodRun(engine, inputs, settings)) {
@@ -182,9 +201,16 @@ int runFloodCommand(const CommandLine& options) {
     MonitorPoints monitors;
     if (options.has("monitors")) {
         if (!monitors.load(options.text("monitors")) || monitors.empty()) {
-            return refuse("--monitors " + options.text("monitors") + " holds no point or line features");
+            return refuse("--monitors " + options.text("monitors") + " gives no monitor points (see above)");
         }
     }
+
+    // Checked last, so that a refused command leaves the folder as it was.
+    const std::string folder = options.text("out");
+    if (!prepareResultFolder(folder, options.has("overwrite"), problem)) {
+        return refuse(problem);
+    }
+    catchStopSignals();
 
     FloodTickSettings tick;
     tick.capacity = settings.capacity;
@@ -217,16 +243,27 @@ int runFloodCommand(const CommandLine& options) {
             return 1;
         }
         const int number = written + 1;
-        std::string failedFile;
-        if (!writeFloodResult(folder, number, format, *water, engine, hud, monitors, failedFile, false)) {
+        std::string failure;
+        if (!writeFloodResult(folder, number, format, *water, engine, hud, monitors, failure, false)) {
             progress.finish();
-            std::cerr << "vantorel-batch flood: cannot write " << failedFile << "\n";
+            std::cerr << "vantorel-batch flood: " << failure << "; "
+                      << (written == 0 ? "no result was written"
+                                       : "results 1 to " + std::to_string(written) + " are complete")
+                      << "\n";
             writeSummary();
             return 1;
         }
         summary.record(engine, number);
         written = number;
         progress.update(progressText(engine, written, progress.elapsedSeconds()));
+        if (stopSignal() != 0) {
+            progress.finish();
+            std::cerr << "vantorel-batch flood: stopped by " << stopSignalName() << " after result "
+                      << written << " at " << engine.simulatedTime() << " s; results 1 to " << written
+                      << " in " << folder << " are complete\n";
+            writeSummary();
+            return 128 + stopSignal();
+        }
     }
     progress.finish();
     std::cout << "wrote " << written << " results to " << folder << "\n";

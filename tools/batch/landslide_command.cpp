@@ -1,15 +1,15 @@
 // vantorel-batch landslide: the landslide run without a window. The same tick as the window's run, so the
 // folder holds the same result files 1 to 101.
-#include <filesystem>
 #include <iostream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "commands.h"
 #include "landsliderun.h"
 #include "landslidetick.h"
 #include "progress.h"
+#include "resultfolder.h"
+#include "stopsignals.h"
 
 namespace {
 
@@ -25,7 +25,9 @@ const char* const usage =
     "  --mosaic FILE      mosaicked DEM: the ground before the slide, the grid the run works on\n"
     "  --post-dem FILE    post-disaster DEM: the ground after the slide, on the mosaic's grid\n"
     "  --format EXT       .ive (default) or .3ds: the step meshes; .tif: the step surfaces as GeoTIFFs\n"
-    "  --out DIR          folder for the results 1 to 101 (created if missing); 101 is the final state\n";
+    "  --out DIR          folder for the results 1 to 101 (created if missing); 101 is the final state\n"
+    "  --overwrite        remove the results of an earlier run from --out first; without it such a folder\n"
+    "                     is refused\n";
 
 int refuse(const std::string& message) {
     std::cerr << "vantorel-batch landslide: " << message << "\n";
@@ -42,15 +44,16 @@ int runLandslideCommand(const CommandLine& options) {
     const std::vector<std::string> inputNames = {"deposit",    "path",   "body",    "image",
                                                  "centreline", "mosaic", "post-dem"};
     std::vector<std::string> known = inputNames;
-    known.insert(known.end(), {"format", "out", "help"});
+    known.insert(known.end(), {"format", "out", "overwrite", "help"});
     const std::vector<std::string> extra = options.unknown(known);
     if (!extra.empty()) {
         std::cerr << usage;
         return refuse("unknown option " + extra.front());
     }
     for (const std::string& name : known) {
-        if (name != "help" && options.has(name) && options.values(name).size() != 1) {
-            return refuse("--" + name + " takes one value");
+        const std::size_t expected = name == "overwrite" ? 0 : 1;
+        if (name != "help" && options.has(name) && options.values(name).size() != expected) {
+            return refuse("--" + name + (expected == 0 ? " takes no value" : " takes one value"));
         }
     }
     std::vector<std::string> files;
@@ -83,13 +86,13 @@ int runLandslideCommand(const CommandLine& options) {
               << run.bodyCells << " cells and " << run.bodyVolume << " m3, deposit of " << run.depositCells
               << " cells\n";
 
+    // Checked last, so that a refused command leaves the folder as it was.
     settings.folder = options.text("out");
     settings.buildMeshes = false;
-    std::error_code error;
-    std::filesystem::create_directories(settings.folder, error);
-    if (!std::filesystem::is_directory(settings.folder, error)) {
-        return refuse("cannot create the output folder \"" + settings.folder + "\"");
+    if (!prepareResultFolder(settings.folder, options.has("overwrite"), problem)) {
+        return refuse(problem);
     }
+    catchStopSignals();
 
     ProgressLine progress;
     while (!run.finished()) {
@@ -99,6 +102,13 @@ int runLandslideCommand(const CommandLine& options) {
             progress.finish();
             std::cerr << "vantorel-batch landslide: " << tick.problem << "\n";
             return 1;
+        }
+        if (stopSignal() != 0 && !run.finished()) {
+            progress.finish();
+            const int last = tick.figures.step;
+            std::cerr << "vantorel-batch landslide: stopped by " << stopSignalName() << " after result "
+                      << last << "; results 1 to " << last << " in " << settings.folder << " are complete\n";
+            return 128 + stopSignal();
         }
     }
     progress.finish();

@@ -131,6 +131,8 @@ bool buildDebrisCase(const DebrisCase& debrisCase, const QString& folder, const 
                     {"debris", "--dem", QString::fromStdString(data + "/dem.asc"), "--breach",
                      QString::fromStdString(data + "/breach.txt"), "--volume",
                      QString::fromStdString(number(demoVolume)), "--format", ".ive", "--until",
-                     QString::number(seconds), "--out", QString::fromStdString(root + debrisCase.playFolder)},
+                     QString::number(seconds), "--out", QString::fromStdString(root + debrisCase.playFolder),
+                     // A folder built before holds the frames of that build.
+                     "--overwrite"},
                     "debris-flow run of " + debrisCase.name);
 }

@@ -332,7 +332,9 @@ bool buildLandslideCase(const LandslideCaseDesign& design, const ValleyDesign& v
                       QString::fromStdString(data + "/centreline.tif"), "--mosaic",
                       QString::fromStdString(data + "/mosaic.tif"), "--post-dem",
                       QString::fromStdString(data + "/postdem.tif"), "--format", ".ive", "--out",
-                      QString::fromStdString(play)});
+                      QString::fromStdString(play),
+                      // A folder built before holds the frames of that build.
+                      "--overwrite"});
     if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
         std::cerr << run.readAllStandardOutput().toStdString();
         return fail(design.name, "the landslide run failed");

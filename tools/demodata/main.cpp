@@ -3,6 +3,7 @@
 // and a "TreeMeta.json" binding them.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <algorithm>
@@ -28,7 +29,9 @@ const char* const usage =
     "each flood case computes (default 400). The debris-flow cases get a slope where their viewpoint\n"
     "looks, marks and frames computed with vantorel-batch. The landslide cases get the terrain, rasters\n"
     "and scenario of a slide that dams the valley of \"danba flood\", and its frames computed with\n"
-    "vantorel-batch.\n";
+    "vantorel-batch.\n"
+    "DIR must be empty, missing, or a folder written by vantorel-demo-data before; any other folder is\n"
+    "refused, so that no file of yours is replaced.\n";
 
 // Simulated time of the demo debris flows: the debris has come down the gully and spread on the fan.
 constexpr int debrisSeconds = 2400;
@@ -269,8 +272,42 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
                      "--results",
                      QString::number(results),
                      "--out",
-                     QString::fromStdString(root + "/Disaster_Play")},
+                     QString::fromStdString(root + "/Disaster_Play"),
+                     // A folder built before holds the results of that build.
+                     "--overwrite"},
                     "flood run of " + floodCase.name);
+}
+
+// Marks a folder as written by this program, so that a later run may write into it again.
+const char* const demoMarker = ".vantorel-demo-data";
+
+// Makes `out` the demo-data folder: a missing or empty folder is created and marked first (an
+// interrupted build stays recognisable); a marked folder is taken as it is. Anything else is the user's
+// and is refused.
+bool claimDemoFolder(const QString& out, QString& problem) {
+    const QFileInfo info(out);
+    if (info.exists() && !info.isDir()) {
+        problem = out + " is not a folder";
+        return false;
+    }
+    const QDir folder(out);
+    const bool empty = !info.exists() ||
+                       folder.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (!empty && !QFileInfo(folder.filePath(demoMarker)).isFile()) {
+        problem = out + " holds files that vantorel-demo-data did not write; choose an empty or new folder";
+        return false;
+    }
+    if (!QDir().mkpath(out)) {
+        problem = "cannot create " + out;
+        return false;
+    }
+    QFile marker(folder.filePath(demoMarker));
+    if (!marker.open(QIODevice::WriteOnly) ||
+        marker.write("Written by vantorel-demo-data, which may replace everything here.\n") < 0) {
+        problem = "cannot write " + marker.fileName();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -298,8 +335,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString out = QDir(arguments[outAt + 1]).absolutePath();
-    if (!QDir().mkpath(out)) {
-        std::cerr << "vantorel-demo-data: cannot create " << out.toStdString() << "\n";
+    QString problem;
+    if (!claimDemoFolder(out, problem)) {
+        std::cerr << "vantorel-demo-data: " << problem.toStdString() << "\n";
         return 2;
     }
 

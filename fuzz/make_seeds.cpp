@@ -1,0 +1,176 @@
+// vantorel-fuzz-seeds DIR: the seed corpus of every fuzz target, DIR/<target>/<seed>, made from the files
+// the tests and the demo data write, and from malformed variants the tests try.
+#include <QString>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <list>
+
+#include "casefiles.h"
+#include "debrishud.h"
+#include "debristestdata.h"
+#include "floodhud.h"
+#include "floodtestdata.h"
+#include "monitorpoints.h"
+#include "scenelist.h"
+#include "syntheticvalley.h"
+#include "testfiles.h"
+
+namespace {
+
+std::string out;
+
+std::string seed(const std::string& target, const std::string& name) {
+    std::filesystem::create_directories(out + "/" + target);
+    return out + "/" + target + "/" + name;
+}
+
+void literal(const std::string& target, const std::string& name, const std::string& text) {
+    writeTextFile(seed(target, name), text);
+}
+
+void gridSeeds(const std::string& target) {
+    // As the tests and the demo data write them.
+    const ValleyShape shape{8, 7};
+    writeAsciiGrid(seed(target, "valley.asc"), shape.ncols, shape.nrows, valleyGround(shape));
+    debristest::writeGrid(
+        seed(target, "slope.asc"), 6, 7, 10, [](int r, int c) { return 800 - 0.5 * c + r; }, 500000, 3300000);
+    ValleyDesign design;
+    design.cols = 9;
+    design.rows = 8;
+    const ValleyGrid valley = makeValley(design);
+    writeAsciiGrid(valley, valley.heights, seed(target, "demo.asc"));
+    // The variants the readers are to take.
+    const std::string values = "1 2 3\n4 5 6\n";
+    literal(target, "keywords-reordered.asc",
+            "nrows 2\nNCOLS 3\ncellsize 10\nyllcenter 5\nxllcenter 5\n" + values);
+    literal(target, "carriage-returns.asc",
+            "ncols 3\rnrows 2\rxllcorner 0\ryllcorner 0\rcellsize 10\r1 2 3\r4 5 6\r");
+    literal(target, "windows.asc",
+            "ncols 3\r\nnrows 2\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 10\r\nNODATA_value -9999\r\n1 "
+            "-9999 3\r\n"
+            "4 5 6\r\n");
+    literal(target, "nan-nodata.asc",
+            "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value nan\n"
+            "1 nan 3\n4 5 6\n");
+    // And some it refuses.
+    literal(target, "tiny-cells.asc",
+            "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1e-20\n" + values);
+    literal(target, "far-origin.asc",
+            "ncols 3\nnrows 2\nxllcorner 1e308\nyllcorner 0\ncellsize 10\n" + values);
+    literal(target, "garbage-heights.asc",
+            "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 10\n1 nan inf\n7abc 0x10 6\n");
+    literal(target, "overpromising.asc",
+            "ncols 4000\nnrows 4000\nxllcorner 0\nyllcorner 0\ncellsize 10\n1 2 3\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: vantorel-fuzz-seeds DIR\n";
+        return 2;
+    }
+    out = argv[1];
+
+    gridSeeds("fuzz_floodgrid");
+    gridSeeds("fuzz_debrisgrid");
+
+    writeOutbreakFile(seed("fuzz_outbreak", "one.txt"), {{1, 2}});
+    writeOutbreakFile(seed("fuzz_outbreak", "three.txt"), {{1, 2}, {2, 2}, {3, 3}});
+    literal("fuzz_outbreak", "whole-reals.txt", "1.0\r\n2.0 2e0\r\n");
+    literal("fuzz_outbreak", "fractions.txt", "2\n2.9 2.7\n1 2\n");
+    literal("fuzz_outbreak", "trailing.txt", "1\n1 2\n3 3\nend\n");
+    literal("fuzz_outbreak", "hexadecimal.txt", "1\n0x1 2\n");
+
+    debristest::writeBreach(seed("fuzz_breach", "two.txt"), {{1, 2}, {2, 3}});
+    debristest::writeBreach(seed("fuzz_breach", "none.txt"), {});
+    literal("fuzz_breach", "windows.txt", "45.5\r\n3\r\n1 1\r\n2 -0\r\n3.0 3\r\n");
+    literal("fuzz_breach", "nodata-cell.txt", "0 1 3 3\n");
+    literal("fuzz_breach", "malformed.txt", "7abc 2\n1 0x2\n9x 9\n99 99\n");
+
+    const double eye[3] = {483426, 3434170, 16660.2};
+    const double center[3] = {-1.32e30, -1.15475e29, -2.62126e30};
+    const double up[3] = {-0.880339, -0.150208, 0.449934};
+    writeSceneXml(seed("fuzz_configxml", "demo.xml"), "Scene",
+                  {{"Path", {pathEntry("/data/jinjiang/Disaster_DiXing/jinshajiang.ive")}},
+                   {"Camera", cameraEntries(eye, center, up)},
+                   {"BarrierLake", {pathEntry("/data/jinjiang/Disaster_Signs/River/BarrierLake.shp")}},
+                   {"House", {pathEntry("/data/house.shp")}},
+                   {"River", {pathEntry("/data/river.shp")}},
+                   {"Road", {pathEntry("/data/road.shp")}},
+                   {"Othershp", {pathEntry("/data/a.shp", "path"), pathEntry("/data/b.shp", "file")}},
+                   {"Play", {pathEntry("/data/jinjiang/Disaster_Play")}},
+                   {"PlayH", {pathEntry("/data/jinjiang/Disaster_PlayH")}}});
+    literal("fuzz_configxml", "comments.xml",
+            "<S><Play>text<!-- c --><?pi x?><frames strPath=\"/r/1\"/>more<z strPath=\"/r/2\"/></Play></S>");
+    literal("fuzz_configxml", "entities.xml",
+            "<?xml version=\"1.0\"?><!DOCTYPE S [<!ENTITY p \"/data\">]><S><Path><x "
+            "strPath=\"&p;/a.ive\"/></Path></S>");
+    literal("fuzz_configxml", "nested.xml",
+            "<S><Path><x strPath=\"/deep.ive\"><a><a><a></a></a></a></x></Path></S>");
+
+    // A scenario file with an entry of every kind the landslide scenario reads.
+    writeSceneXml(
+        seed("fuzz_landslidexml", "demo.xml"), "Scene",
+        {{"Path", {pathEntry("/data/mao/Disaster_DiXing/terrain.ive")}},
+         {"Camera2",
+          {XmlEntry{"eye", {{"x", "1"}, {"y", "2"}, {"z", "3"}}},
+           XmlEntry{"pos", {{"X", "4"}, {"Y", "5"}, {"Z", "6"}}},
+           XmlEntry{"attitude", {{"X_axis", "0"}, {"Y_axis", "90"}, {"Z_axis", "180"}}},
+           XmlEntry{"text", {{"textstr", "滑坡"}}}}},
+         {"landslide",
+          {XmlEntry{"path", {{"strPath", "/data/mao/Landslide_Play"}}},
+           XmlEntry{"location", {{"LocationFile", "/data/mao/Disaster_Signs/landslide.shp"}}},
+           XmlEntry{"pos", {{"X", "0"}, {"Y", "0"}, {"Z", "0"}}}}},
+         {"DoubleArrow2",
+          {XmlEntry{"location", {{"Arrow2Location", "/a.ive"}}},
+           XmlEntry{"pos1", {{"X", "1"}, {"Y", "2"}, {"Z", "3"}}},
+           XmlEntry{"pos2", {{"X", "4"}, {"Y", "5"}, {"Z", "6"}}}}},
+         {"BendArrow", {XmlEntry{"path", {{"strPath", "/b.ive"}}}, XmlEntry{"type", {{"T", "2"}}}}}});
+    literal(
+        "fuzz_landslidexml", "odd.xml",
+        "<L><Camera2><eye x=\"1\"/>t<!-- c --><up/></Camera2><landslide><path/><pos X=\"nan\"/></landslide>"
+        "<Path><a strPath=\"/x\"><b/></a></Path><none/></L>");
+
+    writeMarks(seed("fuzz_markxml", "demo.xml"),
+               {{"金沙江", 480000.5, 3430000, 2100, 0.1f, 0.3f, 0.9f, 1.0f, 250},
+                {"堰塞坝", 1, 2, 3, 0.9f, 0.1f, 0.1f, 1.0f, 100}});
+    literal(
+        "fuzz_markxml", "odd.xml",
+        "<M><Mark><note/><pos X=\"inf\" Y=\"1e39\" Z=\"nan\"/><extra a=\"1\"/><text textstr=\"any\"/></Mark>"
+        "<Label><text/><pos/><color/><size/></Label><Mark><a/><b/><c/><d/><size S=\"42\"/></Mark></M>");
+
+    const std::list<FileManage> scenes = {{"金江洪水", "/data/jinjiang", "1"},
+                                          {"七盘泥石流", "/data/qipan", "2"},
+                                          {"danba flood", "C:\\data\\danba \"east\"", "3"}};
+    const QByteArray list = sceneListJson(scenes);
+    literal("fuzz_treemeta", "demo.json", list.toStdString());
+    literal(
+        "fuzz_treemeta", "hand-edited.json",
+        R"({"version": 2, "test": [{"name": "金江洪水", "path": "/old", "type": 1, "tags": ["a", {"b": null}]},)"
+        R"( "text", {"name": "other", "path": "/o", "type": "2", "weight": 3.5}, {"path": "/x"}],)"
+        R"( "owner": {"checked": true}})");
+
+    MonitorPoints monitors;
+    monitors.parseJson(
+        R"({"Monitors": [{"x": 500100.25, "y": 3300200.5, "z": 812.125, "vec": 1.25, "flu": 30.5,)"
+        R"( "dep": 2.125, "time": 125}, {"x": 500300, "y": 3300400, "z": 790}]})",
+        "seed");
+    literal("fuzz_monitorjson", "two.json", monitors.toJson().toStdString());
+    literal("fuzz_monitorjson", "odd.json", R"({"Monitors": [{"x": 1e300, "z": 6}, {}, 3], "Other": 1})");
+
+    for (const FloodHud& hud : {FloodHud{59.9f, 25000, 1e8f, 0, 20}, FloodHud{11303.4f, 0, 3e6f, -2, 12}}) {
+        literal("fuzz_floodstate", std::to_string(hud.colourLow + 10) + ".txt", hud.stateText());
+    }
+    literal("fuzz_floodstate", "absurd.txt", "1e30\r\nnan\r\n-inf\r\n99999999999\r\n1.5");
+
+    DebrisHud debris;
+    debris.maxSpeed = 12.3456789f;
+    debris.elapsedTime = 29.4f;
+    debris.rangeLower = -3;
+    debris.rangeUpper = 15;
+    literal("fuzz_debrisframe", "frame.txt", debris.frameInfoText());
+    literal("fuzz_debrisframe", "absurd.txt", "nan\ninf\n1e20\n-3e9\n5\n6\n");
+    return 0;
+}

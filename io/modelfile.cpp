@@ -1,0 +1,38 @@
+#include "modelfile.h"
+
+#include <osgDB/FileNameUtils>
+#include <osgDB/ReaderWriter>
+#include <osgDB/Registry>
+#include <sstream>
+
+#include "fileio.h"
+
+bool modelFileBytes(const osg::Node& node, const std::string& extension, std::string& bytes,
+                    std::string& problem) {
+    const std::string bare = extension.empty() || extension.front() != '.' ? extension : extension.substr(1);
+    osgDB::ReaderWriter* writer = osgDB::Registry::instance()->getReaderWriterForExtension(bare);
+    if (writer == nullptr) {
+        problem = "no model writer for \"" + extension + "\" files";
+        return false;
+    }
+    std::ostringstream stream(std::ios::out | std::ios::binary);
+    const osgDB::ReaderWriter::WriteResult result =
+        writer->writeNode(node, stream, osgDB::Registry::instance()->getOptions());
+    if (!result.success() || !stream) {
+        problem = "the model writer for \"" + extension + "\" files failed" +
+                  (result.message().empty() ? std::string() : ": " + result.message());
+        return false;
+    }
+    bytes = stream.str();
+    return true;
+}
+
+bool writeModelFile(const osg::Node& node, const std::string& path, std::string& problem) {
+    std::string bytes;
+    const std::string extension = "." + osgDB::getLowerCaseFileExtension(path);
+    if (!modelFileBytes(node, extension, bytes, problem)) {
+        problem = "cannot write \"" + path + "\": " + problem;
+        return false;
+    }
+    return writeFileAtomically(path, bytes, problem);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <osg/Node>
+#include <string>
+
+// Model files written the way every other file of a run is (fileio.h): through a temporary file, with
+// every failure reported. osgDB::writeNodeFile reports success for a model cut short on a full disk.
+
+// The bytes of `node` as a model file of `extension` (".ive", ".3ds", ".osg", ...), made by the
+// OpenSceneGraph plug-in for that extension.
+bool modelFileBytes(const osg::Node& node, const std::string& extension, std::string& bytes,
+                    std::string& problem);
+
+// Writes `node` to `path`; the format follows the extension of the path.
+bool writeModelFile(const osg::Node& node, const std::string& path, std::string& problem);

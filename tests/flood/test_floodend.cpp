@@ -1,0 +1,62 @@
+// When a computed flood is over: after the breach hydrograph, once the water has come to rest.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "cafloodnew.h"
+#include "floodend.h"
+#include "floodrun.h"
+#include "floodtestdata.h"
+
+namespace {
+
+std::vector<float> depths(const CAFlood& engine) {
+    std::vector<float> all;
+    for (int r = 0; r < engine.rowCount(); ++r) {
+        for (int c = 0; c < engine.columnCount(); ++c) {
+            all.push_back(cellDepth(engine, r, c));
+        }
+    }
+    return all;
+}
+
+// Small to large breaches into a closed valley: each run goes on while water still comes in, settles
+// within hours after that, and once settled the water stays where it is: ten more minutes move no depth
+// by more than a quarter of a metre, a twentieth of one depth colour class of the default range.
+TEST(FloodEndTest, ClosedValleySettlesAfterItsHydrographAndThenStaysStill) {
+    for (float capacity : {2000.0f, 20000.0f, 200000.0f}) {
+        SCOPED_TRACE(std::to_string(capacity) + " m^3");
+        QTemporaryDir folder;
+        const ValleyShape valley{40, 40, 10.0f, 0.05f, 0.01f};
+        CAFlood engine;
+        ASSERT_EQ(
+            startFloodRun(engine,
+                          writeValley(folder.path().toStdString(), valley, {{18, 37}, {19, 37}, {20, 37}}),
+                          smallBreach(capacity)),
+            FloodRunStart::Ready);
+        const float inflowEnds = engine.hydrographDuration();
+        ASSERT_GT(inflowEnds, 0.0f);
+        while (engine.simulatedTime() < inflowEnds) {
+            EXPECT_FALSE(floodHasSettled(engine)) << "at " << engine.simulatedTime() << " s";
+            runUntil(engine, std::min(inflowEnds, engine.simulatedTime() + inflowEnds / 8));
+        }
+        while (engine.simulatedTime() < inflowEnds + 6 * 3600.0f && !floodHasSettled(engine)) {
+            engine.step();
+        }
+        ASSERT_TRUE(floodHasSettled(engine));
+
+        const std::vector<float> atRest = depths(engine);
+        runUntil(engine, engine.simulatedTime() + 600.0f);
+        const std::vector<float> later = depths(engine);
+        float largestChange = 0.0f;
+        for (std::size_t i = 0; i < later.size(); ++i) {
+            largestChange = std::max(largestChange, std::abs(later[i] - atRest[i]));
+        }
+        EXPECT_LT(largestChange, 0.25f);
+    }
+}
+
+}  // namespace
