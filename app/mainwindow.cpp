@@ -21,6 +21,7 @@
 #include "debrisflow.h"
 #include "debrishud.h"
 #include "debrisrun.h"
+#include "debrissummary.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodsummary.h"
@@ -58,6 +59,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     debrisForm = new DebrisFlow;
     floodHud = new FloodHud;
     floodSummary = new FloodSummary;
+    debrisSummary = new DebrisSummary;
     debrisHud = new DebrisHud;
     monitors = new MonitorPoints;
     caFlood = new CAFlood;
@@ -228,6 +230,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         QMessageBox::question(this, tr("Quit"), tr("是否关闭整个程序?"), QMessageBox::Yes, QMessageBox::No);
     if (answer == QMessageBox::Yes) {
         writeFloodSummary();
+        writeDebrisSummary();
         event->accept();
         qApp->quit();
     } else {

@@ -27,6 +27,7 @@ class CAFlood;
 class DebrisFlow;
 class DebrisHud;
 class DebrisRun;
+class DebrisSummary;
 class FloodForm;
 class FloodHud;
 class FloodSummary;
@@ -162,6 +163,8 @@ private:
     // Writes the flood run's summary beside its result folder when results came since the last time;
     // says once per run when it cannot.
     void writeFloodSummary();
+    // The same for the debris-flow run.
+    void writeDebrisSummary();
 
     // Debris flow.
     // One step of the debris-flow run, with its frame when one is due; false once the run has stopped
@@ -273,6 +276,9 @@ private:
     FloodSummary* floodSummary = nullptr;  // maxima, arrival and volume balance of the flood run
     int floodSummaryWrittenResult = 0;     // the last result the written summary covers
     bool floodSummaryFailed = false;
+    DebrisSummary* debrisSummary = nullptr;  // peak results and volume balance of the debris-flow run
+    int debrisSummaryWrittenFrame = 0;
+    bool debrisSummaryFailed = false;
     DebrisHud* debrisHud = nullptr;
     std::unique_ptr<LakeSurface> lakeSurface;  // made by the case-study dispatch
 

@@ -259,6 +259,7 @@ void MainWindow::stopCal() {
     if (simulationMode == 1) {
         writeFloodSummary();
     } else if (simulationMode == 2) {
+        writeDebrisSummary();
         debrisRun->resetClock();
     }
     // The stopped run's water or debris goes with it, so the next replay is not drawn over it.

@@ -10,10 +10,12 @@
 #include "debrisflow.h"
 #include "debrishud.h"
 #include "debrisrun.h"
+#include "debrissummary.h"
 #include "debristick.h"
 #include "drawontop.h"
 #include "mainwindow.h"
 #include "resultwriter.h"
+#include "summaryfiles.h"
 
 void MainWindow::acceptdebrisValues(std::vector<double> values) {
     // The new run is set up on its own: a run still going carries on when this one cannot start.
@@ -34,13 +36,19 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
     }
 
     // One evolution at a time: a computation still going is stopped as the stop command does, so this run
-    // numbers its frames from 1, and a replay gives way with its nodes.
+    // numbers its frames from 1, and a replay gives way with its nodes. The run given way to keeps its
+    // summary up to its last result.
+    writeFloodSummary();
+    writeDebrisSummary();
     stopEvolution();
 
     simulationMode = 2;
     *debrisRun = std::move(next);
     demHeights = std::move(heights);
     saveDir = folder;
+    debrisSummary->start(*debrisRun);
+    debrisSummaryWrittenFrame = 0;
+    debrisSummaryFailed = false;
     debrisTickClock.invalidate();
     startComputation(SLOT(flowVisualize()));
 }
@@ -87,19 +95,40 @@ bool MainWindow::advanceDebrisRun() {
                 },
                 failedFile)) {
             // Going on would show a debris flow whose frames are silently lost.
+            writeDebrisSummary();
             stopComputation();
             reportUnwrittenFile(failedFile);
             return false;
         }
+        debrisSummary->record(*debrisRun, outputFrameNumber, debrisHud->elapsedTime);
         ++outputFrameNumber;
     }
     if (debrisRun->finished()) {
         std::cout << "end of display!" << std::endl;
+        writeDebrisSummary();
         stopComputation();
         removeRunNodes();
         return false;
     }
     return true;
+}
+
+void MainWindow::writeDebrisSummary() {
+    if (!debrisSummary->started() || debrisSummary->lastFrame() == debrisSummaryWrittenFrame) {
+        return;
+    }
+    std::string problem;
+    if (debrisSummary->write(*debrisRun, summaryFolderOf(saveDir), problem)) {
+        debrisSummaryWrittenFrame = debrisSummary->lastFrame();
+        return;
+    }
+    std::cout << "debris summary: " << problem << std::endl;
+    if (!debrisSummaryFailed) {
+        debrisSummaryFailed = true;
+        QMessageBox::information(
+            nullptr, tr("Warning"),
+            tr("泥石流汇总结果无法写入：%1").arg(QString::fromLocal8Bit(problem.c_str())), QMessageBox::Ok);
+    }
 }
 
 void MainWindow::showStoredDebrisFrame() {

@@ -68,7 +68,7 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     }
     // The new run replaces whatever runs or replays.
     stopEvolution();
-    floodSummary->start(*caFlood);
+    floodSummary->start(*caFlood, defaultArrivalDepth, monitors);
     floodSummaryWrittenResult = 0;
     floodSummaryFailed = false;
     startComputation(SLOT(resultVisualize()));

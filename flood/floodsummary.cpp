@@ -1,12 +1,21 @@
 #include "floodsummary.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "cafloodnew.h"
+#include "monitorpoints.h"
 
-void FloodSummary::start(const CAFlood& engine, float depthForArrival) {
+void FloodSummary::start(const CAFlood& engine, float depthForArrival, const MonitorPoints* monitors) {
     arrivalDepth = depthForArrival;
+    monitorPositions.clear();
+    monitorSamples.clear();
+    if (monitors != nullptr) {
+        for (const PointM& point : monitors->list()) {
+            monitorPositions.emplace_back(point.x, point.y);
+        }
+    }
     frame = asciiGridFrame(engine.columnCount(), engine.rowCount(), engine.cellSize(), engine.lowerLeftX(),
                            engine.lowerLeftY(), engine.coordinateSystem());
     maxDepth.assign(frame.cellCount(), summaryNoData);
@@ -38,6 +47,26 @@ void FloodSummary::record(const CAFlood& engine, int number) {
             }
         }
     }
+    const double cellSize = engine.cellSize();
+    int pointNumber = 0;
+    for (const auto& [x, y] : monitorPositions) {
+        MonitorSample sample;
+        sample.result = number;
+        sample.time = time;
+        sample.point = ++pointNumber;
+        sample.x = x;
+        sample.y = y;
+        // Cell (r, c) has its corner at (c, rows - r) cells from the lower-left corner.
+        const double column = std::round((x - engine.lowerLeftX()) / cellSize);
+        const double row = frame.height - std::round((y - engine.lowerLeftY()) / cellSize);
+        if (column > 0 && row > 0 && column < frame.width - 1 && row < frame.height - 1) {
+            const FloodCell& cell = cells[static_cast<int>(row)][static_cast<int>(column)];
+            sample.depth = std::max(0.0f, cell.surfaceOld - cell.ground);
+            sample.speed = cell.speed;
+            sample.flow = std::abs(cell.fluxXOld) + std::abs(cell.fluxYOld);
+        }
+        monitorSamples.push_back(sample);
+    }
     FloodVolumeRow volumes;
     volumes.result = number;
     volumes.time = time;
@@ -60,8 +89,20 @@ bool FloodSummary::write(const std::string& folder, std::string& problem) const 
                       row.onGrid, row.trimmed, row.residual);
         csv += line;
     }
-    return writeSummaryRaster(folder, "maxDepth.tif", frame, maxDepth, problem) &&
-           writeSummaryRaster(folder, "maxSpeed.tif", frame, maxSpeed, problem) &&
-           writeSummaryRaster(folder, "arrivalTime.tif", frame, arrivalTime, problem) &&
-           writeSummaryText(folder, "volume.csv", csv, problem);
+    if (!writeSummaryRaster(folder, "maxDepth.tif", frame, maxDepth, problem) ||
+        !writeSummaryRaster(folder, "maxSpeed.tif", frame, maxSpeed, problem) ||
+        !writeSummaryRaster(folder, "arrivalTime.tif", frame, arrivalTime, problem) ||
+        !writeSummaryText(folder, "volume.csv", csv, problem)) {
+        return false;
+    }
+    if (monitorPositions.empty()) {
+        return true;
+    }
+    std::string monitorsCsv = "result,time_s,point,x,y,depth_m,speed_m_s,flow_m2_s\n";
+    for (const MonitorSample& sample : monitorSamples) {
+        std::snprintf(line, sizeof line, "%d,%.3f,%d,%.3f,%.3f,%.4f,%.4f,%.4f\n", sample.result, sample.time,
+                      sample.point, sample.x, sample.y, sample.depth, sample.speed, sample.flow);
+        monitorsCsv += line;
+    }
+    return writeSummaryText(folder, "monitors.csv", monitorsCsv, problem);
 }

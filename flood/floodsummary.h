@@ -7,6 +7,7 @@
 #include "summaryfiles.h"
 
 class CAFlood;
+class MonitorPoints;
 
 // Depth above which a cell counts as reached by the flood for its arrival time, m.
 constexpr float defaultArrivalDepth = 0.01f;
@@ -32,13 +33,15 @@ struct FloodVolumeRow {
 // It reads the engine's grid and nothing else, so the step stays as it is.
 class FloodSummary {
 public:
-    // Starts afresh on the loaded grid of `engine`: no cell reached, no rows.
-    void start(const CAFlood& engine, float arrivalDepth = defaultArrivalDepth);
+    // Starts afresh on the loaded grid of `engine`: no cell reached, no rows; the monitor points, when
+    // given, are sampled at every result.
+    void start(const CAFlood& engine, float arrivalDepth = defaultArrivalDepth,
+               const MonitorPoints* monitors = nullptr);
     // Takes in the grid and volumes after result `number`.
     void record(const CAFlood& engine, int number);
-    // Writes "maxDepth.tif", "maxSpeed.tif", "arrivalTime.tif" and "volume.csv" into `folder`, creating
-    // it; each file appears whole or not at all. False, with the reason in `problem`, when one cannot be
-    // written. Nothing is written before start.
+    // Writes "maxDepth.tif", "maxSpeed.tif", "arrivalTime.tif", "volume.csv" and, with monitor points,
+    // "monitors.csv" into `folder`, creating it; each file appears whole or not at all. False, with the
+    // reason in `problem`, when one cannot be written. Nothing is written before start.
     bool write(const std::string& folder, std::string& problem) const;
 
     bool started() const { return !maxDepth.empty(); }
@@ -50,8 +53,23 @@ public:
     std::vector<float> maxSpeed;     // m/s
     std::vector<float> arrivalTime;  // s
     std::vector<FloodVolumeRow> rows;
+    // One row per result and monitor point, in the points' order: the cell whose corner is nearest to
+    // the point (the corner the water mesh and the monitor matching put at the cell), read directly, so
+    // that a point shows the water draining away as well as arriving.
+    struct MonitorSample {
+        int result = 0;
+        float time = 0.0f;
+        int point = 0;  // from 1, in the order of the monitor file
+        double x = 0.0;
+        double y = 0.0;
+        float depth = 0.0f;  // m; 0 where the point lies off the grid's inner cells
+        float speed = 0.0f;  // m/s
+        float flow = 0.0f;   // |east face flux| + |south face flux|, m^2/s
+    };
+    std::vector<MonitorSample> monitorSamples;
     RasterFrame frame;  // the elevation grid's size, georeference and coordinate system
 
 private:
     float arrivalDepth = defaultArrivalDepth;
+    std::vector<std::pair<double, double>> monitorPositions;
 };

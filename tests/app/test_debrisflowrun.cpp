@@ -70,6 +70,8 @@ protected:
     void TearDown() override {
         // The frame numbering is the program's; a run left going would carry it into the next test.
         trigger("&停止运算");
+        // The summary lies beside the temporary result folder.
+        QDir(results.path() + "_summary").removeRecursively();
     }
 
     std::string path(const std::string& name) const { return inputs.path().toStdString() + "/" + name; }
@@ -196,6 +198,15 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
     EXPECT_EQ(root->getChild(0), terrain);
     EXPECT_EQ(QString::fromStdString(readTextFile(result("1.txt").toStdString())).split('\n').value(1),
               "29.4");
+    // The end of the run writes its summary beside the folder, a volume row per frame.
+    EXPECT_EQ(frameFiles(results.path() + "_summary"),
+              QStringList({"energyAtPeak.tif", "finalTrace.tif", "momentumAtPeak.tif", "peakDepth.tif",
+                           "peakSpeed.tif", "volume.csv"}));
+    const QStringList volumeRows =
+        QString::fromStdString(readTextFile((results.path() + "_summary/volume.csv").toStdString()))
+            .split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(volumeRows.size(), 1 + 213);
+    EXPECT_TRUE(volumeRows[1].startsWith("1,29.400,")) << volumeRows[1].toStdString();
 
     // The same inputs without a window give the same files, byte for byte.
     QTemporaryDir batch;

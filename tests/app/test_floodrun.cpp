@@ -254,11 +254,16 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
 
     // The stop leaves a summary beside the folder that covers every result the run wrote.
     EXPECT_EQ(QDir(summaryFolder()).entryList(QDir::Files, QDir::Name),
-              QStringList({"arrivalTime.tif", "maxDepth.tif", "maxSpeed.tif", "volume.csv"}));
+              QStringList({"arrivalTime.tif", "maxDepth.tif", "maxSpeed.tif", "monitors.csv", "volume.csv"}));
     const QStringList volumeRows =
         QString::fromStdString(readTextFile((summaryFolder() + "/volume.csv").toStdString()))
             .split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(volumeRows.size(), written + 1);
+    // Both monitor points at every result.
+    EXPECT_EQ(QString::fromStdString(readTextFile((summaryFolder() + "/monitors.csv").toStdString()))
+                  .split('\n', Qt::SkipEmptyParts)
+                  .size(),
+              2 * written + 1);
     EXPECT_TRUE(volumeRows.last().startsWith(QString::number(written) + ","))
         << volumeRows.last().toStdString();
 

@@ -163,6 +163,12 @@ TEST_F(FloodBatchTest, WritesWaterModelsAndMonitorValuesAsTheLiveRunDoes) {
                                " print(len(d['Monitors']), p['x'], p['y'], p['dep'] > 0, p['time'] > 0)",
                                QString::fromStdString(result(6, ".json"))});
     EXPECT_EQ(python.out, "1 95 270 True True\n") << python.err;
+    // The point's series in the summary: one row per result.
+    const QStringList series =
+        QString::fromStdString(readTextFile((out + "_summary/monitors.csv").toStdString()))
+            .split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(series.size(), 7);
+    EXPECT_TRUE(series[6].startsWith("6,")) << series[6].toStdString();
 }
 
 // The threads share each step in bands of rows and the seams between them; the result files are the same,

@@ -12,6 +12,7 @@
 #include "floodsummary.h"
 #include "floodtestdata.h"
 #include "floodtick.h"
+#include "monitorpoints.h"
 #include "testrasters.h"
 
 namespace {
@@ -172,6 +173,46 @@ TEST(FloodSummaryTest, VolumeBalanceOfAClosedBasinHoldsInEveryRow) {
         EXPECT_NEAR(released + row[5], valley.engine.releaseVolume(), 1.0);
     }
     EXPECT_EQ(rows.back()[5], 0.0) << "the reservoir is empty after the hydrograph";
+}
+
+TEST(FloodSummaryTest, MonitorSeriesFollowTheCellUnderEachPoint) {
+    SummarisedValley valley(2e4f);
+    ASSERT_TRUE(valley.ready);
+    // On the valley floor below the breach (the corner of row 6, column 9), and far off the grid.
+    const std::string pointsFile = valley.base + "/monitors.geojson";
+    writeTextFile(
+        pointsFile,
+        R"({"type": "FeatureCollection", "features": [)"
+        R"({"type": "Feature", "properties": {}, "geometry": {"type": "Point", "coordinates": [90, 340]}},)"
+        R"({"type": "Feature", "properties": {}, "geometry": {"type": "Point", "coordinates": [5000, 5000]}}]})");
+    MonitorPoints monitors;
+    ASSERT_TRUE(monitors.load(pointsFile));
+    valley.summary.start(valley.engine, defaultArrivalDepth, &monitors);
+    const int results = 30;
+    valley.runResults(results);
+    std::string problem;
+    ASSERT_TRUE(valley.summary.write(valley.base + "/summary", problem)) << problem;
+
+    std::string header;
+    const std::vector<std::vector<double>> rows = readCsvRows(valley.base + "/summary/monitors.csv", header);
+    EXPECT_EQ(header, "result,time_s,point,x,y,depth_m,speed_m_s,flow_m2_s");
+    ASSERT_EQ(rows.size(), 2u * results);
+    const std::size_t floorCell = 6 * static_cast<std::size_t>(valley.shape.ncols) + 9;
+    for (int number = 1; number <= results; ++number) {
+        SCOPED_TRACE("result " + std::to_string(number));
+        const std::vector<double>& onFloor = rows[2 * (number - 1)];
+        const std::vector<double>& offGrid = rows[2 * (number - 1) + 1];
+        EXPECT_EQ(onFloor[0], number);
+        EXPECT_EQ(onFloor[2], 1);
+        EXPECT_EQ(onFloor[3], 90);
+        EXPECT_EQ(onFloor[4], 340);
+        EXPECT_NEAR(onFloor[5], valley.depthsOfResults[number - 1][floorCell], 1e-4);
+        EXPECT_EQ(offGrid[2], 2);
+        EXPECT_EQ(offGrid[5], 0.0);
+        EXPECT_EQ(offGrid[6], 0.0);
+    }
+    EXPECT_GT(rows[2 * (results - 1)][5], 0.0) << "the flood reaches the point";
+    EXPECT_GT(rows[2 * (results - 1)][6], 0.0);
 }
 
 TEST(FloodSummaryTest, SummaryFolderLiesBesideTheResultFolder) {

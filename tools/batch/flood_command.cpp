@@ -40,7 +40,7 @@ const char* const kUsage =
     "The summary goes into DIR_summary: maxDepth.tif, maxSpeed.tif and arrivalTime.tif (the first time\n"
     "a cell's depth rose above --arrival-depth metres; no-data where no water came) in the elevation\n"
     "grid's coordinate system when a .prj file lies beside it, and volume.csv, the volume balance of\n"
-    "every result.\n";
+    "every result; with --monitors, monitors.csv, the depth, speed and flow at every point per result.\n";
 
 int refuse(const std::string& message) {
     std::cerr << "vantorel-batch flood: " << message << "\n";
@@ -218,7 +218,7 @@ int runFloodCommand(const CommandLine& options) {
     tick.colourHigh = static_cast<int>(colourHigh);
     tick.printDiagnostics = false;
     FloodSummary summary;
-    summary.start(engine, static_cast<float>(arrivalDepth));
+    summary.start(engine, static_cast<float>(arrivalDepth), &monitors);
     const std::string summaryFolder = summaryFolderOf(folder);
     // The summary of the results written so far, also when the run ends early.
     const auto writeSummary = [&summary, &summaryFolder]() {
