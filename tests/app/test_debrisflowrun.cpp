@@ -258,8 +258,7 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
 
     // Played on, the replay ends after its last frame by itself.
     window.playbackTimer()->start(0);
-    ASSERT_TRUE(
-        waitUntil([&] { return window.currentFrameIndex() > window.availableFrameCount(); }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return window.currentFrameIndex() > window.availableFrameCount(); }, 60000));
     const int last = window.currentFrameIndex();
     runEventLoop(300);
     EXPECT_EQ(window.currentFrameIndex(), last);
@@ -322,7 +321,14 @@ TEST_F(DebrisFlowRunTest, ASecondSetupStopsTheRunningOneAndNumbersItsFramesFromO
     holdOnceWritten(second.path() + "/1.txt");
     setUpRun(path("breach.txt"), runVolume, second.path());
     ASSERT_TRUE(held());
-    EXPECT_EQ(frameFiles(results.path()), first) << "the first run goes on";
+    // The first run's frame still in flight on the writer thread lands; then its folder stays as it is.
+    const QStringList stopped = frameFiles(results.path());
+    EXPECT_LE(stopped.size(), first.size() + 2);
+    for (const QString& name : first) {
+        EXPECT_TRUE(stopped.contains(name)) << name.toStdString();
+    }
+    runEventLoop(300);
+    EXPECT_EQ(frameFiles(results.path()), stopped) << "the first run goes on";
     EXPECT_EQ(
         QString::fromStdString(readTextFile((second.path() + "/1.txt").toStdString())).split('\n').value(1),
         "29.4");

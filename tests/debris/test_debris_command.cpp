@@ -131,7 +131,9 @@ TEST_F(DebrisCommand, WritesTheSameFramesForAnyThreadCount) {
         frames[threads - 1] = readFolderFiles(out.toStdString());
         const std::size_t balance = result.out.find("m3 of debris on the grid");
         ASSERT_NE(balance, std::string::npos) << result.out;
-        balances[threads - 1] = result.out.substr(result.out.rfind('\n', balance) + 1);
+        // The balance line only: the summary's folder is named after the run's.
+        const std::size_t lineStart = result.out.rfind('\n', balance) + 1;
+        balances[threads - 1] = result.out.substr(lineStart, result.out.find('\n', balance) - lineStart);
     }
     EXPECT_EQ(frames[0].size(), 10u);
     EXPECT_EQ(frames[0], frames[1]);
