@@ -13,6 +13,7 @@
 #include "floodtestdata.h"
 #include "floodtick.h"
 #include "monitorpoints.h"
+#include "monitorseries.h"
 #include "testrasters.h"
 
 namespace {
@@ -213,6 +214,22 @@ TEST(FloodSummaryTest, MonitorSeriesFollowTheCellUnderEachPoint) {
     }
     EXPECT_GT(rows[2 * (results - 1)][5], 0.0) << "the flood reaches the point";
     EXPECT_GT(rows[2 * (results - 1)][6], 0.0);
+
+    // The plots read the file back as the series the run recorded, to the digits written.
+    std::vector<MonitorSeries> readBack;
+    ASSERT_TRUE(readMonitorsCsv(valley.base + "/summary/monitors.csv", readBack, problem)) << problem;
+    const std::vector<MonitorSeries> recorded = groupMonitorSamples(valley.summary.monitorSamples);
+    ASSERT_EQ(readBack.size(), recorded.size());
+    for (std::size_t p = 0; p < recorded.size(); ++p) {
+        EXPECT_EQ(readBack[p].point, recorded[p].point);
+        EXPECT_EQ(readBack[p].result, recorded[p].result);
+        for (std::size_t k = 0; k < recorded[p].result.size(); ++k) {
+            EXPECT_NEAR(readBack[p].time[k], recorded[p].time[k], 1e-3);
+            EXPECT_NEAR(readBack[p].depth[k], recorded[p].depth[k], 1e-4);
+            EXPECT_NEAR(readBack[p].speed[k], recorded[p].speed[k], 1e-4);
+            EXPECT_NEAR(readBack[p].flow[k], recorded[p].flow[k], 1e-4);
+        }
+    }
 }
 
 TEST(FloodSummaryTest, SummaryFolderLiesBesideTheResultFolder) {
