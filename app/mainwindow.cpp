@@ -29,6 +29,7 @@
 #include "landslideform.h"
 #include "landsliderun.h"
 #include "landslidesymbols.h"
+#include "monitorcharts.h"
 #include "monitorpoints.h"
 #include "pickhandle.h"
 #include "platform.h"
@@ -52,6 +53,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     auto* coordTimer = new QTimer;
     coordTimer->start(0);
     connect(coordTimer, SIGNAL(timeout()), this, SLOT(showCoordinate()));
+
+    monitorDock = new MonitorDock(this);
+    addDockWidget(Qt::BottomDockWidgetArea, monitorDock);
 
     createActions();
 
@@ -203,6 +207,8 @@ void MainWindow::createActions() {
         controlMenu->addAction(action);
         ui->mainToolBar->addAction(action);
     }
+    controlMenu->addSeparator();
+    controlMenu->addAction(monitorDock->toggleViewAction());
 
     QMenu* calculationMenu = menuBar()->addMenu(tr("&Calculation and Simulation"));
     calculationMenu->addAction(tr("洪水"), this, &MainWindow::setData_flood)

@@ -35,7 +35,9 @@ class LakeSurface;
 class LandslideForm;
 class LandslideRun;
 class LandslideSymbols;
+class MonitorDock;
 class MonitorPoints;
+struct MonitorSeries;
 class ResultWriter;
 class ViewerQT;
 class Ui_MainWindow;
@@ -153,6 +155,8 @@ private:
     void showStoredFloodFrame();
     // Moves the flood replay to its next frame, and ends it after the last frame of the folder.
     void advanceStoredFloodFrame();
+    // The replayed folder's monitor record up to the result on screen, read from its summary once.
+    void showReplayMonitorRecord(int shownResult);
     // Takes away every node the run or replay on screen added (its previous frame); the scene's own
     // nodes (terrain, marks, lake, layers) stay.
     void removeRunNodes();
@@ -274,7 +278,12 @@ private:
     MonitorPoints* monitors = nullptr;
     FloodHud* floodHud = nullptr;
     FloodSummary* floodSummary = nullptr;  // maxima, arrival and volume balance of the flood run
-    int floodSummaryWrittenResult = 0;     // the last result the written summary covers
+    // Plots of the monitor points of the run or replay on screen.
+    MonitorDock* monitorDock = nullptr;
+    // The monitor record of the replayed folder (from its summary) and the folder it was read for.
+    std::vector<MonitorSeries> replayMonitorRecord;
+    std::string replayMonitorFolder;
+    int floodSummaryWrittenResult = 0;  // the last result the written summary covers
     bool floodSummaryFailed = false;
     DebrisSummary* debrisSummary = nullptr;  // peak results and volume balance of the debris-flow run
     int debrisSummaryWrittenFrame = 0;

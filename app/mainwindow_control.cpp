@@ -10,9 +10,12 @@
 #include "debrisflow.h"
 #include "debrisrun.h"
 #include "floodform.h"
+#include "floodsummary.h"
 #include "lakesurface.h"
 #include "landslideform.h"
 #include "mainwindow.h"
+#include "monitorcharts.h"
+#include "monitorpoints.h"
 #include "resultfiles.h"
 #include "resultwriter.h"
 #include "terrainmanipulator.h"
@@ -145,6 +148,7 @@ void MainWindow::stopEvolution() {
     playTimer->stop();
     evolutionHeld = false;
     removeRunNodes();
+    monitorDock->clear();
     resultGroup->removeChildren(0, resultGroup->getNumChildren());
     root->removeChild(resultGroup);
     showLandslideMesh(nullptr);
@@ -262,9 +266,13 @@ void MainWindow::stopCal() {
         writeDebrisSummary();
         debrisRun->resetClock();
     }
-    // The stopped run's water or debris goes with it, so the next replay is not drawn over it.
+    // The stopped run's water or debris goes with it, so the next replay is not drawn over it; its
+    // monitor record stays in the dock, as after a run that ends by itself.
     if (stopComputation()) {
         stopEvolution();
+        if (simulationMode == 1 && !monitors->empty()) {
+            monitorDock->showSeries(groupMonitorSamples(floodSummary->monitorSamples));
+        }
     }
 }
 

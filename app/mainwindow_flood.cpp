@@ -17,7 +17,9 @@
 #include "floodtick.h"
 #include "lakesurface.h"
 #include "mainwindow.h"
+#include "monitorcharts.h"
 #include "monitorpoints.h"
+#include "monitorseries.h"
 #include "resultwriter.h"
 
 namespace {
@@ -69,6 +71,8 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     // The new run replaces whatever runs or replays.
     stopEvolution();
     floodSummary->start(*caFlood, defaultArrivalDepth, monitors);
+    // The run may rewrite the record of a folder replayed before.
+    replayMonitorFolder.clear();
     floodSummaryWrittenResult = 0;
     floodSummaryFailed = false;
     startComputation(SLOT(resultVisualize()));
@@ -114,6 +118,9 @@ void MainWindow::resultVisualize() {
         return;
     }
     floodSummary->record(*caFlood, outputFrameNumber);
+    if (!monitors->empty()) {
+        monitorDock->showSeries(groupMonitorSamples(floodSummary->monitorSamples));
+    }
     const bool summaryDue = outputFrameNumber % floodSummaryEveryResults == 0;
     ++outputFrameNumber;
     if (floodHasSettled(*caFlood)) {
@@ -137,7 +144,10 @@ void MainWindow::writeFloodSummary() {
         return;
     }
     std::string problem;
-    if (floodSummary->write(summaryFolderOf(saveDir), problem)) {
+    const std::string folder = summaryFolderOf(saveDir);
+    if (floodSummary->write(folder, problem) &&
+        (floodSummary->monitorSamples.empty() ||
+         writeMonitorPlots(groupMonitorSamples(floodSummary->monitorSamples), folder, problem))) {
         floodSummaryWrittenResult = floodSummary->lastResult();
         return;
     }
@@ -185,6 +195,7 @@ void MainWindow::showStoredFloodFrame() {
     removeRunNodes();
 
     floodHud->readState(frame + ".txt");
+    showReplayMonitorRecord(n);
     colourLow = floodHud->colourLow;
     colourHigh = floodHud->colourHigh;
     const bool showMonitors = !monitors->empty() || n == 1;
@@ -214,6 +225,20 @@ void MainWindow::showStoredFloodFrame() {
     }
 
     advanceStoredFloodFrame();
+}
+
+void MainWindow::showReplayMonitorRecord(int shownResult) {
+    if (replayMonitorFolder != resultDir) {
+        replayMonitorFolder = resultDir;
+        // A folder without a summary (one written before summaries were kept) has no record to show.
+        const std::string path = summaryFolderOf(resultDir) + "/monitors.csv";
+        std::string problem;
+        if (!readMonitorsCsv(path, replayMonitorRecord, problem) &&
+            QFileInfo::exists(QFile::decodeName(path.c_str()))) {
+            std::cout << "monitor record not shown: " << problem << std::endl;
+        }
+    }
+    monitorDock->showSeries(seriesUpToResult(replayMonitorRecord, shownResult));
 }
 
 void MainWindow::advanceStoredFloodFrame() {

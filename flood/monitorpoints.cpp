@@ -53,7 +53,8 @@ osg::ref_ptr<osg::Geode> makeLabel(const PointM& point, osgText::Font* font) {
     text->setFont(font);
     text->setPosition(osg::Vec3(point.x, point.y, point.z));
     text->setColor(osg::Vec4(1, 1, 1, 1));
-    text->setCharacterSize(35);
+    // Legible, and small enough that the labels of a few points fit side by side in an 800 x 600 window.
+    text->setCharacterSize(16);
     text->setCharacterSizeMode(osgText::Text::SCREEN_COORDS);
     text->setAxisAlignment(osgText::Text::SCREEN);
     text->setAlignment(osgText::Text::LEFT_TOP);
@@ -70,6 +71,8 @@ osg::ref_ptr<osg::Geode> makeLabel(const PointM& point, osgText::Font* font) {
     osg::StateSet* state = geode->getOrCreateStateSet();
     osg::ref_ptr<osg::Depth> depthTest = new osg::Depth(osg::Depth::ALWAYS, 1.0, 100.0);
     state->setAttributeAndModes(depthTest.get(), osg::StateAttribute::ON);
+    // After the water surface (bin 10), which would otherwise cover the values of a flooded point.
+    state->setRenderBinDetails(11, "RenderBin", osg::StateSet::USE_RENDERBIN_DETAILS);
     return geode;
 }
 

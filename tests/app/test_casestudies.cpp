@@ -15,8 +15,12 @@
 #include <QTreeView>
 #include <osg/Geode>
 #include <osg/Geometry>
+#include <osgText/Text>
 
+#include <QtCharts/QChartView>
 #include "casestudywindow.h"
+#include "monitorcharts.h"
+#include "monitorpoints.h"
 #include "scenelist.h"
 #include "testfiles.h"
 #include "testmodels.h"
@@ -77,6 +81,167 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         for (int i = 0; i < window->sceneTreeModel()->rowCount(); ++i) {
             EXPECT_TRUE(window->sceneTreeModel()->item(i)->isEnabled());
         }
+    }
+}
+
+// The demo flood cases have two monitor points. A replay fills the dock beneath the view without
+// taking height from the view; opened from the menu it shows one chart per point, and the first point,
+// which the flood reaches within the replay, with its depth, speed and flow drawn.
+TEST_F(CaseStudyTest, MonitorDockPlotsEveryPointOfAReplayedCase) {
+    auto* dock = window->findChild<MonitorDock*>("monitorDock");
+    ASSERT_NE(dock, nullptr);
+    doubleClick("6.1洪水");
+    ASSERT_TRUE(
+        waitUntil([this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
+    EXPECT_FALSE(dock->isVisible());
+    triggerMenuAction(*window, "Monitor Points");
+    runEventLoop(300);
+    ASSERT_TRUE(dock->isVisible());
+    const QList<QtCharts::QChartView*> charts = dock->findChildren<QtCharts::QChartView*>();
+    ASSERT_EQ(charts.size(), 2);
+    EXPECT_EQ(dock->chartCount(), 2);
+    EXPECT_TRUE(charts[0]->chart()->title().startsWith("Monitor point 1"))
+        << charts[0]->chart()->title().toStdString();
+    const QImage shown = charts[0]->grab().toImage();
+    ASSERT_FALSE(shown.isNull());
+    for (const QRgb colour : {monitorcolours::depth, monitorcolours::speed, monitorcolours::flow}) {
+        // Pixels of the colour in the upper half of the plot, where only lines that rose from zero are
+        // drawn (axes, labels and legend lie outside it).
+        int near = 0;
+        for (int y = shown.height() / 8; y < shown.height() / 2; ++y) {
+            for (int x = shown.width() / 6; x < shown.width() * 3 / 4; ++x) {
+                const QRgb pixel = shown.pixel(x, y);
+                near += std::abs(qRed(pixel) - qRed(colour)) < 24 &&
+                        std::abs(qGreen(pixel) - qGreen(colour)) < 24 &&
+                        std::abs(qBlue(pixel) - qBlue(colour)) < 24;
+            }
+        }
+        EXPECT_GT(near, 20) << std::hex << colour;
+    }
+
+    // Another case takes the record away with the rest of the replay.
+    doubleClick("七盘泥石流");
+    runEventLoop(200);
+    EXPECT_EQ(dock->chartCount(), 0);
+}
+
+namespace {
+
+// A rectangle on the screen, in pixels from the view's lower left corner.
+struct ScreenBox {
+    double left, bottom, right, top;
+    bool overlaps(const ScreenBox& other) const {
+        return left < other.right && other.left < right && bottom < other.top && other.bottom < top;
+    }
+    std::string text() const {
+        return "(" + std::to_string(int(left)) + ", " + std::to_string(int(bottom)) + ") - (" +
+               std::to_string(int(right)) + ", " + std::to_string(int(top)) + ")";
+    }
+};
+
+// The texts of a subtree with their world positions.
+class TextCollector : public osg::NodeVisitor {
+public:
+    TextCollector() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
+    void apply(osg::Geode& geode) override {
+        const osg::Matrix toWorld = osg::computeLocalToWorld(getNodePath());
+        for (unsigned i = 0; i < geode.getNumDrawables(); ++i) {
+            if (auto* text = dynamic_cast<osgText::Text*>(geode.getDrawable(i))) {
+                texts.push_back({text, text->getPosition() * toWorld});
+            }
+        }
+    }
+    std::vector<std::pair<osgText::Text*, osg::Vec3>> texts;
+};
+
+// The glyph box of a text and its alignment offset, both in the text's own units, which OSG keeps to
+// itself; pointers to the members, taken in a derived class, read them.
+struct TextGlyphs : osgText::Text {
+    static osg::BoundingBox localBox(const osgText::Text& text) {
+        const osg::BoundingBox& glyphs = text.*(&TextGlyphs::_textBB);
+        const osg::Vec3& offset = text.*(&TextGlyphs::_offset);
+        return osg::BoundingBox(glyphs._min - offset, glyphs._max - offset);
+    }
+};
+
+// Where a text of the scene lies on the screen: screen-sized texts (the monitor labels) from their anchor
+// and glyph box in pixels, texts sized in metres that face the viewer (the place names) from their
+// glyph box laid along the camera's right and up directions.
+ScreenBox screenBoxOf(const osgText::Text& text, const osg::Vec3& anchor, const osg::Camera& camera) {
+    const osg::Matrix toScreen =
+        camera.getViewMatrix() * camera.getProjectionMatrix() * camera.getViewport()->computeWindowMatrix();
+    const osg::BoundingBox local = TextGlyphs::localBox(text);
+    const osg::Vec3 at = anchor * toScreen;
+    if (text.getCharacterSizeMode() == osgText::Text::SCREEN_COORDS) {
+        // With the margin of its frame.
+        const double margin = text.getBoundingBoxMargin();
+        return {at.x() + local.xMin() - margin, at.y() + local.yMin() - margin,
+                at.x() + local.xMax() + margin, at.y() + local.yMax() + margin};
+    }
+    osg::Vec3 eye, centre, up;
+    camera.getViewMatrixAsLookAt(eye, centre, up);
+    osg::Vec3 right = (centre - eye) ^ up;
+    right.normalize();
+    up.normalize();
+    const osg::Vec3 nearCorner = (anchor + right * local.xMin() + up * local.yMin()) * toScreen;
+    const osg::Vec3 farCorner = (anchor + right * local.xMax() + up * local.yMax()) * toScreen;
+    return {std::min(nearCorner.x(), farCorner.x()), std::min(nearCorner.y(), farCorner.y()),
+            std::max(nearCorner.x(), farCorner.x()), std::max(nearCorner.y(), farCorner.y())};
+}
+
+}  // namespace
+
+// At the case's viewpoint in the window's 800 x 600, the labels of the demo monitor points, once the
+// flood has reached them all, stand clear of each other and of the place names, and inside the view.
+TEST_F(CaseStudyTest, MonitorLabelsOfTheFloodCasesStandClearAtTheirViewpoint) {
+    for (const QString name : {"金江洪水", "6.1洪水", "danba flood"}) {
+        SCOPED_TRACE(name.toStdString());
+        doubleClick(name);
+        ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 1; }, 20000));
+        triggerMenuAction(*window, "&暂停演进");
+        // The labels of a late result: every point reached, with values of every digit.
+        MonitorPoints points;
+        ASSERT_TRUE(points.load((findBoundPath(name) + "/Disaster_Data/monitors.shp").toStdString()));
+        ASSERT_EQ(points.list().size(), 2u);
+        for (const PointM& point : std::list<PointM>(points.list())) {
+            points.match(point.x, point.y, 0.5, 12.345f, 123.456f, 10.123f, 1234.0f);
+        }
+        osg::ref_ptr<osg::Node> labels = points.makeNode();
+        window->sceneRoot()->addChild(labels);
+        runEventLoop(300);
+
+        const osg::Camera& camera = *window->view()->getCamera();
+        TextCollector monitorTexts;
+        labels->accept(monitorTexts);
+        ASSERT_EQ(monitorTexts.texts.size(), 2u);
+        std::vector<ScreenBox> labelBoxes;
+        for (const auto& [text, anchor] : monitorTexts.texts) {
+            labelBoxes.push_back(screenBoxOf(*text, anchor, camera));
+        }
+        const double viewWidth = camera.getViewport()->width();
+        const double viewHeight = camera.getViewport()->height();
+        for (std::size_t i = 0; i < labelBoxes.size(); ++i) {
+            const ScreenBox& box = labelBoxes[i];
+            EXPECT_TRUE(box.left >= 0 && box.bottom >= 0 && box.right <= viewWidth && box.top <= viewHeight)
+                << "label " << i + 1 << " at " << box.text() << " leaves the view";
+            for (std::size_t j = i + 1; j < labelBoxes.size(); ++j) {
+                EXPECT_FALSE(box.overlaps(labelBoxes[j])) << "labels " << i + 1 << " and " << j + 1 << ": "
+                                                          << box.text() << ", " << labelBoxes[j].text();
+            }
+        }
+        // The place names are the text marks of the scene, its second child.
+        TextCollector placeNames;
+        window->sceneRoot()->getChild(1)->accept(placeNames);
+        ASSERT_FALSE(placeNames.texts.empty());
+        for (const auto& [text, anchor] : placeNames.texts) {
+            const ScreenBox place = screenBoxOf(*text, anchor, camera);
+            for (std::size_t i = 0; i < labelBoxes.size(); ++i) {
+                EXPECT_FALSE(place.overlaps(labelBoxes[i]))
+                    << "label " << i + 1 << " " << labelBoxes[i].text() << " covers \""
+                    << text->getText().createUTF8EncodedString() << "\" at " << place.text();
+            }
+        }
+        window->sceneRoot()->removeChild(labels);
     }
 }
 
@@ -209,8 +374,8 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
         EXPECT_GT(debris, (frame.width() / 4) * (frame.height() / 4) / 100);
 
         window->playbackTimer()->start(0);
-        ASSERT_TRUE(waitUntil(
-            [this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
+        ASSERT_TRUE(
+            waitUntil([this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
         const int last = window->currentFrameIndex();
         runEventLoop(200);
         EXPECT_EQ(window->currentFrameIndex(), last) << "the replay stops at its end";

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
 #include <csignal>
 #include <functional>
 #include <osg/Depth>
@@ -28,6 +30,7 @@
 #include "floodtick.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "monitorcharts.h"
 #include "monitorpoints.h"
 #include "stopsignals.h"
 #include "syntheticvalley.h"
@@ -254,7 +257,8 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
 
     // The stop leaves a summary beside the folder that covers every result the run wrote.
     EXPECT_EQ(QDir(summaryFolder()).entryList(QDir::Files, QDir::Name),
-              QStringList({"arrivalTime.tif", "maxDepth.tif", "maxSpeed.tif", "monitors.csv", "volume.csv"}));
+              QStringList({"arrivalTime.tif", "maxDepth.tif", "maxSpeed.tif", "monitor_1.png",
+                           "monitor_2.png", "monitors.csv", "volume.csv"}));
     const QStringList volumeRows =
         QString::fromStdString(readTextFile((summaryFolder() + "/volume.csv").toStdString()))
             .split('\n', Qt::SkipEmptyParts);
@@ -266,6 +270,16 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
               2 * written + 1);
     EXPECT_TRUE(volumeRows.last().startsWith(QString::number(written) + ","))
         << volumeRows.last().toStdString();
+    // The monitor dock, opened after the run, holds both points' record of every result.
+    auto* dock = window.findChild<MonitorDock*>("monitorDock");
+    ASSERT_NE(dock, nullptr);
+    trigger("Monitor Points");
+    ASSERT_TRUE(dock->isVisible());
+    const QList<QtCharts::QChartView*> charts = dock->findChildren<QtCharts::QChartView*>();
+    ASSERT_EQ(charts.size(), 2);
+    for (QtCharts::QChartView* chart : charts) {
+        EXPECT_EQ(static_cast<QtCharts::QLineSeries*>(chart->chart()->series().front())->count(), written);
+    }
 
     // Every result number has its water model, display state and monitor values.
     for (const char* name : {"1.ive", "1.txt", "1.json", "30.ive", "30.json"}) {

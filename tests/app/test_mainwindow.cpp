@@ -70,9 +70,9 @@ TEST_F(MainWindowTest, StartsAsVantorelWithMenusAndTheirActionsInOrder) {
                            "清除数据", "&保存", "另存为...", "|", "&退出"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&Data Processing")->actions()),
               QStringList({"&数据处理工具"}));
-    EXPECT_EQ(
-        visibleTexts(menuTitled(window, "&Simulation Control")->actions()),
-        QStringList({"&开始演进", "&暂停演进", "&继续演进", "&停止演进", "|", "&快速演进", "&重新演进"}));
+    EXPECT_EQ(visibleTexts(menuTitled(window, "&Simulation Control")->actions()),
+              QStringList({"&开始演进", "&暂停演进", "&继续演进", "&停止演进", "|", "&快速演进", "&重新演进",
+                           "|", "Monitor Points"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&Calculation and Simulation")->actions()),
               QStringList({"洪水", "&泥石流", "&滑坡", "&获取相机参数", "&停止运算"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&Mode")->actions()), QStringList({"全溃", "半溃"}));

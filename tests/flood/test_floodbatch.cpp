@@ -169,6 +169,20 @@ TEST_F(FloodBatchTest, WritesWaterModelsAndMonitorValuesAsTheLiveRunDoes) {
             .split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(series.size(), 7);
     EXPECT_TRUE(series[6].startsWith("6,")) << series[6].toStdString();
+    // And its plot, drawn by the plotting program beside the batch command: a whole PNG of 900 x 500.
+    const std::string plot = readTextFile((out + "_summary/monitor_1.png").toStdString());
+    ASSERT_GT(plot.size(), 24u) << batch.err;
+    EXPECT_EQ(plot.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    const auto bigEndian = [&plot](std::size_t at) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            value = (value << 8) | static_cast<unsigned char>(plot[at + i]);
+        }
+        return value;
+    };
+    EXPECT_EQ(bigEndian(16), 900u);
+    EXPECT_EQ(bigEndian(20), 500u);
+    EXPECT_EQ(batch.err.find("plots are not drawn"), std::string::npos) << batch.err;
 }
 
 // The threads share each step in bands of rows and the seams between them; the result files are the same,

@@ -11,6 +11,7 @@
 #include "floodsummary.h"
 #include "floodtick.h"
 #include "monitorpoints.h"
+#include "plotprogram.h"
 #include "progress.h"
 #include "resultfolder.h"
 #include "stopsignals.h"
@@ -40,7 +41,8 @@ const char* const kUsage =
     "The summary goes into DIR_summary: maxDepth.tif, maxSpeed.tif and arrivalTime.tif (the first time\n"
     "a cell's depth rose above --arrival-depth metres; no-data where no water came) in the elevation\n"
     "grid's coordinate system when a .prj file lies beside it, and volume.csv, the volume balance of\n"
-    "every result; with --monitors, monitors.csv, the depth, speed and flow at every point per result.\n";
+    "every result; with --monitors, monitors.csv, the depth, speed and flow at every point per result,\n"
+    "and monitor_N.png, their plot for point N (drawn by vantorel-plot, beside this program).\n";
 
 int refuse(const std::string& message) {
     std::cerr << "vantorel-batch flood: " << message << "\n";
@@ -101,10 +103,10 @@ int runFloodCommand(const CommandLine& options) {
         std::cout << kUsage;
         return 0;
     }
-    const std::vector<std::string> known = {"roughness", "dem",    "outbreak", "monitors",     "capacity",
-                                            "width",     "height", "mode",     "colour-range", "format",
-                                            "results",   "until",  "out",      "overwrite",
-                                            "threads",   "arrival-depth"};
+    const std::vector<std::string> known = {"roughness",    "dem",       "outbreak", "monitors",
+                                            "capacity",     "width",     "height",   "mode",
+                                            "colour-range", "format",    "results",  "until",
+                                            "out",          "overwrite", "threads",  "arrival-depth"};
     const std::vector<std::string> unknown = options.unknown(known);
     if (!unknown.empty()) {
         std::cerr << kUsage;
@@ -221,11 +223,15 @@ int runFloodCommand(const CommandLine& options) {
     summary.start(engine, static_cast<float>(arrivalDepth), &monitors);
     const std::string summaryFolder = summaryFolderOf(folder);
     // The summary of the results written so far, also when the run ends early.
-    const auto writeSummary = [&summary, &summaryFolder]() {
+    const auto writeSummary = [&summary, &summaryFolder, &monitors]() {
         std::string summaryProblem;
         if (!summary.write(summaryFolder, summaryProblem)) {
             std::cerr << "vantorel-batch flood: the summary cannot be written: " << summaryProblem << "\n";
             return false;
+        }
+        // The results and their figures stand without the pictures, so a missing plotter only warns.
+        if (!monitors.empty() && !drawMonitorPlots(summaryFolder, summaryProblem)) {
+            std::cerr << "vantorel-batch flood: the monitor plots are not drawn: " << summaryProblem << "\n";
         }
         return true;
     };

@@ -50,6 +50,11 @@ struct FloodCase {
     double capacity;  // reservoir, m^3
     double width;     // breach, m
     double height;
+    // Columns below the dam of the monitor points: two, where their labels at the case's viewpoint in an
+    // 800 x 600 window stand clear of each other and of the place names.
+    std::vector<int> monitorOffsets = {6, 32};
+    // Columns below the dam of the villages, one per name.
+    std::vector<int> villageOffsets = {12, 37, 62};
 };
 
 std::vector<FloodCase> floodCases() {
@@ -77,6 +82,7 @@ std::vector<FloodCase> floodCases() {
         jinjiang.valley.wallHeight = 1100;
         jinjiang.valley.floorHalfWidth = 700;
         jinjiang.valley.seed = 11;
+        jinjiang.monitorOffsets = {14, 40};
         cases.push_back(jinjiang);
     }
     {
@@ -128,6 +134,8 @@ std::vector<FloodCase> floodCases() {
         danba.valley.wallHeight = 1300;
         danba.valley.floorHalfWidth = 600;
         danba.valley.seed = 5;
+        danba.monitorOffsets = {6, 30};
+        danba.villageOffsets = {12, 70};
         cases.push_back(danba);
     }
     return cases;
@@ -172,7 +180,7 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
         outbreak += std::to_string(dam) + " " + std::to_string(grid.rows - (floorRow + offset)) + "\n";
     }
     std::vector<NamedShape> monitors;
-    for (int downstream : {8, 22, 40}) {
+    for (int downstream : floodCase.monitorOffsets) {
         const int col = std::min(grid.cols - 3, dam + downstream);
         monitors.push_back(
             {"monitor " + std::to_string(downstream), {centreOf(grid, grid.floorRow[col], col)}});
@@ -211,7 +219,7 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
          static_cast<float>(grid.cellSize * 2.5)},
     };
     for (std::size_t i = 0; i < floodCase.villages.size(); ++i) {
-        const int col = std::min(grid.cols - 4, dam + 12 + static_cast<int>(i) * 25);
+        const int col = std::min(grid.cols - 4, dam + floodCase.villageOffsets[i]);
         const int row = std::max(2, grid.floorRow[col] - static_cast<int>(450 / grid.cellSize) - 1);
         const osg::Vec3d centre = centreOf(grid, row, col);
         for (int house = 0; house < 4; ++house) {

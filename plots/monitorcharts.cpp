@@ -1,0 +1,191 @@
+#include "monitorcharts.h"
+
+#include <QBuffer>
+#include <QGraphicsScene>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+
+#include "fileio.h"
+
+using namespace QtCharts;
+
+namespace {
+
+struct Quantity {
+    const char* name;
+    QRgb colour;
+    Qt::Alignment side;
+    const std::vector<float> MonitorSeries::*values;
+};
+
+const Quantity kQuantities[3] = {
+    {"Depth (m)", monitorcolours::depth, Qt::AlignLeft, &MonitorSeries::depth},
+    {"Speed (m/s)", monitorcolours::speed, Qt::AlignRight, &MonitorSeries::speed},
+    {"Flow (m\u00b2/s)", monitorcolours::flow, Qt::AlignRight, &MonitorSeries::flow},
+};
+
+QString chartTitle(const MonitorSeries& series) {
+    return QStringLiteral("Monitor point %1 (%2, %3)")
+        .arg(series.point)
+        .arg(series.x, 0, 'f', 1)
+        .arg(series.y, 0, 'f', 1);
+}
+
+// An axis from 0 to a little above the largest value, never empty.
+double axisTop(const std::vector<float>& values, double least) {
+    const float largest = values.empty() ? 0.0f : *std::max_element(values.begin(), values.end());
+    return std::max(least, 1.1 * static_cast<double>(largest));
+}
+
+}  // namespace
+
+QChart* makeMonitorChart(const MonitorSeries& series, bool compact) {
+    auto* chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    // Small charts side by side keep their lines: the legend names the colours, and the axes give only
+    // their numbers.
+    QFont small = chart->legend()->font();
+    small.setPointSizeF(compact ? 7.5 : small.pointSizeF());
+    chart->legend()->setFont(small);
+    chart->setTitleFont(small);
+    auto* timeAxis = new QValueAxis;
+    timeAxis->setTitleText(QStringLiteral("Time (min)"));
+    timeAxis->setTitleVisible(!compact);
+    timeAxis->setLabelsFont(small);
+    timeAxis->setLabelFormat(QStringLiteral("%.0f"));
+    chart->addAxis(timeAxis, Qt::AlignBottom);
+    for (const Quantity& quantity : kQuantities) {
+        auto* line = new QLineSeries;
+        line->setName(QString::fromUtf8(quantity.name));
+        QPen pen(QColor::fromRgba(quantity.colour));
+        pen.setWidthF(2.0);
+        line->setPen(pen);
+        chart->addSeries(line);
+        auto* valueAxis = new QValueAxis;
+        valueAxis->setTitleText(QString::fromUtf8(quantity.name));
+        valueAxis->setLinePenColor(QColor::fromRgba(quantity.colour));
+        valueAxis->setLabelsColor(QColor::fromRgba(quantity.colour));
+        valueAxis->setTitleBrush(QColor::fromRgba(quantity.colour));
+        valueAxis->setTitleVisible(!compact);
+        valueAxis->setLabelsFont(small);
+        valueAxis->setGridLineVisible(quantity.side == Qt::AlignLeft);
+        chart->addAxis(valueAxis, quantity.side);
+        line->attachAxis(timeAxis);
+        line->attachAxis(valueAxis);
+    }
+    fillMonitorChart(*chart, series);
+    return chart;
+}
+
+void fillMonitorChart(QChart& chart, const MonitorSeries& series) {
+    chart.setTitle(chartTitle(series));
+    const QList<QAbstractSeries*> lines = chart.series();
+    double lastMinute = 0.0;
+    for (std::size_t i = 0; i < std::size(kQuantities) && static_cast<int>(i) < lines.size(); ++i) {
+        auto* line = static_cast<QLineSeries*>(lines[static_cast<int>(i)]);
+        const std::vector<float>& values = series.*kQuantities[i].values;
+        QVector<QPointF> points;
+        points.reserve(static_cast<int>(values.size()));
+        for (std::size_t k = 0; k < values.size() && k < series.time.size(); ++k) {
+            points.append(QPointF(series.time[k] / 60.0, values[k]));
+            lastMinute = std::max(lastMinute, series.time[k] / 60.0);
+        }
+        line->replace(points);
+        const QList<QAbstractAxis*> axes = line->attachedAxes();
+        for (QAbstractAxis* axis : axes) {
+            if (axis->orientation() == Qt::Vertical) {
+                auto* valueAxis = static_cast<QValueAxis*>(axis);
+                valueAxis->setRange(0.0, axisTop(values, 0.1));
+                valueAxis->applyNiceNumbers();
+            }
+        }
+    }
+    for (QAbstractAxis* axis : chart.axes(Qt::Horizontal)) {
+        axis->setRange(0.0, std::max(1.0, lastMinute));
+    }
+}
+
+QImage renderMonitorChart(const MonitorSeries& series, QSize size) {
+    QGraphicsScene scene;
+    QChart* chart = makeMonitorChart(series);  // the scene owns it
+    scene.addItem(chart);
+    chart->setGeometry(QRectF(QPointF(0, 0), size));
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
+    return image;
+}
+
+bool writeMonitorPlots(const std::vector<MonitorSeries>& series, const std::string& folder,
+                       std::string& problem) {
+    for (const MonitorSeries& record : series) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        const std::string path = folder + "/monitor_" + std::to_string(record.point) + ".png";
+        if (!renderMonitorChart(record).save(&buffer, "PNG")) {
+            problem = "cannot draw \"" + path + "\"";
+            return false;
+        }
+        if (!writeFileAtomically(
+                path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())), problem)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+MonitorDock::MonitorDock(QWidget* parent) : QDockWidget(tr("Monitor Points"), parent) {
+    setObjectName(QStringLiteral("monitorDock"));
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    auto* charts = new QWidget(scroll);
+    chartLayout = new QHBoxLayout(charts);
+    chartLayout->setContentsMargins(2, 2, 2, 2);
+    emptyNote = new QLabel(tr("The run or replay on screen has no monitor points."), charts);
+    emptyNote->setAlignment(Qt::AlignCenter);
+    chartLayout->addWidget(emptyNote);
+    scroll->setWidget(charts);
+    setWidget(scroll);
+    // Beneath the view, the charts side by side: they need width more than height.
+    scroll->setMinimumHeight(180);
+    hide();
+}
+
+void MonitorDock::showSeries(const std::vector<MonitorSeries>& series) {
+    std::vector<int> points;
+    points.reserve(series.size());
+    for (const MonitorSeries& record : series) {
+        points.push_back(record.point);
+    }
+    if (points != shownPoints) {
+        for (QChartView* view : views) {
+            chartLayout->removeWidget(view);
+            delete view;
+        }
+        views.clear();
+        for (const MonitorSeries& record : series) {
+            auto* view = new QChartView(makeMonitorChart(record, true));
+            view->setRenderHint(QPainter::Antialiasing);
+            view->setMinimumSize(300, 170);
+            chartLayout->addWidget(view);
+            views.push_back(view);
+        }
+        shownPoints = points;
+    } else {
+        for (std::size_t i = 0; i < views.size(); ++i) {
+            fillMonitorChart(*views[i]->chart(), series[i]);
+        }
+    }
+    emptyNote->setVisible(points.empty());
+}

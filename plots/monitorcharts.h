@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDockWidget>
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "monitorseries.h"
+
+namespace QtCharts {
+class QChart;
+class QChartView;
+}  // namespace QtCharts
+class QHBoxLayout;
+class QLabel;
+
+// Colours of the three series, the same in the window's dock and in the plots of the summary folder.
+namespace monitorcolours {
+constexpr QRgb depth = 0xff1f5fbf;  // blue
+constexpr QRgb speed = 0xffd9480f;  // orange
+constexpr QRgb flow = 0xff2b8a3e;   // green
+}  // namespace monitorcolours
+
+// A chart of one monitor point: depth (left axis), speed and flow (right axes) against simulated time.
+// A compact chart, for the dock, has small text and no axis titles.
+QtCharts::QChart* makeMonitorChart(const MonitorSeries& series, bool compact = false);
+// Gives a chart made by makeMonitorChart the values of `series`, rescaling its axes.
+void fillMonitorChart(QtCharts::QChart& chart, const MonitorSeries& series);
+
+// The chart of `series` drawn into an image of `size` pixels.
+QImage renderMonitorChart(const MonitorSeries& series, QSize size = QSize(900, 500));
+
+// Writes "monitor_N.png" for every point N into `folder` (which must exist), each through a temporary
+// name. False, with the file and the reason in `problem`, when one cannot be written. Needs a
+// QApplication, as every chart does.
+bool writeMonitorPlots(const std::vector<MonitorSeries>& series, const std::string& folder,
+                       std::string& problem);
+
+// The window's dock of monitor plots: one chart per point, updated as a run or replay goes on. It sits
+// beneath the view and takes height from it (the overlays of the view are laid out for 4:3), so it opens
+// only when the user asks for it.
+class MonitorDock : public QDockWidget {
+    Q_OBJECT
+public:
+    explicit MonitorDock(QWidget* parent = nullptr);
+
+    // Shows these series: the charts are kept while the points stay the same, and made afresh when they
+    // change; an empty list leaves a note that there is nothing to plot.
+    void showSeries(const std::vector<MonitorSeries>& series);
+    void clear() { showSeries({}); }
+
+    int chartCount() const { return static_cast<int>(views.size()); }
+
+private:
+    QHBoxLayout* chartLayout;
+    QLabel* emptyNote;
+    std::vector<QtCharts::QChartView*> views;
+    std::vector<int> shownPoints;
+};
