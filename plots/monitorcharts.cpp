@@ -44,6 +44,39 @@ double axisTop(const std::vector<float>& values, double least) {
     return std::max(least, 1.1 * static_cast<double>(largest));
 }
 
+// Gives a chart made by makeMonitorChart the values of `series` and axes that fit them.
+void fillMonitorChart(QChart& chart, const MonitorSeries& series, bool compact) {
+    chart.setTitle(chartTitle(series));
+    const QList<QAbstractSeries*> lines = chart.series();
+    double lastMinute = 0.0;
+    for (std::size_t i = 0; i < std::size(kQuantities) && static_cast<int>(i) < lines.size(); ++i) {
+        auto* line = static_cast<QLineSeries*>(lines[static_cast<int>(i)]);
+        const std::vector<float>& values = series.*kQuantities[i].values;
+        QVector<QPointF> points;
+        points.reserve(static_cast<int>(values.size()));
+        for (std::size_t k = 0; k < values.size() && k < series.time.size(); ++k) {
+            points.append(QPointF(series.time[k] / 60.0, values[k]));
+            lastMinute = std::max(lastMinute, series.time[k] / 60.0);
+        }
+        line->replace(points);
+        const QList<QAbstractAxis*> axes = line->attachedAxes();
+        for (QAbstractAxis* axis : axes) {
+            if (axis->orientation() == Qt::Vertical) {
+                auto* valueAxis = static_cast<QValueAxis*>(axis);
+                valueAxis->setRange(0.0, axisTop(values, 0.1));
+                valueAxis->applyNiceNumbers();
+                if (compact && valueAxis->tickCount() > 3) {
+                    // Labels closer than a line apart are cut to "..." by Qt's charts.
+                    valueAxis->setTickCount(3);
+                }
+            }
+        }
+    }
+    for (QAbstractAxis* axis : chart.axes(Qt::Horizontal)) {
+        axis->setRange(0.0, std::max(1.0, lastMinute));
+    }
+}
+
 }  // namespace
 
 QChart* makeMonitorChart(const MonitorSeries& series, bool compact) {
@@ -76,41 +109,15 @@ QChart* makeMonitorChart(const MonitorSeries& series, bool compact) {
         valueAxis->setTitleBrush(QColor::fromRgba(quantity.colour));
         valueAxis->setTitleVisible(!compact);
         valueAxis->setLabelsFont(small);
+        // Short numbers ("2.5", "10"), which a narrow chart does not cut.
+        valueAxis->setLabelFormat(QStringLiteral("%.3g"));
         valueAxis->setGridLineVisible(quantity.side == Qt::AlignLeft);
         chart->addAxis(valueAxis, quantity.side);
         line->attachAxis(timeAxis);
         line->attachAxis(valueAxis);
     }
-    fillMonitorChart(*chart, series);
+    fillMonitorChart(*chart, series, compact);
     return chart;
-}
-
-void fillMonitorChart(QChart& chart, const MonitorSeries& series) {
-    chart.setTitle(chartTitle(series));
-    const QList<QAbstractSeries*> lines = chart.series();
-    double lastMinute = 0.0;
-    for (std::size_t i = 0; i < std::size(kQuantities) && static_cast<int>(i) < lines.size(); ++i) {
-        auto* line = static_cast<QLineSeries*>(lines[static_cast<int>(i)]);
-        const std::vector<float>& values = series.*kQuantities[i].values;
-        QVector<QPointF> points;
-        points.reserve(static_cast<int>(values.size()));
-        for (std::size_t k = 0; k < values.size() && k < series.time.size(); ++k) {
-            points.append(QPointF(series.time[k] / 60.0, values[k]));
-            lastMinute = std::max(lastMinute, series.time[k] / 60.0);
-        }
-        line->replace(points);
-        const QList<QAbstractAxis*> axes = line->attachedAxes();
-        for (QAbstractAxis* axis : axes) {
-            if (axis->orientation() == Qt::Vertical) {
-                auto* valueAxis = static_cast<QValueAxis*>(axis);
-                valueAxis->setRange(0.0, axisTop(values, 0.1));
-                valueAxis->applyNiceNumbers();
-            }
-        }
-    }
-    for (QAbstractAxis* axis : chart.axes(Qt::Horizontal)) {
-        axis->setRange(0.0, std::max(1.0, lastMinute));
-    }
 }
 
 QImage renderMonitorChart(const MonitorSeries& series, QSize size) {
@@ -178,13 +185,19 @@ void MonitorDock::showSeries(const std::vector<MonitorSeries>& series) {
             auto* view = new QChartView(makeMonitorChart(record, true));
             view->setRenderHint(QPainter::Antialiasing);
             view->setMinimumSize(300, 170);
+            // The chart's own height hint would take the view's height whenever a chart is replaced.
+            view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
             chartLayout->addWidget(view);
             views.push_back(view);
         }
         shownPoints = points;
     } else {
         for (std::size_t i = 0; i < views.size(); ++i) {
-            fillMonitorChart(*views[i]->chart(), series[i]);
+            // A fresh chart rather than new values in the old one: axis labels that grew after a chart's
+            // first layout are cut to "..." by Qt's charts.
+            QChart* previous = views[i]->chart();
+            views[i]->setChart(makeMonitorChart(series[i], true));
+            delete previous;
         }
     }
     emptyNote->setVisible(points.empty());

@@ -24,8 +24,6 @@ constexpr QRgb flow = 0xff2b8a3e;   // green
 // A chart of one monitor point: depth (left axis), speed and flow (right axes) against simulated time.
 // A compact chart, for the dock, has small text and no axis titles.
 QtCharts::QChart* makeMonitorChart(const MonitorSeries& series, bool compact = false);
-// Gives a chart made by makeMonitorChart the values of `series`, rescaling its axes.
-void fillMonitorChart(QtCharts::QChart& chart, const MonitorSeries& series);
 
 // The chart of `series` drawn into an image of `size` pixels.
 QImage renderMonitorChart(const MonitorSeries& series, QSize size = QSize(900, 500));
