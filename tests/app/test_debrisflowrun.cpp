@@ -70,8 +70,6 @@ protected:
     void TearDown() override {
         // The frame numbering is the program's; a run left going would carry it into the next test.
         trigger("&停止运算");
-        // The summary lies beside the temporary result folder.
-        QDir(results.path() + "_summary").removeRecursively();
     }
 
     std::string path(const std::string& name) const { return inputs.path().toStdString() + "/" + name; }
@@ -136,6 +134,8 @@ protected:
 
     QTemporaryDir inputs;
     QTemporaryDir results;
+    // The summary lies beside the temporary result folder.
+    RemovedFolder resultSummary{results.path() + "_summary"};
     MainWindow window;
     DebrisFlow* shownForm = nullptr;
 };
@@ -210,6 +210,7 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
 
     // The same inputs without a window give the same files, byte for byte.
     QTemporaryDir batch;
+    const RemovedFolder batchSummary(batch.path() + "_summary");
     const ProgramRun headless =
         runProgram(VANTOREL_BATCH, {"debris", "--dem", QString::fromStdString(path("slope.asc")), "--breach",
                                     QString::fromStdString(path("breach.txt")), "--volume", runVolume,
@@ -317,6 +318,7 @@ TEST_F(DebrisFlowRunTest, ASecondSetupStopsTheRunningOneAndNumbersItsFramesFromO
     ASSERT_TRUE(held());
 
     QTemporaryDir second;
+    const RemovedFolder secondSummary(second.path() + "_summary");
     const QStringList first = frameFiles(results.path());
     holdOnceWritten(second.path() + "/1.txt");
     setUpRun(path("breach.txt"), runVolume, second.path());
@@ -332,6 +334,8 @@ TEST_F(DebrisFlowRunTest, ASecondSetupStopsTheRunningOneAndNumbersItsFramesFromO
     EXPECT_EQ(
         QString::fromStdString(readTextFile((second.path() + "/1.txt").toStdString())).split('\n').value(1),
         "29.4");
+    // Stopped here, the second run writes its summary while the folder beside it is still to be removed.
+    trigger("&停止运算");
 }
 
 TEST_F(DebrisFlowRunTest, FramesThatCannotBeWrittenStopTheRunWithAMessage) {

@@ -63,8 +63,6 @@ protected:
         showMainWindow(window);
         ASSERT_TRUE(waitUntil([this] { return window.isVisible(); }));
     }
-    // The summary folder lies beside the temporary result folder.
-    void TearDown() override { QDir(summaryFolder()).removeRecursively(); }
     QString summaryFolder() const { return results.path() + "_summary"; }
 
     std::string path(const std::string& name) const { return inputs.path().toStdString() + "/" + name; }
@@ -182,6 +180,8 @@ protected:
 
     QTemporaryDir inputs;
     QTemporaryDir results;
+    // The summary folder lies beside the temporary result folder.
+    RemovedFolder resultSummary{summaryFolder()};
     std::vector<std::string> files;
     MainWindow window;
     FloodForm* shownForm = nullptr;
@@ -402,6 +402,7 @@ TEST_F(FloodRunTest, CalculatingAgainWithoutStoppingNumbersTheNewRunFromOne) {
     ASSERT_TRUE(waitUntil([this] { return QFile::exists(result("5.txt")); }, 60000));
     QTemporaryDir second;
     ASSERT_TRUE(second.isValid());
+    const RemovedFolder secondSummary(second.path() + "_summary");
     startLiveRun(second.path());
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(second.filePath("3.txt")); }, 60000));
     trigger("&停止运算");
@@ -600,6 +601,7 @@ TEST_F(FloodRunTest, LiveRunInAClosedValleyEndsByItselfOnceTheWaterStands) {
 TEST_F(FloodRunTest, LiveRunStopsWithAMessageBeforeItsDiskFills) {
     QTemporaryDir mountPoint;
     ASSERT_TRUE(mountPoint.isValid());
+    const RemovedFolder mountPointSummary(mountPoint.path() + "_summary");
     // A small disk of its own; the run must leave the reserve on it.
     if (runProgram("mount", {"-t", "tmpfs", "-o", "size=10m", "tmpfs", mountPoint.path()}).exitCode != 0) {
         GTEST_SKIP() << "no small file system can be mounted here";

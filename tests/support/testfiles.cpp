@@ -1,5 +1,6 @@
 #include "testfiles.h"
 
+#include <QDir>
 #include <QProcess>
 #include <algorithm>
 #include <csignal>
@@ -79,4 +80,8 @@ std::vector<std::string> folderEntries(const std::string& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+RemovedFolder::~RemovedFolder() {
+    QDir(path).removeRecursively();
 }

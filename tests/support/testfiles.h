@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Files and programs for tests and benchmarks, without the test framework.
@@ -26,6 +27,20 @@ struct ProgramRun {
     std::string err;
 };
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+
+// Removes a folder, with what it holds, when it goes: the summary folder a run writes beside a temporary
+// result folder. Declared before the window of a test, so that it goes after the window, which writes
+// the summary once more as it closes.
+class RemovedFolder {
+public:
+    explicit RemovedFolder(QString path) : path(std::move(path)) {}
+    ~RemovedFolder();
+    RemovedFolder(const RemovedFolder&) = delete;
+    RemovedFolder& operator=(const RemovedFolder&) = delete;
+
+private:
+    QString path;
+};
 
 // Files may grow to `bytes` only while this lives, as on a full disk: writing past it fails (EFBIG)
 // instead of raising SIGXFSZ.
