@@ -165,8 +165,10 @@ private:
     // Enables every entry of the scene tree again (the end of a replay or of a case's opening).
     void enableSceneTree();
     // Writes the flood run's summary beside its result folder when results came since the last time;
-    // says once per run when it cannot.
-    void writeFloodSummary();
+    // says once per run when it cannot. The monitor plots, a few hundredths of a second per point, are
+    // left to the last write of a run (`withPlots`).
+    void writeFloodSummary(bool withPlots = true);
+    void reportUnwrittenFloodSummary(const std::string& problem);
     // The same for the debris-flow run.
     void writeDebrisSummary();
 
@@ -284,6 +286,7 @@ private:
     std::vector<MonitorSeries> replayMonitorRecord;
     std::string replayMonitorFolder;
     int floodSummaryWrittenResult = 0;  // the last result the written summary covers
+    int floodPlotsWrittenResult = 0;    // and the written monitor plots
     bool floodSummaryFailed = false;
     DebrisSummary* debrisSummary = nullptr;  // peak results and volume balance of the debris-flow run
     int debrisSummaryWrittenFrame = 0;

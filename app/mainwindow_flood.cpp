@@ -74,6 +74,7 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     // The run may rewrite the record of a folder replayed before.
     replayMonitorFolder.clear();
     floodSummaryWrittenResult = 0;
+    floodPlotsWrittenResult = 0;
     floodSummaryFailed = false;
     startComputation(SLOT(resultVisualize()));
 }
@@ -135,22 +136,40 @@ void MainWindow::resultVisualize() {
     }
     // Last, because a message about the summary lets the timer tick again.
     if (summaryDue) {
-        writeFloodSummary();
+        writeFloodSummary(false);
     }
 }
 
-void MainWindow::writeFloodSummary() {
-    if (!floodSummary->started() || floodSummary->lastResult() == floodSummaryWrittenResult) {
+void MainWindow::writeFloodSummary(bool withPlots) {
+    if (!floodSummary->started()) {
+        return;
+    }
+    const int last = floodSummary->lastResult();
+    const bool summaryDue = last != floodSummaryWrittenResult;
+    const bool plotsDue =
+        withPlots && !floodSummary->monitorSamples.empty() && last != floodPlotsWrittenResult;
+    if (!summaryDue && !plotsDue) {
         return;
     }
     std::string problem;
     const std::string folder = summaryFolderOf(saveDir);
-    if (floodSummary->write(folder, problem) &&
-        (floodSummary->monitorSamples.empty() ||
-         writeMonitorPlots(groupMonitorSamples(floodSummary->monitorSamples), folder, problem))) {
-        floodSummaryWrittenResult = floodSummary->lastResult();
-        return;
+    if (summaryDue) {
+        if (!floodSummary->write(folder, problem)) {
+            reportUnwrittenFloodSummary(problem);
+            return;
+        }
+        floodSummaryWrittenResult = last;
     }
+    if (plotsDue) {
+        if (!writeMonitorPlots(groupMonitorSamples(floodSummary->monitorSamples), folder, problem)) {
+            reportUnwrittenFloodSummary(problem);
+            return;
+        }
+        floodPlotsWrittenResult = last;
+    }
+}
+
+void MainWindow::reportUnwrittenFloodSummary(const std::string& problem) {
     std::cout << "flood summary: " << problem << std::endl;
     if (!floodSummaryFailed) {
         floodSummaryFailed = true;

@@ -159,9 +159,9 @@ MonitorDock::MonitorDock(QWidget* parent) : QDockWidget(tr("Monitor Points"), pa
     auto* charts = new QWidget(scroll);
     chartLayout = new QHBoxLayout(charts);
     chartLayout->setContentsMargins(2, 2, 2, 2);
-    emptyNote = new QLabel(tr("The run or replay on screen has no monitor points."), charts);
-    emptyNote->setAlignment(Qt::AlignCenter);
-    chartLayout->addWidget(emptyNote);
+    note = new QLabel(tr("The run or replay on screen has no monitor points."), charts);
+    note->setAlignment(Qt::AlignCenter);
+    chartLayout->addWidget(note);
     scroll->setWidget(charts);
     setWidget(scroll);
     // Beneath the view, the charts side by side: they need width more than height.
@@ -170,10 +170,11 @@ MonitorDock::MonitorDock(QWidget* parent) : QDockWidget(tr("Monitor Points"), pa
 }
 
 void MonitorDock::showSeries(const std::vector<MonitorSeries>& series) {
+    const std::size_t shown = std::min(series.size(), maxCharts);
     std::vector<int> points;
-    points.reserve(series.size());
-    for (const MonitorSeries& record : series) {
-        points.push_back(record.point);
+    points.reserve(shown);
+    for (std::size_t i = 0; i < shown; ++i) {
+        points.push_back(series[i].point);
     }
     if (points != shownPoints) {
         for (QChartView* view : views) {
@@ -181,13 +182,13 @@ void MonitorDock::showSeries(const std::vector<MonitorSeries>& series) {
             delete view;
         }
         views.clear();
-        for (const MonitorSeries& record : series) {
-            auto* view = new QChartView(makeMonitorChart(record, true));
+        for (std::size_t i = 0; i < shown; ++i) {
+            auto* view = new QChartView(makeMonitorChart(series[i], true));
             view->setRenderHint(QPainter::Antialiasing);
             view->setMinimumSize(300, 170);
             // The chart's own height hint would take the view's height whenever a chart is replaced.
             view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
-            chartLayout->addWidget(view);
+            chartLayout->insertWidget(static_cast<int>(i), view);
             views.push_back(view);
         }
         shownPoints = points;
@@ -200,5 +201,12 @@ void MonitorDock::showSeries(const std::vector<MonitorSeries>& series) {
             delete previous;
         }
     }
-    emptyNote->setVisible(points.empty());
+    if (series.empty()) {
+        note->setText(tr("The run or replay on screen has no monitor points."));
+    } else if (shown < series.size()) {
+        note->setText(tr("The first %1 of %2 monitor points.\nThe summary folder holds a plot of each.")
+                          .arg(shown)
+                          .arg(series.size()));
+    }
+    note->setVisible(shown < series.size() || series.empty());
 }

@@ -42,8 +42,11 @@ class MonitorDock : public QDockWidget {
 public:
     explicit MonitorDock(QWidget* parent = nullptr);
 
-    // Shows these series: the charts are kept while the points stay the same, and made afresh when they
-    // change; an empty list leaves a note that there is nothing to plot.
+    // Most charts the dock shows; a run may have a thousand points, and a chart takes a third of the dock.
+    static constexpr std::size_t maxCharts = 12;
+
+    // Shows these series (the first maxCharts): the charts are kept while the points stay the same, and
+    // made afresh when they change. A note says when there is nothing to plot or more than it shows.
     void showSeries(const std::vector<MonitorSeries>& series);
     void clear() { showSeries({}); }
 
@@ -51,7 +54,7 @@ public:
 
 private:
     QHBoxLayout* chartLayout;
-    QLabel* emptyNote;
+    QLabel* note;
     std::vector<QtCharts::QChartView*> views;
     std::vector<int> shownPoints;
 };

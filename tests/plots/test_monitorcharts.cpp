@@ -113,6 +113,16 @@ TEST(MonitorChartsTest, DockFollowsTheRecordOnScreen) {
     const auto* note = dock.findChild<QLabel*>();
     ASSERT_NE(note, nullptr);
     EXPECT_FALSE(note->isVisible());
+
+    // A run with many points: the dock plots the first few and says so.
+    std::vector<MonitorSeries> many;
+    for (int point = 1; point <= 14; ++point) {
+        many.push_back(risingSeries(point));
+    }
+    dock.showSeries(many);
+    EXPECT_EQ(dock.chartCount(), static_cast<int>(MonitorDock::maxCharts));
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().contains("12 of 14")) << note->text().toStdString();
     dock.clear();
     EXPECT_EQ(dock.chartCount(), 0);
     EXPECT_TRUE(dock.findChildren<QtCharts::QChartView*>().isEmpty());
