@@ -161,6 +161,15 @@ int main(int argc, char** argv) {
     literal("fuzz_monitorjson", "two.json", monitors.toJson().toStdString());
     literal("fuzz_monitorjson", "odd.json", R"({"Monitors": [{"x": 1e300, "z": 6}, {}, 3], "Other": 1})");
 
+    const std::string monitorHeader = "result,time_s,point,x,y,depth_m,speed_m_s,flow_m2_s\n";
+    literal("fuzz_monitorcsv", "two-points.csv",
+            monitorHeader + "1,4.000,1,244880.000,3232970.000,0.0000,0.0000,0.0000\n"
+                            "1,4.000,2,245920.000,3232730.000,0.0000,0.0000,0.0000\n"
+                            "2,8.000,1,244880.000,3232970.000,0.5312,1.2500,3.0625\n"
+                            "2,8.000,2,245920.000,3232730.000,0.0000,0.0000,0.0000\n");
+    literal("fuzz_monitorcsv", "odd.csv",
+            monitorHeader + "2,8,1,0,0,1,1,1\r\n1,4,1,0,0,1e39,nan,-0\n3,x,1001,,,\n");
+
     for (const FloodHud& hud : {FloodHud{59.9f, 25000, 1e8f, 0, 20}, FloodHud{11303.4f, 0, 3e6f, -2, 12}}) {
         literal("fuzz_floodstate", std::to_string(hud.colourLow + 10) + ".txt", hud.stateText());
     }
