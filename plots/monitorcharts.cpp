@@ -170,6 +170,20 @@ MonitorDock::MonitorDock(QWidget* parent) : QDockWidget(tr("Monitor Points"), pa
 }
 
 void MonitorDock::showSeries(const std::vector<MonitorSeries>& series) {
+    latest = series;
+    // A replay updates the record at every frame; charts nobody sees are not worth building.
+    if (isVisible()) {
+        buildCharts();
+    }
+}
+
+void MonitorDock::showEvent(QShowEvent* event) {
+    QDockWidget::showEvent(event);
+    buildCharts();
+}
+
+void MonitorDock::buildCharts() {
+    const std::vector<MonitorSeries>& series = latest;
     const std::size_t shown = std::min(series.size(), maxCharts);
     std::vector<int> points;
     points.reserve(shown);

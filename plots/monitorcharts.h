@@ -45,14 +45,22 @@ public:
     // Most charts the dock shows; a run may have a thousand points, and a chart takes a third of the dock.
     static constexpr std::size_t maxCharts = 12;
 
-    // Shows these series (the first maxCharts): the charts are kept while the points stay the same, and
-    // made afresh when they change. A note says when there is nothing to plot or more than it shows.
+    // Shows these series (the first maxCharts), now or when the dock opens: the chart views are kept
+    // while the points stay the same, and made afresh when they change. A note says when there is
+    // nothing to plot or more than it shows.
     void showSeries(const std::vector<MonitorSeries>& series);
     void clear() { showSeries({}); }
 
     int chartCount() const { return static_cast<int>(views.size()); }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // Makes the charts of `latest` (built only while the dock is open).
+    void buildCharts();
+
+    std::vector<MonitorSeries> latest;
     QHBoxLayout* chartLayout;
     QLabel* note;
     std::vector<QtCharts::QChartView*> views;

@@ -90,12 +90,13 @@ TEST(MonitorChartsTest, WritesOnePlotPerPointAndNamesAFileItCannotWrite) {
     EXPECT_NE(problem.find("monitor_3.png"), std::string::npos) << problem;
 }
 
-// The dock follows a record: the charts are kept while the same points grow and made afresh for other
-// points, an emptied dock says so, and the dock opens only when the user asks.
+// The dock follows a record: its charts are built when it opens, kept while the same points grow and
+// made afresh for other points; an emptied dock says so, and the dock opens only when the user asks.
 TEST(MonitorChartsTest, DockFollowsTheRecordOnScreen) {
     MonitorDock dock;
     dock.showSeries({risingSeries(1), risingSeries(2)});
     EXPECT_FALSE(dock.isVisible()) << "the view keeps its height until the user opens the dock";
+    EXPECT_EQ(dock.chartCount(), 0) << "a replay's frames build no charts that nobody sees";
     dock.show();
     ASSERT_EQ(dock.chartCount(), 2);
     const QList<QtCharts::QChartView*> before = dock.findChildren<QtCharts::QChartView*>();
