@@ -19,6 +19,7 @@
 
 #include <QtCharts/QChartView>
 #include "casestudywindow.h"
+#include "floodoverlaychecks.h"
 #include "monitorcharts.h"
 #include "monitorpoints.h"
 #include "scenelist.h"
@@ -72,6 +73,9 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         }
         // The fixed viewpoint looks at the valley: most of the view is terrain.
         EXPECT_GT(terrain, (frame.width() / 4) * (frame.height() / 4) * 7 / 10);
+        // At the window's 800 x 600, over the case's own terrain: the whole clock text in its box, the
+        // legend's numbers and its caption.
+        expectReadableOverlays(frame);
 
         ASSERT_TRUE(
             waitUntil([this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
