@@ -71,6 +71,11 @@ void CAFlood::unload() {
     cellStorage = std::vector<FloodCell>();
     cells = std::vector<FloodCell*>();
     rowDepthSums = std::vector<double>();
+    fieldFloats = std::vector<float>();
+    fieldInts = std::vector<std::int32_t>();
+    cellsBehind = false;
+    bandScratchFloats = std::vector<float>();
+    bandScratchInts = std::vector<std::int32_t>();
     validCells = std::vector<std::pair<int, int>>();
     sources = std::vector<std::pair<int, int>>();
     sourceCount = 0;
@@ -130,6 +135,14 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
         closeBorderCell(cells[r][ncols - 1]);
     }
     findOutbreakFaces();
+    try {
+        fillFields();
+    } catch (const std::bad_alloc&) {
+        std::cerr << "flood inputs: not enough memory for a grid of " << ncols << " x " << nrows
+                  << " cells\n";
+        unload();
+        return false;
+    }
 
     time = 0.0f;
     // A new run on the same engine starts like the first one: the excess-volume trim looks at the
@@ -349,5 +362,7 @@ std::size_t CAFlood::stateBytes() const {
     return sizeof(*this) + cellStorage.capacity() * sizeof(FloodCell) +
            cells.capacity() * sizeof(FloodCell*) + rowDepthSums.capacity() * sizeof(double) +
            validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
-           outbreakFaces.capacity() * sizeof(OutbreakFaces);
+           outbreakFaces.capacity() * sizeof(OutbreakFaces) +
+           (fieldFloats.capacity() + bandScratchFloats.capacity()) * sizeof(float) +
+           (fieldInts.capacity() + bandScratchInts.capacity()) * sizeof(std::int32_t);
 }

@@ -41,12 +41,20 @@ struct FloodDepthGrid {
     std::vector<float> depths;
 };
 
-// The depths as the bytes of a single-band Float32 GeoTIFF in the grid's coordinate system. False, with `problem`, when
-// the grid is empty or GDAL cannot make it. Safe on any thread.
+// The depths as the bytes of a single-band Float32 GeoTIFF in the grid's coordinate system. False, with
+// `problem`, when the grid is empty or GDAL cannot make it. Safe on any thread.
 bool depthTiffBytes(const FloodDepthGrid& grid, std::string& bytes, std::string& problem);
 // Writes depthTiffBytes to `path` through a temporary file. False, with a diagnostic, when the grid is
 // empty or the file cannot be written. Safe on any thread.
 bool writeDepthTiff(const std::string& path, const FloodDepthGrid& grid);
+
+// The instruction sets the flood step is built for. Each gives the same flood, bit for bit; the wider
+// ones work on more cells at once.
+enum class FloodInstructionSet { Baseline, Avx2, Avx512 };
+// Whether this processor runs `set`.
+bool floodInstructionSetAvailable(FloodInstructionSet set);
+// The widest set this processor runs.
+FloodInstructionSet widestFloodInstructionSet();
 
 // Dam-break flood on a raster grid: a breach hydrograph feeds the outbreak cells, and an explicit
 // cellular automaton moves the water between cells through face fluxes driven by the water-surface
@@ -69,6 +77,10 @@ public:
     // threads then run on one). The flood is the same, bit for bit, whatever the number.
     void setThreadCount(int count) { threads = count > 0 ? count : 0; }
     int threadCount() const;
+    // The instruction set of the step; an unavailable one is refused. The widest available one is the
+    // default.
+    bool setInstructionSet(FloodInstructionSet set);
+    FloodInstructionSet instructionSet() const { return stepInstructionSet; }
 
     // Paths: 0 roughness grid, 1 elevation grid, 2 outbreak-information file (more are ignored). False,
     // with a diagnostic, when an input cannot be read or is malformed; the engine is then unloaded and
@@ -108,7 +120,12 @@ public:
     // The coordinate system (WKT) of the ".prj" file beside the elevation grid; empty without one.
     const std::string& coordinateSystem() const { return projection; }
     // The rows of the grid (rowCount() rows of columnCount() cells); null while nothing is loaded.
-    const FloodCell* const* cellRows() const { return cells.empty() ? nullptr : cells.data(); }
+    // They are brought up to date from the state the step works on when asked for; as every accessor,
+    // call it from the thread that steps the engine.
+    const FloodCell* const* cellRows() const {
+        catchUpCells();
+        return cells.empty() ? nullptr : cells.data();
+    }
     const std::vector<std::pair<int, int>>& outbreakCells() const { return sources; }
 
     // Clock and volumes.
@@ -195,6 +212,17 @@ private:
     // order whichever threads summed the rows.
     std::vector<double> rowDepthSums;
     int threads = 0;
+    FloodInstructionSet stepInstructionSet = widestFloodInstructionSet();
+    // The state the step works on, each field of a row in an array of its own (see floodrows.h), and
+    // whether the cells have fallen behind it. Reading the cells brings them up to date.
+    std::vector<float> fieldFloats;
+    std::vector<std::int32_t> fieldInts;
+    mutable bool cellsBehind = false;
+    void fillFields();
+    void catchUpCells() const;
+    // Each band's room for what its pass works out per column.
+    std::vector<float> bandScratchFloats;
+    std::vector<std::int32_t> bandScratchInts;
     // The bands of rows that share a step of `rowCount` rows; one while the excess-volume trim may act,
     // as it lowers the first deep cells in file order.
     int bandCount(int rowCount, bool overVolume) const;

@@ -19,6 +19,7 @@ FloodDepthGrid CAFlood::depthGrid() const {
     grid.cellSize = cellsize;
     grid.projection = projection;
     // Border, outbreak and no-data cells have surface and ground at the no-data value: depth 0.
+    catchUpCells();
     grid.depths.resize(cellStorage.size());
     for (std::size_t i = 0; i < grid.depths.size(); ++i) {
         grid.depths[i] = cellStorage[i].surfaceOld - cellStorage[i].ground;

@@ -70,11 +70,12 @@ public:
         sweep(&PlainFlood::decide);
         budget = overVolume ? static_cast<int>(12000.0f / (dx * dx)) : 0;
         trimmed = 0.0;
-        rowSums.assign(nrows, 0.0);
+        rowSums.assign(nrows, RowSum{});
         sweep(&PlainFlood::settle);
         depthSum = 0.0;
         for (int r = 1; r < nrows - 1; ++r) {
-            depthSum += rowSums[r];
+            const double* s = rowSums[r].lanes;
+            depthSum += ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
         }
         sweep(&PlainFlood::finish);
     }
@@ -271,7 +272,7 @@ private:
             --budget;
             trimmed += 0.5 * dx * dx;
         }
-        rowSums[r] += k.surfaceOld - k.ground;
+        rowSums[r].lanes[(c - 1) % 8] += k.surfaceOld - k.ground;
     }
 
     void finish(int r, int c) { at(r, c).surfaceNew = at(r, c).surfaceOld; }
@@ -281,8 +282,12 @@ private:
     float dx;
     float dt;
     std::vector<FloodCell> grid;
-    // The water on the grid adds up row by row, each row from west to east.
-    std::vector<double> rowSums;
+    // The water on the grid adds up row by row, each row in eight sums taking every eighth column from
+    // the first, second, ... column on, added in pairs.
+    struct RowSum {
+        double lanes[8] = {};
+    };
+    std::vector<RowSum> rowSums;
     bool drying = false;
     int budget = 0;
 };
@@ -414,15 +419,11 @@ TEST(FloodStepTest, InverseCubeRootIsWithinThreeUnitsInTheLastPlace) {
     }
 }
 
-// The threads of a step share the rows in bands and finish the seams between them afterwards; the flood
-// is the same, bit for bit, for any number of them: every cell, the water on the grid and the clock. The
-// valley, with walls and a pit, falls toward the north, so that thin fronts cross the seams giving water
-// through their north faces (where the outflow limit of a band's first row scales a flux of the band
-// above), through the first seconds and the wet-dry settling after them.
-TEST(FloodStepTest, ThreadCountDoesNotChangeTheFlood) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const ValleyShape shape{48, 96, 10.0f, 0.01f, -0.004f};
+// A valley with walls and a pit that falls toward the north, so that thin fronts cross the seams
+// between bands giving water through their north faces (where the outflow limit of a band's first row
+// scales a flux of the band above), written into `folder`; returns the inputs.
+std::vector<std::string> northFallingValley(const QTemporaryDir& folder, ValleyShape& shape) {
+    shape = ValleyShape{48, 96, 10.0f, 0.01f, -0.004f};
     std::vector<std::string> inputs =
         writeValley(folder.path().toStdString(), shape, outbreakLattice(shape, 8));
     std::vector<float> ground = valleyGround(shape);
@@ -433,12 +434,27 @@ TEST(FloodStepTest, ThreadCountDoesNotChangeTheFlood) {
     }
     ground[25 * shape.ncols + 30] = -9999.0f;
     writeAsciiGrid(inputs[1], shape.ncols, shape.nrows, ground, shape.cellsize);
+    return inputs;
+}
 
-    const int threadCounts[] = {1, 2, 3, 7};
+struct StepSettings {
+    int threads;
+    FloodInstructionSet instructionSet;
+};
+
+// Steps engines with each of `settings` 500 times through the first seconds and the wet-dry settling
+// after them; the flood must be the same, bit for bit, in every one: every cell, the water on the grid
+// and the clock.
+void expectTheSameFlood(const std::vector<StepSettings>& settings) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    ValleyShape shape;
+    const std::vector<std::string> inputs = northFallingValley(folder, shape);
     std::vector<std::unique_ptr<CAFlood>> engines;
-    for (const int threads : threadCounts) {
+    for (const StepSettings& setting : settings) {
         engines.push_back(std::make_unique<CAFlood>());
-        engines.back()->setThreadCount(threads);
+        engines.back()->setThreadCount(setting.threads);
+        ASSERT_TRUE(engines.back()->setInstructionSet(setting.instructionSet));
         testing::internal::CaptureStderr();
         ASSERT_EQ(startFloodRun(*engines.back(), inputs, FloodRunSettings{1e8f, 60.0f, 30.0f, "三分之一溃"}),
                   FloodRunStart::Ready);
@@ -455,10 +471,12 @@ TEST(FloodStepTest, ThreadCountDoesNotChangeTheFlood) {
         const CAFlood& one = *engines.front();
         for (std::size_t i = 1; i < engines.size(); ++i) {
             const CAFlood& other = *engines[i];
-            ASSERT_EQ(std::memcmp(one.cellRows()[0], other.cellRows()[0], gridBytes), 0)
-                << threadCounts[i] << " threads, step " << n;
-            ASSERT_EQ(one.waterOnGrid(), other.waterOnGrid()) << threadCounts[i] << " threads, step " << n;
-            ASSERT_EQ(one.simulatedTime(), other.simulatedTime());
+            const std::string which = std::to_string(settings[i].threads) + " threads, instruction set " +
+                                      std::to_string(static_cast<int>(settings[i].instructionSet)) +
+                                      ", step " + std::to_string(n);
+            ASSERT_EQ(std::memcmp(one.cellRows()[0], other.cellRows()[0], gridBytes), 0) << which;
+            ASSERT_EQ(one.waterOnGrid(), other.waterOnGrid()) << which;
+            ASSERT_EQ(one.simulatedTime(), other.simulatedTime()) << which;
         }
         for (int i = 0; i < shape.ncols * shape.nrows; ++i) {
             settlingSteps += one.cellRows()[0][i].settleRule != 0 ? 1 : 0;
@@ -467,6 +485,34 @@ TEST(FloodStepTest, ThreadCountDoesNotChangeTheFlood) {
     EXPECT_GT(engines.front()->simulatedTime(), 10.0f) << "the wet-dry settling has dried cells";
     EXPECT_GT(settlingSteps, 0) << "the settling rules have moved water";
     EXPECT_GT(engines.front()->waterOnGrid(), 1e5);
+}
+
+// The threads of a step share the rows in bands and finish the seams between them afterwards; the flood
+// is the same for any number of them.
+TEST(FloodStepTest, ThreadCountDoesNotChangeTheFlood) {
+    const FloodInstructionSet widest = widestFloodInstructionSet();
+    expectTheSameFlood({{1, widest}, {2, widest}, {3, widest}, {7, widest}});
+}
+
+// The step is built for several instruction sets and takes the widest the processor has; each of them
+// gives the same flood. (Sets this processor lacks are left out; the baseline is always there.)
+TEST(FloodStepTest, EveryInstructionSetGivesTheSameFlood) {
+    std::vector<StepSettings> settings;
+    for (const FloodInstructionSet set :
+         {FloodInstructionSet::Baseline, FloodInstructionSet::Avx2, FloodInstructionSet::Avx512}) {
+        if (floodInstructionSetAvailable(set)) {
+            settings.push_back({1, set});
+            settings.push_back({2, set});
+        }
+    }
+    ASSERT_GE(settings.size(), 2u);
+    expectTheSameFlood(settings);
+
+    CAFlood engine;
+    EXPECT_EQ(engine.instructionSet(), widestFloodInstructionSet());
+    for (const FloodInstructionSet set : {FloodInstructionSet::Avx2, FloodInstructionSet::Avx512}) {
+        EXPECT_EQ(engine.setInstructionSet(set), floodInstructionSetAvailable(set));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+#include "floodrows.h"
+
+bool floodInstructionSetAvailable(FloodInstructionSet set) {
+#ifdef VANTOREL_FLOOD_WIDE_KERNELS
+    __builtin_cpu_init();
+    switch (set) {
+        case FloodInstructionSet::Baseline:
+            return true;
+        case FloodInstructionSet::Avx2:
+            return __builtin_cpu_supports("avx2");
+        case FloodInstructionSet::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+    }
+    return false;
+#else
+    return set == FloodInstructionSet::Baseline;
+#endif
+}
+
+FloodInstructionSet widestFloodInstructionSet() {
+    static const FloodInstructionSet widest =
+        floodInstructionSetAvailable(FloodInstructionSet::Avx512) ? FloodInstructionSet::Avx512
+        : floodInstructionSetAvailable(FloodInstructionSet::Avx2) ? FloodInstructionSet::Avx2
+                                                                  : FloodInstructionSet::Baseline;
+    return widest;
+}
+
+namespace floodrows {
+
+RunStages kernel(FloodInstructionSet set) {
+#ifdef VANTOREL_FLOOD_WIDE_KERNELS
+    switch (set) {
+        case FloodInstructionSet::Avx2:
+            return runStagesAvx2;
+        case FloodInstructionSet::Avx512:
+            return runStagesAvx512;
+        case FloodInstructionSet::Baseline:
+            break;
+    }
+#else
+    (void)set;
+#endif
+    return runStagesBaseline;
+}
+
+}  // namespace floodrows
+
+namespace floodrows {
+
+void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, const Fields& fields) {
+    for (int r = 0; r < rows; ++r) {
+        const FloodCell* row = cells[r];
+        float* const floats[kFloatFields] = {
+            fields.row(r, kGround),     fields.row(r, kManning),  fields.row(r, kSurfaceNew),
+            fields.row(r, kSurfaceOld), fields.row(r, kFluxXNew), fields.row(r, kFluxYNew),
+            fields.row(r, kFluxXOld),   fields.row(r, kFluxYOld), fields.row(r, kSpeed)};
+        std::int32_t* const ints[kIntFields] = {fields.row(r, kWet), fields.row(r, kSource),
+                                                fields.row(r, kRule), fields.row(r, kShare)};
+        for (int c = 0; c < columns; ++c) {
+            const FloodCell& cell = row[c];
+            floats[kGround][c] = cell.ground;
+            floats[kManning][c] = cell.manning;
+            floats[kSurfaceNew][c] = cell.surfaceNew;
+            floats[kSurfaceOld][c] = cell.surfaceOld;
+            floats[kFluxXNew][c] = cell.fluxXNew;
+            floats[kFluxYNew][c] = cell.fluxYNew;
+            floats[kFluxXOld][c] = cell.fluxXOld;
+            floats[kFluxYOld][c] = cell.fluxYOld;
+            floats[kSpeed][c] = cell.speed;
+            ints[kWet][c] = cell.wet ? 1 : 0;
+            ints[kSource][c] = cell.source ? 1 : 0;
+            ints[kRule][c] = cell.settleRule;
+            ints[kShare][c] = cell.settleShare;
+        }
+    }
+}
+
+void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, int columns,
+                       FloodCell* const* cells) {
+    const long long stride = fieldStride(columns);
+    const auto floatRow = [&](int r, FloatField field) {
+        return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
+    };
+    const auto intRow = [&](int r, IntField field) {
+        return ints + (r * static_cast<long long>(kIntFields) + field) * stride;
+    };
+    for (int r = 0; r < rows; ++r) {
+        FloodCell* row = cells[r];
+        const float* const from[kFloatFields] = {
+            floatRow(r, kGround),     floatRow(r, kManning),  floatRow(r, kSurfaceNew),
+            floatRow(r, kSurfaceOld), floatRow(r, kFluxXNew), floatRow(r, kFluxYNew),
+            floatRow(r, kFluxXOld),   floatRow(r, kFluxYOld), floatRow(r, kSpeed)};
+        const std::int32_t* const fromInts[kIntFields] = {intRow(r, kWet), intRow(r, kSource),
+                                                          intRow(r, kRule), intRow(r, kShare)};
+        for (int c = 0; c < columns; ++c) {
+            FloodCell& cell = row[c];
+            cell.wet = fromInts[kWet][c] != 0;
+            cell.source = fromInts[kSource][c] != 0;
+            cell.settleRule = static_cast<std::uint8_t>(fromInts[kRule][c]);
+            cell.settleShare = static_cast<std::uint8_t>(fromInts[kShare][c]);
+            cell.ground = from[kGround][c];
+            cell.manning = from[kManning][c];
+            cell.surfaceNew = from[kSurfaceNew][c];
+            cell.surfaceOld = from[kSurfaceOld][c];
+            cell.fluxXNew = from[kFluxXNew][c];
+            cell.fluxYNew = from[kFluxYNew][c];
+            cell.fluxXOld = from[kFluxXOld][c];
+            cell.fluxYOld = from[kFluxYOld][c];
+            cell.speed = from[kSpeed][c];
+        }
+    }
+}
+
+}  // namespace floodrows

@@ -1,0 +1,118 @@
+#pragma once
+
+// The stages of the flood step as the engine's threads run them over bands of rows. One kernel does the
+// work, built once for each instruction set it can use; all of them give the same flood, bit for bit.
+#include <cstdint>
+
+#include "cafloodnew.h"
+
+namespace floodrows {
+
+// The state the step works on: every field of the cells of a row in an array of its own, nine float
+// fields and four small ones as ints, so that each stage is a loop along contiguous values. The grid's
+// cells catch up from here when they are read.
+enum FloatField {
+    kGround,
+    kManning,
+    kSurfaceNew,
+    kSurfaceOld,
+    kFluxXNew,
+    kFluxYNew,
+    kFluxXOld,
+    kFluxYOld,
+    kSpeed,
+    kFloatFields
+};
+enum IntField { kWet, kSource, kRule, kShare, kIntFields };
+
+// Each row's arrays start a whole number of 64-byte lines apart.
+inline long long fieldStride(int columns) {
+    return (static_cast<long long>(columns) + 15) / 16 * 16;
+}
+
+struct Fields {
+    float* floats;       // field f of row r at floats + (r * kFloatFields + f) * stride
+    std::int32_t* ints;  // field f of row r at ints + (r * kIntFields + f) * stride
+    long long stride;
+
+    float* row(int r, FloatField field) const {
+        return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
+    }
+    std::int32_t* row(int r, IntField field) const {
+        return ints + (r * static_cast<long long>(kIntFields) + field) * stride;
+    }
+};
+
+// Copies `rows` rows of `columns` cells into the fields, and back from fields laid out as Fields.
+void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, const Fields& fields);
+void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, int columns,
+                       FloodCell* const* cells);
+
+// The grid and the figures of the step under way, the same for every thread.
+struct StepGrid {
+    Fields fields;
+    int columns;
+    int lastColumn;  // the last column the stages update
+    float dt;
+    float dx;
+    float depthPerFlux;  // dt / dx: the depth a face flux moves over the step
+    float gravityStep;   // dt g
+    float slopeScale;    // dt g / dx
+    bool drying;
+    double* rowDepthSums;  // per row, the depths after the step in kRowSumLanes sums (see settle)
+};
+
+// A row's water adds up in this many sums, column c in sum (c - 1) % kRowSumLanes, added in pairs at
+// the end: ((0 + 1) + (2 + 3)) + ((4 + 5) + (6 + 7)). Summed in double: over millions of cells a float
+// sum would drift by more than the excess-volume tolerance.
+constexpr int kRowSumLanes = 8;
+
+// What one thread's share of the step adds up besides the row sums.
+struct StepTally {
+    int trimBudget = 0;  // cells the excess-volume trim may still lower
+    double trimmed = 0.0;
+    float deepest = 0.0f;
+};
+
+// The stages of a step. A stage on row r needs the stage before it done on rows r - 1 to r + 1, so in
+// one pass over the rows each stage runs this many rows behind the first, and every stage finds the rows
+// it reads complete and not yet changed by a later stage: the limit of row r scales the south faces of
+// row r - 1, continuity of row r needs the limits of rows r - 1 to r + 1, the rules of row r the depths
+// after continuity of rows r - 1 to r + 1, the settling of row r their rules, and surfaceNew of row r
+// takes the settled surface once rows r - 1 to r + 1 have settled.
+enum Stage { kFluxes, kLimit, kContinuity, kDecide, kSettle, kFinish, kStageCount };
+constexpr int kStageLag[kStageCount] = {0, 0, 1, 2, 3, 4};
+
+// The rows each stage works on in one pass: stage s on rows first[s] to last[s].
+struct StageRows {
+    int first[kStageCount];
+    int last[kStageCount];
+
+    bool has(int stage, int row) const { return row >= first[stage] && row <= last[stage]; }
+};
+
+// One thread's room for what a pass works out per column: scratchFloats and scratchInts of the grid's
+// columns.
+struct Scratch {
+    float* floats;
+    std::int32_t* ints;
+};
+inline long long scratchFloats(int columns) {
+    return fieldStride(columns);
+}
+inline long long scratchInts(int columns) {
+    return 2 * fieldStride(columns);
+}
+
+// Runs the stages of `rows` in one pass.
+using RunStages = void (*)(const StepGrid& grid, const StageRows& rows, StepTally& tally, Scratch scratch);
+
+// The kernel built for `set`, which the processor must run.
+RunStages kernel(FloodInstructionSet set);
+
+// The kernel built for each set; only call one the processor runs.
+void runStagesBaseline(const StepGrid& grid, const StageRows& rows, StepTally& tally, Scratch scratch);
+void runStagesAvx2(const StepGrid& grid, const StageRows& rows, StepTally& tally, Scratch scratch);
+void runStagesAvx512(const StepGrid& grid, const StageRows& rows, StepTally& tally, Scratch scratch);
+
+}  // namespace floodrows
