@@ -122,10 +122,8 @@ void CAFlood::step() {
     const floodrows::Fields fields = fieldsOf(fieldFloats, fieldInts, ncols);
     for (const OutbreakFaces& faces : outbreakFaces) {
         const int c = faces.column;
-        fields.row(faces.row, floodrows::kFluxXOld)[c] = fields.row(faces.row, floodrows::kFluxXNew)[c] =
-            faces.east ? faceFlux : 0.0f;
-        fields.row(faces.row, floodrows::kFluxYOld)[c] = fields.row(faces.row, floodrows::kFluxYNew)[c] =
-            faces.south ? faceFlux : 0.0f;
+        fields.row(faces.row, floodrows::kFluxX)[c] = faces.east ? faceFlux : 0.0f;
+        fields.row(faces.row, floodrows::kFluxY)[c] = faces.south ? faceFlux : 0.0f;
     }
 
     const StepGrid grid{fields,

@@ -51,10 +51,10 @@ namespace floodrows {
 void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, const Fields& fields) {
     for (int r = 0; r < rows; ++r) {
         const FloodCell* row = cells[r];
-        float* const floats[kFloatFields] = {
-            fields.row(r, kGround),     fields.row(r, kManning),  fields.row(r, kSurfaceNew),
-            fields.row(r, kSurfaceOld), fields.row(r, kFluxXNew), fields.row(r, kFluxYNew),
-            fields.row(r, kFluxXOld),   fields.row(r, kFluxYOld), fields.row(r, kSpeed)};
+        float* const floats[kFloatFields] = {fields.row(r, kGround),     fields.row(r, kManning),
+                                             fields.row(r, kSurfaceNew), fields.row(r, kSurfaceOld),
+                                             fields.row(r, kFluxX),      fields.row(r, kFluxY),
+                                             fields.row(r, kSpeed)};
         std::int32_t* const ints[kIntFields] = {fields.row(r, kWet), fields.row(r, kSource),
                                                 fields.row(r, kRule), fields.row(r, kShare)};
         for (int c = 0; c < columns; ++c) {
@@ -63,10 +63,8 @@ void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, con
             floats[kManning][c] = cell.manning;
             floats[kSurfaceNew][c] = cell.surfaceNew;
             floats[kSurfaceOld][c] = cell.surfaceOld;
-            floats[kFluxXNew][c] = cell.fluxXNew;
-            floats[kFluxYNew][c] = cell.fluxYNew;
-            floats[kFluxXOld][c] = cell.fluxXOld;
-            floats[kFluxYOld][c] = cell.fluxYOld;
+            floats[kFluxX][c] = cell.fluxXNew;
+            floats[kFluxY][c] = cell.fluxYNew;
             floats[kSpeed][c] = cell.speed;
             ints[kWet][c] = cell.wet ? 1 : 0;
             ints[kSource][c] = cell.source ? 1 : 0;
@@ -88,9 +86,8 @@ void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, 
     for (int r = 0; r < rows; ++r) {
         FloodCell* row = cells[r];
         const float* const from[kFloatFields] = {
-            floatRow(r, kGround),     floatRow(r, kManning),  floatRow(r, kSurfaceNew),
-            floatRow(r, kSurfaceOld), floatRow(r, kFluxXNew), floatRow(r, kFluxYNew),
-            floatRow(r, kFluxXOld),   floatRow(r, kFluxYOld), floatRow(r, kSpeed)};
+            floatRow(r, kGround), floatRow(r, kManning), floatRow(r, kSurfaceNew), floatRow(r, kSurfaceOld),
+            floatRow(r, kFluxX),  floatRow(r, kFluxY),   floatRow(r, kSpeed)};
         const std::int32_t* const fromInts[kIntFields] = {intRow(r, kWet), intRow(r, kSource),
                                                           intRow(r, kRule), intRow(r, kShare)};
         for (int c = 0; c < columns; ++c) {
@@ -103,10 +100,10 @@ void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, 
             cell.manning = from[kManning][c];
             cell.surfaceNew = from[kSurfaceNew][c];
             cell.surfaceOld = from[kSurfaceOld][c];
-            cell.fluxXNew = from[kFluxXNew][c];
-            cell.fluxYNew = from[kFluxYNew][c];
-            cell.fluxXOld = from[kFluxXOld][c];
-            cell.fluxYOld = from[kFluxYOld][c];
+            cell.fluxXNew = from[kFluxX][c];
+            cell.fluxYNew = from[kFluxY][c];
+            cell.fluxXOld = from[kFluxX][c];
+            cell.fluxYOld = from[kFluxY][c];
             cell.speed = from[kSpeed][c];
         }
     }

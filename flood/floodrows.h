@@ -8,21 +8,12 @@
 
 namespace floodrows {
 
-// The state the step works on: every field of the cells of a row in an array of its own, nine float
+// The state the step works on: every field of the cells of a row in an array of its own, seven float
 // fields and four small ones as ints, so that each stage is a loop along contiguous values. The grid's
-// cells catch up from here when they are read.
-enum FloatField {
-    kGround,
-    kManning,
-    kSurfaceNew,
-    kSurfaceOld,
-    kFluxXNew,
-    kFluxYNew,
-    kFluxXOld,
-    kFluxYOld,
-    kSpeed,
-    kFloatFields
-};
+// cells catch up from here when they are read. A cell's old and new fluxes are the same between steps
+// (continuity makes the new ones old), so one array holds both: the fluxes of a cell are only ever
+// read as old by the cell itself, before it replaces them.
+enum FloatField { kGround, kManning, kSurfaceNew, kSurfaceOld, kFluxX, kFluxY, kSpeed, kFloatFields };
 enum IntField { kWet, kSource, kRule, kShare, kIntFields };
 
 // Each row's arrays start a whole number of 64-byte lines apart.

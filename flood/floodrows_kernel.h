@@ -57,10 +57,8 @@ struct RowFields {
           manning(fields.row(r, kManning)),
           surfaceNew(fields.row(r, kSurfaceNew)),
           surfaceOld(fields.row(r, kSurfaceOld)),
-          fluxXNew(fields.row(r, kFluxXNew)),
-          fluxYNew(fields.row(r, kFluxYNew)),
-          fluxXOld(fields.row(r, kFluxXOld)),
-          fluxYOld(fields.row(r, kFluxYOld)),
+          fluxX(fields.row(r, kFluxX)),
+          fluxY(fields.row(r, kFluxY)),
           speed(fields.row(r, kSpeed)),
           wet(fields.row(r, kWet)),
           source(fields.row(r, kSource)),
@@ -71,10 +69,8 @@ struct RowFields {
     float* __restrict manning;
     float* __restrict surfaceNew;
     float* __restrict surfaceOld;
-    float* __restrict fluxXNew;
-    float* __restrict fluxYNew;
-    float* __restrict fluxXOld;
-    float* __restrict fluxYOld;
+    float* __restrict fluxX;  // the old fluxes until computeFluxes replaces them
+    float* __restrict fluxY;
     float* __restrict speed;
     std::int32_t* __restrict wet;
     std::int32_t* __restrict source;
@@ -161,12 +157,10 @@ void computeFluxes(const StepGrid& grid, const RowFields& k, const RowFields& s)
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
     const float* __restrict manning = k.manning;
-    const float* __restrict fluxXOld = k.fluxXOld;
-    const float* __restrict fluxYOld = k.fluxYOld;
     const float* __restrict southGround = s.ground;
     const float* __restrict southSurface = s.surfaceOld;
-    float* __restrict fluxXNew = k.fluxXNew;
-    float* __restrict fluxYNew = k.fluxYNew;
+    float* __restrict fluxX = k.fluxX;
+    float* __restrict fluxY = k.fluxY;
     float* __restrict speeds = k.speed;
     const float gravityStep = grid.gravityStep;
     const float slopeScale = grid.slopeScale;
@@ -183,25 +177,25 @@ void computeFluxes(const StepGrid& grid, const RowFields& k, const RowFields& s)
             faceOpen(ground[c], surface, depth, ground[c + 1], surfaceOld[c + 1], eastDepth, hx);
         const std::int32_t southOpen =
             faceOpen(ground[c], surface, depth, southGround[c], southSurface[c], southDepth, hy);
-        const float u = hx > kDryDepth ? fluxXOld[c] / (hx > kDryDepth ? hx : 1.0f) : 0.0f;
-        const float v = hy > kDryDepth ? fluxYOld[c] / (hy > kDryDepth ? hy : 1.0f) : 0.0f;
+        const float oldX = fluxX[c];
+        const float oldY = fluxY[c];
+        const float u = hx > kDryDepth ? oldX / (hx > kDryDepth ? hx : 1.0f) : 0.0f;
+        const float v = hy > kDryDepth ? oldY / (hy > kDryDepth ? hy : 1.0f) : 0.0f;
         // u^2 + v^2 is the same float sum for both faces.
         const float speed = __builtin_sqrtf(u * u + v * v);
         const float frictionScale = gravityStep * (manning[c] * manning[c]);
-        const float east = eastOpen != 0
-                               ? openFaceFlux(fluxXOld[c], u, speed, hx, surface - surfaceOld[c + 1],
-                                              frictionScale, slopeScale)
-                               : 0.0f;
-        const float south = southOpen != 0
-                                ? openFaceFlux(fluxYOld[c], v, speed, hy, surface - southSurface[c],
-                                               frictionScale, slopeScale)
-                                : 0.0f;
+        const float east = eastOpen != 0 ? openFaceFlux(oldX, u, speed, hx, surface - surfaceOld[c + 1],
+                                                        frictionScale, slopeScale)
+                                         : 0.0f;
+        const float south = southOpen != 0 ? openFaceFlux(oldY, v, speed, hy, surface - southSurface[c],
+                                                          frictionScale, slopeScale)
+                                           : 0.0f;
         const float oneFaceSpeed = __builtin_sqrtf(eastOpen != 0 ? u * u : v * v);
         const float cellSpeed =
             (eastOpen & southOpen) != 0 ? speed : ((eastOpen | southOpen) != 0 ? oneFaceSpeed : 0.0f);
         const bool updated = ground[c] != kNoData;
-        fluxXNew[c] = updated ? east : fluxXNew[c];
-        fluxYNew[c] = updated ? south : fluxYNew[c];
+        fluxX[c] = updated ? east : oldX;
+        fluxY[c] = updated ? south : oldY;
         speeds[c] = updated ? cellSpeed : speeds[c];
     }
 }
@@ -215,9 +209,9 @@ void limitOutflow(const StepGrid& grid, const RowFields& n, const RowFields& k, 
                   std::int32_t* __restrict limited) {
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
-    float* __restrict fluxXNew = k.fluxXNew;
-    float* __restrict fluxYNew = k.fluxYNew;
-    float* __restrict northFluxYNew = n.fluxYNew;
+    float* __restrict fluxX = k.fluxX;
+    float* __restrict fluxY = k.fluxY;
+    float* __restrict northFluxY = n.fluxY;
     const int last = grid.lastColumn;
     const float dt = grid.dt;
     const float dx = grid.dx;
@@ -227,8 +221,8 @@ void limitOutflow(const StepGrid& grid, const RowFields& n, const RowFields& k, 
     factors[last + 1] = 1.0f;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 1; c <= last; ++c) {
-        const float given = (outward(fluxXNew[c]) + outward(fluxYNew[c])) +
-                            (outward(-fluxXNew[c - 1]) + outward(-northFluxYNew[c]));
+        const float given =
+            (outward(fluxX[c]) + outward(fluxY[c])) + (outward(-fluxX[c - 1]) + outward(-northFluxY[c]));
         // The water the cell holds per metre of face.
         const float held = (surfaceOld[c] - ground[c]) * dx;
         const bool limit = (ground[c] != kNoData) & (given * dt > held);
@@ -238,17 +232,17 @@ void limitOutflow(const StepGrid& grid, const RowFields& n, const RowFields& k, 
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 0; c <= last; ++c) {
         // The face between columns c and c + 1: c gives through it when positive, c + 1 when negative.
-        const float flux = fluxXNew[c];
+        const float flux = fluxX[c];
         const bool scaled = ((flux > 0.0f) & (limited[c] != 0)) | ((flux < 0.0f) & (limited[c + 1] != 0));
-        fluxXNew[c] = scaled ? flux * (flux > 0.0f ? factors[c] : factors[c + 1]) : flux;
+        fluxX[c] = scaled ? flux * (flux > 0.0f ? factors[c] : factors[c + 1]) : flux;
     }
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 1; c <= last; ++c) {
         const bool limit = limited[c] != 0;
-        const float south = fluxYNew[c];
-        fluxYNew[c] = (limit & (south > 0.0f)) ? south * factors[c] : south;
-        const float north = northFluxYNew[c];
-        northFluxYNew[c] = (limit & (north < 0.0f)) ? north * factors[c] : north;
+        const float south = fluxY[c];
+        fluxY[c] = (limit & (south > 0.0f)) ? south * factors[c] : south;
+        const float north = northFluxY[c];
+        northFluxY[c] = (limit & (north < 0.0f)) ? north * factors[c] : north;
     }
 }
 
@@ -268,37 +262,32 @@ inline float movedAcross(float flux, float depthPerFlux, std::uint32_t own, floa
 void applyContinuity(const StepGrid& grid, const RowFields& n, const RowFields& k, const RowFields& s) {
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
-    const float* __restrict fluxXNew = k.fluxXNew;
-    const float* __restrict fluxYNew = k.fluxYNew;
+    const float* __restrict fluxX = k.fluxX;
+    const float* __restrict fluxY = k.fluxY;
     const std::int32_t* __restrict source = k.source;
     const float* __restrict northSurface = n.surfaceOld;
-    const float* __restrict northFluxYNew = n.fluxYNew;
+    const float* __restrict northFluxY = n.fluxY;
     const std::int32_t* __restrict northSource = n.source;
     const float* __restrict southSurface = s.surfaceOld;
     const std::int32_t* __restrict southSource = s.source;
     float* __restrict surfaceNew = k.surfaceNew;
     std::int32_t* __restrict wet = k.wet;
-    float* __restrict fluxXOld = k.fluxXOld;
-    float* __restrict fluxYOld = k.fluxYOld;
     const float depthPerFlux = grid.depthPerFlux;
     const int last = grid.lastColumn;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 1; c <= last; ++c) {
         const float surface = surfaceOld[c];
         const std::uint32_t own = quantumExponent(surface);
-        const float fromWest =
-            movedAcross(fluxXNew[c - 1], depthPerFlux, own, surfaceOld[c - 1], source[c - 1]);
+        const float fromWest = movedAcross(fluxX[c - 1], depthPerFlux, own, surfaceOld[c - 1], source[c - 1]);
         const float fromNorth =
-            movedAcross(northFluxYNew[c], depthPerFlux, own, northSurface[c], northSource[c]);
-        const float toEast = movedAcross(fluxXNew[c], depthPerFlux, own, surfaceOld[c + 1], source[c + 1]);
-        const float toSouth = movedAcross(fluxYNew[c], depthPerFlux, own, southSurface[c], southSource[c]);
+            movedAcross(northFluxY[c], depthPerFlux, own, northSurface[c], northSource[c]);
+        const float toEast = movedAcross(fluxX[c], depthPerFlux, own, surfaceOld[c + 1], source[c + 1]);
+        const float toSouth = movedAcross(fluxY[c], depthPerFlux, own, southSurface[c], southSource[c]);
         const float raised = surface + ((fromWest - toEast) + (fromNorth - toSouth));
         const bool dry = ground[c] >= raised;
         const bool updated = ground[c] != kNoData;
         surfaceNew[c] = updated ? (dry ? ground[c] : raised) : surfaceNew[c];
         wet[c] = updated ? (dry ? 0 : 1) : wet[c];
-        fluxXOld[c] = updated ? fluxXNew[c] : fluxXOld[c];
-        fluxYOld[c] = updated ? fluxYNew[c] : fluxYOld[c];
     }
 }
 
@@ -354,9 +343,9 @@ void decideSettling(const StepGrid& grid, const RowFields& n, const RowFields& k
         // A wet face neighbour that cannot give the water stops the wetting.
         const float newSurface = ground[c] + kWettingDepth;
         const std::int32_t refused = refusesWetting(east, surface[c + 1], newSurface) |
-                             refusesWetting(south, southSurface[c], newSurface) |
-                             refusesWetting(west, surface[c - 1], newSurface) |
-                             refusesWetting(north, northSurface[c], newSurface);
+                                     refusesWetting(south, southSurface[c], newSurface) |
+                                     refusesWetting(west, surface[c - 1], newSurface) |
+                                     refusesWetting(north, northSurface[c], newSurface);
         const bool wets = !(own > 0.0f) & (wetNeighbours >= 7) & (refused == 0);
         const bool updated = ground[c] != kNoData;
         rule[c] = updated ? (dries ? kDries : (wets ? kWets : kKeeps)) : rule[c];
