@@ -55,8 +55,7 @@ void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, con
                                              fields.row(r, kSurfaceNew), fields.row(r, kSurfaceOld),
                                              fields.row(r, kFluxX),      fields.row(r, kFluxY),
                                              fields.row(r, kSpeed)};
-        std::int32_t* const ints[kIntFields] = {fields.row(r, kWet), fields.row(r, kSource),
-                                                fields.row(r, kRule), fields.row(r, kShare)};
+        std::int32_t* const ints[kIntFields] = {fields.row(r, kRule), fields.row(r, kShare)};
         for (int c = 0; c < columns; ++c) {
             const FloodCell& cell = row[c];
             floats[kGround][c] = cell.ground;
@@ -66,8 +65,6 @@ void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, con
             floats[kFluxX][c] = cell.fluxXNew;
             floats[kFluxY][c] = cell.fluxYNew;
             floats[kSpeed][c] = cell.speed;
-            ints[kWet][c] = cell.wet ? 1 : 0;
-            ints[kSource][c] = cell.source ? 1 : 0;
             ints[kRule][c] = cell.settleRule;
             ints[kShare][c] = cell.settleShare;
         }
@@ -88,16 +85,11 @@ void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, 
         const float* const from[kFloatFields] = {
             floatRow(r, kGround), floatRow(r, kManning), floatRow(r, kSurfaceNew), floatRow(r, kSurfaceOld),
             floatRow(r, kFluxX),  floatRow(r, kFluxY),   floatRow(r, kSpeed)};
-        const std::int32_t* const fromInts[kIntFields] = {intRow(r, kWet), intRow(r, kSource),
-                                                          intRow(r, kRule), intRow(r, kShare)};
+        const std::int32_t* const fromInts[kIntFields] = {intRow(r, kRule), intRow(r, kShare)};
         for (int c = 0; c < columns; ++c) {
             FloodCell& cell = row[c];
-            cell.wet = fromInts[kWet][c] != 0;
-            cell.source = fromInts[kSource][c] != 0;
             cell.settleRule = static_cast<std::uint8_t>(fromInts[kRule][c]);
             cell.settleShare = static_cast<std::uint8_t>(fromInts[kShare][c]);
-            cell.ground = from[kGround][c];
-            cell.manning = from[kManning][c];
             cell.surfaceNew = from[kSurfaceNew][c];
             cell.surfaceOld = from[kSurfaceOld][c];
             cell.fluxXNew = from[kFluxX][c];
@@ -105,6 +97,12 @@ void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, 
             cell.fluxXOld = from[kFluxX][c];
             cell.fluxYOld = from[kFluxY][c];
             cell.speed = from[kSpeed][c];
+            // A cell the step updates is wet while its surface is above its ground (continuity and the
+            // settling leave it so); the others (border, outbreak and no-data cells, whose ground is the
+            // no-data value) keep what they were given.
+            if (cell.ground != kNoDataGround) {
+                cell.wet = cell.surfaceOld > cell.ground;
+            }
         }
     }
 }

@@ -8,13 +8,18 @@
 
 namespace floodrows {
 
-// The state the step works on: every field of the cells of a row in an array of its own, seven float
-// fields and four small ones as ints, so that each stage is a loop along contiguous values. The grid's
-// cells catch up from here when they are read. A cell's old and new fluxes are the same between steps
-// (continuity makes the new ones old), so one array holds both: the fluxes of a cell are only ever
-// read as old by the cell itself, before it replaces them.
+// Border, outbreak and no-data cells all have this ground; no stage updates them.
+constexpr float kNoDataGround = 9999.0f;
+
+// The state the step works on: every field of the cells of a row that a step reads or changes in an
+// array of its own, seven floats and the settling rule and share as ints, so that each stage is a loop
+// along contiguous values. The grid's cells catch up from here when they are read. A cell's old and new
+// fluxes are the same between steps (continuity makes the new ones old), so one array holds both: the
+// fluxes of a cell are only ever read as old by the cell itself, before it replaces them. Whether a cell
+// is wet follows from its surface, and whether it is an outbreak cell from its ground (see
+// copyFieldsToCells and applyContinuity).
 enum FloatField { kGround, kManning, kSurfaceNew, kSurfaceOld, kFluxX, kFluxY, kSpeed, kFloatFields };
-enum IntField { kWet, kSource, kRule, kShare, kIntFields };
+enum IntField { kRule, kShare, kIntFields };
 
 // Each row's arrays start a whole number of 64-byte lines apart.
 inline long long fieldStride(int columns) {
@@ -34,7 +39,8 @@ struct Fields {
     }
 };
 
-// Copies `rows` rows of `columns` cells into the fields, and back from fields laid out as Fields.
+// Copies `rows` rows of `columns` cells into the fields, and back from fields laid out as Fields: what a
+// step changes, and whether the cell is wet.
 void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, const Fields& fields);
 void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, int columns,
                        FloodCell* const* cells);

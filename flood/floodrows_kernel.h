@@ -39,8 +39,7 @@ constexpr float kWettingDepth = 0.1f;
 // A wet face neighbour gives a wetting cell kWettingDepth / (its wet face neighbours, at least 3), and
 // it has at most four such cells around it: it needs this much water to give without running dry.
 constexpr float kWettingDonorDepth = 4.0f * kWettingDepth / 3.0f;
-// Border, outbreak and no-data cells all have the no-data elevation as ground; no stage updates them.
-constexpr float kNoData = 9999.0f;
+constexpr float kNoData = kNoDataGround;
 // Quanta counts from here on are whole already: a float this large has no fraction.
 constexpr float kWholeQuanta = 8388608.0f;
 
@@ -60,8 +59,6 @@ struct RowFields {
           fluxX(fields.row(r, kFluxX)),
           fluxY(fields.row(r, kFluxY)),
           speed(fields.row(r, kSpeed)),
-          wet(fields.row(r, kWet)),
-          source(fields.row(r, kSource)),
           rule(fields.row(r, kRule)),
           share(fields.row(r, kShare)) {}
 
@@ -72,8 +69,6 @@ struct RowFields {
     float* __restrict fluxX;  // the old fluxes until computeFluxes replaces them
     float* __restrict fluxY;
     float* __restrict speed;
-    std::int32_t* __restrict wet;
-    std::int32_t* __restrict source;
     std::int32_t* __restrict rule;
     std::int32_t* __restrict share;
 
@@ -247,47 +242,47 @@ void limitOutflow(const StepGrid& grid, const RowFields& n, const RowFields& k, 
 }
 
 // The depth a face flux moves into or out of a cell whose surface has quanta of `own`, from a neighbour
-// with `otherSurface`. A face from an outbreak cell is counted in the receiving cell's quantum only: the
-// outbreak cell keeps no water of its own.
+// with `otherSurface` and `otherGround`. A face from an outbreak cell is counted in the receiving cell's
+// quantum only: the outbreak cell keeps no water of its own. Outbreak cells are the only cells with the
+// no-data ground whose faces carry water: border and no-data cells never get a flux, and a face into
+// any of them stays closed.
 inline float movedAcross(float flux, float depthPerFlux, std::uint32_t own, float otherSurface,
-                         std::int32_t otherSource) {
+                         float otherGround) {
     const std::uint32_t other = quantumExponent(otherSurface);
-    const bool source = otherSource != 0;
+    const bool source = otherGround == kNoData;
     const std::uint32_t exponent = source ? own : (own > other ? own : other);
     const float moved = inWholeQuanta(flux * depthPerFlux, exponent, source);
     return flux == 0.0f ? 0.0f : moved;
 }
 
-// Stage 3 on a row: the surface of each cell from the balance of its four faces.
+// Stage 3 on a row: the surface of each cell from the balance of its four faces; a cell whose water is
+// gone is dry, its surface on its ground.
 void applyContinuity(const StepGrid& grid, const RowFields& n, const RowFields& k, const RowFields& s) {
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
     const float* __restrict fluxX = k.fluxX;
     const float* __restrict fluxY = k.fluxY;
-    const std::int32_t* __restrict source = k.source;
+    const float* __restrict northGround = n.ground;
     const float* __restrict northSurface = n.surfaceOld;
     const float* __restrict northFluxY = n.fluxY;
-    const std::int32_t* __restrict northSource = n.source;
+    const float* __restrict southGround = s.ground;
     const float* __restrict southSurface = s.surfaceOld;
-    const std::int32_t* __restrict southSource = s.source;
     float* __restrict surfaceNew = k.surfaceNew;
-    std::int32_t* __restrict wet = k.wet;
     const float depthPerFlux = grid.depthPerFlux;
     const int last = grid.lastColumn;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 1; c <= last; ++c) {
         const float surface = surfaceOld[c];
         const std::uint32_t own = quantumExponent(surface);
-        const float fromWest = movedAcross(fluxX[c - 1], depthPerFlux, own, surfaceOld[c - 1], source[c - 1]);
+        const float fromWest = movedAcross(fluxX[c - 1], depthPerFlux, own, surfaceOld[c - 1], ground[c - 1]);
         const float fromNorth =
-            movedAcross(northFluxY[c], depthPerFlux, own, northSurface[c], northSource[c]);
-        const float toEast = movedAcross(fluxX[c], depthPerFlux, own, surfaceOld[c + 1], source[c + 1]);
-        const float toSouth = movedAcross(fluxY[c], depthPerFlux, own, southSurface[c], southSource[c]);
+            movedAcross(northFluxY[c], depthPerFlux, own, northSurface[c], northGround[c]);
+        const float toEast = movedAcross(fluxX[c], depthPerFlux, own, surfaceOld[c + 1], ground[c + 1]);
+        const float toSouth = movedAcross(fluxY[c], depthPerFlux, own, southSurface[c], southGround[c]);
         const float raised = surface + ((fromWest - toEast) + (fromNorth - toSouth));
         const bool dry = ground[c] >= raised;
         const bool updated = ground[c] != kNoData;
         surfaceNew[c] = updated ? (dry ? ground[c] : raised) : surfaceNew[c];
-        wet[c] = updated ? (dry ? 0 : 1) : wet[c];
     }
 }
 
@@ -425,7 +420,6 @@ void settle(const StepGrid& grid, StepTally& tally, const RowFields& n, const Ro
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceNew = k.surfaceNew;
     float* __restrict surfaceOld = k.surfaceOld;
-    std::int32_t* __restrict wet = k.wet;
     const int last = grid.lastColumn;
     std::int32_t anyUnsettled = 0;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
@@ -446,9 +440,7 @@ void settle(const StepGrid& grid, StepTally& tally, const RowFields& n, const Ro
             const float change = settlingChange(n, k, s, c);
             if (change != 0.0f) {
                 const float surface = surfaceNew[c] + change;
-                const bool isWet = surface > ground[c];
-                surfaceOld[c] = isWet ? surface : ground[c];
-                wet[c] = isWet ? 1 : 0;
+                surfaceOld[c] = surface > ground[c] ? surface : ground[c];
             }
         }
     }
