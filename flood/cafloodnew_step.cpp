@@ -127,6 +127,7 @@ void CAFlood::step() {
     }
 
     const StepGrid grid{fields,
+                        nrows,
                         ncols,
                         ncols - 2,
                         dt,

@@ -48,6 +48,7 @@ void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, 
 // The grid and the figures of the step under way, the same for every thread.
 struct StepGrid {
     Fields fields;
+    int rows;
     int columns;
     int lastColumn;  // the last column the stages update
     float dt;
