@@ -99,6 +99,20 @@ inline std::uint32_t quantumExponent(float surface) {
     return exponent > 24u ? exponent - 23u : 1u;
 }
 
+// `value` cut toward zero to a whole number, for values below kWholeQuanta in size (larger ones are whole
+// already). Processors without a rounding instruction round through 2^23: the sum's float has no
+// fraction, and what it rounded up is taken back.
+inline float cutTowardZero(float value) {
+#ifdef __SSE4_1__
+    return __builtin_truncf(value);
+#else
+    const float size = __builtin_fabsf(value);
+    const float nearest = (size + kWholeQuanta) - kWholeQuanta;
+    const float cut = nearest > size ? nearest - 1.0f : nearest;
+    return value < 0.0f ? -cut : cut;
+#endif
+}
+
 // Water moves between two cells in whole numbers of the coarser quantum of their surfaces, so that both
 // cells take the move exactly and their water together stays what it was (a float surface cannot gain
 // or lose less than its quantum: smaller moves would vanish at one cell and arrive at the other). Cut
@@ -110,8 +124,8 @@ inline float inWholeQuanta(float depth, std::uint32_t exponent, bool nearest) {
     const float inverse = floatOf((254u - exponent) << 23);
     const float quanta = depth * inverse;
     const float rounded = nearest ? quanta + (quanta < 0.0f ? -0.5f : 0.5f) : quanta;
-    // Cut toward zero; adding +0 makes a cut -0 a +0, as a conversion through a whole number would.
-    const float whole = (__builtin_truncf(rounded) + 0.0f) * size;
+    // Adding +0 makes a cut -0 a +0, as a conversion through a whole number would.
+    const float whole = (cutTowardZero(rounded) + 0.0f) * size;
     return __builtin_fabsf(quanta) < kWholeQuanta ? whole : depth;
 }
 
