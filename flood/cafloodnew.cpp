@@ -72,7 +72,7 @@ void CAFlood::unload() {
     cells = std::vector<FloodCell*>();
     rowDepthSums = std::vector<double>();
     fieldFloats = std::vector<float>();
-    fieldInts = std::vector<std::int32_t>();
+    fieldBytes = std::vector<std::uint8_t>();
     cellsBehind = false;
     bandScratchFloats = std::vector<float>();
     bandScratchInts = std::vector<std::int32_t>();
@@ -363,6 +363,6 @@ std::size_t CAFlood::stateBytes() const {
            cells.capacity() * sizeof(FloodCell*) + rowDepthSums.capacity() * sizeof(double) +
            validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
            outbreakFaces.capacity() * sizeof(OutbreakFaces) +
-           (fieldFloats.capacity() + bandScratchFloats.capacity()) * sizeof(float) +
-           (fieldInts.capacity() + bandScratchInts.capacity()) * sizeof(std::int32_t);
+           (fieldFloats.capacity() + bandScratchFloats.capacity()) * sizeof(float) + fieldBytes.capacity() +
+           bandScratchInts.capacity() * sizeof(std::int32_t);
 }

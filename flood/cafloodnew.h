@@ -216,7 +216,7 @@ private:
     // The state the step works on, each field of a row in an array of its own (see floodrows.h), and
     // whether the cells have fallen behind it. Reading the cells brings them up to date.
     std::vector<float> fieldFloats;
-    std::vector<std::int32_t> fieldInts;
+    std::vector<std::uint8_t> fieldBytes;
     mutable bool cellsBehind = false;
     void fillFields();
     void catchUpCells() const;

@@ -58,8 +58,8 @@ StageRows seamRows(int last) {
 
 namespace {
 
-floodrows::Fields fieldsOf(std::vector<float>& floats, std::vector<std::int32_t>& ints, int columns) {
-    return floodrows::Fields{floats.data(), ints.data(), floodrows::fieldStride(columns)};
+floodrows::Fields fieldsOf(std::vector<float>& floats, std::vector<std::uint8_t>& bytes, int columns) {
+    return floodrows::Fields{floats.data(), bytes.data(), floodrows::fieldStride(columns)};
 }
 
 }  // namespace
@@ -67,8 +67,8 @@ floodrows::Fields fieldsOf(std::vector<float>& floats, std::vector<std::int32_t>
 void CAFlood::fillFields() {
     const long long stride = floodrows::fieldStride(ncols);
     fieldFloats.assign(static_cast<std::size_t>(stride * nrows * floodrows::kFloatFields), 0.0f);
-    fieldInts.assign(static_cast<std::size_t>(stride * nrows * floodrows::kIntFields), 0);
-    floodrows::copyCellsToFields(cells.data(), nrows, ncols, fieldsOf(fieldFloats, fieldInts, ncols));
+    fieldBytes.assign(static_cast<std::size_t>(stride * nrows * floodrows::kByteFields), 0);
+    floodrows::copyCellsToFields(cells.data(), nrows, ncols, fieldsOf(fieldFloats, fieldBytes, ncols));
     cellsBehind = false;
 }
 
@@ -77,7 +77,7 @@ void CAFlood::catchUpCells() const {
         return;
     }
     // The cells only show the state, so a const engine brings them up to date through the rows' pointers.
-    floodrows::copyFieldsToCells(fieldFloats.data(), fieldInts.data(), nrows, ncols, cells.data());
+    floodrows::copyFieldsToCells(fieldFloats.data(), fieldBytes.data(), nrows, ncols, cells.data());
     cellsBehind = false;
 }
 
@@ -119,7 +119,7 @@ void CAFlood::step() {
                                ? static_cast<float>(inflow / (static_cast<double>(dt) * dx *
                                                               static_cast<double>(openOutbreakFaces)))
                                : 0.0f;
-    const floodrows::Fields fields = fieldsOf(fieldFloats, fieldInts, ncols);
+    const floodrows::Fields fields = fieldsOf(fieldFloats, fieldBytes, ncols);
     for (const OutbreakFaces& faces : outbreakFaces) {
         const int c = faces.column;
         fields.row(faces.row, floodrows::kFluxX)[c] = faces.east ? faceFlux : 0.0f;

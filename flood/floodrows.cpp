@@ -55,7 +55,7 @@ void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, con
                                              fields.row(r, kSurfaceNew), fields.row(r, kSurfaceOld),
                                              fields.row(r, kFluxX),      fields.row(r, kFluxY),
                                              fields.row(r, kSpeed)};
-        std::int32_t* const ints[kIntFields] = {fields.row(r, kRule), fields.row(r, kShare)};
+        std::uint8_t* const bytes[kByteFields] = {fields.row(r, kRule), fields.row(r, kShare)};
         for (int c = 0; c < columns; ++c) {
             const FloodCell& cell = row[c];
             floats[kGround][c] = cell.ground;
@@ -65,31 +65,31 @@ void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, con
             floats[kFluxX][c] = cell.fluxXNew;
             floats[kFluxY][c] = cell.fluxYNew;
             floats[kSpeed][c] = cell.speed;
-            ints[kRule][c] = cell.settleRule;
-            ints[kShare][c] = cell.settleShare;
+            bytes[kRule][c] = cell.settleRule;
+            bytes[kShare][c] = cell.settleShare;
         }
     }
 }
 
-void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, int columns,
+void copyFieldsToCells(const float* floats, const std::uint8_t* bytes, int rows, int columns,
                        FloodCell* const* cells) {
     const long long stride = fieldStride(columns);
     const auto floatRow = [&](int r, FloatField field) {
         return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
     };
-    const auto intRow = [&](int r, IntField field) {
-        return ints + (r * static_cast<long long>(kIntFields) + field) * stride;
+    const auto byteRow = [&](int r, ByteField field) {
+        return bytes + (r * static_cast<long long>(kByteFields) + field) * stride;
     };
     for (int r = 0; r < rows; ++r) {
         FloodCell* row = cells[r];
         const float* const from[kFloatFields] = {
             floatRow(r, kGround), floatRow(r, kManning), floatRow(r, kSurfaceNew), floatRow(r, kSurfaceOld),
             floatRow(r, kFluxX),  floatRow(r, kFluxY),   floatRow(r, kSpeed)};
-        const std::int32_t* const fromInts[kIntFields] = {intRow(r, kRule), intRow(r, kShare)};
+        const std::uint8_t* const fromBytes[kByteFields] = {byteRow(r, kRule), byteRow(r, kShare)};
         for (int c = 0; c < columns; ++c) {
             FloodCell& cell = row[c];
-            cell.settleRule = static_cast<std::uint8_t>(fromInts[kRule][c]);
-            cell.settleShare = static_cast<std::uint8_t>(fromInts[kShare][c]);
+            cell.settleRule = fromBytes[kRule][c];
+            cell.settleShare = fromBytes[kShare][c];
             cell.surfaceNew = from[kSurfaceNew][c];
             cell.surfaceOld = from[kSurfaceOld][c];
             cell.fluxXNew = from[kFluxX][c];

@@ -12,14 +12,14 @@ namespace floodrows {
 constexpr float kNoDataGround = 9999.0f;
 
 // The state the step works on: every field of the cells of a row that a step reads or changes in an
-// array of its own, seven floats and the settling rule and share as ints, so that each stage is a loop
+// array of its own, seven floats and the settling rule and share as bytes, so that each stage is a loop
 // along contiguous values. The grid's cells catch up from here when they are read. A cell's old and new
 // fluxes are the same between steps (continuity makes the new ones old), so one array holds both: the
 // fluxes of a cell are only ever read as old by the cell itself, before it replaces them. Whether a cell
 // is wet follows from its surface, and whether it is an outbreak cell from its ground (see
 // copyFieldsToCells and applyContinuity).
 enum FloatField { kGround, kManning, kSurfaceNew, kSurfaceOld, kFluxX, kFluxY, kSpeed, kFloatFields };
-enum IntField { kRule, kShare, kIntFields };
+enum ByteField { kRule, kShare, kByteFields };
 
 // Each row's arrays start a whole number of 64-byte lines apart.
 inline long long fieldStride(int columns) {
@@ -27,22 +27,22 @@ inline long long fieldStride(int columns) {
 }
 
 struct Fields {
-    float* floats;       // field f of row r at floats + (r * kFloatFields + f) * stride
-    std::int32_t* ints;  // field f of row r at ints + (r * kIntFields + f) * stride
+    float* floats;        // field f of row r at floats + (r * kFloatFields + f) * stride
+    std::uint8_t* bytes;  // field f of row r at bytes + (r * kByteFields + f) * stride
     long long stride;
 
     float* row(int r, FloatField field) const {
         return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
     }
-    std::int32_t* row(int r, IntField field) const {
-        return ints + (r * static_cast<long long>(kIntFields) + field) * stride;
+    std::uint8_t* row(int r, ByteField field) const {
+        return bytes + (r * static_cast<long long>(kByteFields) + field) * stride;
     }
 };
 
 // Copies `rows` rows of `columns` cells into the fields, and back from fields laid out as Fields: what a
 // step changes, and whether the cell is wet.
 void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, const Fields& fields);
-void copyFieldsToCells(const float* floats, const std::int32_t* ints, int rows, int columns,
+void copyFieldsToCells(const float* floats, const std::uint8_t* bytes, int rows, int columns,
                        FloodCell* const* cells);
 
 // The grid and the figures of the step under way, the same for every thread.

@@ -69,8 +69,8 @@ struct RowFields {
     float* __restrict fluxX;  // the old fluxes until computeFluxes replaces them
     float* __restrict fluxY;
     float* __restrict speed;
-    std::int32_t* __restrict rule;
-    std::int32_t* __restrict share;
+    std::uint8_t* __restrict rule;
+    std::uint8_t* __restrict share;
 
     float depth(int c) const { return surfaceNew[c] - ground[c]; }
 };
@@ -325,8 +325,8 @@ void decideSettling(const StepGrid& grid, const RowFields& n, const RowFields& k
     const float* __restrict surface = k.surfaceNew;
     const float* __restrict southGround = s.ground;
     const float* __restrict southSurface = s.surfaceNew;
-    std::int32_t* __restrict rule = k.rule;
-    std::int32_t* __restrict share = k.share;
+    std::uint8_t* __restrict rule = k.rule;
+    std::uint8_t* __restrict share = k.share;
     const bool drying = grid.drying;
     const int last = grid.lastColumn;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
@@ -357,8 +357,10 @@ void decideSettling(const StepGrid& grid, const RowFields& n, const RowFields& k
                                      refusesWetting(north, northSurface[c], newSurface);
         const bool wets = !(own > 0.0f) & (wetNeighbours >= 7) & (refused == 0);
         const bool updated = ground[c] != kNoData;
-        rule[c] = updated ? (dries ? kDries : (wets ? kWets : kKeeps)) : rule[c];
-        share[c] = updated ? (dries ? wetNeighbours : (wets ? wetFaces : 0)) : share[c];
+        const std::int32_t newRule = dries ? kDries : (wets ? kWets : kKeeps);
+        const std::int32_t newShare = dries ? wetNeighbours : (wets ? wetFaces : 0);
+        rule[c] = updated ? static_cast<std::uint8_t>(newRule) : rule[c];
+        share[c] = updated ? static_cast<std::uint8_t>(newShare) : share[c];
     }
 }
 
@@ -428,9 +430,9 @@ float settlingChange(const RowFields& n, const RowFields& row, const RowFields& 
 // have no rule around them and keep their surface; the others follow settlingChange one by one.
 void settle(const StepGrid& grid, StepTally& tally, const RowFields& n, const RowFields& k,
             const RowFields& s, std::int32_t* __restrict unsettled, int row) {
-    const std::int32_t* __restrict northRule = n.rule;
-    const std::int32_t* __restrict rule = k.rule;
-    const std::int32_t* __restrict southRule = s.rule;
+    const std::uint8_t* __restrict northRule = n.rule;
+    const std::uint8_t* __restrict rule = k.rule;
+    const std::uint8_t* __restrict southRule = s.rule;
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceNew = k.surfaceNew;
     float* __restrict surfaceOld = k.surfaceOld;
@@ -512,14 +514,14 @@ void finish(const StepGrid& grid, const RowFields& k) {
 // first stage, over more arrays at once than the processor follows by itself.
 void prefetchRow(const Fields& fields, int r) {
     const char* floats = reinterpret_cast<const char*>(fields.row(r, FloatField(0)));
-    const char* ints = reinterpret_cast<const char*>(fields.row(r, IntField(0)));
+    const char* bytes = reinterpret_cast<const char*>(fields.row(r, ByteField(0)));
     const long long floatBytes = kFloatFields * fields.stride * static_cast<long long>(sizeof(float));
-    const long long intBytes = kIntFields * fields.stride * static_cast<long long>(sizeof(std::int32_t));
+    const long long byteCount = kByteFields * fields.stride;
     for (long long offset = 0; offset < floatBytes; offset += 64) {
         __builtin_prefetch(floats + offset, 1, 2);
     }
-    for (long long offset = 0; offset < intBytes; offset += 64) {
-        __builtin_prefetch(ints + offset, 1, 2);
+    for (long long offset = 0; offset < byteCount; offset += 64) {
+        __builtin_prefetch(bytes + offset, 1, 2);
     }
 }
 
