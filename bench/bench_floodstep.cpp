@@ -95,8 +95,8 @@ void floodStep(benchmark::State& state) {
     }
     const double cells = static_cast<double>(size) * size;
     state.counters["time_per_cell_step"] = timePerCell(cells);
-    // The whole engine: 40 bytes per cell, 44 more for the state the step works on (seven floats and
-    // four ints, rows padded to 16 cells), 8 per entry of validCells, 8 per row and per outbreak cell.
+    // The whole engine: 40 bytes per cell, 30 more for the state the step works on (seven floats and
+    // two bytes, rows padded to 16 cells), 8 per entry of validCells, 8 per row and per outbreak cell.
     state.counters["state_bytes_per_cell"] = static_cast<double>(engine.stateBytes()) / cells;
     state.counters["wet_share"] = wetShare(engine);
 }
