@@ -144,7 +144,8 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
         return false;
     }
 
-    time = 0.0f;
+    time = 0.0;
+    stepsTaken = 0;
     // A new run on the same engine starts like the first one: the excess-volume trim looks at the
     // volume of this run only.
     trackedVolume = 0.0f;
@@ -162,6 +163,7 @@ bool CAFlood::readElevation(const std::string& path) {
     }
     const AsciiGridHeader& header = grid.header();
     timeStep = static_cast<float>(header.cellsize) / timeStepDivisor;
+    secondsPerStep = 2.0 * header.cellsize / timeStepDivisor;
     if (!(timeStep > 0.0f) || !std::isfinite(timeStep)) {
         std::cerr << "flood inputs: cell size " << header.cellsize << " and time-step divisor "
                   << timeStepDivisor << " give no usable time step\n";
@@ -169,8 +171,8 @@ bool CAFlood::readElevation(const std::string& path) {
     }
     ncols = header.ncols;
     nrows = header.nrows;
-    xllcorner = static_cast<float>(header.xllcorner);
-    yllcorner = static_cast<float>(header.yllcorner);
+    xllcorner = header.xllcorner;
+    yllcorner = header.yllcorner;
     cellsize = static_cast<float>(header.cellsize);
 
     const long long cellCount = grid.cellCount();

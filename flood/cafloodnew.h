@@ -115,8 +115,8 @@ public:
     int columnCount() const { return ncols; }
     int rowCount() const { return nrows; }
     float cellSize() const { return cellsize; }
-    float lowerLeftX() const { return xllcorner; }
-    float lowerLeftY() const { return yllcorner; }
+    double lowerLeftX() const { return xllcorner; }
+    double lowerLeftY() const { return yllcorner; }
     // The coordinate system (WKT) of the ".prj" file beside the elevation grid; empty without one.
     const std::string& coordinateSystem() const { return projection; }
     // The rows of the grid (rowCount() rows of columnCount() cells); null while nothing is loaded.
@@ -129,7 +129,9 @@ public:
     const std::vector<std::pair<int, int>>& outbreakCells() const { return sources; }
 
     // Clock and volumes.
-    float simulatedTime() const { return time; }
+    // Steps taken times the length of a step, counted in double precision so that result N of a long run
+    // is stamped N times its interval, not a sum of rounded floats.
+    double simulatedTime() const { return time; }
     float stepSeconds() const { return timeStep; }
     double residualVolume() const { return residualStorage; }
     float releaseVolume() const { return breachVolume; }
@@ -165,11 +167,12 @@ private:
     void clearHydrograph();
     // The outflow at `atTime` and the water still in the reservoir at `untilTime`; returns the water the
     // breach lets out between the two, m^3.
-    double updateOutflow(float atTime, float untilTime);
+    double updateOutflow(double atTime, double untilTime);
 
     bool isInterior(int r, int c) const { return r > 0 && c > 0 && r < nrows - 1 && c < ncols - 1; }
 
-    float time = 0.0f;
+    double time = 0.0;
+    long long stepsTaken = 0;
     float timeStepDivisor = 100.0f;
     float breachVolume = 0.0f;     // W, m^3
     float trackedVolume = 0.0f;    // water on the grid plus water in the reservoir after the last step
@@ -185,8 +188,9 @@ private:
     int ncols = 0;
     int nrows = 0;
     float cellsize = 0.0f;
-    float xllcorner = 0.0f;
-    float yllcorner = 0.0f;
+    // Map coordinates in double: northings of several million metres would lose decimetres in a float.
+    double xllcorner = 0.0;
+    double yllcorner = 0.0;
     std::string projection;
     // One allocation for the whole grid; `cells` holds a pointer to the start of every row.
     std::vector<FloodCell> cellStorage;
@@ -228,6 +232,7 @@ private:
     int bandCount(int rowCount, bool overVolume) const;
 
     float timeStep = 0.0f;
+    double secondsPerStep = 0.0;  // the clock's advance per step: twice the time step, in double
     float peakOutflow = 0.0f;  // Qmax, m^3/s, rounded to 0.01
     float outflow = 0.0f;      // Q(t), m^3/s, rounded to 0.01
     float hydrographEnd = 0.0f;

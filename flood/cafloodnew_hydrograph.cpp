@@ -144,7 +144,7 @@ double CAFlood::releasedFraction(double seconds) const {
     return (releasedShare(t) - shapeAtEnd * t) / releasedAtEnd;
 }
 
-double CAFlood::updateOutflow(float atTime, float untilTime) {
+double CAFlood::updateOutflow(double atTime, double untilTime) {
     if (!(peakOutflow > 0.0f) || !(releasedAtEnd > 0.0)) {
         outflow = 0.0f;
         residualStorage = breachVolume > 0.0f ? breachVolume : 0.0;

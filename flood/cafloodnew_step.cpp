@@ -111,7 +111,7 @@ void CAFlood::step() {
     // the usual divisor of 100, far deeper than a breach flood runs; deeper water is reported.
     const float dt = 2.0f * timeStep;
     const float dx = cellsize;
-    const float nextTime = time + dt;
+    const double nextTime = static_cast<double>(stepsTaken + 1) * secondsPerStep;
 
     // The open outbreak faces share the water the hydrograph lets out over the step.
     const double inflow = updateOutflow(time, nextTime);
@@ -198,6 +198,7 @@ void CAFlood::step() {
 
     cellsBehind = true;
     time = nextTime;
+    ++stepsTaken;
     gridVolume = depthSum * (static_cast<double>(dx) * dx);
     trimmed += whole.trimmed;
     trackedVolume = static_cast<float>(gridVolume + residualStorage);

@@ -91,7 +91,7 @@ void FloodHud::parseState(std::string_view text, const std::string& name) {
     colourHigh = whole(4);
 }
 
-QString FloodHud::timeLine(float seconds) {
+QString FloodHud::timeLine(double seconds) {
     // A clock beyond an int (or not a number) would be converted undefined; such a clock is no run's.
     const double clamped =
         std::isnan(seconds) ? 0.0 : std::clamp(static_cast<double>(seconds), 0.0, 2147483647.0);

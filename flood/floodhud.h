@@ -18,7 +18,7 @@ public:
     // Lower right corner of the "Water Depth" caption, left of the legend bar.
     static inline const osg::Vec3 depthCaptionAnchor{398.0f, 26.0f, 0.0f};
 
-    float time = 0.0f;      // simulated time, s
+    double time = 0.0;      // simulated time, s
     float residual = 0.0f;  // water still in the reservoir, m^3
     float capacity = 0.0f;  // reservoir capacity, m^3
     int colourLow = 0;      // depth colour range, m
@@ -52,7 +52,7 @@ public:
 
     // The lines as shown: "Time: 1 h 0 m 0 s", "Storage: 100.00 million m^3",
     // "Residual capacity : 25.00 thound m^3".
-    static QString timeLine(float seconds);
+    static QString timeLine(double seconds);
     static QString storageLine(float cubicMetres);
     static QString residualLine(float cubicMetres);
 };

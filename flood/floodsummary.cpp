@@ -30,7 +30,7 @@ void FloodSummary::record(const CAFlood& engine, int number) {
         engine.rowCount() != frame.height) {
         return;
     }
-    const float time = engine.simulatedTime();
+    const double time = engine.simulatedTime();
     std::size_t index = 0;
     for (int r = 0; r < frame.height; ++r) {
         const FloodCell* row = cells[r];

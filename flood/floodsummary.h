@@ -15,7 +15,7 @@ constexpr float defaultArrivalDepth = 0.01f;
 // One row of a flood run's volume balance, m^3, after result `result`.
 struct FloodVolumeRow {
     int result = 0;
-    float time = 0.0f;      // simulated time, s
+    double time = 0.0;      // simulated time, s
     double released = 0.0;  // let out by the breach so far
     double onGrid = 0.0;    // water on the grid
     double trimmed = 0.0;   // taken off the grid by the excess-volume guard so far
@@ -58,7 +58,7 @@ public:
     // that a point shows the water draining away as well as arriving.
     struct MonitorSample {
         int result = 0;
-        float time = 0.0f;
+        double time = 0.0;
         int point = 0;  // from 1, in the order of the monitor file
         double x = 0.0;
         double y = 0.0;

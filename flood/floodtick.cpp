@@ -34,7 +34,7 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
     WaterQuadVisitor matchMonitors;
     if (!monitors.empty()) {
         const float tolerance = engine.cellSize();
-        const float time = engine.simulatedTime();
+        const float time = static_cast<float>(engine.simulatedTime());
         const bool print = settings.printDiagnostics;
         matchMonitors = [&monitors, tolerance, time, print](double x, double y, const FloodCell& cell) {
             const float flow = std::abs(cell.fluxXOld) + std::abs(cell.fluxYOld);

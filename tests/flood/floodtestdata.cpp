@@ -77,7 +77,7 @@ FloodRunSettings smallBreach(float capacity) {
     return settings;
 }
 
-void runUntil(CAFlood& engine, float seconds) {
+void runUntil(CAFlood& engine, double seconds) {
     while (engine.simulatedTime() < seconds) {
         engine.step();
     }

@@ -48,7 +48,7 @@ std::vector<std::pair<int, int>> outbreakLattice(const ValleyShape& shape, int s
 FloodRunSettings smallBreach(float capacity);
 
 // Steps the engine until its clock reaches `seconds`.
-void runUntil(CAFlood& engine, float seconds);
+void runUntil(CAFlood& engine, double seconds);
 
 // Depth of a cell, m: surface minus ground (0 on border, outbreak and no-data cells).
 float cellDepth(const CAFlood& engine, int r, int c);

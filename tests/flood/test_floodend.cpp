@@ -41,7 +41,7 @@ TEST(FloodEndTest, ClosedValleySettlesAfterItsHydrographAndThenStaysStill) {
         ASSERT_GT(inflowEnds, 0.0f);
         while (engine.simulatedTime() < inflowEnds) {
             EXPECT_FALSE(floodHasSettled(engine)) << "at " << engine.simulatedTime() << " s";
-            runUntil(engine, std::min(inflowEnds, engine.simulatedTime() + inflowEnds / 8));
+            runUntil(engine, std::min<double>(inflowEnds, engine.simulatedTime() + inflowEnds / 8));
         }
         while (engine.simulatedTime() < inflowEnds + 6 * 3600.0f && !floodHasSettled(engine)) {
             engine.step();

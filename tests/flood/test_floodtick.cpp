@@ -18,6 +18,28 @@
 
 namespace {
 
+// Result N of a long run is stamped N times the result interval: the clock counts steps, it does not add
+// up rounded step lengths (10 m cells take steps of 0.2 s, which no float holds exactly; added up in
+// floats, 10 000 results of 1 s come to 10 000.3 s and more).
+TEST(FloodTickTest, ResultClockIsTheResultCountTimesTheInterval) {
+    for (const double cellsize : {10.0, 7.3}) {
+        SCOPED_TRACE("cells of " + std::to_string(cellsize) + " m");
+        QTemporaryDir folder;
+        ValleyShape shape{8, 8, static_cast<float>(cellsize)};
+        CAFlood engine;
+        ASSERT_EQ(startFloodRun(engine, writeValley(folder.path().toStdString(), shape, {{3, 5}}),
+                                smallBreach(1e4f)),
+                  FloodRunStart::Ready);
+        const double interval = floodStepsPerResult * 2.0 * cellsize / 100.0;
+        for (int result = 1; result <= 10000; ++result) {
+            for (int step = 0; step < floodStepsPerResult; ++step) {
+                engine.step();
+            }
+        }
+        EXPECT_NEAR(engine.simulatedTime(), 10000 * interval, 1e-6);
+    }
+}
+
 TEST(FloodTickTest, ExcessVolumeTrimSaysHowMuchItRemoved) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());

@@ -239,13 +239,13 @@ int runFloodCommand(const CommandLine& options) {
     int written = 0;
     double writingSeconds = 0.0;
     while (options.has("results") ? written < results : engine.simulatedTime() < until) {
-        const float before = engine.simulatedTime();
+        const double before = engine.simulatedTime();
         FloodHud hud;
         const osg::ref_ptr<osg::Geode> water = advanceFloodTick(engine, hud, monitors, tick);
         if (!(engine.simulatedTime() > before)) {
             progress.finish();
             std::cerr << "vantorel-batch flood: the simulated clock no longer advances at " << before
-                      << " s (single precision); stopping after " << written << " results\n";
+                      << " s; stopping after " << written << " results\n";
             writeSummary();
             return 1;
         }
