@@ -22,8 +22,8 @@ public:
 
     void addVertex(int row, int col, const FloodCell& cell) {
         const float depth = cell.wet ? cell.surfaceOld - cell.ground : 0.0f;
-        triangles.add(osg::Vec3(col * grid.cellSize + grid.xll, (grid.rows - row) * grid.cellSize + grid.yll,
-                                cell.surfaceOld),
+        triangles.add(osg::Vec3(static_cast<float>(col * grid.cellSize + grid.xll),
+                                static_cast<float>((grid.rows - row) * grid.cellSize + grid.yll), cell.surfaceOld),
                       floodDepthColour(depth, range, shallow, deep));
     }
 

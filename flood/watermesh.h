@@ -12,9 +12,10 @@ struct FloodGridView {
     const FloodCell* const* cells = nullptr;  // rows of cells, row 0 north
     int rows = 0;
     int cols = 0;
-    float cellSize = 0.0f;
-    float xll = 0.0f;
-    float yll = 0.0f;
+    double cellSize = 0.0;
+    // In double: a float origin at northings of millions of metres would move the whole mesh.
+    double xll = 0.0;
+    double yll = 0.0;
 };
 
 FloodGridView floodGridView(const CAFlood& engine);

@@ -18,8 +18,9 @@ TEST(FloodDepthTiff, RasterHoldsTheDepthsWithTheGridsGeotransform) {
     ASSERT_TRUE(folder.isValid());
     const ValleyShape shape{16, 24, 12.5f};
     const std::string base = folder.path().toStdString();
-    writeAsciiGrid(base + "/dem.asc", shape.ncols, shape.nrows, valleyGround(shape), shape.cellsize, 500000.5,
-                   3000000.25);
+    // A northing where floats are half a metre apart: the corner must not move to the nearest of them.
+    writeAsciiGrid(base + "/dem.asc", shape.ncols, shape.nrows, valleyGround(shape), shape.cellsize, 500000.3,
+                   7600000.3);
     writeAsciiGrid(base + "/n.asc", shape.ncols, shape.nrows,
                    std::vector<float>(static_cast<std::size_t>(shape.ncols) * shape.nrows, 0.035f),
                    shape.cellsize);
@@ -50,7 +51,7 @@ TEST(FloodDepthTiff, RasterHoldsTheDepthsWithTheGridsGeotransform) {
 
     double transform[6] = {};
     ASSERT_EQ(dataset->GetGeoTransform(transform), CE_None);
-    const double expected[6] = {500000.5, 12.5, 0.0, 3000000.25 + 24 * 12.5, 0.0, -12.5};
+    const double expected[6] = {500000.3, 12.5, 0.0, 7600000.3 + 24 * 12.5, 0.0, -12.5};
     for (int i = 0; i < 6; ++i) {
         EXPECT_DOUBLE_EQ(transform[i], expected[i]) << "geotransform " << i;
     }
