@@ -96,12 +96,14 @@ bool DebrisRun::readInputs(const std::string& gridPath, const std::string& breac
     debrisGrid = std::move(*grid);
     gridMaxX = gridCols * cellSize + gridMinX;
     gridMaxY = gridRows * cellSize + gridMinY;
-    if (!(cellSize >= 1) || cellSize >= 2147483648.0) {
+    if (!(cellSize > 0) || cellSize >= 2147483648.0) {
         problem = "the cell size " + number(cellSize) + " of the terrain grid is " +
-                  (cellSize >= 1 ? "too large" : "below 1 m, and the steps work in whole metres");
+                  (cellSize > 0 ? "too large" : "not above 0");
         return false;
     }
-    gridCellSize = static_cast<int>(cellSize);
+    // The packets find their cells with the cell size the grid's extent is made of; a size cut to whole
+    // metres (12 m for 12.5 m) would place them ever further from where the terrain has them.
+    gridCellSize = cellSize;
 
     if (breachCount == 0) {
         problem = "the breach file lists no breach cells";

@@ -90,8 +90,8 @@ public:
     double gridMinY = 0;
     double gridMaxX = 0;
     double gridMaxY = 0;
-    double cellSize = 0;   // exact cell size of the file, m
-    int gridCellSize = 0;  // whole-metre cell size of every step computation
+    double cellSize = 0;      // cell size of the file, m
+    double gridCellSize = 0;  // cell size of every step computation: the file's, not cut to whole metres
     // The coordinate system (WKT) of the ".prj" file beside the terrain grid; empty without one.
     std::string projection;
 

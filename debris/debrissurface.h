@@ -27,7 +27,7 @@ struct DebrisSurfaceGrid {
     const TerrainHeights* heights = nullptr;
     double minX = 0;
     double minY = 0;
-    int cellSize = 0;
+    double cellSize = 0;
 };
 
 DebrisSurfaceGrid debrisSurfaceGrid(const DebrisRun& run, const TerrainHeights& heights);

@@ -120,6 +120,32 @@ TEST_F(DebrisRunTest, DefaultsGiveTheFormsRun) {
 }
 
 // The breach file's leading number is kept as the direction but does not turn the release.
+// Packets start in their breach cell and find their cells on the map as the terrain grid has them, also
+// when the cell size is not a whole number of metres (a size cut to 12 m would start a packet of column
+// 40 twenty metres west of its cell).
+TEST_F(DebrisRunTest, PacketsLieInTheirCellsOnTheMapAtAnyCellSize) {
+    for (const double cellSize : {10.0, 12.5, 30.48}) {
+        SCOPED_TRACE("cell size " + std::to_string(cellSize));
+        debristest::writeGrid(
+            grid(), valleyRows, valleyCols, cellSize,
+            [](int r, int c) { return 800 - 0.5 * c + 0.2 * std::abs(r - 15); }, 500000, 3300000);
+        debristest::writeBreach(breach(), {{15, 40}});
+        DebrisRun fresh;
+        ASSERT_TRUE(fresh.setup(debristest::formDefaults(), grid(), breach(), problem)) << problem;
+        for (int step = 0; step < 20; ++step) {
+            fresh.advance();
+        }
+        ASSERT_GT(fresh.debrisPacketCount, 0);
+        for (int k = 0; k < fresh.debrisPacketCount; ++k) {
+            const FlowPacket& packet = fresh.packets[k];
+            const double column = std::floor((packet.x - fresh.gridMinX) / cellSize);
+            const double rowFromTop = valleyRows - 1 - std::floor((packet.y - fresh.gridMinY) / cellSize);
+            ASSERT_EQ(packet.col, column) << "packet " << k << " at x " << packet.x;
+            ASSERT_EQ(packet.row, rowFromTop) << "packet " << k << " at y " << packet.y;
+        }
+    }
+}
+
 TEST_F(DebrisRunTest, LeadingNumberOfTheBreachFileDoesNotTurnTheRelease) {
     debristest::writeBreach(breach(), {{15, 3}}, 90);
     ASSERT_TRUE(run.setup(withPackets(400), grid(), breach(), problem)) << problem;
@@ -284,8 +310,8 @@ TEST_F(DebrisRunTest, RefusesRunsThatCannotStart) {
         {"second breach cell outside", defaults, "", "0 2 15 3 -4 3\n",
          "breach cell 2 (row -4, column 3) lies outside"},
         {"breach cell beyond the last column", defaults, "", "0 1 15 75\n", "lies outside the grid"},
-        {"cell size below a metre", defaults, smallGridHeader + "0.9" + smallGridHeights, "0 1 2 2\n",
-         "cell size 0.9 of the terrain grid is below 1 m"},
+        {"cell size 0", defaults, smallGridHeader + "0" + smallGridHeights, "0 1 2 2\n",
+         "cellsize 0 is not a plausible cell size"},
         {"breach cell without data", defaults,
          smallGridHeader + "10\nNODATA_value -9999\n1 1 1 1 1\n1 1 -9999 1 1\n1 1 1 1 1\n1 1 1 1 1\n",
          "0 1 1 2\n", "breach cell 1 (row 1, column 2) lies on a cell of the terrain grid without data"},
