@@ -9,11 +9,13 @@
 
 #include "debrisflow.h"
 #include "debrishud.h"
+#include "debrisoverlays.h"
 #include "debrisrun.h"
 #include "debrissummary.h"
 #include "debristick.h"
 #include "drawontop.h"
 #include "mainwindow.h"
+#include "modelfile.h"
 #include "resultwriter.h"
 #include "summaryfiles.h"
 
@@ -80,7 +82,7 @@ bool MainWindow::advanceDebrisRun() {
         removeRunNodes();
         addRunNode(surface.get());
         addRunNode(debrisForm->legendBar(debrisRun->colourLow, debrisRun->colourHigh).get());
-        addRunNode(debrisHud->hudCamera().get());
+        addRunNode(makeDebrisDepthCaption().get());
 
         // The frame is written from copies on the writer's thread while the run goes on; a frame that
         // could not be written stops the run at the next frame.
@@ -146,7 +148,7 @@ void MainWindow::showStoredDebrisFrame() {
         addRunNode(surface.get());
     }
     addRunNode(debrisForm->legendBar(colourLow, colourHigh).get());
-    addRunNode(debrisHud->hudCamera().get());
+    addRunNode(makeDebrisDepthCaption().get());
 
     if (playing) {
         frameIndex += speedStep;

@@ -12,12 +12,14 @@
 #include "floodend.h"
 #include "floodform.h"
 #include "floodhud.h"
+#include "floodoverlays.h"
 #include "floodrun.h"
 #include "floodsummary.h"
 #include "floodtick.h"
 #include "lakesurface.h"
 #include "mainwindow.h"
 #include "monitorcharts.h"
+#include "monitormarks.h"
 #include "monitorpoints.h"
 #include "monitorseries.h"
 #include "resultwriter.h"
@@ -102,8 +104,8 @@ void MainWindow::resultVisualize() {
 
     addRunNode(water.get());
     addRunNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
-    addRunNode(floodHud->makeHud().get());
-    addRunNode(floodHud->makeDepthCaption().get());
+    addRunNode(makeFloodHud(*floodHud).get());
+    addRunNode(makeFloodDepthCaption().get());
 
     // The files are written from copies on the writer's thread while the next tick computes; a set that
     // could not be written stops the run at the next tick.
@@ -233,11 +235,11 @@ void MainWindow::showStoredFloodFrame() {
         drawOverTerrain(*water, 10);
         addRunNode(water.get());
     }
-    addRunNode(floodHud->makeHud().get());
-    addRunNode(floodHud->makeDepthCaption().get());
+    addRunNode(makeFloodHud(*floodHud).get());
+    addRunNode(makeFloodDepthCaption().get());
     addRunNode(floodForm->makeDepthLegend(colourLow, colourHigh).get());
     if (showMonitors) {
-        addRunNode(monitors->makeNode().get());
+        addRunNode(makeMonitorNode(*monitors).get());
     }
     if (lakeSurface) {
         addRunNode(lakeSurface->makeNode().get());

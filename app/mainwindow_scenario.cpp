@@ -15,6 +15,7 @@
 #include "mainwindow.h"
 #include "readshpdialog.h"
 #include "scenelist.h"
+#include "scenemarks.h"
 #include "terrainmanipulator.h"
 #include "useeventhandler.h"
 #include "viewerqt.h"
@@ -139,7 +140,7 @@ void MainWindow::loadTerrain(const std::string& path) {
 }
 
 void MainWindow::addFloodMarksAndLake() {
-    root->addChild(floodHud->buildSceneMarks().get());
+    root->addChild(buildSceneMarks().get());
     if (lakeSurface) {
         root->addChild(lakeSurface->makeNode().get());
     }
@@ -225,7 +226,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         root->removeChildren(0, root->getNumChildren());
         loadTerrain(folder + wiredDebris->terrain);
         if (wiredDebris->withMarks) {
-            root->addChild(debrisHud->buildSceneMarks().get());
+            root->addChild(buildSceneMarks().get());
         }
         placeCamera(wiredDebris->eye, wiredDebris->center, wiredDebris->up);
         startCaseReplay(2, folder + wiredDebris->play, 0);
@@ -246,7 +247,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         root->removeChildren(0, root->getNumChildren());
         loadConfiguredTerrain();
         placeConfiguredCamera();
-        root->addChild(debrisHud->buildSceneMarks().get());
+        root->addChild(buildSceneMarks().get());
         replayConfiguredFolder(2, 60);
     } else if (type == "3") {
         // Other landslide scenes: the terrain may change while the story plays.

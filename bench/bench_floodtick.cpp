@@ -13,6 +13,7 @@
 
 #include "cafloodnew.h"
 #include "floodhud.h"
+#include "floodoverlays.h"
 #include "floodrun.h"
 #include "floodtestdata.h"
 #include "floodtick.h"
@@ -145,8 +146,8 @@ void BM_Overlays(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(
             LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
-        benchmark::DoNotOptimize(run.hud.makeHud());
-        benchmark::DoNotOptimize(run.hud.makeDepthCaption());
+        benchmark::DoNotOptimize(makeFloodHud(run.hud));
+        benchmark::DoNotOptimize(makeFloodDepthCaption());
     }
 }
 
@@ -168,8 +169,8 @@ void BM_ResultFiles(benchmark::State& state) {
 osg::ref_ptr<osg::Geode> tickWithOverlays(LiveRun& run) {
     osg::ref_ptr<osg::Geode> water = advanceFloodTick(run.engine, run.hud, run.monitors, run.settings);
     benchmark::DoNotOptimize(LegendBarBuilder().buildLegendBar(floodShallowColour, floodDeepColour, 0, 20));
-    benchmark::DoNotOptimize(run.hud.makeHud());
-    benchmark::DoNotOptimize(run.hud.makeDepthCaption());
+    benchmark::DoNotOptimize(makeFloodHud(run.hud));
+    benchmark::DoNotOptimize(makeFloodDepthCaption());
     return water;
 }
 

@@ -93,7 +93,7 @@ void BM_VertexColoursFromMemory(benchmark::State& state) {
     for (auto _ : state) {
         osg::Vec4 sum;
         for (int i = 0; i < colourSamples; ++i) {
-            sum += image.vertexColour(sampleX(i), sampleY(i));
+            sum += postImageColour(image, sampleX(i), sampleY(i));
         }
         benchmark::DoNotOptimize(sum);
     }

@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "fileio.h"
-#include "scenemarks.h"
-#include "screenoverlay.h"
 #include "texttokens.h"
 
 namespace {
@@ -69,14 +67,4 @@ void DebrisHud::parseFrameInfo(std::string_view text) {
     elapsedTime = figure(lines[1], 0.0, maxFrameSeconds);
     rangeLower = wholeNumber(lines[2]);
     rangeUpper = wholeNumber(lines[3]);
-}
-
-osg::ref_ptr<osg::Camera> DebrisHud::hudCamera() const {
-    osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
-    geode->addDrawable(makeOverlayText("泥深", osg::Vec3(380, 4, 0), 11, osg::Vec4(1, 1, 1, 1)).get());
-    return makeScreenOverlayCamera(geode.get());
-}
-
-osg::ref_ptr<osg::Group> DebrisHud::buildSceneMarks() const {
-    return ::buildSceneMarks();
 }

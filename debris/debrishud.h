@@ -1,8 +1,5 @@
 #pragma once
 
-#include <osg/Camera>
-#include <osg/Group>
-#include <osg/ref_ptr>
 #include <string>
 #include <string_view>
 
@@ -30,14 +27,6 @@ public:
 
     // Longest simulated time a frame information file may give, s.
     static constexpr float maxFrameSeconds = 1e9f;
-
-    // The heads-up layer of a debris frame: the caption "泥深" (debris depth) at the foot of the view,
-    // left of the middle, as the title of the colour legend beside it.
-    osg::ref_ptr<osg::Camera> hudCamera() const;
-
-    // The map decoration of the current case study (house, river and road layers, text marks), as the
-    // flood display object builds it.
-    osg::ref_ptr<osg::Group> buildSceneMarks() const;
 
     float maxSpeed = 0;     // largest cell speed of the frame, m/s
     float elapsedTime = 0;  // simulated time of the frame, s

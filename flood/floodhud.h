@@ -1,10 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <osg/Camera>
-#include <osg/Group>
-#include <osg/Vec3>
-#include <osg/ref_ptr>
 #include <string>
 #include <string_view>
 
@@ -13,11 +9,6 @@
 // file of a flood result folder (n.txt), which the live run writes and the replay reads.
 class FloodHud {
 public:
-    // Character size of the heads-up display's lines, in overlay units (800 x 600 over the whole view).
-    static constexpr float hudCharacterSize = 18.0f;
-    // Lower right corner of the "Water Depth" caption, left of the legend bar.
-    static inline const osg::Vec3 depthCaptionAnchor{398.0f, 26.0f, 0.0f};
-
     double time = 0.0;      // simulated time, s
     float residual = 0.0f;  // water still in the reservoir, m^3
     float capacity = 0.0f;  // reservoir capacity, m^3
@@ -41,14 +32,6 @@ public:
 
     // Longest simulated time a display-state file may give, s (about 31 years).
     static constexpr float maxStateSeconds = 1e9f;
-
-    // The heads-up display in the upper-right corner: a grey box with the time, the residual storage
-    // and the capacity lines, wide enough for the longest of them.
-    osg::ref_ptr<osg::Camera> makeHud() const;
-    // The "Water Depth" caption under the depth legend.
-    osg::ref_ptr<osg::Camera> makeDepthCaption() const;
-    // The map decoration of the current case study (house, river and road layers, text marks).
-    osg::ref_ptr<osg::Group> buildSceneMarks() const;
 
     // The lines as shown: "Time: 1 h 0 m 0 s", "Storage: 100.00 million m^3",
     // "Residual capacity : 25.00 thound m^3".

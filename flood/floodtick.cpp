@@ -8,7 +8,6 @@
 #include "modelfile.h"
 #include "monitorpoints.h"
 #include "resultfiles.h"
-#include "resultwriter.h"
 #include "watermesh.h"
 
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,

@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <cstddef>
 #include <list>
-#include <osg/Node>
-#include <osg/ref_ptr>
 #include <string>
 
 // One monitor point: a map position and the flood values last read there. The field order is that of
@@ -51,9 +49,6 @@ public:
     bool readJson(const std::string& path);
     // The same for the text of such a file; `name` is used in the line it prints.
     bool parseJson(const QByteArray& text, const std::string& name);
-
-    // A blue sphere per point, with a label of its values where velocity, flow and depth are all non-zero.
-    osg::ref_ptr<osg::Node> makeNode() const;
 
     bool empty() const { return points.empty(); }
     void clear() { points.clear(); }

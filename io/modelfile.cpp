@@ -1,5 +1,6 @@
 #include "modelfile.h"
 
+#include <osg/Geode>
 #include <osgDB/FileNameUtils>
 #include <osgDB/ReaderWriter>
 #include <osgDB/Registry>
@@ -35,4 +36,17 @@ bool writeModelFile(const osg::Node& node, const std::string& path, std::string&
         return false;
     }
     return writeFileAtomically(path, bytes, problem);
+}
+
+osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node) {
+    osg::ref_ptr<osg::Node> copy = static_cast<osg::Node*>(node.clone(osg::CopyOp::DEEP_COPY_ALL));
+    const osg::Geode* from = node.asGeode();
+    osg::Geode* to = copy->asGeode();
+    if (from != nullptr && to != nullptr) {
+        for (unsigned i = 0; i < from->getNumDrawables() && i < to->getNumDrawables(); ++i) {
+            to->getDrawable(i)->setUseDisplayList(from->getDrawable(i)->getUseDisplayList());
+            to->getDrawable(i)->setUseVertexBufferObjects(from->getDrawable(i)->getUseVertexBufferObjects());
+        }
+    }
+    return copy;
 }

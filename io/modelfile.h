@@ -1,6 +1,7 @@
 #pragma once
 
 #include <osg/Node>
+#include <osg/ref_ptr>
 #include <string>
 
 // Model files written the way every other file of a run is (fileio.h): through a temporary file, with
@@ -13,3 +14,8 @@ bool modelFileBytes(const osg::Node& node, const std::string& extension, std::st
 
 // Writes `node` to `path`; the format follows the extension of the path.
 bool writeModelFile(const osg::Node& node, const std::string& path, std::string& problem);
+
+// A copy of a result model for a writer thread, as the scene keeps drawing the original meanwhile: its
+// own arrays and state, with the original's drawing flags (a copied drawable switches to buffer objects),
+// so that the file is the one the original gives.
+osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node);

@@ -28,7 +28,7 @@ osg::ref_ptr<osg::Geode> buildRowMesh(int width, int height, const float* height
             const double y = r * frame.cellHeight + frame.originY;
             vertices->push_back(osg::Vec3(static_cast<float>(x), static_cast<float>(y),
                                           heights[static_cast<std::size_t>(r) * width + c]));
-            colours->push_back(frame.image.vertexColour(x, y));
+            colours->push_back(postImageColour(frame.image, x, y));
         };
         const std::size_t upper = static_cast<std::size_t>(row) * width;
         const std::size_t lower = upper + width;
@@ -87,4 +87,16 @@ osg::ref_ptr<osg::Geode> buildFinalMesh(const LandslideRun& run) {
             return noDataIsNan ? !std::isnan(heights[cell]) : heights[cell] != noData;
         },
         meshFrame(run));
+}
+
+osg::Vec4 postImageColour(const PostImage& image, double mapX, double mapY) {
+    const std::int32_t* value = image.pixelAt(mapX, mapY);
+    if (!value) {
+        return postImageOutsideColour;
+    }
+    if (image.storedBands() < 3) {
+        const float grey = value[0] / 255.0f;
+        return osg::Vec4(grey, grey, grey, 1.0f);
+    }
+    return osg::Vec4(value[0] / 255.0f, value[1] / 255.0f, value[2] / 255.0f, 1.0f);
 }

@@ -1,9 +1,19 @@
 #pragma once
 
 #include <osg/Geode>
+#include <osg/Vec4>
 #include <osg/ref_ptr>
 
 class LandslideRun;
+class PostImage;
+
+// Colour of a vertex that the post-disaster image does not cover: the grey of the bare terrain.
+inline const osg::Vec4 postImageOutsideColour(0.5f, 0.5f, 0.5f, 1.0f);
+
+// The colour of a vertex at map position (x, y): red, green and blue from bands 1 to 3 divided by 255,
+// alpha 1. An image of fewer than three bands is read as grey from band 1; a position outside the image
+// gets `postImageOutsideColour`.
+osg::Vec4 postImageColour(const PostImage& image, double mapX, double mapY);
 
 // The meshes of a landslide run. Each is one geode holding one geometry of triangles per grid row L, from
 // the second-to-last row up to row 2: for every column M the cell corners 1 = (L + 1, M), 2 = (L, M),

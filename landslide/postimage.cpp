@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <new>
 
-const osg::Vec4 PostImage::outsideColour(0.5f, 0.5f, 0.5f, 1.0f);
-
 bool PostImage::load(const std::string& path, std::string& problem) {
     imageFrame = RasterFrame();
     bands = 0;
@@ -67,16 +65,4 @@ bool PostImage::sampleImageColour(double mapY, double mapX, std::vector<float>& 
     }
     values.assign(pixel, pixel + bands);
     return true;
-}
-
-osg::Vec4 PostImage::vertexColour(double mapX, double mapY) const {
-    const std::int32_t* value = pixelAt(mapX, mapY);
-    if (!value) {
-        return outsideColour;
-    }
-    if (bands < 3) {
-        const float grey = value[0] / 255.0f;
-        return osg::Vec4(grey, grey, grey, 1.0f);
-    }
-    return osg::Vec4(value[0] / 255.0f, value[1] / 255.0f, value[2] / 255.0f, 1.0f);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <osg/Vec4>
 #include <string>
 #include <vector>
 
@@ -12,9 +11,6 @@
 // integers), so sampling from memory draws exactly what per-vertex raster reads would draw.
 class PostImage {
 public:
-    // Colour of a vertex that the image does not cover: the grey of the bare terrain.
-    static const osg::Vec4 outsideColour;
-
     // Reads bands 1 to 3 (fewer when the image has fewer). False, with the reason in `problem`, when the
     // file does not open as a raster or is too large; the image is then empty.
     bool load(const std::string& path, std::string& problem);
@@ -23,16 +19,12 @@ public:
     // when the position lies outside the image.
     bool sampleImageColour(double mapY, double mapX, std::vector<float>& values) const;
 
-    // Red, green and blue from bands 1 to 3 divided by 255, alpha 1. An image of fewer than three bands
-    // is read as grey from band 1; a position outside the image gets `outsideColour`.
-    osg::Vec4 vertexColour(double mapX, double mapY) const;
-
     int storedBands() const { return bands; }
     const RasterFrame& frame() const { return imageFrame; }
-
-private:
     // The stored bands of the pixel at a map position; null outside the image.
     const std::int32_t* pixelAt(double mapX, double mapY) const;
+
+private:
 
     RasterFrame imageFrame;
     int bands = 0;

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "floodhud.h"
+#include "floodoverlays.h"
 
 // Pixels of `frame` inside a rectangle of the 800 x 600 overlay space (origin at the lower left) that
 // pass `test`.
@@ -38,7 +39,7 @@ inline bool isInk(const QColor& pixel) {
 // clock's three lines is drawn in the box and none reaches the view's edge, and the legend's numbers
 // show, white in a dark outline, above its bar.
 inline void expectReadableOverlays(const QImage& frame) {
-    const float size = FloodHud::hudCharacterSize;
+    const float size = floodHudCharacterSize;
     const float top = 600.0f - 8.0f - size;  // baseline of the first line
     for (int line = 0; line < 3; ++line) {
         SCOPED_TRACE(line);
@@ -57,7 +58,7 @@ inline void expectReadableOverlays(const QImage& frame) {
               20);
     EXPECT_GT(overlayPixels(frame, 630 * legendX, 88 * legendY, 1240 * legendX, 140 * legendY, isInk), 20);
     // "Water Depth", left of the bar.
-    const osg::Vec3 caption = FloodHud::depthCaptionAnchor;
+    const osg::Vec3 caption = floodDepthCaptionAnchor;
     EXPECT_GT(
         overlayPixels(frame, caption.x() - 120, caption.y() - 6, caption.x() + 2, caption.y() + 20, isInk),
         20);

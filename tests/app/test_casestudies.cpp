@@ -21,6 +21,7 @@
 #include "casestudywindow.h"
 #include "floodoverlaychecks.h"
 #include "monitorcharts.h"
+#include "monitormarks.h"
 #include "monitorpoints.h"
 #include "scenelist.h"
 #include "testfiles.h"
@@ -210,7 +211,7 @@ TEST_F(CaseStudyTest, MonitorLabelsOfTheFloodCasesStandClearAtTheirViewpoint) {
         for (const PointM& point : std::list<PointM>(points.list())) {
             points.match(point.x, point.y, 0.5, 12.345f, 123.456f, 10.123f, 1234.0f);
         }
-        osg::ref_ptr<osg::Node> labels = points.makeNode();
+        osg::ref_ptr<osg::Node> labels = makeMonitorNode(points);
         window->sceneRoot()->addChild(labels);
         runEventLoop(300);
 

@@ -8,6 +8,7 @@
 #include <osgText/Text>
 
 #include "debrishud.h"
+#include "debrisoverlays.h"
 #include "debristestdata.h"
 
 namespace {
@@ -118,7 +119,7 @@ TEST_F(FrameInfo, SaysOpenFailedAndKeepsTheFigures) {
 }
 
 TEST(DebrisHudCamera, CaptionsTheLegendAtTheFootOfTheView) {
-    const osg::ref_ptr<osg::Camera> camera = DebrisHud().hudCamera();
+    const osg::ref_ptr<osg::Camera> camera = makeDebrisDepthCaption();
     EXPECT_EQ(camera->getRenderOrder(), osg::Camera::POST_RENDER);
     EXPECT_EQ(camera->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
     EXPECT_EQ(camera->getClearMask(), static_cast<GLbitfield>(GL_DEPTH_BUFFER_BIT));

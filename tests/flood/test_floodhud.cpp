@@ -10,6 +10,7 @@
 #include <osgText/Text>
 
 #include "floodhud.h"
+#include "floodoverlays.h"
 #include "testfiles.h"
 
 namespace {
@@ -165,7 +166,7 @@ std::vector<std::string> overlayTexts(const osg::Camera& camera) {
 }
 
 TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
-    const osg::ref_ptr<osg::Camera> camera = FloodHud{3725, 25000, 100000000}.makeHud();
+    const osg::ref_ptr<osg::Camera> camera = makeFloodHud(FloodHud{3725, 25000, 100000000});
     EXPECT_EQ(camera->getRenderOrder(), osg::Camera::POST_RENDER);
     EXPECT_EQ(camera->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
     EXPECT_EQ(camera->getClearMask(), static_cast<GLbitfield>(GL_DEPTH_BUFFER_BIT));
@@ -190,7 +191,7 @@ TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
     EXPECT_EQ(extent.yMax(), 600.0f);
     for (unsigned i = 1; i < geode->getNumDrawables(); ++i) {
         const auto* line = static_cast<const osgText::Text*>(geode->getDrawable(i));
-        EXPECT_EQ(line->getCharacterHeight(), FloodHud::hudCharacterSize);
+        EXPECT_EQ(line->getCharacterHeight(), floodHudCharacterSize);
         const osg::BoundingBox bounds = line->computeBoundingBox();
         ASSERT_TRUE(bounds.valid());
         EXPECT_GT(bounds.xMin(), extent.xMin()) << line->getText().createUTF8EncodedString();
@@ -206,10 +207,10 @@ TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
 }
 
 TEST(FloodHudOverlay, DepthCaptionSitsUnderTheLegend) {
-    const osg::ref_ptr<osg::Camera> caption = FloodHud().makeDepthCaption();
+    const osg::ref_ptr<osg::Camera> caption = makeFloodDepthCaption();
     EXPECT_EQ(overlayTexts(*caption), std::vector<std::string>{"Water Depth"});
     const auto* text = static_cast<const osgText::Text*>(caption->getChild(0)->asGeode()->getDrawable(0));
-    EXPECT_EQ(text->getPosition(), FloodHud::depthCaptionAnchor);
+    EXPECT_EQ(text->getPosition(), floodDepthCaptionAnchor);
     EXPECT_EQ(text->getColor(), osg::Vec4(1, 1, 1, 1));
     // Readable on a white background too.
     EXPECT_EQ(text->getBackdropType(), osgText::Text::OUTLINE);

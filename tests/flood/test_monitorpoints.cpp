@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "monitormarks.h"
 #include "monitorpoints.h"
 #include "testfiles.h"
 #include "testshapefiles.h"
@@ -284,7 +285,7 @@ TEST_F(MonitorPointsTest, NodeHasASphereForEveryPointAndLabelsOnlyForReachedOnes
         {"x": 900, "y": 950, "z": 95, "vec": 2, "flu": 3, "dep": 0, "time": 20}]})");
     MonitorPoints monitors;
     ASSERT_TRUE(monitors.readJson(path("values.json")));
-    osg::ref_ptr<osg::Node> node = monitors.makeNode();
+    osg::ref_ptr<osg::Node> node = makeMonitorNode(monitors);
     osg::Group* group = node->asGroup();
     ASSERT_NE(group, nullptr);
 
@@ -323,7 +324,7 @@ TEST_F(MonitorPointsTest, NodeHasASphereForEveryPointAndLabelsOnlyForReachedOnes
     ASSERT_NE(labels[0]->getFont(), nullptr);
     EXPECT_NE(labels[0]->getFont()->getFileName().find("simhei.ttf"), std::string::npos);
 
-    EXPECT_EQ(MonitorPoints().makeNode()->asGroup()->getNumChildren(), 0u);
+    EXPECT_EQ(makeMonitorNode(MonitorPoints())->asGroup()->getNumChildren(), 0u);
 }
 
 }  // namespace

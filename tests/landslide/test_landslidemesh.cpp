@@ -139,17 +139,17 @@ TEST_F(LandslideMeshTest, ColoursComeFromTheImageWithGreyWhereItHasNoColour) {
         std::string image;
         osg::Vec4 west, east;  // colours of columns 0 and 5
     } cases[] = {
-        {half, osg::Vec4(200 / 255.0f, 100 / 255.0f, 50 / 255.0f, 1), PostImage::outsideColour},
+        {half, osg::Vec4(200 / 255.0f, 100 / 255.0f, 50 / 255.0f, 1), postImageOutsideColour},
         {grey, osg::Vec4(0.2f, 0.2f, 0.2f, 1), osg::Vec4(0.2f, 0.2f, 0.2f, 1)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.image);
         std::string problem;
         ASSERT_TRUE(run.postImage.load(c.image, problem)) << problem;
-        EXPECT_EQ(run.postImage.vertexColour(1000.0, 1970.0), c.west);
-        EXPECT_EQ(run.postImage.vertexColour(1050.0, 1970.0), c.east);
+        EXPECT_EQ(postImageColour(run.postImage, 1000.0, 1970.0), c.west);
+        EXPECT_EQ(postImageColour(run.postImage, 1050.0, 1970.0), c.east);
     }
-    EXPECT_EQ(PostImage::outsideColour, osg::Vec4(0.5f, 0.5f, 0.5f, 1.0f));
+    EXPECT_EQ(postImageOutsideColour, osg::Vec4(0.5f, 0.5f, 0.5f, 1.0f));
 }
 
 TEST_F(LandslideMeshTest, FinalMeshDrawsThePostDisasterDemWithoutItsEmptyCells) {

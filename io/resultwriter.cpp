@@ -1,20 +1,6 @@
 #include "resultwriter.h"
 
 #include <exception>
-#include <osg/Geode>
-
-osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node) {
-    osg::ref_ptr<osg::Node> copy = static_cast<osg::Node*>(node.clone(osg::CopyOp::DEEP_COPY_ALL));
-    const osg::Geode* from = node.asGeode();
-    osg::Geode* to = copy->asGeode();
-    if (from != nullptr && to != nullptr) {
-        for (unsigned i = 0; i < from->getNumDrawables() && i < to->getNumDrawables(); ++i) {
-            to->getDrawable(i)->setUseDisplayList(from->getDrawable(i)->getUseDisplayList());
-            to->getDrawable(i)->setUseVertexBufferObjects(from->getDrawable(i)->getUseVertexBufferObjects());
-        }
-    }
-    return copy;
-}
 
 ResultWriter::~ResultWriter() {
     {

@@ -3,15 +3,8 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <osg/Node>
-#include <osg/ref_ptr>
 #include <string>
 #include <thread>
-
-// A copy of a result model for the writer, as the scene keeps drawing the original meanwhile: its own
-// arrays and state, with the original's drawing flags (a copied drawable switches to buffer objects), so
-// that the file is the one the original gives.
-osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node);
 
 // Writes the result files of a live run on a thread of its own while the run computes its next tick.
 // One set of files is in flight at a time: handing over the next waits for it first. A job writes

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <osg/Node>
+#include <osg/ref_ptr>
+
+#include "monitorpoints.h"
+
+// The monitor points in the scene: a blue sphere per point, with a label of its values where velocity,
+// flow and depth are all non-zero.
+osg::ref_ptr<osg::Node> makeMonitorNode(const MonitorPoints& monitors);
