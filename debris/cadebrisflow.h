@@ -162,11 +162,11 @@ public:
     // be opened or holds anything else or more than it announces; an empty list for a count of 0.
     std::optional<BreachList> readBreachFile(const std::string& path, int& count, double& leadingValue,
                                              std::string& problem) const;
-    // Reads an ESRI ASCII grid (header by keyword, asciigrid.h). Cells reading the header's NODATA_value
-    // get noDataElevation. Returns nothing, with the reason in `problem`, for a file that cannot be
-    // opened, a header that is incomplete or implausible, a grid larger than maxGridCells, other than the
-    // header's number of heights (checked before the grid is allocated), or a height that is not a
-    // number or lies beyond any terrain.
+    // Reads the terrain grid from an ESRI ASCII grid (header by keyword, asciigrid.h) or any raster GDAL
+    // reads (gridreader.h). Cells holding the no-data value get noDataElevation. Returns nothing, with the
+    // reason in `problem`, for a file that cannot be opened, a header that is incomplete or implausible, a
+    // grid larger than maxGridCells, other than the header's number of heights (checked before the grid is
+    // allocated), or a height that is not a number or lies beyond any terrain.
     std::optional<DebrisGrid> readGrid(const std::string& path, int& rows, int& cols, double& minX,
                                        double& minY, double& cellSize, std::string& problem) const;
 

@@ -1,5 +1,5 @@
-// The two input files of a debris-flow run: the terrain grid (an ESRI ASCII grid, read by the reader both
-// engines share) and the breach file.
+// The two input files of a debris-flow run: the terrain grid (any raster GDAL reads, through the reader
+// both engines share) and the breach file.
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <new>
 #include <string_view>
 
-#include "asciigrid.h"
 #include "cadebrisflow.h"
 #include "fileio.h"
+#include "gridreader.h"
 #include "texttokens.h"
 
 namespace {
@@ -99,7 +99,7 @@ std::optional<BreachList> CADebrisFlow::readBreachFile(const std::string& path, 
 
 std::optional<DebrisGrid> CADebrisFlow::readGrid(const std::string& path, int& rows, int& cols, double& minX,
                                                  double& minY, double& cellSize, std::string& problem) const {
-    AsciiGridReader reader;
+    GridReader reader;
     std::string reason;
     if (!reader.open(path, reason)) {
         if (reader.fileStatus() != FileReadStatus::ok) {
@@ -117,7 +117,7 @@ std::optional<DebrisGrid> CADebrisFlow::readGrid(const std::string& path, int& r
         return std::nullopt;
     }
     // The grid takes some 170 bytes per cell: the heights must be there before it is allocated.
-    const long long found = reader.tokensAhead(reader.cellCount());
+    const long long found = reader.valuesAhead(reader.cellCount());
     if (found < reader.cellCount()) {
         problem = "the terrain grid \"" + path + "\": the grid holds " + std::to_string(found) +
                   " values, fewer than the " + std::to_string(reader.cellCount()) + " its header promises";

@@ -7,7 +7,7 @@
 #include <new>
 #include <optional>
 
-#include "georaster.h"
+#include "gridreader.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ bool DebrisRun::setup(const std::vector<double>& values, const std::string& grid
         return false;
     }
     std::string projectionProblem;
-    projection = projectionBesideGrid(gridPath, projectionProblem);
+    projection = gridCoordinateSystem(gridPath, projectionProblem);
     if (!projectionProblem.empty()) {
         std::cerr << "debris inputs: " << projectionProblem << "; the rasters carry no coordinate system\n";
     }

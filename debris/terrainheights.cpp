@@ -3,11 +3,11 @@
 #include <cmath>
 #include <iostream>
 
-#include "asciigrid.h"
+#include "gridreader.h"
 #include "cadebrisflow.h"
 
 TerrainHeights readTerrainHeights(const std::string& path) {
-    AsciiGridReader grid;
+    GridReader grid;
     std::string problem;
     if (!grid.open(path, problem)) {
         const FileReadStatus status = grid.fileStatus();

@@ -8,9 +8,8 @@
 #include <limits>
 #include <new>
 
-#include "asciigrid.h"
 #include "fileio.h"
-#include "georaster.h"
+#include "gridreader.h"
 #include "texttokens.h"
 
 namespace {
@@ -27,7 +26,7 @@ constexpr double kElevationBeyondTerrain = 1e7;
 constexpr std::size_t kMaxOutbreakFileBytes = 64 * 1024 * 1024;
 
 // Opens a grid; on failure prints the diagnostic of `grid` ("elevation grid", "roughness grid").
-bool openGrid(AsciiGridReader& reader, const std::string& path, const char* grid) {
+bool openGrid(GridReader& reader, const std::string& path, const char* grid) {
     std::string problem;
     if (reader.open(path, problem)) {
         return true;
@@ -44,7 +43,7 @@ bool openGrid(AsciiGridReader& reader, const std::string& path, const char* grid
 // with a diagnostic, when the grid holds fewer or more values than its header gives or a value is not
 // a number.
 template <typename Store>
-bool readGridValues(AsciiGridReader& reader, const std::string& path, const char* grid, Store store) {
+bool readGridValues(GridReader& reader, const std::string& path, const char* grid, Store store) {
     std::string problem;
     const long long count = reader.cellCount();
     for (long long i = 0; i < count; ++i) {
@@ -108,7 +107,7 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
         return false;
     }
     std::string projectionProblem;
-    projection = projectionBesideGrid(paths[1], projectionProblem);
+    projection = gridCoordinateSystem(paths[1], projectionProblem);
     if (!projectionProblem.empty()) {
         std::cerr << "flood inputs: " << projectionProblem << "; the rasters carry no coordinate system\n";
     }
@@ -157,7 +156,7 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
 }
 
 bool CAFlood::readElevation(const std::string& path) {
-    AsciiGridReader grid;
+    GridReader grid;
     if (!openGrid(grid, path, "elevation grid")) {
         return false;
     }
@@ -223,7 +222,7 @@ bool CAFlood::readElevation(const std::string& path) {
 }
 
 bool CAFlood::readRoughness(const std::string& path) {
-    AsciiGridReader grid;
+    GridReader grid;
     if (!openGrid(grid, path, "roughness grid")) {
         return false;
     }

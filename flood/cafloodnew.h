@@ -82,9 +82,9 @@ public:
     bool setInstructionSet(FloodInstructionSet set);
     FloodInstructionSet instructionSet() const { return stepInstructionSet; }
 
-    // Paths: 0 roughness grid, 1 elevation grid, 2 outbreak-information file (more are ignored). False,
-    // with a diagnostic, when an input cannot be read or is malformed; the engine is then unloaded and
-    // step does nothing to any grid.
+    // Paths: 0 roughness grid, 1 elevation grid (each an ESRI ASCII grid or any raster GDAL reads, in
+    // metres), 2 outbreak-information file (more are ignored). False, with a diagnostic, when an input
+    // cannot be read or is malformed; the engine is then unloaded and step does nothing to any grid.
     bool loadInputs(const std::vector<std::string>& paths);
 
     // Capacity V (m^3), breach width B and height H, partial breach width b and height h (m), section
@@ -102,8 +102,8 @@ public:
     void step();
 
     // The current depths (surface minus ground) as a single-band Float32 GeoTIFF in the coordinate
-    // system of the elevation grid (none without a ".prj" beside it). False, with the reason, when
-    // nothing is loaded.
+    // system of the elevation grid (a raster's own; for an ESRI ASCII grid the ".prj" beside it, if
+    // any). False, with the reason, when nothing is loaded.
     bool depthTiffBytes(std::string& bytes, std::string& problem) const;
     // Writes depthTiffBytes to `path` through a temporary file. False, with a diagnostic, when nothing is
     // loaded or the file cannot be written.
@@ -117,7 +117,7 @@ public:
     float cellSize() const { return cellsize; }
     double lowerLeftX() const { return xllcorner; }
     double lowerLeftY() const { return yllcorner; }
-    // The coordinate system (WKT) of the ".prj" file beside the elevation grid; empty without one.
+    // The coordinate system (WKT) of the elevation grid; empty without one.
     const std::string& coordinateSystem() const { return projection; }
     // The rows of the grid (rowCount() rows of columnCount() cells); null while nothing is loaded.
     // They are brought up to date from the state the step works on when asked for; as every accessor,

@@ -11,6 +11,8 @@
 #include "allocationprobe.h"
 #include "debrisrun.h"
 #include "debristestdata.h"
+#include "terrainheights.h"
+#include "testrasters.h"
 
 namespace {
 
@@ -505,6 +507,35 @@ TEST_F(DebrisRunTest, ThreadCountDoesNotChangeTheRun) {
     }
     // Enough packets moved for every thread to take a stretch of its own.
     EXPECT_GT(mostMoving, 3 * 100);
+}
+
+// The terrain as a GeoTIFF of the same heights gives the same run, bit for bit, and its coordinate
+// system goes with the run.
+TEST_F(DebrisRunTest, GeoTiffTerrainGivesTheSameRun) {
+    writePrjFile(path("valley.prj"), 32648);
+    asciiGridToGeoTiff(grid(), path("valley.tif"));
+    std::remove(path("valley.prj").c_str());
+    DebrisRun runs[2];
+    const std::string grids[2] = {grid(), path("valley.tif")};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(runs[i].setup(withPackets(1500), grids[i], breach(), problem)) << problem;
+    }
+    EXPECT_EQ(runs[0].projection, "");
+    EXPECT_TRUE(isSameCoordinateSystem(runs[1].projection, 32648)) << runs[1].projection;
+    for (int step = 0; step < 300; ++step) {
+        for (DebrisRun& each : runs) {
+            each.advance();
+            each.advanceClock();
+        }
+    }
+    ASSERT_GT(runs[0].debrisPacketCount, 1000);
+    for (int cell = 0; cell < valleyRows * valleyCols; ++cell) {
+        ASSERT_TRUE(sameCell(runs[0].debrisGrid[0][cell], runs[1].debrisGrid[0][cell])) << "cell " << cell;
+    }
+    for (int j = 0; j < runs[0].debrisPacketCount; ++j) {
+        ASSERT_TRUE(samePacket(runs[0].packets[j], runs[1].packets[j])) << "packet " << j;
+    }
+    EXPECT_EQ(readTerrainHeights(grids[1]), readTerrainHeights(grids[0]));
 }
 
 // Every step works on storage allocated by the setup, while releasing and while flowing.

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 
 #include <QTemporaryDir>
+#include <cstring>
 #include <optional>
 
 #include "cafloodnew.h"
 #include "floodtestdata.h"
+#include "testrasters.h"
 
 namespace {
 
@@ -128,7 +130,7 @@ TEST_F(FloodInputsTest, MalformedOrMissingInputsAreRefusedWithTheirReason) {
         {"elevation beyond any terrain", good, kHeader + "10 11 12 13 14 15 16 17 18 -3.4e38 20 21\n",
          kGoodOutbreak, "value 10 (row 2, column 1) is -3.4e+38, beyond any terrain"},
         {"binary file", good, std::string("II*\0\x10\0\0\0\xff\xfe", 10), kGoodOutbreak,
-         "is not a keyword of an ESRI ASCII grid"},
+         "GDAL cannot read it as a GTiff raster"},
         {"roughness of other size",
          "ncols 3\nnrows 4\nxllcorner 0\nyllcorner 0\ncellsize 10\n1 2 3 4 5 6 7 8 9 10 11 12\n", good,
          kGoodOutbreak, "3 columns x 4 rows, but the elevation grid has 4 x 3"},
@@ -283,6 +285,42 @@ TEST_F(FloodInputsTest, AcceptedVariantsOfTheFormats) {
         EXPECT_EQ(engine.outbreakCells().front(), c.outbreakCell);
         EXPECT_NE(said.find(c.diagnostic), std::string::npos) << said;
     }
+}
+
+// Rasters of any format GDAL reads: a GeoTIFF of the same values gives the same flood, bit for bit, and
+// its coordinate system; one the engine cannot place is refused naming the file.
+TEST_F(FloodInputsTest, GeoTiffGridsGiveTheSameFloodAsAsciiGrids) {
+    const ValleyShape shape{24, 30, 10.0f};
+    const std::string base = folder.path().toStdString();
+    const std::vector<std::string> ascii =
+        writeValley(base, shape, {{11, shape.nrows - 2}, {12, shape.nrows - 2}});
+    writePrjFile(base + "/dem.prj", 32617);
+    asciiGridToGeoTiff(ascii[1], base + "/dem.tif");
+    asciiGridToGeoTiff(ascii[0], base + "/roughness.tif");
+    const std::vector<std::string> rasters = {base + "/roughness.tif", base + "/dem.tif", ascii[2]};
+    CAFlood engines[2];
+    for (CAFlood* engine : {&engines[0], &engines[1]}) {
+        const auto& paths = engine == &engines[0] ? ascii : rasters;
+        ASSERT_EQ(startFloodRun(*engine, paths, smallBreach(3e5f)), FloodRunStart::Ready);
+        EXPECT_TRUE(isSameCoordinateSystem(engine->coordinateSystem(), 32617));
+        runUntil(*engine, 60.0f);
+    }
+    EXPECT_EQ(engines[1].lowerLeftX(), engines[0].lowerLeftX());
+    EXPECT_EQ(engines[1].lowerLeftY(), engines[0].lowerLeftY());
+    for (int r = 0; r < shape.nrows; ++r) {
+        for (int c = 0; c < shape.ncols; ++c) {
+            const FloodCell& a = engines[0].cellRows()[r][c];
+            const FloodCell& b = engines[1].cellRows()[r][c];
+            ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << "cell " << r << ", " << c;
+        }
+    }
+    EXPECT_GT(engines[0].waterOnGrid(), 1000.0);
+
+    writeTestRaster(base + "/degrees.tif", 4, 3, std::vector<double>(12, 100.0),
+                    std::array<double, 6>{-84.4, 0.001, 0, 36.7, 0, -0.001}, 4326);
+    CAFlood engine;
+    expectRefused(engine, {ascii[0], base + "/degrees.tif", ascii[2]},
+                  ("elevation grid " + base + "/degrees.tif: the raster is in degrees").c_str());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cpl_conv.h>
 #include <gdal_priv.h>
+#include <gdal_utils.h>
 #include <ogr_spatialref.h>
 
 #include <fstream>
@@ -66,4 +67,62 @@ bool isSameCoordinateSystem(const std::string& actual, int epsg) {
     CPLFree(esriWkt);
     const char* const options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES", nullptr};
     return found.IsSame(&expected, options);
+}
+
+std::string epsgWkt(int epsg) {
+    OGRSpatialReference reference;
+    if (reference.importFromEPSG(epsg) != OGRERR_NONE) {
+        throw std::runtime_error("no EPSG " + std::to_string(epsg));
+    }
+    char* wkt = nullptr;
+    reference.exportToWkt(&wkt);
+    const std::string result = wkt;
+    CPLFree(wkt);
+    return result;
+}
+
+void writeTestRaster(const std::string& path, int width, int height, const std::vector<double>& values,
+                     std::optional<std::array<double, 6>> geoTransform, int epsg,
+                     std::optional<double> noData, int gdalType) {
+    GDALAllRegister();
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    std::unique_ptr<GDALDataset> dataset(
+        driver->Create(path.c_str(), width, height, 1, static_cast<GDALDataType>(gdalType), nullptr));
+    if (!dataset) {
+        throw std::runtime_error("cannot create " + path);
+    }
+    if (geoTransform) {
+        dataset->SetGeoTransform(geoTransform->data());
+    }
+    if (epsg != 0) {
+        dataset->SetProjection(epsgWkt(epsg).c_str());
+    }
+    GDALRasterBand* band = dataset->GetRasterBand(1);
+    if (noData) {
+        band->SetNoDataValue(*noData);
+    }
+    if (band->RasterIO(GF_Write, 0, 0, width, height, const_cast<double*>(values.data()), width, height,
+                       GDT_Float64, 0, 0) != CE_None) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+void asciiGridToGeoTiff(const std::string& asciiPath, const std::string& tifPath) {
+    GDALAllRegister();
+    // Read as written, not rounded to single precision.
+    CPLSetThreadLocalConfigOption("AAIGRID_DATATYPE", "Float64");
+    GDALDatasetH source = GDALOpen(asciiPath.c_str(), GA_ReadOnly);
+    CPLSetThreadLocalConfigOption("AAIGRID_DATATYPE", nullptr);
+    if (source == nullptr) {
+        throw std::runtime_error("GDAL cannot read " + asciiPath);
+    }
+    const char* const arguments[] = {"-of", "GTiff", "-ot", "Float64", nullptr};
+    GDALTranslateOptions* options = GDALTranslateOptionsNew(const_cast<char**>(arguments), nullptr);
+    GDALDatasetH copy = GDALTranslate(tifPath.c_str(), source, options, nullptr);
+    GDALTranslateOptionsFree(options);
+    GDALClose(source);
+    if (copy == nullptr) {
+        throw std::runtime_error("GDAL cannot write " + tifPath);
+    }
+    GDALClose(copy);
 }
