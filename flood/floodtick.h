@@ -23,12 +23,16 @@ struct FloodTickSettings {
     // The window's run reports every monitor match and result file on standard output; a headless run
     // keeps its terminal for the progress line.
     bool printDiagnostics = true;
+    // Simulated seconds between results: a tick steps the engine until its clock reaches the next
+    // multiple (within half a step), so that a long run writes a result every minute or ten. 0 keeps
+    // one result per floodStepsPerResult steps.
+    double resultEverySeconds = 0.0;
 };
 
-// One tick of a computed flood, shared by the window's live run and the headless run: five engine steps,
-// the display state of the step in `hud`, and the water surface, with the monitor points matched against
-// the cells it draws. With diagnostics on, says how much water the excess-volume trim removed if it
-// fired.
+// One tick of a computed flood, shared by the window's live run and the headless run: five engine steps
+// (or the steps up to the next result time, see resultEverySeconds), the display state of the step in
+// `hud`, and the water surface, with the monitor points matched against the cells it draws. With
+// diagnostics on, says how much water the excess-volume trim removed if it fired.
 osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, MonitorPoints& monitors,
                                           const FloodTickSettings& settings);
 

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <memory>
@@ -273,6 +274,62 @@ TEST_F(FloodBatchTest, WritesTheSummaryBesideTheResultsInTheGridsCoordinateSyste
     EXPECT_GT(wet, 0);
 }
 
+// A result every 60 s of simulated time: the results lie at 60 s, 120 s, ..., and the summary follows
+// them: its maxima are those of a run that writes every result, taken at the written times only, and its
+// arrival times and volume rows are written times.
+TEST_F(FloodBatchTest, ResultIntervalWritesResultsAtItsMultiplesAndTheSummaryFollowsThem) {
+    const QStringList breach = {"--capacity", "300000", "--width", "10", "--height", "5", "--until", "240"};
+    const QString everyResult = folder.filePath("every result");
+    const ProgramRun full = run(inputs, breach + QStringList{"--out", everyResult});
+    ASSERT_EQ(full.exitCode, 0) << full.out << full.err;
+    const ProgramRun sparse = run(inputs, breach + QStringList{"--every", "60", "--out", out});
+    ASSERT_EQ(sparse.exitCode, 0) << sparse.out << sparse.err;
+    EXPECT_NE(sparse.out.find("wrote 4 results"), std::string::npos) << sparse.out;
+    EXPECT_FALSE(exists(5, ".txt"));
+
+    // Cells of 10 m: steps of 0.2 s, so the full run's result k lies at k s.
+    std::vector<float> maxima(static_cast<std::size_t>(shape.ncols) * shape.nrows, -9999.0f);
+    for (int number = 1; number <= 4; ++number) {
+        SCOPED_TRACE("result " + std::to_string(number));
+        FloodHud state;
+        ASSERT_TRUE(state.readState(result(number, ".txt")));
+        EXPECT_NEAR(state.time, 60.0f * number, 0.1f);
+        const std::optional<RasterContents> depths =
+            readRaster((everyResult + "/" + QString::number(60 * number) + ".tif").toStdString());
+        ASSERT_TRUE(depths);
+        EXPECT_EQ(readRaster(result(number, ".tif"))->values, depths->values);
+        for (std::size_t i = 0; i < maxima.size(); ++i) {
+            if (depths->values[i] > 0.0f) {
+                maxima[i] = std::max(maxima[i], depths->values[i]);
+            }
+        }
+    }
+    const std::optional<RasterContents> maxDepth = readRaster((out + "_summary/maxDepth.tif").toStdString());
+    const std::optional<RasterContents> fullMaxDepth =
+        readRaster((everyResult + "_summary/maxDepth.tif").toStdString());
+    ASSERT_TRUE(maxDepth && fullMaxDepth);
+    EXPECT_EQ(maxDepth->values, maxima);
+    // The written times miss the deepest moments of some cells.
+    EXPECT_NE(fullMaxDepth->values, maxima);
+
+    const std::optional<RasterContents> arrival =
+        readRaster((out + "_summary/arrivalTime.tif").toStdString());
+    ASSERT_TRUE(arrival);
+    int reached = 0;
+    for (const float time : arrival->values) {
+        if (time != -9999.0f) {
+            ++reached;
+            EXPECT_NEAR(time, 60.0f * std::round(time / 60.0f), 0.1f);
+        }
+    }
+    EXPECT_GT(reached, 0);
+    const std::string volume = readTextFile((out + "_summary/volume.csv").toStdString());
+    EXPECT_EQ(std::count(volume.begin(), volume.end(), '\n'), 5) << volume;
+    const std::size_t lastRow = volume.find("\n4,");
+    ASSERT_NE(lastRow, std::string::npos) << volume;
+    EXPECT_NEAR(std::stod(volume.substr(lastRow + 3)), 240.0, 0.1) << volume;
+}
+
 TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
     const QString missing = folder.filePath("missing.asc");
     const QString badOutbreak = folder.filePath("bad-outbreak.txt");
@@ -334,6 +391,8 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
         {"part of a thread", inputs, QStringList{"--threads", "1.5"} + run3, "is not a whole number"},
         {"arrival depth of nothing", inputs, QStringList{"--arrival-depth", "0"} + run3,
          "--arrival-depth needs a depth above 0 m"},
+        {"result interval of nothing", inputs, QStringList{"--every", "0"} + run3,
+         "--every needs a simulated time above 0 s"},
         {"no water", inputs, QStringList{"--width", "0"} + run3, "let no water out"},
         {"missing elevation grid", {inputs[2], missing, inputs[2]}, run3, "打开DEM文件失败!"},
         {"outbreak cell off the grid", {inputs[0], inputs[1], badOutbreak}, run3, "lies outside"},

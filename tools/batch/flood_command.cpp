@@ -22,7 +22,7 @@ const char* const kUsage =
     "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [--monitors FILE]\n"
     "           [--capacity 100000000] [--width 133] [--height 47.5] [--mode \"Total Break\"]\n"
     "           [--colour-range 0 20] [--format .tif] [--threads N] [--arrival-depth 0.01]\n"
-    "           (--results N | --until SECONDS) --out DIR [--overwrite]\n"
+    "           [--every SECONDS] (--results N | --until SECONDS) --out DIR [--overwrite]\n"
     "\n"
     "Runs the flood engine from the roughness grid, the elevation grid and the outbreak-information file\n"
     "and writes, for every five engine steps, result N (from 1) into DIR, which is created if missing:\n"
@@ -32,7 +32,10 @@ const char* const kUsage =
     "form. --mode takes the\n"
     "form's texts: \"Total Break\", \"二分之一溃\", \"三分之一溃\", \"五分之一溃\" or \"十分之一溃\" (any "
     "other text is\n"
-    "a one-tenth breach). Stops after N results or once the simulated time reaches SECONDS. --threads\n"
+    "a one-tenth breach). --every writes a result each time the simulated clock reaches a multiple of\n"
+    "SECONDS (at 60 s, 120 s, ... for --every 60) instead of one per five engine steps; the summary\n"
+    "and the monitor record then follow those results. Stops after N results or once the simulated time\n"
+    "reaches SECONDS. --threads\n"
     "sets how many threads share each step (default: one per core); the results are the same for any\n"
     "number.\n"
     "A folder that holds results of an earlier run is refused; --overwrite removes those results first.\n"
@@ -103,10 +106,10 @@ int runFloodCommand(const CommandLine& options) {
         std::cout << kUsage;
         return 0;
     }
-    const std::vector<std::string> known = {"roughness",    "dem",       "outbreak", "monitors",
-                                            "capacity",     "width",     "height",   "mode",
-                                            "colour-range", "format",    "results",  "until",
-                                            "out",          "overwrite", "threads",  "arrival-depth"};
+    const std::vector<std::string> known = {"roughness",     "dem",    "outbreak", "monitors",     "capacity",
+                                            "width",         "height", "mode",     "colour-range", "format",
+                                            "results",       "until",  "out",      "overwrite",    "threads",
+                                            "arrival-depth", "every"};
     const std::vector<std::string> unknown = options.unknown(known);
     if (!unknown.empty()) {
         std::cerr << kUsage;
@@ -128,7 +131,8 @@ int runFloodCommand(const CommandLine& options) {
                               {"out", 1},
                               {"overwrite", 0},
                               {"threads", 1},
-                              {"arrival-depth", 1}},
+                              {"arrival-depth", 1},
+                              {"every", 1}},
                              countProblem)) {
         return refuse(countProblem);
     }
@@ -151,6 +155,7 @@ int runFloodCommand(const CommandLine& options) {
     double colourHigh = 20;
     double until = 0;
     double arrivalDepth = defaultArrivalDepth;
+    double every = 0;
     int results = 0;
     int threads = 0;
     std::string problem;
@@ -162,6 +167,7 @@ int runFloodCommand(const CommandLine& options) {
         !options.number("colour-range", colourHigh, -1e6, 1e6, problem, 1) ||
         !options.number("until", until, 0.0, 1e9, problem) ||
         !options.number("arrival-depth", arrivalDepth, 0.0, 1e4, problem) ||
+        !options.number("every", every, 0.0, 1e9, problem) ||
         !options.integer("results", results, 1, 1000000000, problem) ||
         !options.integer("threads", threads, 1, maxBatchThreads, problem)) {
         return refuse(problem);
@@ -176,6 +182,9 @@ int runFloodCommand(const CommandLine& options) {
     }
     if (options.has("until") && !(until > 0.0)) {
         return refuse("--until needs a simulated time above 0 s");
+    }
+    if (options.has("every") && !(every > 0.0)) {
+        return refuse("--every needs a simulated time above 0 s");
     }
     if (!(arrivalDepth > 0.0)) {
         return refuse("--arrival-depth needs a depth above 0 m");
@@ -219,6 +228,7 @@ int runFloodCommand(const CommandLine& options) {
     tick.colourLow = static_cast<int>(colourLow);
     tick.colourHigh = static_cast<int>(colourHigh);
     tick.printDiagnostics = false;
+    tick.resultEverySeconds = every;
     FloodSummary summary;
     summary.start(engine, static_cast<float>(arrivalDepth), &monitors);
     const std::string summaryFolder = summaryFolderOf(folder);
@@ -238,7 +248,10 @@ int runFloodCommand(const CommandLine& options) {
     ProgressLine progress;
     int written = 0;
     double writingSeconds = 0.0;
-    while (options.has("results") ? written < results : engine.simulatedTime() < until) {
+    // The clock gains a whole step at a time, of a length rounded to single precision: a time within half
+    // a step of --until is there.
+    while (options.has("results") ? written < results
+                                  : engine.simulatedTime() < until - engine.stepSeconds()) {
         const double before = engine.simulatedTime();
         FloodHud hud;
         const osg::ref_ptr<osg::Geode> water = advanceFloodTick(engine, hud, monitors, tick);
