@@ -7,6 +7,8 @@
 #include <osg/Geometry>
 #include <random>
 
+#include "terraincolours.h"
+
 namespace {
 
 // Smooth value noise on a coarse lattice, bilinearly interpolated: enough to roughen slopes.
@@ -39,20 +41,6 @@ private:
     int size;
     std::vector<double> values;
 };
-
-osg::Vec4 elevationColour(float height, float low, float high) {
-    const float t = high > low ? std::clamp((height - low) / (high - low), 0.0f, 1.0f) : 0.0f;
-    // Valley meadows, forest, bare rock, snow.
-    const osg::Vec4 stops[] = {{0.42f, 0.55f, 0.30f, 1},
-                               {0.30f, 0.42f, 0.22f, 1},
-                               {0.52f, 0.46f, 0.38f, 1},
-                               {0.66f, 0.62f, 0.58f, 1},
-                               {0.95f, 0.95f, 0.96f, 1}};
-    const float scaled = t * 4.0f;
-    const int index = std::min(3, static_cast<int>(scaled));
-    const float f = scaled - index;
-    return stops[index] * (1 - f) + stops[index + 1] * f;
-}
 
 // A grid of flat ground at 0 whose centre lies at (centreX, centreY).
 ValleyGrid centredGrid(int cols, int rows, double cellSize, double centreX, double centreY) {
@@ -212,7 +200,6 @@ osg::ref_ptr<osg::Geode> buildTerrainMesh(const ValleyGrid& grid) {
     osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
     vertices->reserve(grid.heights.size());
     colours->reserve(grid.heights.size());
-    const osg::Vec3 sun = osg::Vec3(-0.5f, 0.6f, 0.62f) / osg::Vec3(-0.5f, 0.6f, 0.62f).length();
     for (int row = 0; row < grid.rows; ++row) {
         for (int col = 0; col < grid.cols; ++col) {
             const float z = grid.at(row, col);
@@ -221,9 +208,7 @@ osg::ref_ptr<osg::Geode> buildTerrainMesh(const ValleyGrid& grid) {
                 grid.at(row, std::min(col + 1, grid.cols - 1)) - grid.at(row, std::max(col - 1, 0));
             const float north =
                 grid.at(std::max(row - 1, 0), col) - grid.at(std::min(row + 1, grid.rows - 1), col);
-            osg::Vec3 normal(-east, -north, 1.2f * static_cast<float>(grid.cellSize));
-            normal.normalize();
-            const float shade = 0.35f + 0.75f * std::max(0.0f, normal * sun);
+            const float shade = reliefShade(east, north, grid.cellSize);
             osg::Vec4 colour = elevationColour(z, *lowest, *highest);
             colours->push_back(osg::Vec4(std::min(1.0f, colour.r() * shade),
                                          std::min(1.0f, colour.g() * shade),
