@@ -83,6 +83,8 @@ int main(int argc, char** argv) {
     literal("fuzz_outbreak", "fractions.txt", "2\n2.9 2.7\n1 2\n");
     literal("fuzz_outbreak", "trailing.txt", "1\n1 2\n3 3\nend\n");
     literal("fuzz_outbreak", "hexadecimal.txt", "1\n0x1 2\n");
+    literal("fuzz_roughnesstable", "classes.txt", "# class n\n11 0.04\n42 = 0.1\n* 0.05\n");
+    literal("fuzz_roughnesstable", "separators.txt", "1,0.03\r\n2;0.2\r\n3\t0.5 # forest\n");
 
     debristest::writeBreach(seed("fuzz_breach", "two.txt"), {{1, 2}, {2, 3}});
     debristest::writeBreach(seed("fuzz_breach", "none.txt"), {});
