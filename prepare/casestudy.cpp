@@ -246,9 +246,9 @@ bool prepareCaseStudy(const CaseStudySettings& settings, CaseStudyReport& report
     const double size = std::max(dem.east() - dem.west(), dem.north() - dem.south());
     const double damX = dem.centreX(dam.lowest.second);
     const double damY = dem.centreY(dam.lowest.first);
-    const double eye[3] = {damX - dam.downstreamX * 0.25 * size, damY - dam.downstreamY * 0.25 * size,
-                           dam.crest + 0.35 * size};
-    double center[3] = {damX + dam.downstreamX * 0.4 * size, damY + dam.downstreamY * 0.4 * size, dam.crest};
+    const double eye[3] = {damX - dam.downstreamX * 0.12 * size, damY - dam.downstreamY * 0.12 * size,
+                           dam.crest + 0.15 * size};
+    double center[3] = {damX + dam.downstreamX * 0.2 * size, damY + dam.downstreamY * 0.2 * size, dam.crest};
     const int centreRow = dem.rowOf(center[1]);
     const int centreColumn = dem.columnOf(center[0]);
     if (dem.hasData(centreRow, centreColumn)) {

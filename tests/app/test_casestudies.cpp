@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <osg/Geode>
 #include <osg/Geometry>
+#include <osg/PagedLOD>
 #include <osgText/Text>
 
 #include <QtCharts/QChartView>
@@ -30,8 +31,8 @@
 
 namespace {
 
-const QStringList caseNames = {"金江洪水",   "6.1洪水",  "danba flood", "七盘泥石流",
-                               "文家泥石流", "金江滑坡", "茂滑坡"};
+const QStringList caseNames = {"金江洪水",   "6.1洪水",    "danba flood", "jacksboro flood",
+                               "七盘泥石流", "文家泥石流", "金江滑坡",    "茂滑坡"};
 
 const auto* const demoData = ::testing::AddGlobalTestEnvironment(new DemoData);
 
@@ -87,6 +88,39 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
             EXPECT_TRUE(window->sceneTreeModel()->item(i)->isEnabled());
         }
     }
+}
+
+// The case the data tool made from a real DEM opens at a double-click: its terrain pages in its finer
+// tiles as the view looks at them, the dam's mark stands over it, and its flood replays to the end.
+TEST_F(CaseStudyTest, RealTerrainCaseOpensWithFinerTilesAndReplaysItsFlood) {
+    doubleClick("jacksboro flood");
+    osg::Group* root = window->sceneRoot();
+    ASSERT_GE(root->getNumChildren(), 2u);
+    EXPECT_EQ(window->currentSimulationMode(), 1);
+    EXPECT_EQ(window->availableFrameCount(), 40);
+    // The DEM spans some 30 km by 32 km.
+    EXPECT_GT(root->getChild(0)->getBound().radius(), 15000.0f);
+    osg::Group* marks = root->getChild(1)->asGroup();
+    ASSERT_NE(marks, nullptr);
+    EXPECT_EQ(marks->getNumChildren(), 1u);
+    osg::Group* terrain = root->getChild(0)->asGroup();
+    ASSERT_NE(terrain, nullptr);
+    auto* paged = dynamic_cast<osg::PagedLOD*>(terrain->getChild(0));
+    ASSERT_NE(paged, nullptr);
+    ASSERT_TRUE(waitUntil([paged] { return paged->getNumChildren() == 2; }, 20000))
+        << "the finer tiles are never paged in";
+    ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 30; }, 30000));
+    const QImage frame = window->view()->grabFrameBuffer();
+    int terrainPixels = 0;
+    for (int y = 0; y < frame.height(); y += 4) {
+        for (int x = 0; x < frame.width(); x += 4) {
+            terrainPixels += frame.pixelColor(x, y) != QColor(Qt::white);
+        }
+    }
+    EXPECT_GT(terrainPixels, (frame.width() / 4) * (frame.height() / 4) * 7 / 10);
+    expectReadableOverlays(frame);
+    ASSERT_TRUE(
+        waitUntil([this] { return window->currentFrameIndex() > window->availableFrameCount(); }, 60000));
 }
 
 // The demo flood cases have two monitor points. A replay fills the dock beneath the view without

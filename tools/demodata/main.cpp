@@ -14,6 +14,7 @@
 #include "casefiles.h"
 #include "debriscases.h"
 #include "landslidecases.h"
+#include "realterrain.h"
 #include "scenelist.h"
 #include "shapes.h"
 #include "syntheticvalley.h"
@@ -27,7 +28,9 @@ const char* const usage =
     "binding them by absolute path. The flood cases get terrain, marks, a barrier lake and prepared\n"
     "results computed with vantorel-batch (found beside this program); --results sets how many results\n"
     "each flood case computes (default 400). The debris-flow cases get a slope where their viewpoint\n"
-    "looks, marks and frames computed with vantorel-batch. The landslide cases get the terrain, rasters\n"
+    "looks, marks and frames computed with vantorel-batch. \"jacksboro flood\" is made with the data tool\n"
+    "from the real DEM of Debian's python-matplotlib-data package, with its flood computed like the\n"
+    "others. The landslide cases get the terrain, rasters\n"
     "and scenario of a slide that dams the valley of \"danba flood\", and its frames computed with\n"
     "vantorel-batch.\n"
     "DIR must be empty, missing, or a folder written by vantorel-demo-data before; any other folder is\n"
@@ -361,6 +364,17 @@ int main(int argc, char** argv) {
             return 1;
         }
         scenes.push_back({QString::fromStdString(floodCase.name), folder, "1"});
+    }
+
+    {
+        // The case on real terrain, made with the data tool from the DEM Debian ships.
+        const QString folder = out + "/" + realTerrainCaseName;
+        std::cout << "building " << realTerrainCaseName << " ..." << std::endl;
+        if (!buildRealTerrainCase(jacksboroDemArchive, (out + "/jacksboro_fault_dem.tif").toStdString(),
+                                  folder, batch, results)) {
+            return 1;
+        }
+        scenes.push_back({QString::fromUtf8(realTerrainCaseName), folder, "1"});
     }
 
     for (const DebrisCase& debrisCase : debrisCases()) {

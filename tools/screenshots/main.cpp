@@ -1,7 +1,7 @@
 // vantorel-screenshots: pictures of the case studies for the README, taken from the real window. It opens
-// the window with the scene list beside this program, plays a flood case, a debris-flow case and a
-// landslide story as a user's double-click would, and saves the window with its 3-D view at a chosen
-// moment of each. scripts/screenshots sets up the folder it runs in.
+// the window with the scene list beside this program, plays a flood case, a debris-flow case, the case on
+// real terrain and a landslide story as a user's double-click would, and saves the window with its 3-D
+// view at a chosen moment of each. scripts/screenshots sets up the folder it runs in.
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
@@ -21,7 +21,8 @@ const char* const usage =
     "usage: vantorel-screenshots --out DIR [--size WIDTHxHEIGHT]\n"
     "\n"
     "Plays the case studies of the scene list beside this program in the window and writes\n"
-    "DIR/flood-case.png, DIR/debris-case.png and DIR/landslide-story.png, of a window of the given size\n"
+    "DIR/flood-case.png, DIR/debris-case.png, DIR/real-terrain-case.png and DIR/landslide-story.png, of a\n"
+    "window of the given size\n"
     "(default 1024x768). Needs an X display (Xvfb).\n";
 
 // Lets the window run until `done` holds or `timeoutMs` have passed; false on time-out.
@@ -124,6 +125,16 @@ int main(int argc, char** argv) {
     }
     runFor(300);
     if (!save(window, out + "/debris-case.png")) {
+        return 1;
+    }
+
+    // The case the data tool made from a real DEM, its flood half way down the valley below the dam.
+    if (!playCase(window, "jacksboro flood") ||
+        !runUntil([&window] { return 2 * window.currentFrameIndex() > window.availableFrameCount(); }, 300000)) {
+        return 1;
+    }
+    runFor(300);
+    if (!save(window, out + "/real-terrain-case.png")) {
         return 1;
     }
 
