@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "landslidepoint.h"
+#include "presentationpace.h"
 
 class QBoxLayout;
 class QCloseEvent;
@@ -73,6 +74,9 @@ public:
     // the first filling).
     int presentationStep() const { return infoStep; }
     QTimer* lakeFillingTimer() const { return analysisTimer; }
+    // Runs the timed presentation steps (story stages, lake filling, pauses of replays) `factor` times
+    // faster than real time; 1 is the user's pace.
+    void setPresentationSpeedUp(int factor) { pace.setSpeedUp(factor); }
 
     // A stop signal (Ctrl+C, SIGTERM) arrived: a computed run stops after its last complete result, and
     // says so on standard output.
@@ -266,6 +270,8 @@ private:
     std::vector<std::string> inputFiles;
     std::string scenePath;
     int infoStep = 0;
+    // Every timed step takes its interval from here.
+    PresentationPace pace;
 
     // Forms, engines and display objects.
     FloodForm* floodForm = nullptr;

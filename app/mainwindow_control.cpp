@@ -306,14 +306,14 @@ void MainWindow::continueRoma() {
     }
     playing = true;
     if (simulationMode == 3 && infoStep != 0 && storyOnScreen) {
-        playTimer->start(100);
+        playTimer->start(pace.intervalMs(100));
     } else if (evolutionHeld) {
         playTimer->start();
     }
     evolutionHeld = false;
     if (lakeFillingPaused) {
         lakeFillingPaused = false;
-        analysisTimer->start(500);
+        analysisTimer->start(pace.intervalMs(500));
     }
 }
 
@@ -346,7 +346,7 @@ void MainWindow::restartRoam() {
         playTimer->deleteLater();
         playTimer = new QTimer;
         connectPlayback(SLOT(displayInfo()));
-        playTimer->start(50);
+        playTimer->start(pace.intervalMs(50));
         return;
     }
     if (!computationSlot.isEmpty()) {
@@ -358,7 +358,7 @@ void MainWindow::restartRoam() {
     playing = true;
     speedStep = 1;
     connectPlayback(SLOT(Visualize()));
-    playTimer->start(simulationMode == 2 ? 60 : 0);
+    playTimer->start(pace.intervalMs(simulationMode == 2 ? 60 : 0));
 }
 
 void MainWindow::speedControl() {

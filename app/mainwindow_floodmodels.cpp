@@ -82,7 +82,7 @@ bool MainWindow::startFloodingAnalysis() {
         analysisTimer = new QTimer(this);
     }
     connect(analysisTimer, SIGNAL(timeout()), this, SLOT(FloodingAnalysis()), Qt::UniqueConnection);
-    analysisTimer->start(500);
+    analysisTimer->start(pace.intervalMs(500));
     return true;
 }
 
@@ -136,5 +136,5 @@ void MainWindow::closeLandslideScenario(int intervalMs) {
         applyView(eye, center, up);
     }
     connectPlayback(SLOT(displayLandslideInfo()));
-    playTimer->start(intervalMs);
+    playTimer->start(pace.intervalMs(intervalMs));
 }

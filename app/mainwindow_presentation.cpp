@@ -83,7 +83,7 @@ void MainWindow::openLandslideCase(bool dynamicTerrain) {
     infoStep = 0;
     shakeCount = 0;
     connectPlayback(SLOT(displayInfo()));
-    playTimer->start(2000);
+    playTimer->start(pace.intervalMs(2000));
 }
 
 void MainWindow::stopLandslideScenario() {
@@ -115,7 +115,7 @@ void MainWindow::displayInfo() {
         keepOnlyTerrain();
         disconnectPlayback(SLOT(displayInfo()));
         connectPlayback(SLOT(Shake()));
-        playTimer->start(50);
+        playTimer->start(pace.intervalMs(50));
         root->addChild(landslideSymbols->disasterLabels(step));
         if (step == disasters) {
             if (osg::ref_ptr<osg::Geode> geology = landslideSymbols->geologyLabel()) {
@@ -148,7 +148,7 @@ void MainWindow::displayInfo() {
                 rain[0], at, 45.0f, osg::Vec4(0.0f, 0.3f, 0.6f, 1.0f), osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f)));
         }
         root->addChild(landslideSymbols->buildRain());
-        playTimer->start(5000);
+        playTimer->start(pace.intervalMs(5000));
     } else if (step == disasters + 2) {
         // The title and the dust, and the slide's frames replayed.
         keepOnlyTerrain();
@@ -200,7 +200,7 @@ void MainWindow::Shake() {
         shakeCount = 0;
         disconnectPlayback(SLOT(Shake()));
         connectPlayback(SLOT(displayInfo()));
-        playTimer->start(1000);
+        playTimer->start(pace.intervalMs(1000));
     }
     ++shakeCount;
 }

@@ -159,7 +159,7 @@ void MainWindow::startCaseReplay(int mode, const std::string& folder, int interv
     playing = true;
     evolutionHeld = false;
     connectPlayback(SLOT(Visualize()));
-    playTimer->start(intervalMs);
+    playTimer->start(pace.intervalMs(intervalMs));
 }
 
 void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {

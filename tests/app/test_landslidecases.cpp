@@ -1,7 +1,8 @@
 // The landslide case studies as a new user meets them: a double-click plays the whole story (labels of
 // earlier disasters with a wobbling view, the slide area, rain, title and dust, the slide, the filling of
-// the barrier lake) and hands over to the flood of "danba flood". The timeline is checked once in real
-// time; the other tests drive the stages' slots themselves.
+// the barrier lake) and hands over to the flood of "danba flood". The timeline is checked once, ten
+// times faster than real time through the same timers; the other tests drive the stages' slots
+// themselves or speed them up too.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -163,6 +164,19 @@ protected:
         return window->view()->grabFrameBuffer();
     }
     void invoke(const char* slot) { QMetaObject::invokeMethod(window.get(), slot); }
+    // Calls `action` once, in the tick of the playback timer that reaches presentation step `step`,
+    // right after the window has handled it: at a sped-up pace the next tick may come before a test
+    // that polls could look.
+    void atStep(int step, const std::function<void()>& action) {
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(window->playbackTimer(), &QTimer::timeout, window.get(),
+                                       [this, step, action, connection] {
+                                           if (window->presentationStep() == step) {
+                                               QObject::disconnect(*connection);
+                                               action();
+                                           }
+                                       });
+    }
 
     // Opens a case and plays its stages by hand up to the start of the lake filling, whose timer is then
     // held so that the test can tick it.
@@ -199,16 +213,24 @@ qint64 atLeast(qint64 intervalMs) {
     return intervalMs * 94 / 100;
 }
 
+// The stories that play by themselves run this many times faster than real time; every interval of the
+// story divides by it.
+constexpr int speedUp = 10;
+constexpr qint64 fast(qint64 realTimeMs) {
+    return realTimeMs / speedUp;
+}
+
 TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood) {
     testing::internal::CaptureStdout();
     window->sceneTreeModel()->item(0)->setEnabled(false);
+    window->setPresentationSpeedUp(speedUp);
     doubleClick("金江滑坡");
     recordTicks();
     osg::Group* root = window->sceneRoot();
     EXPECT_EQ(currentSceneName, "金江滑坡");
     EXPECT_EQ(window->currentSimulationMode(), 3);
     EXPECT_EQ(root->getNumChildren(), 1u) << "the terrain before the slide";
-    EXPECT_EQ(window->playbackTimer()->interval(), 2000);
+    EXPECT_EQ(window->playbackTimer()->interval(), fast(2000));
     EXPECT_TRUE(window->sceneTreeModel()->item(0)->isEnabled());
     const QImage opening = grab();
     EXPECT_LT(labelBoxPixels(opening), 5);
@@ -256,9 +278,10 @@ TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood)
     EXPECT_EQ(occurrences(printed, "fileNum: 101\n"), 1) << printed;
     EXPECT_EQ(occurrences(printed, "ZZ: "), 13) << printed;
 
-    // The timeline: 2 s to the first label, a wobble of 11 ticks at 50 ms, 1 s to the next label, later
-    // wobbles of 10 ticks, 1 s to the slide area, 5 s to the title, the slide at once, then 13 ticks of
-    // the lake at 500 ms, its closing tick and 1 s to the flood. Timers may fire late on a loaded machine.
+    // The timeline, in real time: 2 s to the first label, a wobble of 11 ticks at 50 ms, 1 s to the next
+    // label, later wobbles of 10 ticks, 1 s to the slide area, 5 s to the title, the slide at once, then
+    // 13 ticks of the lake at 500 ms, its closing tick and 1 s to the flood; here all of it sped up.
+    // Timers may fire late on a loaded machine.
     auto first = [this](int step) {
         const std::vector<Tick> found = ticksWhere([step](const Tick& tick) { return tick.step == step; });
         return found.empty() ? Tick{-1, 0, 0, 0, 0, 0, 0} : found.front();
@@ -268,21 +291,21 @@ TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood)
     ASSERT_EQ(wobble1.size(), 12u) << "the label and 11 wobble ticks";
     ASSERT_EQ(wobble2.size(), 11u) << "the label and 10 wobble ticks";
     EXPECT_EQ(ticksWhere([](const Tick& tick) { return tick.step == 3; }).size(), 11u);
-    EXPECT_GE(wobble1.front().atMs, atLeast(2000));
+    EXPECT_GE(wobble1.front().atMs, atLeast(fast(2000)));
     for (std::size_t i = 0; i < wobble1.size(); ++i) {
-        EXPECT_EQ(wobble1[i].interval, i + 1 < wobble1.size() ? 50 : 1000) << i;
+        EXPECT_EQ(wobble1[i].interval, fast(i + 1 < wobble1.size() ? 50 : 1000)) << i;
         // The label, then one more flashing copy of the geological lines per wobble tick.
         EXPECT_EQ(wobble1[i].children, 2u + i) << i;
     }
     // A late tick is followed by an early one; the wobble as a whole keeps its pace.
-    EXPECT_GE(wobble1.back().atMs - wobble1.front().atMs, atLeast(11 * 50));
-    EXPECT_GE(wobble2.back().atMs - wobble2.front().atMs, atLeast(10 * 50));
+    EXPECT_GE(wobble1.back().atMs - wobble1.front().atMs, atLeast(fast(11 * 50)));
+    EXPECT_GE(wobble2.back().atMs - wobble2.front().atMs, atLeast(fast(10 * 50)));
     EXPECT_EQ(first(3).children, 3u) << "terrain, labels and the structure note";
-    EXPECT_GE(first(2).atMs - wobble1.back().atMs, atLeast(1000));
-    EXPECT_GE(first(4).atMs - first(3).atMs, atLeast(10 * 50 + 1000));
-    EXPECT_EQ(first(4).interval, 5000);
+    EXPECT_GE(first(2).atMs - wobble1.back().atMs, atLeast(fast(1000)));
+    EXPECT_GE(first(4).atMs - first(3).atMs, atLeast(fast(10 * 50 + 1000)));
+    EXPECT_EQ(first(4).interval, fast(5000));
     EXPECT_EQ(first(4).children, 6u) << "terrain, outline, lines, outline label, rain label, rain";
-    EXPECT_GE(first(5).atMs - first(4).atMs, atLeast(5000));
+    EXPECT_GE(first(5).atMs - first(4).atMs, atLeast(fast(5000)));
     EXPECT_EQ(first(5).interval, 0);
     const std::vector<Tick> slide =
         ticksWhere([](const Tick& tick) { return tick.step == 5 && tick.mode == 3; });
@@ -292,8 +315,8 @@ TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood)
     EXPECT_GE(slideEnd->viewFrame - first(5).viewFrame, 100u) << "every frame of the slide on screen";
     const std::vector<Tick> floodTicks = ticksWhere([](const Tick& tick) { return tick.mode == 1; });
     ASSERT_FALSE(floodTicks.empty());
-    EXPECT_GE(floodTicks.front().atMs - slideEnd->atMs, atLeast(13 * 500 + 500 + 1000));
-    EXPECT_LE(floodTicks.front().atMs - slideEnd->atMs, 13 * 500 + 500 + 1000 + 5000);
+    EXPECT_GE(floodTicks.front().atMs - slideEnd->atMs, atLeast(fast(13 * 500 + 500 + 1000)));
+    EXPECT_LE(floodTicks.front().atMs - slideEnd->atMs, fast(13 * 500 + 500 + 1000) + 5000);
 }
 
 TEST_F(LandslideCaseTest, MaoLakeFillsThirteenTicksThenTheFloodStageTakesOver) {
@@ -362,17 +385,19 @@ TEST_F(LandslideCaseTest, MaoLakeFillsThirteenTicksThenTheFloodStageTakesOver) {
 }
 
 TEST_F(LandslideCaseTest, PauseContinueAndRestartDuringTheLabels) {
+    window->setPresentationSpeedUp(speedUp);
     doubleClick("金江滑坡");
+    atStep(1, [this] { triggerMenuAction(*window, "&暂停演进"); });
     ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 1; }, 10000));
-    triggerMenuAction(*window, "&暂停演进");
     EXPECT_FALSE(window->playbackTimer()->isActive());
-    runEventLoop(1500);
+    // Longer than the rest of the wobble and the pause before the next label.
+    runEventLoop(fast(11 * 50 + 1000) * 3);
     EXPECT_EQ(window->presentationStep(), 1) << "held while paused";
 
     triggerMenuAction(*window, "&继续演进");
     EXPECT_TRUE(window->playbackTimer()->isActive());
-    EXPECT_EQ(window->playbackTimer()->interval(), 100);
-    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 2; }, 10000));
+    EXPECT_EQ(window->playbackTimer()->interval(), fast(100));
+    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() >= 2; }, 10000));
 
     // Restart: a fresh timer runs the story from its first label; the old one is gone with its stages.
     QPointer<QTimer> abandoned = window->playbackTimer();
@@ -380,7 +405,13 @@ TEST_F(LandslideCaseTest, PauseContinueAndRestartDuringTheLabels) {
     EXPECT_EQ(window->presentationStep(), 0);
     EXPECT_EQ(window->sceneRoot()->getNumChildren(), 1u);
     EXPECT_NE(window->playbackTimer(), abandoned.data());
-    EXPECT_EQ(window->playbackTimer()->interval(), 50);
+    EXPECT_EQ(window->playbackTimer()->interval(), fast(50));
+    unsigned childrenAtFirstLabel = 0;
+    int intervalAfterFirstLabel = 0;
+    atStep(1, [&] {
+        childrenAtFirstLabel = window->sceneRoot()->getNumChildren();
+        intervalAfterFirstLabel = window->playbackTimer()->interval();
+    });
     ASSERT_TRUE(waitUntil(
         [&] {
             // Deferred deletions are the main event loop's work, which the test stands in for.
@@ -389,9 +420,9 @@ TEST_F(LandslideCaseTest, PauseContinueAndRestartDuringTheLabels) {
         },
         5000))
         << "the abandoned timer is disposed of";
-    ASSERT_TRUE(waitUntil([this] { return window->presentationStep() == 1; }, 5000));
-    EXPECT_EQ(window->sceneRoot()->getNumChildren(), 2u) << "terrain and the first label again";
-    EXPECT_EQ(window->playbackTimer()->interval(), 50) << "the wobble follows";
+    ASSERT_TRUE(waitUntil([&] { return childrenAtFirstLabel != 0; }, 5000));
+    EXPECT_EQ(childrenAtFirstLabel, 2u) << "terrain and the first label again";
+    EXPECT_EQ(intervalAfterFirstLabel, fast(50)) << "the wobble follows";
 }
 
 TEST_F(LandslideCaseTest, RestartDuringTheLakeFillingStopsItAndTellsTheStoryAgain) {
