@@ -18,8 +18,8 @@
 namespace {
 
 // The on-screen size, in pixels, past which a tile gives way to its four finer ones: by then a cell of
-// the coarse tile spans some three pixels.
-constexpr float refinePixels = 1.5f * terrainTileCells;
+// the coarse tile spans some four pixels.
+constexpr float refinePixels = 4.0f * terrainTileCells;
 
 // Largest texture edge of a tile.
 constexpr int maxTextureEdge = 1024;
@@ -167,7 +167,8 @@ private:
         }
         osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D(image.get());
         texture->setResizeNonPowerOfTwoHint(false);
-        texture->setFilter(osg::Texture::MIN_FILTER, osg::Texture::LINEAR_MIPMAP_LINEAR);
+        // No mipmaps: a tile seen from afar gives way to a coarser one, and software OpenGL builds them slowly.
+        texture->setFilter(osg::Texture::MIN_FILTER, osg::Texture::LINEAR);
         texture->setFilter(osg::Texture::MAG_FILTER, osg::Texture::LINEAR);
         texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
         texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
