@@ -71,7 +71,7 @@ void CAFlood::unload() {
     cells = std::vector<FloodCell*>();
     rowDepthSums = std::vector<double>();
     fieldFloats = std::vector<float>();
-    fieldBytes = std::vector<std::uint8_t>();
+    bandEdgeSouthFluxes = std::vector<float>();
     cellsBehind = false;
     bandScratchFloats = std::vector<float>();
     bandScratchInts = std::vector<std::int32_t>();
@@ -151,7 +151,7 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
     trimBudget = 0;
     gridVolume = 0.0;
     trimmed = 0.0;
-    deepWaterReported = false;
+    deepestWater = 0.0f;
     return true;
 }
 
@@ -196,9 +196,8 @@ bool CAFlood::readElevation(const std::string& path) {
                 return false;
             }
             if (noData || static_cast<float>(value) == kNoData) {
-                // A cell without data holds no water and is never updated: a wall. Its new surface equals its
-                // ground, as on a border cell, so that the wet-dry settling of its neighbours counts it as
-                // dry ground and not as a hole 9999 m deep that would dry them whatever their own depth.
+                // A cell without data holds no water and is never updated: a wall. Its surfaces equal its
+                // ground, as on a border cell, so that no face toward it ever holds water.
                 cell.ground = kNoData;
                 cell.surfaceOld = kNoData;
                 cell.surfaceNew = kNoData;
@@ -364,6 +363,6 @@ std::size_t CAFlood::stateBytes() const {
            cells.capacity() * sizeof(FloodCell*) + rowDepthSums.capacity() * sizeof(double) +
            validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
            outbreakFaces.capacity() * sizeof(OutbreakFaces) +
-           (fieldFloats.capacity() + bandScratchFloats.capacity()) * sizeof(float) + fieldBytes.capacity() +
+           (fieldFloats.capacity() + bandScratchFloats.capacity() + bandEdgeSouthFluxes.capacity()) * sizeof(float) +
            bandScratchInts.capacity() * sizeof(std::int32_t);
 }

@@ -12,11 +12,6 @@
 struct FloodCell {
     bool wet = false;
     bool source = false;  // outbreak cell: its fluxes are imposed, the sweeps leave it alone
-    // Wet-dry settling of the step under way, in the two bytes the alignment of the floats leaves
-    // free: which rule moves water into or out of the cell, and among how many cells that water is
-    // shared. Its neighbours read both, so that every cell gathers what the settling moves to it.
-    std::uint8_t settleRule = 0;
-    std::uint8_t settleShare = 0;
     float ground = 0.0f;      // ground elevation
     float manning = 0.0f;     // Manning roughness coefficient n
     float surfaceNew = 0.0f;  // water surface computed in the current step
@@ -97,8 +92,8 @@ public:
     // engine then lets no water out.
     bool prepareHydrograph();
 
-    // Advances the flood by one step of twice the time step: the clock, the face fluxes, the
-    // continuity and the breach inflow all cover that time.
+    // Advances the flood by one step of twice the time step, taken in shorter sub-steps where deep water
+    // needs them: the clock, the face fluxes, the continuity and the breach inflow all cover that time.
     void step();
 
     // The current depths (surface minus ground) as a single-band Float32 GeoTIFF in the coordinate
@@ -150,6 +145,8 @@ public:
 
 private:
     void unload();
+    // One sub-step of the step, from `from` to `until` seconds of simulated time.
+    void subStep(double from, double until);
     bool readElevation(const std::string& path);
     bool readRoughness(const std::string& path);
     bool readOutbreakCells(const std::string& path);
@@ -220,13 +217,13 @@ private:
     // The state the step works on, each field of a row in an array of its own (see floodrows.h), and
     // whether the cells have fallen behind it. Reading the cells brings them up to date.
     std::vector<float> fieldFloats;
-    std::vector<std::uint8_t> fieldBytes;
     mutable bool cellsBehind = false;
     void fillFields();
     void catchUpCells() const;
     // Each band's room for what its pass works out per column.
     std::vector<float> bandScratchFloats;
     std::vector<std::int32_t> bandScratchInts;
+    std::vector<float> bandEdgeSouthFluxes;
     // The bands of rows that share a step of `rowCount` rows; one while the excess-volume trim may act,
     // as it lowers the first deep cells in file order.
     int bandCount(int rowCount, bool overVolume) const;
@@ -244,5 +241,7 @@ private:
     int trimBudget = 0;
     double gridVolume = 0.0;
     double trimmed = 0.0;
-    bool deepWaterReported = false;
+    // The deepest water after the last sub-step, m: it sets how many sub-steps the next step takes.
+    float deepestWater = 0.0f;
+    float lastDepthPerFlux = 0.0f;  // dt / dx of the last sub-step
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <iostream>
 
 #include "cafloodnew.h"
@@ -19,16 +20,22 @@ using floodrows::StepTally;
 constexpr float kGravity = 9.8f;
 constexpr float kExcessTolerance = 6000.0f;      // m^3 of water the grid may hold beyond the breach volume
 constexpr float kTrimmedAreaPerStep = 12000.0f;  // m^2 of cells lowered per step: 6000 m^3 at most
-constexpr float kSettleAfterSeconds = 10.0f;
+// The share of a cell a gravity wave may cross in one step, and the most sub-steps a step is split into.
+constexpr double kCourant = 0.7;
+constexpr double kMostSubSteps = 1e6;
 
 // Several threads share a step in bands of rows. A band first runs every stage it can finish without
-// the rows of the bands next to it; then the seam between two bands runs the stages left there: at the
-// top of a band, the limit of its first row waits for the fluxes of the row above, and each later stage
-// one row more; at the bottom, continuity of its last row waits for the limits of the band below, and
-// each later stage one row more. A seam spans ten rows (below[s] and above[s] of each stage around the
-// boundary) and reads one more on either side, so that seams of bands this high never meet.
-constexpr int kWaitsAtTop[kStageCount] = {0, 1, 2, 3, 4, 5};
-constexpr int kWaitsAtBottom[kStageCount] = {0, 0, 1, 2, 3, 4};
+// the rows of the bands next to it; then the seam between two bands runs the stages left there. At the
+// top of a band, the limit of its first row waits for the fluxes of the row above, continuity of its
+// first two rows for the limits of the rows above, and the new surfaces of its first three rows for
+// continuity of the rows around them. At the bottom, continuity of its last row waits for the limits of
+// the band below, and the new surfaces of its last two rows for continuity of the rows around them and
+// for the fluxes of the band below, which read the surfaces of the two rows above. The fluxes of a band
+// read the old south fluxes of the rows next to it, which the step keeps before the bands start. A seam
+// spans five rows around the boundary and reads one more on either side, so that seams of bands this
+// high never meet.
+constexpr int kWaitsAtTop[kStageCount] = {0, 1, 2, 3};
+constexpr int kWaitsAtBottom[kStageCount] = {0, 0, 1, 2};
 constexpr int kMinBandRows = 12;
 // Left to choose, the step shares out only grids on which each thread gets at least this many cells:
 // on smaller ones the threads spend more time waking and waiting for each other (on a busy machine, for
@@ -58,8 +65,8 @@ StageRows seamRows(int last) {
 
 namespace {
 
-floodrows::Fields fieldsOf(std::vector<float>& floats, std::vector<std::uint8_t>& bytes, int columns) {
-    return floodrows::Fields{floats.data(), bytes.data(), floodrows::fieldStride(columns)};
+floodrows::Fields fieldsOf(std::vector<float>& floats, int columns) {
+    return floodrows::Fields{floats.data(), floodrows::fieldStride(columns)};
 }
 
 }  // namespace
@@ -67,8 +74,7 @@ floodrows::Fields fieldsOf(std::vector<float>& floats, std::vector<std::uint8_t>
 void CAFlood::fillFields() {
     const long long stride = floodrows::fieldStride(ncols);
     fieldFloats.assign(static_cast<std::size_t>(stride * nrows * floodrows::kFloatFields), 0.0f);
-    fieldBytes.assign(static_cast<std::size_t>(stride * nrows * floodrows::kByteFields), 0);
-    floodrows::copyCellsToFields(cells.data(), nrows, ncols, fieldsOf(fieldFloats, fieldBytes, ncols));
+    floodrows::copyCellsToFields(cells.data(), nrows, ncols, fieldsOf(fieldFloats, ncols));
     cellsBehind = false;
 }
 
@@ -77,7 +83,7 @@ void CAFlood::catchUpCells() const {
         return;
     }
     // The cells only show the state, so a const engine brings them up to date through the rows' pointers.
-    floodrows::copyFieldsToCells(fieldFloats.data(), fieldBytes.data(), nrows, ncols, cells.data());
+    floodrows::copyFieldsToCells(fieldFloats.data(), nrows, ncols, lastDepthPerFlux, cells.data());
     cellsBehind = false;
 }
 
@@ -106,20 +112,38 @@ int CAFlood::bandCount(int rowCount, bool overVolume) const {
 
 void CAFlood::step() {
     // The step covers twice the time step: the clock, the fluxes, the continuity and the breach inflow
-    // all use this one duration. The explicit scheme stays stable while a gravity wave needs at least
-    // sqrt(2) steps to cross a cell, that is up to depths of (cellsize / timeStep)^2 / (8 g): 127 m with
-    // the usual divisor of 100, far deeper than a breach flood runs; deeper water is reported.
-    const float dt = 2.0f * timeStep;
+    // all use this one duration. Deep water needs shorter steps than that: a gravity wave must cross no
+    // more than kCourant of a cell in one. The step is then taken in equal sub-steps as short as the
+    // deepest water of the last one needs, so that the results keep their times.
+    const double end = static_cast<double>(stepsTaken + 1) * secondsPerStep;
+    double subStart = time;
+    while (subStart < end) {
+        const double rest = end - subStart;
+        const double stable =
+            deepestWater > 0.0f ? kCourant * cellsize / std::sqrt(static_cast<double>(kGravity) * deepestWater)
+                                : rest;
+        const double pieces = std::min(std::ceil(rest / stable), kMostSubSteps);
+        const double subEnd = pieces > 1.0 ? subStart + rest / pieces : end;
+        subStep(subStart, subEnd);
+        subStart = subEnd;
+    }
+    cellsBehind = true;
+    time = end;
+    ++stepsTaken;
+}
+
+void CAFlood::subStep(double from, double until) {
+    const float dt = static_cast<float>(until - from);
     const float dx = cellsize;
-    const double nextTime = static_cast<double>(stepsTaken + 1) * secondsPerStep;
+    lastDepthPerFlux = dt / dx;
 
     // The open outbreak faces share the water the hydrograph lets out over the step.
-    const double inflow = updateOutflow(time, nextTime);
+    const double inflow = updateOutflow(from, until);
     const float faceFlux = openOutbreakFaces > 0
                                ? static_cast<float>(inflow / (static_cast<double>(dt) * dx *
                                                               static_cast<double>(openOutbreakFaces)))
                                : 0.0f;
-    const floodrows::Fields fields = fieldsOf(fieldFloats, fieldBytes, ncols);
+    const floodrows::Fields fields = fieldsOf(fieldFloats, ncols);
     for (const OutbreakFaces& faces : outbreakFaces) {
         const int c = faces.column;
         fields.row(faces.row, floodrows::kFluxX)[c] = faces.east ? faceFlux : 0.0f;
@@ -135,7 +159,6 @@ void CAFlood::step() {
                         dt / dx,
                         dt * kGravity,
                         dt * kGravity / dx,
-                        time > kSettleAfterSeconds,
                         rowDepthSums.data()};
     const int firstRow = 1;
     const int lastRow = nrows - 2;
@@ -151,9 +174,23 @@ void CAFlood::step() {
         bandScratchFloats.resize(static_cast<std::size_t>(bands * floatsPerBand));
         bandScratchInts.resize(static_cast<std::size_t>(bands * intsPerBand));
     }
+    const long long stride = floodrows::fieldStride(ncols);
+    const auto bandFirst = [&](int band) { return firstRow + band * rowCount / bands; };
+    // The old south fluxes of the two rows at each boundary between bands, which the band on either side
+    // reads and the band it belongs to replaces.
+    bandEdgeSouthFluxes.resize(static_cast<std::size_t>(2 * (bands - 1) * stride));
+    for (int band = 1; band < bands; ++band) {
+        for (int side = 0; side < 2; ++side) {
+            const float* from = fields.row(bandFirst(band) - 1 + side, floodrows::kFluxY);
+            std::copy(from, from + stride, bandEdgeSouthFluxes.data() + (2 * (band - 1) + side) * stride);
+        }
+    }
     const auto scratch = [&](int band) {
+        const float* edges = bandEdgeSouthFluxes.data();
         return floodrows::Scratch{bandScratchFloats.data() + band * floatsPerBand,
-                                  bandScratchInts.data() + band * intsPerBand};
+                                  bandScratchInts.data() + band * intsPerBand,
+                                  band > 0 ? edges + 2 * (band - 1) * stride : nullptr,
+                                  band < bands - 1 ? edges + (2 * band + 1) * stride : nullptr};
     };
     StepTally whole;
     whole.trimBudget = overVolume ? trimBudget : 0;
@@ -162,7 +199,6 @@ void CAFlood::step() {
             runStages(grid, bandRows(firstRow, lastRow, false, false), whole, scratch(0));
         }
     } else {
-        const auto bandFirst = [&](int band) { return firstRow + band * rowCount / bands; };
         float deepest = 0.0f;
 #pragma omp parallel num_threads(bands) reduction(max : deepest)
         {
@@ -175,7 +211,8 @@ void CAFlood::step() {
             }
 #pragma omp for schedule(static)
             for (int seam = 0; seam < bands - 1; ++seam) {
-                runStages(grid, seamRows(bandFirst(seam + 1) - 1), tally, scratch(seam));
+                runStages(grid, seamRows(bandFirst(seam + 1) - 1), tally,
+                          floodrows::Scratch{scratch(seam).floats, scratch(seam).ints, nullptr, nullptr});
             }
             deepest = tally.deepest;
         }
@@ -188,17 +225,7 @@ void CAFlood::step() {
         depthSum += rowDepthSums[r];
     }
 
-    const float stableDepth = dx * dx / (2.0f * kGravity * dt * dt);
-    if (whole.deepest > stableDepth && !deepWaterReported) {
-        deepWaterReported = true;
-        std::cerr << "flood: water " << whole.deepest << " m deep at " << nextTime << " s; steps of " << dt
-                  << " s on cells of " << dx << " m stay stable only up to " << stableDepth
-                  << " m, so the flood from here on may oscillate\n";
-    }
-
-    cellsBehind = true;
-    time = nextTime;
-    ++stepsTaken;
+    deepestWater = whole.deepest;
     gridVolume = depthSum * (static_cast<double>(dx) * dx);
     trimmed += whole.trimmed;
     trackedVolume = static_cast<float>(gridVolume + residualStorage);

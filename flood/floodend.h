@@ -7,11 +7,11 @@ class CAFlood;
 // When a live flood run ends by itself.
 
 // Speed below which the water of a cell counts as standing, m/s: a few per cent of the speeds of the
-// flood front, and above the slow slosh a lake keeps for hours once its inflow has stopped.
-constexpr float floodRestSpeed = 0.1f;
-// Films thinner than this, m, are left out: the scheme keeps them trickling at several centimetres a
-// second on the valley sides long after the lake has come to rest, and no depth colour shows them.
-constexpr float floodRestMinimumDepth = 0.01f;
+// flood front.
+constexpr float floodRestSpeed = 0.05f;
+// Films thinner than this, m, are left out: they trickle down the valley sides for a long time after the
+// lake has come to rest, and no depth colour shows them.
+constexpr float floodRestMinimumDepth = 0.05f;
 
 // Whether a computed flood is over: the breach hydrograph has ended and no cell holding more than a film
 // of water moves faster than `restSpeed`. From then on further steps change nothing the user could see.

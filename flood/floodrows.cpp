@@ -1,5 +1,9 @@
 #include "floodrows.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 bool floodInstructionSetAvailable(FloodInstructionSet set) {
 #ifdef VANTOREL_FLOOD_WIDE_KERNELS
     __builtin_cpu_init();
@@ -53,9 +57,7 @@ void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, con
         const FloodCell* row = cells[r];
         float* const floats[kFloatFields] = {fields.row(r, kGround),     fields.row(r, kManning),
                                              fields.row(r, kSurfaceNew), fields.row(r, kSurfaceOld),
-                                             fields.row(r, kFluxX),      fields.row(r, kFluxY),
-                                             fields.row(r, kSpeed)};
-        std::uint8_t* const bytes[kByteFields] = {fields.row(r, kRule), fields.row(r, kShare)};
+                                             fields.row(r, kFluxX),      fields.row(r, kFluxY)};
         for (int c = 0; c < columns; ++c) {
             const FloodCell& cell = row[c];
             floats[kGround][c] = cell.ground;
@@ -64,45 +66,103 @@ void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, con
             floats[kSurfaceOld][c] = cell.surfaceOld;
             floats[kFluxX][c] = cell.fluxXNew;
             floats[kFluxY][c] = cell.fluxYNew;
-            floats[kSpeed][c] = cell.speed;
-            bytes[kRule][c] = cell.settleRule;
-            bytes[kShare][c] = cell.settleShare;
+        }
+        // The columns past the grid's are walls, as the border is.
+        for (long long c = columns; c < fields.stride; ++c) {
+            for (const FloatField field : {kGround, kSurfaceNew, kSurfaceOld}) {
+                floats[field][c] = kNoDataGround;
+            }
+            floats[kManning][c] = 0.0f;
+            floats[kFluxX][c] = 0.0f;
+            floats[kFluxY][c] = 0.0f;
         }
     }
 }
 
-void copyFieldsToCells(const float* floats, const std::uint8_t* bytes, int rows, int columns,
-                       FloodCell* const* cells) {
+namespace {
+
+// The depth of water over the face between two cells, as the step takes it: the higher surface above
+// the higher ground.
+float faceDepth(float groundA, float surfaceA, float groundB, float surfaceB) {
+    return std::max(surfaceA, surfaceB) - std::max(groundA, groundB);
+}
+
+// The spacing of the floats around a water surface: the least depth a step can move into or out of it.
+float quantum(float surface) {
+    return std::nextafter(std::fabs(surface), std::numeric_limits<float>::infinity()) - std::fabs(surface);
+}
+
+// The flux of a face between cells of surfaces `surfaceA` and `surfaceB` as far as it moved water in the
+// last step: a step moves water in whole quanta of the coarser surface, and a flux too small to move one
+// (a film on a slope high above sea level, the last slow swirl of a lake) moves none. Its water does not
+// run, however large the flux left from earlier steps.
+float movingFlux(float flux, float surfaceA, float surfaceB, float depthPerFlux) {
+    return std::fabs(flux) * depthPerFlux < std::max(quantum(surfaceA), quantum(surfaceB)) ? 0.0f : flux;
+}
+
+// The mean velocity of those of two opposite faces that hold water, m/s.
+float meanFaceVelocity(float fluxA, float depthA, float fluxB, float depthB) {
+    constexpr float kDryDepth = 1e-5f;
+    const bool openA = depthA > kDryDepth;
+    const bool openB = depthB > kDryDepth;
+    const float sum = (openA ? fluxA / depthA : 0.0f) + (openB ? fluxB / depthB : 0.0f);
+    return openA && openB ? 0.5f * sum : sum;
+}
+
+}  // namespace
+
+void copyFieldsToCells(const float* floats, int rows, int columns, float depthPerFlux, FloodCell* const* cells) {
     const long long stride = fieldStride(columns);
     const auto floatRow = [&](int r, FloatField field) {
         return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
     };
-    const auto byteRow = [&](int r, ByteField field) {
-        return bytes + (r * static_cast<long long>(kByteFields) + field) * stride;
-    };
     for (int r = 0; r < rows; ++r) {
         FloodCell* row = cells[r];
-        const float* const from[kFloatFields] = {
-            floatRow(r, kGround), floatRow(r, kManning), floatRow(r, kSurfaceNew), floatRow(r, kSurfaceOld),
-            floatRow(r, kFluxX),  floatRow(r, kFluxY),   floatRow(r, kSpeed)};
-        const std::uint8_t* const fromBytes[kByteFields] = {byteRow(r, kRule), byteRow(r, kShare)};
+        const float* const from[kFloatFields] = {floatRow(r, kGround),      floatRow(r, kManning),
+                                                 floatRow(r, kSurfaceNew), floatRow(r, kSurfaceOld),
+                                                 floatRow(r, kFluxX),       floatRow(r, kFluxY)};
         for (int c = 0; c < columns; ++c) {
             FloodCell& cell = row[c];
-            cell.settleRule = fromBytes[kRule][c];
-            cell.settleShare = fromBytes[kShare][c];
             cell.surfaceNew = from[kSurfaceNew][c];
             cell.surfaceOld = from[kSurfaceOld][c];
             cell.fluxXNew = from[kFluxX][c];
             cell.fluxYNew = from[kFluxY][c];
             cell.fluxXOld = from[kFluxX][c];
             cell.fluxYOld = from[kFluxY][c];
-            cell.speed = from[kSpeed][c];
-            // A cell the step updates is wet while its surface is above its ground (continuity and the
-            // settling leave it so); the others (border, outbreak and no-data cells, whose ground is the
-            // no-data value) keep what they were given.
+            // A cell the step updates is wet while its surface is above its ground; the others (border,
+            // outbreak and no-data cells, whose ground is the no-data value) keep what they were given.
             if (cell.ground != kNoDataGround) {
                 cell.wet = cell.surfaceOld > cell.ground;
             }
+        }
+    }
+    // The speed of a cell: that of the mean velocity of its faces holding water, east-west and
+    // north-south, so that water entering a cell at a front counts as fully as water running through
+    // it. A dry cell, and any cell the step does not update, has none; nor has water that no longer
+    // moves.
+    for (int r = 1; r + 1 < rows; ++r) {
+        const FloodCell* north = cells[r - 1];
+        FloodCell* row = cells[r];
+        const FloodCell* south = cells[r + 1];
+        for (int c = 1; c + 1 < columns; ++c) {
+            FloodCell& cell = row[c];
+            if (cell.ground == kNoDataGround || !(cell.surfaceOld > cell.ground)) {
+                cell.speed = cell.ground == kNoDataGround ? cell.speed : 0.0f;
+                continue;
+            }
+            const FloodCell& west = row[c - 1];
+            const FloodCell& east = row[c + 1];
+            const float u = meanFaceVelocity(
+                movingFlux(west.fluxXNew, west.surfaceOld, cell.surfaceOld, depthPerFlux),
+                faceDepth(west.ground, west.surfaceOld, cell.ground, cell.surfaceOld),
+                movingFlux(cell.fluxXNew, cell.surfaceOld, east.surfaceOld, depthPerFlux),
+                faceDepth(cell.ground, cell.surfaceOld, east.ground, east.surfaceOld));
+            const float v = meanFaceVelocity(
+                movingFlux(north[c].fluxYNew, north[c].surfaceOld, cell.surfaceOld, depthPerFlux),
+                faceDepth(north[c].ground, north[c].surfaceOld, cell.ground, cell.surfaceOld),
+                movingFlux(cell.fluxYNew, cell.surfaceOld, south[c].surfaceOld, depthPerFlux),
+                faceDepth(cell.ground, cell.surfaceOld, south[c].ground, south[c].surfaceOld));
+            cell.speed = std::sqrt(u * u + v * v);
         }
     }
 }

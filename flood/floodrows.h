@@ -12,38 +12,34 @@ namespace floodrows {
 constexpr float kNoDataGround = 9999.0f;
 
 // The state the step works on: every field of the cells of a row that a step reads or changes in an
-// array of its own, seven floats and the settling rule and share as bytes, so that each stage is a loop
-// along contiguous values. The grid's cells catch up from here when they are read. A cell's old and new
-// fluxes are the same between steps (continuity makes the new ones old), so one array holds both: the
-// fluxes of a cell are only ever read as old by the cell itself, before it replaces them. Whether a cell
-// is wet follows from its surface, and whether it is an outbreak cell from its ground (see
-// copyFieldsToCells and applyContinuity).
-enum FloatField { kGround, kManning, kSurfaceNew, kSurfaceOld, kFluxX, kFluxY, kSpeed, kFloatFields };
-enum ByteField { kRule, kShare, kByteFields };
+// array of its own, six floats, so that each stage is a loop along contiguous values. The grid's cells
+// catch up from here when they are read. A cell's old and new fluxes are the same between steps
+// (continuity makes the new ones old), so one array holds both; the flux stage keeps the old values of
+// the rows around the one it replaces in rows of its own. Whether a cell is wet follows from its surface,
+// whether it is an outbreak cell from its ground, and its speed from the fluxes and depths of its faces
+// (see copyFieldsToCells).
+enum FloatField { kGround, kManning, kSurfaceNew, kSurfaceOld, kFluxX, kFluxY, kFloatFields };
 
-// Each row's arrays start a whole number of 64-byte lines apart.
+// Each row's arrays start a whole number of 64-byte lines apart, with at least one column to spare
+// after the grid's: it holds the no-data ground, so that the faces of the last column close.
 inline long long fieldStride(int columns) {
-    return (static_cast<long long>(columns) + 15) / 16 * 16;
+    return (static_cast<long long>(columns) + 16) / 16 * 16;
 }
 
 struct Fields {
-    float* floats;        // field f of row r at floats + (r * kFloatFields + f) * stride
-    std::uint8_t* bytes;  // field f of row r at bytes + (r * kByteFields + f) * stride
+    float* floats;  // field f of row r at floats + (r * kFloatFields + f) * stride
     long long stride;
 
     float* row(int r, FloatField field) const {
         return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
     }
-    std::uint8_t* row(int r, ByteField field) const {
-        return bytes + (r * static_cast<long long>(kByteFields) + field) * stride;
-    }
 };
 
 // Copies `rows` rows of `columns` cells into the fields, and back from fields laid out as Fields: what a
-// step changes, and whether the cell is wet.
+// step changes, whether the cell is wet and how fast its water runs (`depthPerFlux`: dt / dx of the last
+// step).
 void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, const Fields& fields);
-void copyFieldsToCells(const float* floats, const std::uint8_t* bytes, int rows, int columns,
-                       FloodCell* const* cells);
+void copyFieldsToCells(const float* floats, int rows, int columns, float depthPerFlux, FloodCell* const* cells);
 
 // The grid and the figures of the step under way, the same for every thread.
 struct StepGrid {
@@ -56,8 +52,7 @@ struct StepGrid {
     float depthPerFlux;  // dt / dx: the depth a face flux moves over the step
     float gravityStep;   // dt g
     float slopeScale;    // dt g / dx
-    bool drying;
-    double* rowDepthSums;  // per row, the depths after the step in kRowSumLanes sums (see settle)
+    double* rowDepthSums;  // per row, the depths after the step in kRowSumLanes sums (see finish)
 };
 
 // A row's water adds up in this many sums, column c in sum (c - 1) % kRowSumLanes, added in pairs at
@@ -72,14 +67,13 @@ struct StepTally {
     float deepest = 0.0f;
 };
 
-// The stages of a step. A stage on row r needs the stage before it done on rows r - 1 to r + 1, so in
-// one pass over the rows each stage runs this many rows behind the first, and every stage finds the rows
-// it reads complete and not yet changed by a later stage: the limit of row r scales the south faces of
-// row r - 1, continuity of row r needs the limits of rows r - 1 to r + 1, the rules of row r the depths
-// after continuity of rows r - 1 to r + 1, the settling of row r their rules, and surfaceNew of row r
-// takes the settled surface once rows r - 1 to r + 1 have settled.
-enum Stage { kFluxes, kLimit, kContinuity, kDecide, kSettle, kFinish, kStageCount };
-constexpr int kStageLag[kStageCount] = {0, 0, 1, 2, 3, 4};
+// The stages of a step. In one pass over the rows each stage runs this many rows behind the first, so
+// that every stage finds the rows it reads complete and not yet changed by a later stage: the fluxes of
+// row r read the surfaces of rows r - 1 to r + 2, the limit of row r scales the south faces of row r - 1,
+// continuity of row r needs the limits of rows r - 1 to r + 1, and row r takes its new surface once
+// continuity of rows r - 1 to r + 1 and the fluxes of rows r - 2 to r + 1 have read the old one.
+enum Stage { kFluxes, kLimit, kContinuity, kFinish, kStageCount };
+constexpr int kStageLag[kStageCount] = {0, 0, 1, 2};
 
 // The rows each stage works on in one pass: stage s on rows first[s] to last[s].
 struct StageRows {
@@ -90,16 +84,22 @@ struct StageRows {
 };
 
 // One thread's room for what a pass works out per column: scratchFloats and scratchInts of the grid's
-// columns.
+// columns. A band's pass also reads the old south fluxes of the rows just outside it, which the
+// neighbouring bands replace while it runs: the step keeps them before the bands start, in
+// `southFluxAbove` (the row above the band's first) and `southFluxBelow` (the row below its last); null
+// where there is no band on that side and the grid's own row is read.
 struct Scratch {
     float* floats;
     std::int32_t* ints;
+    const float* southFluxAbove;
+    const float* southFluxBelow;
 };
+constexpr int kScratchFloatRows = 7;
 inline long long scratchFloats(int columns) {
-    return fieldStride(columns);
+    return kScratchFloatRows * fieldStride(columns);
 }
 inline long long scratchInts(int columns) {
-    return 2 * fieldStride(columns);
+    return fieldStride(columns);
 }
 
 // Runs the stages of `rows` in one pass.

@@ -1,9 +1,8 @@
 // The stages of the flood step over a band of rows: breach fluxes are already in place; here the face
-// fluxes with the outflow limiter, continuity and the wet-dry settling. Every stage of a cell reads only
-// what earlier stages wrote, never a value that a neighbour writes in the same stage, so the order in
-// which the cells are visited does not change the result, and a terrain mirrored about the diagonal
-// gives the mirrored flood. Sums over a neighbourhood are taken in pairs that the mirror only swaps, for
-// the same reason.
+// fluxes with the outflow limiter, continuity and the new surfaces. Every stage of a cell reads only what
+// earlier stages wrote, never a value that a neighbour writes in the same stage, so the order in which
+// the cells are visited does not change the result, and a terrain mirrored about the diagonal gives the
+// mirrored flood.
 //
 // The stages work on the fields of floodrows.h, each a loop along a row without branches that the
 // compiler turns into vector instructions. The file is compiled once per instruction set, with
@@ -31,23 +30,21 @@
 namespace floodrows {
 namespace {
 
-constexpr float kDryDepth = 1e-5f;  // depths and speeds at or below it count as zero
+constexpr float kDryDepth = 1e-5f;  // faces no deeper than this carry no water
 constexpr float kTrimDepth = 5.0f;
 constexpr float kTrimAmount = 0.5f;
-constexpr float kFilmDepthSum = 1.0f;  // a film dries while its wet neighbours hold less than this
-constexpr float kWettingDepth = 0.1f;
-// A wet face neighbour gives a wetting cell kWettingDepth / (its wet face neighbours, at least 3), and
-// it has at most four such cells around it: it needs this much water to give without running dry.
-constexpr float kWettingDonorDepth = 4.0f * kWettingDepth / 3.0f;
 constexpr float kNoData = kNoDataGround;
+constexpr float kGravity = 9.8f;
+// A face's new flux starts from this share of its old flux and the rest from the old fluxes of the faces
+// beside it along the flow (theta weighting): the little diffusion it adds keeps the grid-scale ripples
+// that the explicit update breeds from growing, and leaves a uniform flow as it is.
+constexpr float kOwnFluxShare = 0.7f;
+// The velocity that carries momentum across a face is at most this many times the speed of a gravity
+// wave in its water: where a face drains within a step its old flux over its new depth would be a speed
+// no water runs at.
+constexpr float kLargestFroudeNumber = 3.0f;
 // Quanta counts from here on are whole already: a float this large has no fraction.
 constexpr float kWholeQuanta = 8388608.0f;
-
-enum SettleRule : std::int32_t {
-    kKeeps = 0,
-    kDries = 1,  // a thin film hands its water to its wet neighbours
-    kWets = 2,   // a dry cell amid water takes kWettingDepth from its wet face neighbours
-};
 
 // One row of the grid, field by field.
 struct RowFields {
@@ -57,10 +54,7 @@ struct RowFields {
           surfaceNew(fields.row(r, kSurfaceNew)),
           surfaceOld(fields.row(r, kSurfaceOld)),
           fluxX(fields.row(r, kFluxX)),
-          fluxY(fields.row(r, kFluxY)),
-          speed(fields.row(r, kSpeed)),
-          rule(fields.row(r, kRule)),
-          share(fields.row(r, kShare)) {}
+          fluxY(fields.row(r, kFluxY)) {}
 
     float* __restrict ground;
     float* __restrict manning;
@@ -68,11 +62,6 @@ struct RowFields {
     float* __restrict surfaceOld;
     float* __restrict fluxX;  // the old fluxes until computeFluxes replaces them
     float* __restrict fluxY;
-    float* __restrict speed;
-    std::uint8_t* __restrict rule;
-    std::uint8_t* __restrict share;
-
-    float depth(int c) const { return surfaceNew[c] - ground[c]; }
 };
 
 inline std::uint32_t bitsOf(float value) {
@@ -129,40 +118,93 @@ inline float inWholeQuanta(float depth, std::uint32_t exponent, bool nearest) {
     return __builtin_fabsf(quanta) < kWholeQuanta ? whole : depth;
 }
 
-inline float cutToQuanta(float depth, float surfaceA, float surfaceB) {
-    const std::uint32_t a = quantumExponent(surfaceA);
-    const std::uint32_t b = quantumExponent(surfaceB);
-    return inWholeQuanta(depth, a > b ? a : b, false);
+// The depth of water over the face between two cells: the higher surface above the higher ground. On a
+// slope it is the depth of the upper cell, not the mean of the two, so water running down onto dry
+// ground leaves with the depth it has; a dry cell whose ground stands above the other's surface closes
+// the face, and so does a border, outbreak or no-data cell (its surface is its ground, the no-data value).
+inline float faceDepth(float ground, float surface, float groundAcross, float surfaceAcross) {
+    const float higherSurface = surface > surfaceAcross ? surface : surfaceAcross;
+    const float higherGround = ground > groundAcross ? ground : groundAcross;
+    return higherSurface - higherGround;
 }
 
-// 1 when the face between a cell and its east or south neighbour carries water this step, else 0: not
-// when the face is dry, nor when a dry cell lies above the other's surface. (Whole numbers rather than
-// bools, which the vectoriser handles in every combination.)
-inline std::int32_t faceOpen(float ground, float surface, float depth, float groundAcross,
-                             float surfaceAcross, float depthAcross, float faceDepth) {
-    const std::int32_t wetFace = faceDepth > kDryDepth ? 1 : 0;
-    const std::int32_t dryAbove = (groundAcross > surface ? 1 : 0) & (depthAcross <= kDryDepth ? 1 : 0);
-    const std::int32_t dryAboveAcross = (ground > surfaceAcross ? 1 : 0) & (depth <= kDryDepth ? 1 : 0);
-    return wetFace & (dryAbove ^ 1) & (dryAboveAcross ^ 1);
+// The velocity of the water across a face of `depth` carrying `flux`, no faster than
+// kLargestFroudeNumber gravity waves; 0 where the face holds no water.
+inline float faceVelocity(float flux, float depth) {
+    const bool open = depth > kDryDepth;
+    const float safeDepth = open ? depth : 1.0f;
+    const float velocity = flux / safeDepth;
+    const float largest = kLargestFroudeNumber * __builtin_sqrtf(kGravity * safeDepth);
+    const float capped = velocity > largest ? largest : (velocity < -largest ? -largest : velocity);
+    return open ? capped : 0.0f;
 }
 
-// The new flux through an open face: the old flux braked by Manning friction and driven by the surface
-// slope. `velocity` is the old flux over the face depth, `speed` the magnitude of the cell's velocity,
-// `frictionScale` dt g n^2 and `slopeScale` dt g / dx.
-inline float openFaceFlux(float flux, float velocity, float speed, float depth, float surfaceDrop,
-                          float frictionScale, float slopeScale) {
-    float friction = __builtin_fabsf(velocity) >= kDryDepth
-                         ? frictionScale * velocity * speed * inverseCubeRoot(depth)
-                         : 0.0f;
-    friction = __builtin_fabsf(flux) < __builtin_fabsf(friction) ? flux : friction;
-    return flux - (friction - depth * surfaceDrop * slopeScale);
+// The momentum a cell carries along one direction, m^3/s^2: the flux of the face its water comes in by
+// (the upstream face, by the sign of the two faces' fluxes together) times that face's velocity. A cell
+// the step does not update carries none.
+inline float carriedMomentum(float fluxIn, float velocityIn, float fluxOut, float velocityOut, bool wall) {
+    const float momentum = fluxIn + fluxOut >= 0.0f ? fluxIn * velocityIn : fluxOut * velocityOut;
+    return wall ? 0.0f : momentum;
 }
 
-// Stage 1 on a row: the new east and south fluxes of each cell, before any outflow limit, and its speed.
-// The velocities are the old fluxes over the face depths; an open face is braked by friction with the
-// speed of both, while the speed of the cell counts the open faces only. (Each stage takes the arrays it
-// works on into local pointers: the compiler then knows that its stores change none of them.)
-void computeFluxes(const StepGrid& grid, const RowFields& k, const RowFields& s) {
+// The new flux through a face of `depth`: the theta-weighted old flux, less the momentum the flow carries
+// out of the face's span, driven by the surface slope and braked by Manning friction taken
+// semi-implicitly, q' = (q - dt dM/dx + dt g h dS/dx) / (1 + dt g n^2 |U| / h^(4/3)). The friction divides
+// instead of subtracting, so it slows the flow toward Manning's velocity without ever reversing it,
+// however shallow the face and fast the water. Carrying the momentum along with the flow keeps fast flow
+// on steep ground stable: without it, waves on flow faster than 0.6 gravity waves grow into surges that
+// run down a dry valley as slugs of water. `speed` is that of the water at the face, `frictionScale`
+// dt g n^2, `momentumScale` dt / dx and `slopeScale` dt g / dx.
+inline float faceFlux(float weightedFlux, float momentumChange, float depth, float surfaceDrop, float speed,
+                      float frictionScale, float momentumScale, float slopeScale) {
+    const float driven = (weightedFlux - momentumScale * momentumChange) + depth * surfaceDrop * slopeScale;
+    const float brake = frictionScale * speed * (inverseCubeRoot(depth) / depth);  // dt g n^2 |U| / h^(4/3)
+    return driven / (1.0f + brake);
+}
+
+// What the flux stage keeps from one row to the next within a pass: the old south fluxes of the row
+// above and the velocities of the south faces of the rows above, of the row and below it.
+struct FluxRows {
+    float* oldSouthAbove;  // old fluxY of row r - 1
+    float* spareSouth;     // room for the old fluxY of row r, before the stage replaces it
+    float* velocityAbove;  // face velocities of the south faces of row r - 1
+    float* velocityHere;   // of row r
+    float* velocityBelow;  // of row r + 1
+    float* oldEast;        // the old fluxX of row r
+    float* eastVelocity;   // the velocities of row r's east faces
+};
+
+// The south-face velocities of row `a` (fluxes `flux`) over row `b`.
+void southVelocities(int last, const RowFields& a, const float* __restrict flux, const RowFields& b,
+                     float* __restrict velocity) {
+    const float* __restrict ground = a.ground;
+    const float* __restrict surface = a.surfaceOld;
+    const float* __restrict groundBelow = b.ground;
+    const float* __restrict surfaceBelow = b.surfaceOld;
+    FLOOD_ROWS_INDEPENDENT_COLUMNS
+    for (int c = 0; c <= last + 1; ++c) {
+        velocity[c] = faceVelocity(flux[c], faceDepth(ground[c], surface[c], groundBelow[c], surfaceBelow[c]));
+    }
+}
+
+// Before the first row of a pass: the old south fluxes of the row above (`southAbove`) and the velocities
+// of its south faces and those of row r.
+void startFluxRows(const StepGrid& grid, const RowFields& above, const float* southAbove, const RowFields& k,
+                   const RowFields& s, FluxRows& rows) {
+    const int last = grid.lastColumn;
+    for (int c = 0; c <= last + 1; ++c) {
+        rows.oldSouthAbove[c] = southAbove[c];
+    }
+    southVelocities(last, above, rows.oldSouthAbove, k, rows.velocityAbove);
+    southVelocities(last, k, k.fluxY, s, rows.velocityHere);
+}
+
+// Stage 1 on a row r: the new east and south fluxes of each cell, before any outflow limit. `n`, `k`,
+// `s` and `s2` are rows r - 1 to r + 2; `southBelow` the old south fluxes of row r + 1. A face that holds
+// no water carries none. (Each stage takes the arrays it works on into local pointers: the compiler then
+// knows that its stores change none of them.)
+void computeFluxes(const StepGrid& grid, const RowFields& k, const RowFields& s, const RowFields& s2,
+                   const float* __restrict southBelow, FluxRows& rows) {
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
     const float* __restrict manning = k.manning;
@@ -170,43 +212,67 @@ void computeFluxes(const StepGrid& grid, const RowFields& k, const RowFields& s)
     const float* __restrict southSurface = s.surfaceOld;
     float* __restrict fluxX = k.fluxX;
     float* __restrict fluxY = k.fluxY;
-    float* __restrict speeds = k.speed;
+    float* __restrict oldEast = rows.oldEast;
+    float* __restrict eastVelocity = rows.eastVelocity;
+    const float* __restrict oldSouthAbove = rows.oldSouthAbove;
+    float* __restrict spareSouth = rows.spareSouth;
+    const float* __restrict velocityAbove = rows.velocityAbove;
+    const float* __restrict velocityHere = rows.velocityHere;
+    float* __restrict velocityBelow = rows.velocityBelow;
     const float gravityStep = grid.gravityStep;
     const float slopeScale = grid.slopeScale;
+    const float momentumScale = grid.depthPerFlux;
     const int last = grid.lastColumn;
+    // The old values this row reads around each face, before the row's new fluxes replace them.
+    southVelocities(last, s, southBelow, s2, velocityBelow);
+    FLOOD_ROWS_INDEPENDENT_COLUMNS
+    for (int c = 0; c <= last + 1; ++c) {
+        oldEast[c] = fluxX[c];
+        spareSouth[c] = fluxY[c];
+        eastVelocity[c] = faceVelocity(fluxX[c], faceDepth(ground[c], surfaceOld[c], ground[c + 1], surfaceOld[c + 1]));
+    }
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 1; c <= last; ++c) {
         const float surface = surfaceOld[c];
-        const float depth = surface - ground[c];
-        const float eastDepth = surfaceOld[c + 1] - ground[c + 1];
-        const float southDepth = southSurface[c] - southGround[c];
-        const float hx = 0.5f * (depth + eastDepth);
-        const float hy = 0.5f * (depth + southDepth);
-        const std::int32_t eastOpen =
-            faceOpen(ground[c], surface, depth, ground[c + 1], surfaceOld[c + 1], eastDepth, hx);
-        const std::int32_t southOpen =
-            faceOpen(ground[c], surface, depth, southGround[c], southSurface[c], southDepth, hy);
-        const float oldX = fluxX[c];
-        const float oldY = fluxY[c];
-        const float u = hx > kDryDepth ? oldX / (hx > kDryDepth ? hx : 1.0f) : 0.0f;
-        const float v = hy > kDryDepth ? oldY / (hy > kDryDepth ? hy : 1.0f) : 0.0f;
-        // u^2 + v^2 is the same float sum for both faces.
+        const float hx = faceDepth(ground[c], surface, ground[c + 1], surfaceOld[c + 1]);
+        const float hy = faceDepth(ground[c], surface, southGround[c], southSurface[c]);
+        const bool eastOpen = hx > kDryDepth;
+        const bool southOpen = hy > kDryDepth;
+        const float oldX = oldEast[c];
+        const float oldY = spareSouth[c];
+        const float u = eastVelocity[c];
+        const float v = velocityHere[c];
+        // Friction brakes each face with the speed of the water, both directions of it.
         const float speed = __builtin_sqrtf(u * u + v * v);
         const float frictionScale = gravityStep * (manning[c] * manning[c]);
-        const float east = eastOpen != 0 ? openFaceFlux(oldX, u, speed, hx, surface - surfaceOld[c + 1],
-                                                        frictionScale, slopeScale)
-                                         : 0.0f;
-        const float south = southOpen != 0 ? openFaceFlux(oldY, v, speed, hy, surface - southSurface[c],
-                                                          frictionScale, slopeScale)
-                                           : 0.0f;
-        const float oneFaceSpeed = __builtin_sqrtf(eastOpen != 0 ? u * u : v * v);
-        const float cellSpeed =
-            (eastOpen & southOpen) != 0 ? speed : ((eastOpen | southOpen) != 0 ? oneFaceSpeed : 0.0f);
+        const float weightedX =
+            kOwnFluxShare * oldX + (0.5f * (1.0f - kOwnFluxShare)) * (oldEast[c - 1] + oldEast[c + 1]);
+        const float weightedY =
+            kOwnFluxShare * oldY + (0.5f * (1.0f - kOwnFluxShare)) * (oldSouthAbove[c] + southBelow[c]);
+        // The momentum the flow carries into the east neighbour less what it carries into this cell.
+        const float momentumX =
+            carriedMomentum(oldEast[c], eastVelocity[c], oldEast[c + 1], eastVelocity[c + 1],
+                            ground[c + 1] == kNoData) -
+            carriedMomentum(oldEast[c - 1], eastVelocity[c - 1], oldEast[c], eastVelocity[c], false);
+        const float momentumY =
+            carriedMomentum(oldY, velocityHere[c], southBelow[c], velocityBelow[c], southGround[c] == kNoData) -
+            carriedMomentum(oldSouthAbove[c], velocityAbove[c], oldY, velocityHere[c], false);
+        const float east = faceFlux(weightedX, momentumX, eastOpen ? hx : 1.0f, surface - surfaceOld[c + 1],
+                                    speed, frictionScale, momentumScale, slopeScale);
+        const float south = faceFlux(weightedY, momentumY, southOpen ? hy : 1.0f, surface - southSurface[c],
+                                     speed, frictionScale, momentumScale, slopeScale);
         const bool updated = ground[c] != kNoData;
-        fluxX[c] = updated ? east : oldX;
-        fluxY[c] = updated ? south : oldY;
-        speeds[c] = updated ? cellSpeed : speeds[c];
+        fluxX[c] = updated ? (eastOpen ? east : 0.0f) : oldX;
+        fluxY[c] = updated ? (southOpen ? south : 0.0f) : oldY;
     }
+    // The next row's row above is this one.
+    float* const keptSouth = rows.oldSouthAbove;
+    rows.oldSouthAbove = rows.spareSouth;
+    rows.spareSouth = keptSouth;
+    float* const keptVelocity = rows.velocityAbove;
+    rows.velocityAbove = rows.velocityHere;
+    rows.velocityHere = rows.velocityBelow;
+    rows.velocityBelow = keptVelocity;
 }
 
 // Stage 2 on a row: keeps each cell from giving more water than it holds. All the faces through which it
@@ -300,170 +366,22 @@ void applyContinuity(const StepGrid& grid, const RowFields& n, const RowFields& 
     }
 }
 
-// 1 when a wet face neighbour (depth and surface after continuity) cannot give a wetting cell its
-// share, else 0: it has too little water, or would fall below the wetted cell's new surface.
-inline std::int32_t refusesWetting(float depth, float surface, float newSurface) {
-    const std::int32_t wet = depth > 0.0f ? 1 : 0;
-    const std::int32_t shallow = depth < kWettingDonorDepth ? 1 : 0;
-    const std::int32_t wouldSink = surface - kWettingDonorDepth < newSurface ? 1 : 0;
-    return wet & (shallow | wouldSink);
-}
-
-// Stage 4 on a row: the settling rule of each cell from the depths after continuity of its 3 x 3
-// neighbourhood; the water it moves is taken from or given to the neighbours, never made or deleted.
-// Dries: after the first seconds, a wet cell with one or two wet neighbours holding less than
-// kFilmDepthSum together hands its water to them in equal shares. Wets: a dry cell with at least seven
-// wet neighbours takes kWettingDepth from its wet face neighbours in equal shares, where each of them has
-// that water to give and keeps its surface above the cell's new one (a cell on a rim or an island above
-// the water around it stays dry instead of being wetted and drained again at every step). The
-// neighbours in the order E, S, W, N, NW, SE, SW, NE: sums over them pair the cells the diagonal mirror
-// swaps.
-void decideSettling(const StepGrid& grid, const RowFields& n, const RowFields& k, const RowFields& s) {
-    const float* __restrict northGround = n.ground;
-    const float* __restrict northSurface = n.surfaceNew;
-    const float* __restrict ground = k.ground;
-    const float* __restrict surface = k.surfaceNew;
-    const float* __restrict southGround = s.ground;
-    const float* __restrict southSurface = s.surfaceNew;
-    std::uint8_t* __restrict rule = k.rule;
-    std::uint8_t* __restrict share = k.share;
-    const bool drying = grid.drying;
-    const int last = grid.lastColumn;
-    FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 1; c <= last; ++c) {
-        const float own = surface[c] - ground[c];
-        const float east = surface[c + 1] - ground[c + 1];
-        const float south = southSurface[c] - southGround[c];
-        const float west = surface[c - 1] - ground[c - 1];
-        const float north = northSurface[c] - northGround[c];
-        const float northWest = northSurface[c - 1] - northGround[c - 1];
-        const float southEast = southSurface[c + 1] - southGround[c + 1];
-        const float southWest = southSurface[c - 1] - southGround[c - 1];
-        const float northEast = northSurface[c + 1] - northGround[c + 1];
-        const std::int32_t wetFaces =
-            (east > 0.0f ? 1 : 0) + (south > 0.0f ? 1 : 0) + (west > 0.0f ? 1 : 0) + (north > 0.0f ? 1 : 0);
-        const std::int32_t wetNeighbours = wetFaces + (northWest > 0.0f ? 1 : 0) +
-                                           (southEast > 0.0f ? 1 : 0) + (southWest > 0.0f ? 1 : 0) +
-                                           (northEast > 0.0f ? 1 : 0);
-        const float around =
-            ((east + south) + (west + north)) + ((northWest + southEast) + (southWest + northEast));
-        const bool dries =
-            drying & (own > 0.0f) & (wetNeighbours >= 1) & (wetNeighbours <= 2) & (around < kFilmDepthSum);
-        // A wet face neighbour that cannot give the water stops the wetting.
-        const float newSurface = ground[c] + kWettingDepth;
-        const std::int32_t refused = refusesWetting(east, surface[c + 1], newSurface) |
-                                     refusesWetting(south, southSurface[c], newSurface) |
-                                     refusesWetting(west, surface[c - 1], newSurface) |
-                                     refusesWetting(north, northSurface[c], newSurface);
-        const bool wets = !(own > 0.0f) & (wetNeighbours >= 7) & (refused == 0);
-        const bool updated = ground[c] != kNoData;
-        const std::int32_t newRule = dries ? kDries : (wets ? kWets : kKeeps);
-        const std::int32_t newShare = dries ? wetNeighbours : (wets ? wetFaces : 0);
-        rule[c] = updated ? static_cast<std::uint8_t>(newRule) : rule[c];
-        share[c] = updated ? static_cast<std::uint8_t>(newShare) : share[c];
-    }
-}
-
-// A neighbour of a cell in a held row: the cell at column `column` of `row`.
-struct Neighbour {
-    const RowFields& row;
-    int column;
-
-    float depth() const { return row.depth(column); }
-    float surface() const { return row.surfaceNew[column]; }
-    std::int32_t rule() const { return row.rule[column]; }
-    std::int32_t share() const { return row.share[column]; }
-};
-
-// What a drying `giver` hands to its wet neighbour `receiver`: an equal share of its depth.
-inline float driedShare(const Neighbour& giver, const Neighbour& receiver) {
-    return cutToQuanta(giver.depth() / static_cast<float>(giver.share()), giver.surface(),
-                       receiver.surface());
-}
-
-// What a wetting `taker` takes from its wet face neighbour `donor`.
-inline float wettingShare(const Neighbour& taker, const Neighbour& donor) {
-    return cutToQuanta(kWettingDepth / static_cast<float>(taker.share()), taker.surface(), donor.surface());
-}
-
-// How much the settling of its neighbourhood raises (or lowers) the surface of cell k, one of the few
-// with a rule of its own or a neighbour's to follow: what dries into it or what it takes to get wet,
-// less what it hands on. Shares are whole quanta: a remainder too small to move stays where it is.
-float settlingChange(const RowFields& n, const RowFields& row, const RowFields& s, int c) {
-    const Neighbour k{row, c};
-    const Neighbour all[8] = {{row, c + 1}, {s, c},     {row, c - 1}, {n, c},
-                              {n, c - 1},   {s, c + 1}, {s, c - 1},   {n, c + 1}};
-    const auto mirrorSum = [](const float v[8]) {
-        return ((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]));
-    };
-    if (k.rule() == kWets) {
-        float taken[4];
-        for (int i = 0; i < 4; ++i) {
-            taken[i] = all[i].depth() > 0.0f ? wettingShare(k, all[i]) : 0.0f;
-        }
-        return (taken[0] + taken[1]) + (taken[2] + taken[3]);
-    }
-    if (!(k.depth() > 0.0f)) {
-        return 0.0f;
-    }
-    float received[8];
-    float handed[8];
-    for (int i = 0; i < 8; ++i) {
-        received[i] = all[i].rule() == kDries ? driedShare(all[i], k) : 0.0f;
-        handed[i] = k.rule() == kDries && all[i].depth() > 0.0f ? driedShare(k, all[i]) : 0.0f;
-    }
-    float given = 0.0f;
-    if (k.rule() == kDries) {
-        given = mirrorSum(handed);
-    } else {
-        float toWetting[4];
-        for (int i = 0; i < 4; ++i) {
-            toWetting[i] = all[i].rule() == kWets ? wettingShare(all[i], k) : 0.0f;
-        }
-        given = (toWetting[0] + toWetting[1]) + (toWetting[2] + toWetting[3]);
-    }
-    return mirrorSum(received) - given;
-}
-
-// Stage 5 on a row: the settled surface of each cell into surfaceOld (surfaceNew keeps what continuity
-// left until its neighbours have settled too), the excess-volume trim, and the row's water. Most cells
-// have no rule around them and keep their surface; the others follow settlingChange one by one.
-void settle(const StepGrid& grid, StepTally& tally, const RowFields& n, const RowFields& k,
-            const RowFields& s, std::int32_t* __restrict unsettled, int row) {
-    const std::uint8_t* __restrict northRule = n.rule;
-    const std::uint8_t* __restrict rule = k.rule;
-    const std::uint8_t* __restrict southRule = s.rule;
+// Stage 4 on a row: the new surface of each cell into surfaceOld, the excess-volume trim, and the row's
+// water and deepest cell.
+void finish(const StepGrid& grid, StepTally& tally, const RowFields& k, int row) {
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceNew = k.surfaceNew;
     float* __restrict surfaceOld = k.surfaceOld;
     const int last = grid.lastColumn;
-    std::int32_t anyUnsettled = 0;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 1; c <= last; ++c) {
-        const std::int32_t rules = (northRule[c - 1] | northRule[c] | northRule[c + 1]) |
-                                   (rule[c - 1] | rule[c] | rule[c + 1]) |
-                                   (southRule[c - 1] | southRule[c] | southRule[c + 1]);
-        const bool updated = ground[c] != kNoData;
-        unsettled[c] = (updated & (rules != kKeeps)) ? 1 : 0;
-        anyUnsettled |= unsettled[c];
-        surfaceOld[c] = updated ? surfaceNew[c] : surfaceOld[c];
-    }
-    if (anyUnsettled != 0) {
-        for (int c = 1; c <= last; ++c) {
-            if (unsettled[c] == 0) {
-                continue;
-            }
-            const float change = settlingChange(n, k, s, c);
-            if (change != 0.0f) {
-                const float surface = surfaceNew[c] + change;
-                surfaceOld[c] = surface > ground[c] ? surface : ground[c];
-            }
-        }
+        surfaceOld[c] = ground[c] != kNoData ? surfaceNew[c] : surfaceOld[c];
     }
     if (tally.trimBudget > 0) {
         for (int c = 1; c <= last; ++c) {
             if (tally.trimBudget > 0 && ground[c] != kNoData && surfaceOld[c] - ground[c] > kTrimDepth) {
                 surfaceOld[c] -= kTrimAmount;
+                k.surfaceNew[c] = surfaceOld[c];
                 --tally.trimBudget;
                 tally.trimmed += static_cast<double>(kTrimAmount) * grid.dx * grid.dx;
             }
@@ -498,30 +416,13 @@ void settle(const StepGrid& grid, StepTally& tally, const RowFields& n, const Ro
         ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
 }
 
-// Stage 6 on a row: surfaceNew takes the settled surface.
-void finish(const StepGrid& grid, const RowFields& k) {
-    const float* __restrict ground = k.ground;
-    const float* __restrict surfaceOld = k.surfaceOld;
-    float* __restrict surfaceNew = k.surfaceNew;
-    const int last = grid.lastColumn;
-    FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 1; c <= last; ++c) {
-        surfaceNew[c] = ground[c] != kNoData ? surfaceOld[c] : surfaceNew[c];
-    }
-}
-
 // Asks for the fields of row r ahead of the pass: it reaches them from main memory one row ahead of its
 // first stage, over more arrays at once than the processor follows by itself.
 void prefetchRow(const Fields& fields, int r) {
     const char* floats = reinterpret_cast<const char*>(fields.row(r, FloatField(0)));
-    const char* bytes = reinterpret_cast<const char*>(fields.row(r, ByteField(0)));
     const long long floatBytes = kFloatFields * fields.stride * static_cast<long long>(sizeof(float));
-    const long long byteCount = kByteFields * fields.stride;
     for (long long offset = 0; offset < floatBytes; offset += 64) {
         __builtin_prefetch(floats + offset, 1, 2);
-    }
-    for (long long offset = 0; offset < byteCount; offset += 64) {
-        __builtin_prefetch(bytes + offset, 1, 2);
     }
 }
 
@@ -539,16 +440,29 @@ void FLOOD_ROWS_RUN_STAGES(const StepGrid& grid, const StageRows& rows, StepTall
             end = rows.last[stage] + kStageLag[stage] > end ? rows.last[stage] + kStageLag[stage] : end;
         }
     }
+    const long long stride = fieldStride(grid.columns);
     float* factors = scratch.floats;
     std::int32_t* limited = scratch.ints;
-    std::int32_t* unsettled = scratch.ints + fieldStride(grid.columns);
+    // Scratch rows 1 to 6 keep what the flux stage carries from row to row; the east-face velocities share
+    // row 0 with the limiter's factors, as the two stages never work on a row at the same time.
+    const auto scratchRow = [&](int i) { return scratch.floats + i * stride; };
+    FluxRows fluxRows{scratchRow(1), scratchRow(2), scratchRow(3), scratchRow(4),
+                      scratchRow(5), scratchRow(6), factors};
     const auto row = [&grid](int r) { return RowFields(grid.fields, r); };
+    // Rows past the grid's last are read as the last (a wall): the faces toward them close.
+    const auto rowOrLast = [&grid](int r) { return RowFields(grid.fields, r < grid.rows ? r : grid.rows - 1); };
     for (int i = begin; i <= end; ++i) {
         if (i + 2 < grid.rows) {
             prefetchRow(grid.fields, i + 2);
         }
         if (rows.has(kFluxes, i)) {
-            computeFluxes(grid, row(i), row(i + 1));
+            if (i == rows.first[kFluxes]) {
+                const float* above = scratch.southFluxAbove ? scratch.southFluxAbove : row(i - 1).fluxY;
+                startFluxRows(grid, row(i - 1), above, row(i), row(i + 1), fluxRows);
+            }
+            const float* below =
+                i == rows.last[kFluxes] && scratch.southFluxBelow ? scratch.southFluxBelow : row(i + 1).fluxY;
+            computeFluxes(grid, row(i), row(i + 1), rowOrLast(i + 2), below, fluxRows);
         }
         if (rows.has(kLimit, i)) {
             limitOutflow(grid, row(i - 1), row(i), factors, limited);
@@ -557,17 +471,9 @@ void FLOOD_ROWS_RUN_STAGES(const StepGrid& grid, const StageRows& rows, StepTall
         if (rows.has(kContinuity, r)) {
             applyContinuity(grid, row(r - 1), row(r), row(r + 1));
         }
-        r = i - kStageLag[kDecide];
-        if (rows.has(kDecide, r)) {
-            decideSettling(grid, row(r - 1), row(r), row(r + 1));
-        }
-        r = i - kStageLag[kSettle];
-        if (rows.has(kSettle, r)) {
-            settle(grid, tally, row(r - 1), row(r), row(r + 1), unsettled, r);
-        }
         r = i - kStageLag[kFinish];
         if (rows.has(kFinish, r)) {
-            finish(grid, row(r));
+            finish(grid, tally, row(r), r);
         }
     }
 }

@@ -165,9 +165,8 @@ TEST_F(FloodGridTest, WaterNeverLeavesTheGrid) {
 }
 
 TEST_F(FloodGridTest, ChannelWalledByNoDataCellsHoldsWhatABorderWalledOneHolds) {
-    // A one-cell-wide channel has at most two wet neighbours per cell. Walled by cells without data it
-    // must behave exactly as when walled by the grid border: a cell without data counts as dry ground,
-    // not as a hole that makes the wet-dry settling dry the deep channel.
+    // A one-cell-wide channel walled by cells without data must behave exactly as when walled by the grid
+    // border: a cell without data is a wall, not a hole 9999 m deep that draws the channel's water.
     const int nrows = 30;
     const auto channel = [&](const std::string& name, int ncols, int channelColumn) {
         std::vector<float> ground(ncols * nrows, kWall);
@@ -190,7 +189,7 @@ TEST_F(FloodGridTest, ChannelWalledByNoDataCellsHoldsWhatABorderWalledOneHolds) 
         ASSERT_EQ(noData.cellRows()[r][2].surfaceOld, border.cellRows()[r][1].surfaceOld) << "row " << r;
         water += cellDepth(noData, r, 2);
     }
-    EXPECT_GT(water, 20.0f) << "the channel holds water well after the settling starts at 10 s";
+    EXPECT_GT(water, 20.0f) << "the channel holds water two minutes on";
 }
 
 TEST_F(FloodGridTest, SecondRunOnTheSameEngineMatchesAFreshEngine) {

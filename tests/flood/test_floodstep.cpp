@@ -1,10 +1,12 @@
-// The engine's step, which runs its stages in one pass over the grid and skips work whose outcome is
-// known, gives bit for bit the numbers of the scheme done plainly: every stage a whole sweep of its own
-// over the interior in file order (the raw fluxes of all cells before any outflow limit), every rule
-// evaluated in full.
+// The engine's step, which runs its stages in one pass over the grid, in bands shared by threads and
+// built for several instruction sets, gives bit for bit the numbers of the scheme done plainly: every
+// stage a whole sweep of its own over the interior in file order (the raw fluxes of all cells from the
+// state before the step, before any outflow limit). The speed of a cell is worked out from the fluxes
+// and depths when the cells are read, the same code for both, so it is compared between engines only.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -52,9 +54,9 @@ public:
         }
     }
 
-    // One step with the outbreak fluxes the engine imposed in its step, and its clock and tracked volume
-    // from before it.
-    void step(const CAFlood& engine, float time, bool overVolume) {
+    // One step with the outbreak fluxes the engine imposed in its step and its tracked volume from before
+    // it.
+    void step(const CAFlood& engine, bool overVolume) {
         for (int r = 0; r < nrows; ++r) {
             for (int c = 0; c < ncols; ++c) {
                 if (at(r, c).source) {
@@ -63,21 +65,19 @@ public:
                 }
             }
         }
+        old = grid;
         sweep(&PlainFlood::rawFluxes);
         sweep(&PlainFlood::limitOutflow);
         sweep(&PlainFlood::continuity);
-        drying = time > 10.0f;
-        sweep(&PlainFlood::decide);
         budget = overVolume ? static_cast<int>(12000.0f / (dx * dx)) : 0;
         trimmed = 0.0;
         rowSums.assign(nrows, RowSum{});
-        sweep(&PlainFlood::settle);
+        sweep(&PlainFlood::finish);
         depthSum = 0.0;
         for (int r = 1; r < nrows - 1; ++r) {
             const double* s = rowSums[r].lanes;
             depthSum += ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
         }
-        sweep(&PlainFlood::finish);
     }
 
     FloodCell& at(int r, int c) { return grid[static_cast<std::size_t>(r) * ncols + c]; }
@@ -95,55 +95,79 @@ private:
         }
     }
 
-    static float depthAfterContinuity(const FloodCell& cell) { return cell.surfaceNew - cell.ground; }
-
-    // The eight neighbours E, S, W, N, NW, SE, SW, NE: sums over them pair the cells the diagonal mirror
-    // swaps.
-    FloodCell& neighbour(int r, int c, int i) {
-        static const int offsets[8][2] = {{0, 1},   {1, 0}, {0, -1}, {-1, 0},
-                                          {-1, -1}, {1, 1}, {1, -1}, {-1, 1}};
-        return at(r + offsets[i][0], c + offsets[i][1]);
-    }
-    static float pairedSum(const float v[8]) {
-        return ((v[0] + v[1]) + (v[2] + v[3])) + ((v[4] + v[5]) + (v[6] + v[7]));
+    // The state at the start of the step; cells beyond the grid are walls.
+    const FloodCell& before(int r, int c) const {
+        static const FloodCell wall = [] {
+            FloodCell cell;
+            cell.ground = cell.surfaceOld = cell.surfaceNew = kWall;
+            return cell;
+        }();
+        return r < 0 || c < 0 || r >= nrows || c >= ncols ? wall : old[static_cast<std::size_t>(r) * ncols + c];
     }
 
-    // Friction divides by h^(1/3), taken as the engine takes it (inverseCubeRoot, checked on its own
-    // below), and the surface slope is scaled by dt g / dx.
-    float faceFlux(const FloodCell& k, const FloodCell& n, float h, float hAcross, float along, float across,
-                   float& velocity) const {
-        const float dK = k.surfaceOld - k.ground;
-        const float dN = n.surfaceOld - n.ground;
-        if (h <= 1e-5f || (n.ground > k.surfaceOld && dN <= 1e-5f) ||
-            (k.ground > n.surfaceOld && dK <= 1e-5f)) {
+    static float faceDepth(const FloodCell& a, const FloodCell& b) {
+        return std::max(a.surfaceOld, b.surfaceOld) - std::max(a.ground, b.ground);
+    }
+
+    // The water's velocity across a face, at most three gravity waves.
+    static float velocity(float flux, float depth) {
+        if (!(depth > 1e-5f)) {
             return 0.0f;
         }
-        velocity = along / h;
-        float f = 0.0f;
-        if (std::fabs(velocity) >= 1e-5f) {
-            const float velocityAcross = hAcross <= 1e-5f ? 0.0f : across / hAcross;
-            const float n2 = k.manning * k.manning;
-            f = dt * 9.8f * n2 * velocity * std::sqrt(velocity * velocity + velocityAcross * velocityAcross) *
-                inverseCubeRoot(h);
+        const float largest = 3.0f * std::sqrt(9.8f * depth);
+        return std::clamp(flux / depth, -largest, largest);
+    }
+
+    // Momentum a cell carries: the flux of the face its water comes in by, times that face's velocity.
+    static float carried(float fluxIn, float velocityIn, float fluxOut, float velocityOut) {
+        return fluxIn + fluxOut >= 0.0f ? fluxIn * velocityIn : fluxOut * velocityOut;
+    }
+
+    float eastVelocity(int r, int c) const {
+        return velocity(before(r, c).fluxXOld, faceDepth(before(r, c), before(r, c + 1)));
+    }
+    float southVelocity(int r, int c) const {
+        return velocity(before(r, c).fluxYOld, faceDepth(before(r, c), before(r + 1, c)));
+    }
+    float carriedEast(int r, int c) const {
+        if (before(r, c).ground == kWall) {
+            return 0.0f;
         }
-        if (std::fabs(along) < std::fabs(f)) {
-            f = along;
+        return carried(before(r, c - 1).fluxXOld, eastVelocity(r, c - 1), before(r, c).fluxXOld,
+                       eastVelocity(r, c));
+    }
+    float carriedSouth(int r, int c) const {
+        if (before(r, c).ground == kWall) {
+            return 0.0f;
         }
-        return along - (f - h * (k.surfaceOld - n.surfaceOld) * (dt * 9.8f / dx));
+        return carried(before(r - 1, c).fluxYOld, southVelocity(r - 1, c), before(r, c).fluxYOld,
+                       southVelocity(r, c));
+    }
+
+    // The semi-implicit update of one face, with the constants and the order of operations the engine
+    // takes (friction divides by h^(4/3) through inverseCubeRoot, checked on its own below).
+    float faceFlux(const FloodCell& k, const FloodCell& n, float h, float weighted, float momentum,
+                   float speed) const {
+        if (!(h > 1e-5f)) {
+            return 0.0f;
+        }
+        const float driven = (weighted - (dt / dx) * momentum) + h * (k.surfaceOld - n.surfaceOld) * (dt * 9.8f / dx);
+        const float brake = (dt * 9.8f) * (k.manning * k.manning) * speed * (inverseCubeRoot(h) / h);
+        return driven / (1.0f + brake);
     }
 
     void rawFluxes(int r, int c) {
-        FloodCell& k = at(r, c);
-        const FloodCell& e = at(r, c + 1);
-        const FloodCell& s = at(r + 1, c);
-        const float dK = k.surfaceOld - k.ground;
-        const float hx = 0.5f * (dK + (e.surfaceOld - e.ground));
-        const float hy = 0.5f * (dK + (s.surfaceOld - s.ground));
-        float u = 0.0f;
-        float v = 0.0f;
-        k.fluxXNew = faceFlux(k, e, hx, hy, k.fluxXOld, k.fluxYOld, u);
-        k.fluxYNew = faceFlux(k, s, hy, hx, k.fluxYOld, k.fluxXOld, v);
-        k.speed = std::sqrt(u * u + v * v);
+        const FloodCell& k = before(r, c);
+        const float u = eastVelocity(r, c);
+        const float v = southVelocity(r, c);
+        const float speed = std::sqrt(u * u + v * v);
+        const float share = 0.5f * (1.0f - 0.7f);
+        const float weightedX = 0.7f * k.fluxXOld + share * (before(r, c - 1).fluxXOld + before(r, c + 1).fluxXOld);
+        const float weightedY = 0.7f * k.fluxYOld + share * (before(r - 1, c).fluxYOld + before(r + 1, c).fluxYOld);
+        at(r, c).fluxXNew = faceFlux(k, before(r, c + 1), faceDepth(k, before(r, c + 1)), weightedX,
+                                     carriedEast(r, c + 1) - carriedEast(r, c), speed);
+        at(r, c).fluxYNew = faceFlux(k, before(r + 1, c), faceDepth(k, before(r + 1, c)), weightedY,
+                                     carriedSouth(r + 1, c) - carriedSouth(r, c), speed);
     }
 
     // All faces through which the cell gives water, scaled by one factor to what it holds.
@@ -184,111 +208,38 @@ private:
         const float in = (moved(k, west, west.fluxXNew) - moved(k, at(r, c + 1), k.fluxXNew)) +
                          (moved(k, north, north.fluxYNew) - moved(k, at(r + 1, c), k.fluxYNew));
         k.surfaceNew = k.surfaceOld + in;
-        k.wet = !(k.ground >= k.surfaceNew);
-        if (!k.wet) {
+        if (k.ground >= k.surfaceNew) {
             k.surfaceNew = k.ground;
         }
-        k.fluxXOld = k.fluxXNew;
-        k.fluxYOld = k.fluxYNew;
     }
 
-    void decide(int r, int c) {
+    void finish(int r, int c) {
         FloodCell& k = at(r, c);
-        const float own = depthAfterContinuity(k);
-        float depths[8];
-        int wetAround = 0;
-        for (int i = 0; i < 8; ++i) {
-            depths[i] = depthAfterContinuity(neighbour(r, c, i));
-            wetAround += depths[i] > 0.0f ? 1 : 0;
-        }
-        k.settleRule = 0;
-        k.settleShare = 0;
-        if (drying && own > 0.0f && wetAround >= 1 && wetAround <= 2 && pairedSum(depths) < 1.0f) {
-            k.settleRule = 1;
-            k.settleShare = static_cast<std::uint8_t>(wetAround);
-        }
-        if (own == 0.0f && wetAround >= 7) {
-            bool donorsCanGive = true;
-            int donors = 0;
-            for (int i = 0; i < 4; ++i) {
-                if (depths[i] > 0.0f) {
-                    ++donors;
-                    const float canGive = 4.0f * 0.1f / 3.0f;
-                    donorsCanGive = donorsCanGive && depths[i] >= canGive &&
-                                    neighbour(r, c, i).surfaceNew - canGive >= k.ground + 0.1f;
-                }
-            }
-            if (donorsCanGive) {
-                k.settleRule = 2;
-                k.settleShare = static_cast<std::uint8_t>(donors);
-            }
-        }
-    }
-
-    static float shareBetween(float depth, const FloodCell& a, const FloodCell& b) {
-        return cutToMultiple(depth, std::max(quantum(a.surfaceNew), quantum(b.surfaceNew)));
-    }
-
-    void settle(int r, int c) {
-        FloodCell& k = at(r, c);
-        float change = 0.0f;
-        if (k.settleRule == 2) {
-            float taken[4];
-            for (int i = 0; i < 4; ++i) {
-                const FloodCell& donor = neighbour(r, c, i);
-                taken[i] =
-                    depthAfterContinuity(donor) > 0.0f ? shareBetween(0.1f / k.settleShare, k, donor) : 0.0f;
-            }
-            change = (taken[0] + taken[1]) + (taken[2] + taken[3]);
-        } else if (depthAfterContinuity(k) > 0.0f) {
-            float received[8];
-            float handed[8];
-            for (int i = 0; i < 8; ++i) {
-                const FloodCell& n = neighbour(r, c, i);
-                received[i] =
-                    n.settleRule == 1 ? shareBetween(depthAfterContinuity(n) / n.settleShare, n, k) : 0.0f;
-                handed[i] = k.settleRule == 1 && depthAfterContinuity(n) > 0.0f
-                                ? shareBetween(depthAfterContinuity(k) / k.settleShare, k, n)
-                                : 0.0f;
-            }
-            float given = pairedSum(handed);
-            float toWetting[4];
-            for (int i = 0; i < 4; ++i) {
-                const FloodCell& n = neighbour(r, c, i);
-                toWetting[i] = n.settleRule == 2 ? shareBetween(0.1f / n.settleShare, n, k) : 0.0f;
-            }
-            given += (toWetting[0] + toWetting[1]) + (toWetting[2] + toWetting[3]);
-            change = pairedSum(received) - given;
-        }
-        k.surfaceOld = change == 0.0f ? k.surfaceNew : k.surfaceNew + change;
-        if (change != 0.0f) {
-            k.wet = k.surfaceOld > k.ground;
-            if (!k.wet) {
-                k.surfaceOld = k.ground;
-            }
-        }
+        k.surfaceOld = k.surfaceNew;
         if (budget > 0 && k.surfaceOld - k.ground > 5.0f) {
             k.surfaceOld -= 0.5f;
+            k.surfaceNew = k.surfaceOld;
             --budget;
             trimmed += 0.5 * dx * dx;
         }
+        k.wet = k.surfaceOld > k.ground;
+        k.fluxXOld = k.fluxXNew;
+        k.fluxYOld = k.fluxYNew;
         rowSums[r].lanes[(c - 1) % 8] += k.surfaceOld - k.ground;
     }
-
-    void finish(int r, int c) { at(r, c).surfaceNew = at(r, c).surfaceOld; }
 
     int ncols;
     int nrows;
     float dx;
     float dt;
     std::vector<FloodCell> grid;
+    std::vector<FloodCell> old;
     // The water on the grid adds up row by row, each row in eight sums taking every eighth column from
     // the first, second, ... column on, added in pairs.
     struct RowSum {
         double lanes[8] = {};
     };
     std::vector<RowSum> rowSums;
-    bool drying = false;
     int budget = 0;
 };
 
@@ -304,9 +255,6 @@ const char* firstDifference(const FloodCell& a, const FloodCell& b) {
     if (a.source != b.source) {
         return "source";
     }
-    if (a.settleRule != b.settleRule || a.settleShare != b.settleShare) {
-        return "settling rule";
-    }
     const std::pair<const char*, float FloodCell::*> fields[] = {{"ground", &FloodCell::ground},
                                                                  {"manning", &FloodCell::manning},
                                                                  {"surfaceNew", &FloodCell::surfaceNew},
@@ -314,8 +262,7 @@ const char* firstDifference(const FloodCell& a, const FloodCell& b) {
                                                                  {"fluxXNew", &FloodCell::fluxXNew},
                                                                  {"fluxYNew", &FloodCell::fluxYNew},
                                                                  {"fluxXOld", &FloodCell::fluxXOld},
-                                                                 {"fluxYOld", &FloodCell::fluxYOld},
-                                                                 {"speed", &FloodCell::speed}};
+                                                                 {"fluxYOld", &FloodCell::fluxYOld}};
     for (const auto& [name, field] : fields) {
         if (!sameBits(a.*field, b.*field)) {
             return name;
@@ -372,7 +319,7 @@ TEST(FloodStepTest, OnePassStepMatchesThePlainSweepsBitForBit) {
         testing::internal::GetCapturedStderr();
         PlainFlood plain(engine);
 
-        int settlingSteps = 0;
+        int drained = 0;
         int trimmedSteps = 0;
         for (int n = 1; n <= item.steps; ++n) {
             if (n == item.shrinkBreachAfter) {
@@ -380,11 +327,14 @@ TEST(FloodStepTest, OnePassStepMatchesThePlainSweepsBitForBit) {
                                            item.settings.height, 0.0f, 0.0f, 1.0f, true);
                 ASSERT_TRUE(engine.prepareHydrograph());
             }
-            const float time = engine.simulatedTime();
             const bool overVolume = engine.volumeOnGridAndInReservoir() > engine.releaseVolume() + 6000.0f;
             const double trimmedBefore = engine.trimmedVolume();
+            std::vector<bool> wetBefore;
+            for (int i = 0; i < shape.ncols * shape.nrows; ++i) {
+                wetBefore.push_back(engine.cellRows()[0][i].wet);
+            }
             engine.step();
-            plain.step(engine, time, overVolume);
+            plain.step(engine, overVolume);
             trimmedSteps += engine.trimmedVolume() > trimmedBefore ? 1 : 0;
             ASSERT_EQ(engine.trimmedVolume() - trimmedBefore, plain.trimmed) << "step " << n;
             ASSERT_EQ(engine.waterOnGrid(),
@@ -395,12 +345,11 @@ TEST(FloodStepTest, OnePassStepMatchesThePlainSweepsBitForBit) {
                     const char* field = firstDifference(engine.cellRows()[r][c], plain.at(r, c));
                     ASSERT_EQ(field, nullptr)
                         << field << " of row " << r << ", column " << c << " at step " << n;
-                    settlingSteps += engine.cellRows()[r][c].settleRule != 0 ? 1 : 0;
+                    drained += wetBefore[r * shape.ncols + c] && !engine.cellRows()[r][c].wet ? 1 : 0;
                 }
             }
         }
-        EXPECT_GT(engine.simulatedTime(), 10.0f) << "the wet-dry settling has dried cells";
-        EXPECT_GT(settlingSteps, 0) << "the settling rules have moved water";
+        EXPECT_GT(drained, 0) << "the outflow limit has emptied cells";
         if (item.shrinkBreachAfter > 0) {
             EXPECT_GT(trimmedSteps, 0) << "the excess-volume trim has acted";
         }
@@ -442,9 +391,8 @@ struct StepSettings {
     FloodInstructionSet instructionSet;
 };
 
-// Steps engines with each of `settings` 500 times through the first seconds and the wet-dry settling
-// after them; the flood must be the same, bit for bit, in every one: every cell, the water on the grid
-// and the clock.
+// Steps engines with each of `settings` 500 times, fronts running over dry ground across the bands;
+// the flood must be the same, bit for bit, in every one: every cell, the water on the grid and the clock.
 void expectTheSameFlood(const std::vector<StepSettings>& settings) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -460,9 +408,13 @@ void expectTheSameFlood(const std::vector<StepSettings>& settings) {
                   FloodRunStart::Ready);
         testing::internal::GetCapturedStderr();
     }
-    const std::size_t gridBytes = sizeof(FloodCell) * shape.ncols * shape.nrows;
-    int settlingSteps = 0;
+    const int cellCount = shape.ncols * shape.nrows;
+    int wetted = 0;
     for (int n = 1; n <= 500; ++n) {
+        std::vector<bool> wetBefore;
+        for (int i = 0; i < cellCount; ++i) {
+            wetBefore.push_back(engines.front()->cellRows()[0][i].wet);
+        }
         testing::internal::CaptureStderr();
         for (const auto& engine : engines) {
             engine->step();
@@ -474,16 +426,19 @@ void expectTheSameFlood(const std::vector<StepSettings>& settings) {
             const std::string which = std::to_string(settings[i].threads) + " threads, instruction set " +
                                       std::to_string(static_cast<int>(settings[i].instructionSet)) +
                                       ", step " + std::to_string(n);
-            ASSERT_EQ(std::memcmp(one.cellRows()[0], other.cellRows()[0], gridBytes), 0) << which;
+            for (int cell = 0; cell < cellCount; ++cell) {
+                const char* field = firstDifference(one.cellRows()[0][cell], other.cellRows()[0][cell]);
+                ASSERT_EQ(field, nullptr) << field << " of cell " << cell << ", " << which;
+                ASSERT_TRUE(sameBits(one.cellRows()[0][cell].speed, other.cellRows()[0][cell].speed)) << which;
+            }
             ASSERT_EQ(one.waterOnGrid(), other.waterOnGrid()) << which;
             ASSERT_EQ(one.simulatedTime(), other.simulatedTime()) << which;
         }
-        for (int i = 0; i < shape.ncols * shape.nrows; ++i) {
-            settlingSteps += one.cellRows()[0][i].settleRule != 0 ? 1 : 0;
+        for (int i = 0; i < cellCount; ++i) {
+            wetted += !wetBefore[i] && one.cellRows()[0][i].wet ? 1 : 0;
         }
     }
-    EXPECT_GT(engines.front()->simulatedTime(), 10.0f) << "the wet-dry settling has dried cells";
-    EXPECT_GT(settlingSteps, 0) << "the settling rules have moved water";
+    EXPECT_GT(wetted, 0) << "fronts have run over dry ground";
     EXPECT_GT(engines.front()->waterOnGrid(), 1e5);
 }
 
