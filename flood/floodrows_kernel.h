@@ -37,7 +37,9 @@ constexpr float kNoData = kNoDataGround;
 constexpr float kGravity = 9.8f;
 // A face's new flux starts from this share of its old flux and the rest from the old fluxes of the faces
 // beside it along the flow (theta weighting): the little diffusion it adds keeps the grid-scale ripples
-// that the explicit update breeds from growing, and leaves a uniform flow as it is.
+// that the explicit update breeds from growing, and leaves a uniform flow as it is. The inflow an outbreak
+// cell imposes on its faces takes no part: weighted in, it would turn a breach's inflow into a jet along
+// the dam.
 constexpr float kOwnFluxShare = 0.7f;
 // The velocity that carries momentum across a face is at most this many times the speed of a gravity
 // wave in its water: where a face drains within a step its old flux over its new depth would be a speed
@@ -199,12 +201,20 @@ void startFluxRows(const StepGrid& grid, const RowFields& above, const float* so
     southVelocities(last, k, k.fluxY, s, rows.velocityHere);
 }
 
+// The old flux of a neighbouring face as the theta weighting takes it: none where the cell whose face it
+// is has the no-data ground (an outbreak cell, whose faces carry the imposed inflow; border and no-data
+// cells carry none anyway).
+inline float besideFlux(float flux, float giverGround) {
+    return giverGround == kNoData ? 0.0f : flux;
+}
+
 // Stage 1 on a row r: the new east and south fluxes of each cell, before any outflow limit. `n`, `k`,
 // `s` and `s2` are rows r - 1 to r + 2; `southBelow` the old south fluxes of row r + 1. A face that holds
 // no water carries none. (Each stage takes the arrays it works on into local pointers: the compiler then
 // knows that its stores change none of them.)
-void computeFluxes(const StepGrid& grid, const RowFields& k, const RowFields& s, const RowFields& s2,
-                   const float* __restrict southBelow, FluxRows& rows) {
+void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k, const RowFields& s,
+                   const RowFields& s2, const float* __restrict southBelow, FluxRows& rows) {
+    const float* __restrict northGround = n.ground;
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
     const float* __restrict manning = k.manning;
@@ -245,10 +255,12 @@ void computeFluxes(const StepGrid& grid, const RowFields& k, const RowFields& s,
         // Friction brakes each face with the speed of the water, both directions of it.
         const float speed = __builtin_sqrtf(u * u + v * v);
         const float frictionScale = gravityStep * (manning[c] * manning[c]);
-        const float weightedX =
-            kOwnFluxShare * oldX + (0.5f * (1.0f - kOwnFluxShare)) * (oldEast[c - 1] + oldEast[c + 1]);
-        const float weightedY =
-            kOwnFluxShare * oldY + (0.5f * (1.0f - kOwnFluxShare)) * (oldSouthAbove[c] + southBelow[c]);
+        const float weightedX = kOwnFluxShare * oldX + (0.5f * (1.0f - kOwnFluxShare)) *
+                                                           (besideFlux(oldEast[c - 1], ground[c - 1]) +
+                                                            besideFlux(oldEast[c + 1], ground[c + 1]));
+        const float weightedY = kOwnFluxShare * oldY + (0.5f * (1.0f - kOwnFluxShare)) *
+                                                           (besideFlux(oldSouthAbove[c], northGround[c]) +
+                                                            besideFlux(southBelow[c], southGround[c]));
         // The momentum the flow carries into the east neighbour less what it carries into this cell.
         const float momentumX =
             carriedMomentum(oldEast[c], eastVelocity[c], oldEast[c + 1], eastVelocity[c + 1],
@@ -462,7 +474,7 @@ void FLOOD_ROWS_RUN_STAGES(const StepGrid& grid, const StageRows& rows, StepTall
             }
             const float* below =
                 i == rows.last[kFluxes] && scratch.southFluxBelow ? scratch.southFluxBelow : row(i + 1).fluxY;
-            computeFluxes(grid, row(i), row(i + 1), rowOrLast(i + 2), below, fluxRows);
+            computeFluxes(grid, row(i - 1), row(i), row(i + 1), rowOrLast(i + 2), below, fluxRows);
         }
         if (rows.has(kLimit, i)) {
             limitOutflow(grid, row(i - 1), row(i), factors, limited);

@@ -162,8 +162,11 @@ private:
         const float v = southVelocity(r, c);
         const float speed = std::sqrt(u * u + v * v);
         const float share = 0.5f * (1.0f - 0.7f);
-        const float weightedX = 0.7f * k.fluxXOld + share * (before(r, c - 1).fluxXOld + before(r, c + 1).fluxXOld);
-        const float weightedY = 0.7f * k.fluxYOld + share * (before(r - 1, c).fluxYOld + before(r + 1, c).fluxYOld);
+        // An outbreak cell's imposed inflow takes no part in the weighting.
+        const auto beside = [](const FloodCell& giver) { return giver.ground == kWall ? 0.0f : giver.fluxXOld; };
+        const auto besideY = [](const FloodCell& giver) { return giver.ground == kWall ? 0.0f : giver.fluxYOld; };
+        const float weightedX = 0.7f * k.fluxXOld + share * (beside(before(r, c - 1)) + beside(before(r, c + 1)));
+        const float weightedY = 0.7f * k.fluxYOld + share * (besideY(before(r - 1, c)) + besideY(before(r + 1, c)));
         at(r, c).fluxXNew = faceFlux(k, before(r, c + 1), faceDepth(k, before(r, c + 1)), weightedX,
                                      carriedEast(r, c + 1) - carriedEast(r, c), speed);
         at(r, c).fluxYNew = faceFlux(k, before(r + 1, c), faceDepth(k, before(r + 1, c)), weightedY,
