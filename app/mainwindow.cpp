@@ -49,11 +49,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     coordLabel->resize(100, 30);
     statusBar()->addPermanentWidget(coordLabel, 0);
 
-    // Not kept: it refreshes the picked coordinates on every idle pass for the life of the window.
-    auto* coordTimer = new QTimer;
-    coordTimer->start(0);
-    connect(coordTimer, SIGNAL(timeout()), this, SLOT(showCoordinate()));
-
     monitorDock = new MonitorDock(this);
     addDockWidget(Qt::BottomDockWidgetArea, monitorDock);
 
@@ -73,7 +68,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     landslideRun = new LandslideRun;
     landslideSymbols = new LandslideSymbols;
 
-    playTimer = new QTimer;
+    evolution = new EvolutionController(this);
+    // One timer for every filling of the barrier lake in the window's life.
+    analysisTimer = new QTimer(this);
+    connectBeats();
 
     viewer = new ViewerQT;
 
@@ -86,8 +84,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()));
     viewer->setSceneData(root.get());
-    viewer->addEventHandler(new UseEventHandler);
-    viewer->addEventHandler(new PickHandle);
+    viewRecorder = new UseEventHandler;
+    viewer->addEventHandler(viewRecorder.get());
+    picker = new PickHandle;
+    // The label follows each pick as it happens, instead of polling for it.
+    picker->onPick = [this](const osg::Vec3d&) { showCoordinate(); };
+    viewer->addEventHandler(picker.get());
 
     osg::Light* headLight = viewer->getLight();
     headLight->setPosition(osg::Vec4(1.0f, 1.0f, 0.0f, 0.0f));
@@ -140,13 +142,13 @@ void MainWindow::createActions() {
     fileMenu->addSeparator();
 
     auto* previousViewAction = new QAction(themedIcon("document-open", "pre.png"), tr("&返回上一视图"), this);
-    previousViewAction->setStatusTip(tr("加载场景数据"));
+    previousViewAction->setStatusTip(tr("返回上一视图"));
     connect(previousViewAction, &QAction::triggered, this, &MainWindow::preView);
     fileMenu->addAction(previousViewAction);
     ui->mainToolBar->addAction(previousViewAction);
 
     auto* nextViewAction = new QAction(themedIcon("document-open", "next.png"), tr("&跳至下一视图"), this);
-    nextViewAction->setStatusTip(tr("加载场景数据"));
+    nextViewAction->setStatusTip(tr("跳至下一视图"));
     connect(nextViewAction, &QAction::triggered, this, &MainWindow::nextView);
     fileMenu->addAction(nextViewAction);
     ui->mainToolBar->addAction(nextViewAction);
@@ -185,16 +187,17 @@ void MainWindow::createActions() {
     struct RoamAction {
         const char* text;
         const char* icon;
+        const char* tip;
         void (MainWindow::*slot)();
     };
     const RoamAction roamActions[] = {
-        {"&开始演进", "start.png", &MainWindow::startRoam},
-        {"&暂停演进", "pause.png", &MainWindow::pauseRoam},
-        {"&继续演进", "continue.png", &MainWindow::continueRoma},
-        {"&停止演进", "stop.png", &MainWindow::stopRoam},
-        {nullptr, nullptr, nullptr},
-        {"&快速演进", "speedUp.png", &MainWindow::speedControl},
-        {"&重新演进", "restart.png", &MainWindow::restartRoam},
+        {"&开始演进", "start.png", "让演进播放", &MainWindow::startRoam},
+        {"&暂停演进", "pause.png", "暂停演进，停在当前一帧", &MainWindow::pauseRoam},
+        {"&继续演进", "continue.png", "从暂停或停止处继续演进", &MainWindow::continueRoma},
+        {"&停止演进", "stop.png", "停止演进，回到第一帧", &MainWindow::stopRoam},
+        {nullptr, nullptr, nullptr, nullptr},
+        {"&快速演进", "speedUp.png", "加快演进：每次 1、2、3、4 倍速轮换", &MainWindow::speedControl},
+        {"&重新演进", "restart.png", "从第一帧重新演进", &MainWindow::restartRoam},
     };
     for (const RoamAction& roam : roamActions) {
         if (!roam.text) {
@@ -202,7 +205,7 @@ void MainWindow::createActions() {
             continue;
         }
         auto* action = new QAction(themedIcon("document-open", roam.icon), tr(roam.text), this);
-        action->setStatusTip(tr("打开已有文件"));
+        action->setStatusTip(tr(roam.tip));
         connect(action, &QAction::triggered, this, roam.slot);
         controlMenu->addAction(action);
         ui->mainToolBar->addAction(action);

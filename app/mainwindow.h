@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QModelIndex>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "evolutioncontroller.h"
 #include "landslidepoint.h"
 #include "presentationpace.h"
 
@@ -38,8 +38,11 @@ class LandslideRun;
 class LandslideSymbols;
 class MonitorDock;
 class MonitorPoints;
+class PickHandle;
 struct MonitorSeries;
 class ResultWriter;
+class UseEventHandler;
+class ViewHistory;
 class ViewerQT;
 class Ui_MainWindow;
 class shapeFormat;
@@ -61,17 +64,20 @@ public:
     ViewerQT* view() const { return viewer; }
     osg::Group* sceneRoot() const { return root.get(); }
     QLabel* coordinateLabel() const { return coordLabel; }
+    // The handlers on the view that keep the last picked point and the visited views.
+    const PickHandle& pickHandler() const;
+    const ViewHistory& viewHistory() const;
     QStandardItemModel* sceneTreeModel() const { return treeModel; }
 
-    // The playback state the roam controls act on, for display and tests.
-    int currentSimulationMode() const { return simulationMode; }
-    bool isPlaying() const { return playing; }
-    int currentSpeedStep() const { return speedStep; }
-    int currentFrameIndex() const { return frameIndex; }
-    int availableFrameCount() const { return frameCount; }
-    QTimer* playbackTimer() const { return playTimer; }
-    // The tick count of a landslide presentation and the timer of the barrier-lake filling (none before
-    // the first filling).
+    // The playback the roam controls act on, for display and tests.
+    const EvolutionController& playback() const { return *evolution; }
+    EvolutionMode currentSimulationMode() const { return evolution->mode; }
+    bool isPlaying() const { return evolution->playing; }
+    int currentSpeedStep() const { return evolution->speedStep; }
+    int currentFrameIndex() const { return evolution->frameIndex; }
+    int availableFrameCount() const { return evolution->frameCount; }
+    QTimer* playbackTimer() const { return evolution->timer(); }
+    // The tick count of a landslide presentation and the timer of the barrier-lake filling.
     int presentationStep() const { return infoStep; }
     QTimer* lakeFillingTimer() const { return analysisTimer; }
     // Runs the timed presentation steps (story stages, lake filling, pauses of replays) `factor` times
@@ -148,8 +154,8 @@ private:
     // Adds the model at `path` to the scene; a model that does not load adds nothing.
     void loadTerrain(const std::string& path);
     void addFloodMarksAndLake();
-    // Replays a prepared result folder of a case study on playTimer.
-    void startCaseReplay(int mode, const std::string& folder, int intervalMs);
+    // Replays a prepared result folder of a case study.
+    void startCaseReplay(EvolutionMode mode, const std::string& folder, int intervalMs);
 
     // Flood.
     // Replays the prepared flood folder of the current scene's configuration under `category`
@@ -188,19 +194,16 @@ private:
     // earlier run is used only when the user agrees to remove them. On success `folder` holds the
     // folder's bytes and the run's results number from 1 again; false when the user chose none.
     bool chooseRunFolder(std::string& folder);
-    // Connects one evolution slot (a SLOT() signature) to playTimer once, however often it is started.
-    void connectPlayback(const char* slot);
-    void disconnectPlayback(const char* slot);
+    // What each beat of the playback timer runs: the tick slots below.
+    void connectBeats();
     // Waits for the live run's result files in flight; false, after telling the user which file could
     // not be written, when they failed.
     bool finishResultFiles();
-    // Stops the live run whose file `failedFile` could not be written, and tells the user.
-    void stopForUnwrittenFile(const char* slot, const std::string& failedFile);
     void reportUnwrittenFile(const std::string& failedFile);
     // Removes every child of root after the terrain (child 0).
     void keepOnlyTerrain();
-    // Starts a computation's tick (resultVisualize, flowVisualize, landslideVisualize) on playTimer.
-    void startComputation(const char* slot);
+    // Starts a computation's tick (resultVisualize, flowVisualize, landslideVisualize) on the timer.
+    void startComputation(Beat beat);
     // Detaches the computation that ticks, if one does, as "&停止运算" does (the next run numbers its files
     // from 1); its last frame stays on screen. False when none was running.
     bool stopComputation();
@@ -251,19 +254,16 @@ private:
 
     // 3-D view and scene graph. Child 0 of root is the terrain of the open scene.
     ViewerQT* viewer = nullptr;
+    osg::ref_ptr<UseEventHandler> viewRecorder;
+    osg::ref_ptr<PickHandle> picker;
     osg::ref_ptr<osg::Group> root;
     osg::ref_ptr<osg::Group> analysisGroup;
     osg::ref_ptr<osg::Group> analysisGroup2;
     osg::ref_ptr<osg::Group> resultGroup;
     osg::ref_ptr<osg::Node> models[7];
 
-    // Playback state shared by every evolution.
-    int simulationMode = 0;
-    QTimer* playTimer = nullptr;
-    bool playing = true;
-    int speedStep = 1;
-    int frameIndex = 0;
-    int frameCount = 0;
+    // The timer, mode and position of whatever evolution runs.
+    EvolutionController* evolution = nullptr;
     std::string resultDir;
     QString resultDirQ;
     std::string landslideScenario;
@@ -308,10 +308,6 @@ private:
     int colourHigh = 20;
     // Nodes the run or replay added for the frame on screen.
     std::vector<osg::ref_ptr<osg::Node>> runNodes;
-    // The tick slot of the computation on playTimer; empty when none runs.
-    QByteArray computationSlot;
-    // A replay or run whose timer pause or stop took away; continue starts the timer again.
-    bool evolutionHeld = false;
     // A landslide story owns every node after the terrain of its scene.
     bool storyOnScreen = false;
 

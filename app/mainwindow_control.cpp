@@ -27,12 +27,23 @@ int resultFrameCount(const QString& folder) {
     return lastResultNumber(QFile::encodeName(folder).toStdString());
 }
 
-void MainWindow::connectPlayback(const char* slot) {
-    connect(playTimer, SIGNAL(timeout()), this, slot, Qt::UniqueConnection);
-}
-
-void MainWindow::disconnectPlayback(const char* slot) {
-    disconnect(playTimer, SIGNAL(timeout()), this, slot);
+void MainWindow::connectBeats() {
+    // Each beat asks the view for a frame: the landslide replay waits for one before its next frame.
+    const std::pair<Beat, void (MainWindow::*)()> beats[] = {
+        {Beat::Replay, &MainWindow::Visualize},
+        {Beat::FloodRun, &MainWindow::resultVisualize},
+        {Beat::DebrisRun, &MainWindow::flowVisualize},
+        {Beat::LandslideRun, &MainWindow::landslideVisualize},
+        {Beat::StoryLabels, &MainWindow::displayInfo},
+        {Beat::StoryShake, &MainWindow::Shake},
+        {Beat::StoryFlood, &MainWindow::displayLandslideInfo},
+    };
+    for (const auto& [beat, slot] : beats) {
+        evolution->setAction(beat, [this, slot = slot] {
+            viewer->requestRedraw();
+            (this->*slot)();
+        });
+    }
 }
 
 bool MainWindow::finishResultFiles() {
@@ -42,12 +53,6 @@ bool MainWindow::finishResultFiles() {
     }
     reportUnwrittenFile(failedFile);
     return false;
-}
-
-void MainWindow::stopForUnwrittenFile(const char* slot, const std::string& failedFile) {
-    // Going on would show a run whose results are silently lost.
-    disconnectPlayback(slot);
-    reportUnwrittenFile(failedFile);
 }
 
 void MainWindow::reportUnwrittenFile(const std::string& failedFile) {
@@ -65,7 +70,7 @@ void MainWindow::keepOnlyTerrain() {
 
 bool MainWindow::chooseRunFolder(std::string& folder) {
     const QString chosen =
-        QFileDialog::getExistingDirectory(this, tr("save && save as"), "./", QFileDialog::ShowDirsOnly);
+        QFileDialog::getExistingDirectory(this, tr("选择计算结果保存文件夹"), "./", QFileDialog::ShowDirsOnly);
     if (chosen.isEmpty()) {
         std::cout << "未设置保存路径" << std::endl;
         return false;
@@ -108,32 +113,28 @@ void MainWindow::removeRunNodes() {
     runNodes.clear();
 }
 
-void MainWindow::startComputation(const char* slot) {
-    computationSlot = slot;
-    evolutionHeld = false;
-    playing = true;
-    connectPlayback(slot);
-    playTimer->start(0);
+void MainWindow::startComputation(Beat beat) {
+    evolution->playing = true;
+    evolution->drive(beat, 0);
 }
 
 bool MainWindow::stopComputation() {
-    if (computationSlot.isEmpty()) {
+    if (!evolution->computing()) {
         return false;
     }
     // The files in flight land before anything else of the run changes.
     finishResultFiles();
-    disconnectPlayback(computationSlot.constData());
-    if (computationSlot == SLOT(flowVisualize())) {
+    if (evolution->drives(Beat::DebrisRun)) {
         debrisRun->resetClock();
         debrisTickClock.invalidate();
     }
-    computationSlot.clear();
+    evolution->release(evolution->driven());
     outputFrameNumber = 1;
     return true;
 }
 
 void MainWindow::stopForSignal(const char* signalName) {
-    if ((simulationMode == 1 || simulationMode == 2) && outputFrameNumber > 1) {
+    if ((evolution->mode == EvolutionMode::Flood || evolution->mode == EvolutionMode::Debris) && outputFrameNumber > 1) {
         std::cout << signalName << ": the run stops after result " << outputFrameNumber - 1
                   << "; results 1 to " << outputFrameNumber - 1 << " in " << saveDir << " are complete"
                   << std::endl;
@@ -145,8 +146,7 @@ void MainWindow::stopEvolution() {
     stopComputation();
     // The story's stages, its lake filling and any replay.
     stopLandslideScenario();
-    playTimer->stop();
-    evolutionHeld = false;
+    evolution->end();
     removeRunNodes();
     monitorDock->clear();
     resultGroup->removeChildren(0, resultGroup->getNumChildren());
@@ -162,14 +162,13 @@ void MainWindow::stopEvolution() {
 }
 
 void MainWindow::holdReplayAtStart() {
-    // Only a replay still attached is held; one that ended by itself is started again by restart.
-    const bool attached = disconnect(playTimer, SIGNAL(timeout()), this, SLOT(Visualize()));
+    // A replay going or one that has come to its end is held at its first frame; continue plays it again.
+    const bool replay = evolution->drives(Beat::Replay) || evolution->ended(Beat::Replay);
     stopEvolution();
-    frameIndex = 1;
-    playing = false;
-    if (attached) {
-        connectPlayback(SLOT(Visualize()));
-        evolutionHeld = true;
+    evolution->frameIndex = 1;
+    evolution->playing = false;
+    if (replay) {
+        evolution->holdStopped(Beat::Replay);
     }
 }
 
@@ -221,7 +220,7 @@ void MainWindow::acceptScenePath(std::string path) {
         return;
     }
     stopEvolution();
-    simulationMode = 0;
+    evolution->mode = EvolutionMode::None;
     root->removeChildren(0, root->getNumChildren());
     osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(path);
     if (model) {
@@ -233,10 +232,19 @@ void MainWindow::acceptScenePath(std::string path) {
     viewer->setSceneData(root.get());
 }
 
+namespace {
+
+// The start flag of a form: 1 flood, 2 debris flow, 3 landslide; anything else starts no mode.
+EvolutionMode modeOfStartFlag(int flag) {
+    return flag >= 1 && flag <= 3 ? static_cast<EvolutionMode>(flag) : EvolutionMode::None;
+}
+
+}  // namespace
+
 void MainWindow::acceptStart(int flag) {
-    simulationMode = flag;
-    frameIndex = 1;
-    speedStep = 1;
+    evolution->mode = modeOfStartFlag(flag);
+    evolution->frameIndex = 1;
+    evolution->speedStep = 1;
     resultDirQ = QFileDialog::getExistingDirectory(this, tr("选择文件"), "/", QFileDialog::ShowDirsOnly);
     resultDir = resultDirQ.toUtf8().toStdString();
     if (resultDirQ.isEmpty()) {
@@ -245,24 +253,23 @@ void MainWindow::acceptStart(int flag) {
     }
     // The chosen folder replaces whatever runs or replays, and plays at once even after a pause.
     stopEvolution();
-    frameCount = resultFrameCount(resultDirQ);
-    if (flag == 3) {
+    evolution->frameCount = resultFrameCount(resultDirQ);
+    if (evolution->mode == EvolutionMode::Landslide) {
         landslideScenario.clear();
     }
-    playing = true;
-    connectPlayback(SLOT(Visualize()));
-    playTimer->start(0);
+    evolution->playing = true;
+    evolution->drive(Beat::Replay, 0);
 }
 
 void MainWindow::stopCal() {
     finishResultFiles();
-    if (simulationMode != 1 && simulationMode != 2) {
+    if (evolution->mode != EvolutionMode::Flood && evolution->mode != EvolutionMode::Debris) {
         return;
     }
     outputFrameNumber = 1;
-    if (simulationMode == 1) {
+    if (evolution->mode == EvolutionMode::Flood) {
         writeFloodSummary();
-    } else if (simulationMode == 2) {
+    } else if (evolution->mode == EvolutionMode::Debris) {
         writeDebrisSummary();
         debrisRun->resetClock();
     }
@@ -270,28 +277,25 @@ void MainWindow::stopCal() {
     // monitor record stays in the dock, as after a run that ends by itself.
     if (stopComputation()) {
         stopEvolution();
-        if (simulationMode == 1 && !monitors->empty()) {
+        if (evolution->mode == EvolutionMode::Flood && !monitors->empty()) {
             monitorDock->showSeries(groupMonitorSamples(floodSummary->monitorSamples));
         }
     }
 }
 
 void MainWindow::startRoam() {
-    playing = true;
+    evolution->playing = true;
 }
 
 void MainWindow::pauseRoam() {
-    if (simulationMode == 0) {
+    if (evolution->mode == EvolutionMode::None) {
         return;
     }
-    if (simulationMode != 3) {
-        playing = false;
+    if (evolution->mode != EvolutionMode::Landslide) {
+        evolution->playing = false;
     }
     // A computation holds too: its timer stops until continue.
-    if (playTimer->isActive()) {
-        playTimer->stop();
-        evolutionHeld = true;
-    }
+    evolution->hold();
     debrisTickClock.invalidate();
     // The lake filling of a scenario has a timer of its own; it holds too.
     if (analysisTimer && analysisTimer->isActive()) {
@@ -301,16 +305,17 @@ void MainWindow::pauseRoam() {
 }
 
 void MainWindow::continueRoma() {
-    if (simulationMode == 0) {
+    if (evolution->mode == EvolutionMode::None) {
         return;
     }
-    playing = true;
-    if (simulationMode == 3 && infoStep != 0 && storyOnScreen) {
-        playTimer->start(pace.intervalMs(100));
-    } else if (evolutionHeld) {
-        playTimer->start();
+    evolution->playing = true;
+    if (evolution->mode == EvolutionMode::Landslide && infoStep != 0 && storyOnScreen &&
+        evolution->driven() != Beat::None) {
+        evolution->restartTimer(pace.intervalMs(100));
+    } else if (!evolution->resume()) {
+        // A replay that came to its end plays again from its first frame.
+        evolution->replayAgain();
     }
-    evolutionHeld = false;
     if (lakeFillingPaused) {
         lakeFillingPaused = false;
         analysisTimer->start(pace.intervalMs(500));
@@ -318,52 +323,46 @@ void MainWindow::continueRoma() {
 }
 
 void MainWindow::stopRoam() {
-    if (simulationMode == 0) {
+    if (evolution->mode == EvolutionMode::None) {
         return;
     }
-    if (!computationSlot.isEmpty() || storyOnScreen) {
+    if (evolution->computing() || storyOnScreen) {
         // A computation or a story cannot be rewound: it ends, and restart tells a story again.
         stopEvolution();
-        frameIndex = 1;
-        playing = false;
+        evolution->frameIndex = 1;
+        evolution->playing = false;
         return;
     }
     holdReplayAtStart();
 }
 
 void MainWindow::restartRoam() {
-    if (simulationMode == 0) {
+    if (evolution->mode == EvolutionMode::None) {
         return;
     }
-    if (simulationMode == 3 && !landslideScenario.empty()) {
+    if (evolution->mode == EvolutionMode::Landslide && !landslideScenario.empty()) {
         // Every stage of the running story stops, the lake filling included.
         stopEvolution();
         keepOnlyTerrain();
         storyOnScreen = true;
         infoStep = 0;
         shakeCount = 0;
-        playTimer->stop();
-        playTimer->deleteLater();
-        playTimer = new QTimer;
-        connectPlayback(SLOT(displayInfo()));
-        playTimer->start(pace.intervalMs(50));
+        evolution->replaceTimer(Beat::StoryLabels, pace.intervalMs(50));
         return;
     }
-    if (!computationSlot.isEmpty()) {
+    if (evolution->computing()) {
         // A computation cannot be rewound.
         return;
     }
     stopEvolution();
-    frameIndex = 1;
-    playing = true;
-    speedStep = 1;
-    connectPlayback(SLOT(Visualize()));
-    playTimer->start(pace.intervalMs(simulationMode == 2 ? 60 : 0));
+    evolution->rewind();
+    evolution->drive(Beat::Replay,
+                     pace.intervalMs(evolution->mode == EvolutionMode::Debris ? 60 : 0));
 }
 
 void MainWindow::speedControl() {
-    if (simulationMode == 0) {
+    if (evolution->mode == EvolutionMode::None) {
         return;
     }
-    speedStep = speedStep > 3 ? 1 : speedStep + 1;
+    evolution->speedUp();
 }

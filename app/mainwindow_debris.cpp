@@ -44,7 +44,7 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
     writeDebrisSummary();
     stopEvolution();
 
-    simulationMode = 2;
+    evolution->mode = EvolutionMode::Debris;
     *debrisRun = std::move(next);
     demHeights = std::move(heights);
     saveDir = folder;
@@ -52,7 +52,7 @@ void MainWindow::acceptdebrisValues(std::vector<double> values) {
     debrisSummaryWrittenFrame = 0;
     debrisSummaryFailed = false;
     debrisTickClock.invalidate();
-    startComputation(SLOT(flowVisualize()));
+    startComputation(Beat::DebrisRun);
 }
 
 void MainWindow::flowVisualize() {
@@ -106,10 +106,15 @@ bool MainWindow::advanceDebrisRun() {
         ++outputFrameNumber;
     }
     if (debrisRun->finished()) {
-        std::cout << "end of display!" << std::endl;
+        // The last frame stays on screen, as at the end of a replay.
+        const int written = outputFrameNumber - 1;
         writeDebrisSummary();
         stopComputation();
-        removeRunNodes();
+        QMessageBox::information(nullptr, tr("说明"),
+                                 tr("泥石流计算结束：结果 1 到 %1 已写入 %2。")
+                                     .arg(written)
+                                     .arg(QString::fromLocal8Bit(saveDir.c_str())),
+                                 QMessageBox::Ok);
         return false;
     }
     return true;
@@ -134,7 +139,7 @@ void MainWindow::writeDebrisSummary() {
 }
 
 void MainWindow::showStoredDebrisFrame() {
-    const std::string frame = resultDir + "/" + std::to_string(frameIndex);
+    const std::string frame = resultDir + "/" + std::to_string(evolution->frameIndex);
     // The replay removes only what it added itself: the terrain and the marks of the scene stay, and no
     // part of an earlier frame is left under this one.
     removeRunNodes();
@@ -150,12 +155,10 @@ void MainWindow::showStoredDebrisFrame() {
     addRunNode(debrisForm->legendBar(colourLow, colourHigh).get());
     addRunNode(makeDebrisDepthCaption().get());
 
-    if (playing) {
-        frameIndex += speedStep;
-    }
-    // frameCount is the last frame of the folder.
-    if (frameIndex > frameCount) {
-        disconnectPlayback(SLOT(Visualize()));
+    evolution->advance(evolution->speedStep);
+    // evolution->frameCount is the last frame of the folder.
+    if (evolution->frameIndex > evolution->frameCount) {
+        evolution->release(Beat::Replay);
         enableSceneTree();
     }
 }

@@ -23,6 +23,7 @@
 #include "monitorpoints.h"
 #include "monitorseries.h"
 #include "resultwriter.h"
+#include "viewerqt.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ constexpr int floodSummaryEveryResults = 20;
 void MainWindow::acceptfloodValues(std::vector<QString> values) {
     // A run still going keeps its summary up to its last result.
     writeFloodSummary();
-    simulationMode = 1;
+    evolution->mode = EvolutionMode::Flood;
     floodCapacity = values[0].toFloat();
     floodWidth = values[1].toFloat();
     floodHeight = values[2].toFloat();
@@ -48,16 +49,18 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     settings.height = values[4].toFloat();
     settings.mode = values[6].toStdString();
     settings.timeStepDivisor = values[5].toFloat();
-    const FloodRunStart start = startFloodRun(*caFlood, inputFiles, settings);
+    std::string reason;
+    const FloodRunStart start = startFloodRun(*caFlood, inputFiles, settings, &reason);
     if (start != FloodRunStart::Ready) {
         // The engine has dropped the previous grid, so a run still ticking would only write empty results.
-        if (computationSlot == SLOT(resultVisualize())) {
+        if (evolution->drives(Beat::FloodRun)) {
             stopEvolution();
         }
+        const QString refusal = start == FloodRunStart::InputsRejected
+                                    ? tr("洪水计算的输入文件无法读取，计算没有开始。")
+                                    : tr("溃口参数没有出流，计算没有开始。");
         QMessageBox::information(nullptr, tr("Warning"),
-                                 start == FloodRunStart::InputsRejected
-                                     ? tr("洪水计算的输入文件无法读取，计算没有开始。")
-                                     : tr("溃口参数没有出流，计算没有开始。"),
+                                 refusal + "\n" + QString::fromLocal8Bit(reason.c_str()).trimmed(),
                                  QMessageBox::Ok);
         return;
     }
@@ -78,7 +81,7 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     floodSummaryWrittenResult = 0;
     floodPlotsWrittenResult = 0;
     floodSummaryFailed = false;
-    startComputation(SLOT(resultVisualize()));
+    startComputation(Beat::FloodRun);
 }
 
 void MainWindow::resultVisualize() {
@@ -182,11 +185,13 @@ void MainWindow::reportUnwrittenFloodSummary(const std::string& problem) {
 }
 
 void MainWindow::Visualize() {
-    if (simulationMode == 1) {
+    // Every replay tick is drawn, also one whose frame is missing: the landslide replay waits for it.
+    viewer->requestRedraw();
+    if (evolution->mode == EvolutionMode::Flood) {
         showStoredFloodFrame();
-    } else if (simulationMode == 2) {
+    } else if (evolution->mode == EvolutionMode::Debris) {
         showStoredDebrisFrame();
-    } else if (simulationMode == 3) {
+    } else if (evolution->mode == EvolutionMode::Landslide) {
         showStoredLandslideFrame();
     }
 }
@@ -198,14 +203,14 @@ void MainWindow::enableSceneTree() {
 }
 
 void MainWindow::showStoredFloodFrame() {
-    const int n = frameIndex;
+    const int n = evolution->frameIndex;
     const std::string frame = resultDir + "/" + std::to_string(n);
     // A frame missing from the folder is skipped: the last one stays on screen, and the clock of the next
     // one shows the gap.
     const bool present = QFileInfo::exists(QFile::decodeName((frame + ".txt").c_str())) ||
                          QFileInfo::exists(QFile::decodeName((frame + ".ive").c_str()));
     if (!present) {
-        if (playing) {
+        if (evolution->playing) {
             std::cout << "frame " << n << " is missing from " << resultDir << "; it is skipped" << std::endl;
         }
         advanceStoredFloodFrame();
@@ -225,9 +230,9 @@ void MainWindow::showStoredFloodFrame() {
     }
     // The lake rises with the share of the folder's files shown so far.
     const int filesPerFrame = showMonitors ? 3 : 2;
-    if (lakeSurface && frameCount > 0) {
+    if (lakeSurface && evolution->frameCount > 0) {
         lakeSurface->riseOffset =
-            osg::Vec3(0, 0, lakeSurface->heightOffset / (frameCount * filesPerFrame) * 4 * n);
+            osg::Vec3(0, 0, lakeSurface->heightOffset / (evolution->frameCount * filesPerFrame) * 4 * n);
         lakeSurface->rise();
     }
     // A frame whose water model does not load shows its overlays without water.
@@ -263,12 +268,11 @@ void MainWindow::showReplayMonitorRecord(int shownResult) {
 }
 
 void MainWindow::advanceStoredFloodFrame() {
-    if (playing) {
-        frameIndex += 5 * speedStep;
-    }
-    // frameCount is the last frame of the folder.
-    if (frameIndex > frameCount) {
-        disconnectPlayback(SLOT(Visualize()));
+    // Five results per tick at 1x.
+    evolution->advance(5 * evolution->speedStep);
+    // evolution->frameCount is the last frame of the folder.
+    if (evolution->frameIndex > evolution->frameCount) {
+        evolution->release(Beat::Replay);
         monitors->clear();
         enableSceneTree();
     }

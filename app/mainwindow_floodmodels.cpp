@@ -34,7 +34,7 @@ void MainWindow::FloodModelH() {
 }
 
 void MainWindow::replayFloodModel(const std::string& category, const QString& modelName) {
-    if (simulationMode != 1) {
+    if (evolution->mode != EvolutionMode::Flood) {
         return;
     }
     SceneConfigReader reader;
@@ -51,12 +51,11 @@ void MainWindow::replayFloodModel(const std::string& category, const QString& mo
     stopEvolution();
     resultDir = folders.front();
     resultDirQ = QString::fromUtf8(resultDir.c_str());
-    frameIndex = 1;
-    playing = true;
-    speedStep = 1;
-    frameCount = resultFrameCount(resultDirQ);
-    connectPlayback(SLOT(Visualize()));
-    playTimer->start(0);
+    evolution->frameIndex = 1;
+    evolution->playing = true;
+    evolution->speedStep = 1;
+    evolution->frameCount = resultFrameCount(resultDirQ);
+    evolution->drive(Beat::Replay, 0);
 }
 
 bool MainWindow::startFloodingAnalysis() {
@@ -71,16 +70,8 @@ bool MainWindow::startFloodingAnalysis() {
     if (!root->containsNode(analysisGroup)) {
         root->addChild(analysisGroup);
     }
-    const osg::Vec3 centre = start->box.center();
-    std::cout << "center: x=" << centre.x() << std::endl;
-    std::cout << "center: y=" << centre.y() << std::endl;
     lakeOrigin = start->origin;
     labelAnchor = start->labelAnchor;
-    std::cout << "Z: " << start->box.zMax() << std::endl;
-    // One timer for every filling of the window's life.
-    if (!analysisTimer) {
-        analysisTimer = new QTimer(this);
-    }
     connect(analysisTimer, SIGNAL(timeout()), this, SLOT(FloodingAnalysis()), Qt::UniqueConnection);
     analysisTimer->start(pace.intervalMs(500));
     return true;
@@ -106,7 +97,6 @@ void MainWindow::FloodingAnalysis() {
     analysisTick += 1;
     analysisGroup->removeChildren(0, analysisGroup->getNumChildren());
     lakeOrigin += osg::Vec3(0.0f, 0.0f, lakeFillingRise);
-    std::cout << "ZZ: " << lakeOrigin.z() << std::endl;
     lakeSpanX = osg::Vec3(lakeFillingSpan, 0.0f, 0.0f);
     lakeSpanY = osg::Vec3(0.0f, lakeFillingSpan, 0.0f);
     analysisGroup->addChild(makeFillingPlane(lakeOrigin, lakeSpanX, lakeSpanY));
@@ -135,6 +125,5 @@ void MainWindow::closeLandslideScenario(int intervalMs) {
     if (cameraFromValues(reader.readLandslideValues(reader.path, "Camera2"), eye, center, up)) {
         applyView(eye, center, up);
     }
-    connectPlayback(SLOT(displayLandslideInfo()));
-    playTimer->start(pace.intervalMs(intervalMs));
+    evolution->drive(Beat::StoryFlood, pace.intervalMs(intervalMs));
 }

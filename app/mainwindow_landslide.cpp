@@ -15,7 +15,7 @@ void MainWindow::acceptLandSlideSignals(bool start) {
         return;
     }
     // A run still ticking would go on with the grids that the preparation replaces.
-    if (computationSlot == SLOT(landslideVisualize())) {
+    if (evolution->drives(Beat::LandslideRun)) {
         stopComputation();
     }
     LandslideInputs inputs;
@@ -35,7 +35,7 @@ void MainWindow::acceptLandSlideSignals(bool start) {
     }
     // The new run replaces whatever runs or replays, with its nodes.
     stopEvolution();
-    startComputation(SLOT(landslideVisualize()));
+    startComputation(Beat::LandslideRun);
 }
 
 void MainWindow::showLandslideMesh(osg::Node* mesh) {
@@ -83,9 +83,9 @@ bool MainWindow::GreaterSort(Point a, Point b) {
 }
 
 void MainWindow::showStoredLandslideFrame() {
-    if (landslideScenario.empty() && frameIndex > frameCount) {
+    if (landslideScenario.empty() && evolution->frameIndex > evolution->frameCount) {
         // Nothing (left) to show: let go of the timer instead of ticking on idle.
-        disconnectPlayback(SLOT(Visualize()));
+        evolution->release(Beat::Replay);
         return;
     }
     // Every stored frame is drawn at least once: small frames load far faster than the view draws, and
@@ -100,25 +100,25 @@ void MainWindow::showStoredLandslideFrame() {
     resultGroup->removeChildren(0, resultGroup->getNumChildren());
     root->removeChild(resultGroup);
     if (osg::ref_ptr<osg::Node> frame =
-            osgDB::readRefNodeFile(folder + "/" + std::to_string(frameIndex) + ".ive")) {
+            osgDB::readRefNodeFile(folder + "/" + std::to_string(evolution->frameIndex) + ".ive")) {
         resultGroup->addChild(frame);
     }
     root->addChild(resultGroup);
-    if (playing) {
-        frameIndex += speedStep;
+    if (evolution->playing) {
+        evolution->frameIndex += evolution->speedStep;
     }
-    if (frameIndex <= frameCount) {
+    if (evolution->frameIndex <= evolution->frameCount) {
         return;
     }
 
     // The last frame stays, in front of the terrain.
     resultGroup->removeChildren(0, resultGroup->getNumChildren());
     if (osg::ref_ptr<osg::Node> last =
-            osgDB::readRefNodeFile(folder + "/" + std::to_string(frameCount) + ".ive")) {
+            osgDB::readRefNodeFile(folder + "/" + std::to_string(evolution->frameCount) + ".ive")) {
         drawOverTerrain(*last, 1);
         resultGroup->addChild(last);
     }
-    disconnectPlayback(SLOT(Visualize()));
+    evolution->release(Beat::Replay);
     if (!landslideScenario.empty() && !startFloodingAnalysis()) {
         closeLandslideScenario(0);
     }

@@ -2,7 +2,7 @@
 // outline, geological lines and rain, then the title, the dust and the replay of the slide; after the
 // slide (and the filling of the barrier lake) the flood stage of "danba flood".
 //
-// Every stage runs on playTimer and hands it on by disconnecting itself and connecting the next one:
+// Every stage runs on the playback timer and hands it on to the next one:
 //   dispatch -> displayInfo (2 s) -> Shake (50 ms) x wobble -> displayInfo (1 s) -> ... -> boundary
 //   stage (5 s) -> title stage -> Visualize (0 ms) -> [FloodingAnalysis] -> displayLandslideInfo
 //   -> Visualize (flood).
@@ -59,7 +59,7 @@ osg::ref_ptr<osg::Node> loadGeologicalLines() {
 void MainWindow::openLandslideCase(bool dynamicTerrain) {
     // A presentation still running (the same case opened again) would go on beside the new one.
     stopLandslideScenario();
-    simulationMode = 3;
+    evolution->mode = EvolutionMode::Landslide;
     const std::vector<std::string> slide = scenarioValues("landslide");
     // Without its result folder the story ends at the title instead of replaying another case's slide.
     landslideScenario = slide.empty() ? std::string() : slide.front();
@@ -82,14 +82,12 @@ void MainWindow::openLandslideCase(bool dynamicTerrain) {
     }
     infoStep = 0;
     shakeCount = 0;
-    connectPlayback(SLOT(displayInfo()));
-    playTimer->start(pace.intervalMs(2000));
+    evolution->drive(Beat::StoryLabels, pace.intervalMs(2000));
 }
 
 void MainWindow::stopLandslideScenario() {
-    for (const char* stage : {SLOT(displayInfo()), SLOT(Shake()), SLOT(displayLandslideInfo()),
-                              SLOT(afterLandslide()), SLOT(Visualize())}) {
-        disconnectPlayback(stage);
+    for (Beat stage : {Beat::StoryLabels, Beat::StoryShake, Beat::StoryFlood, Beat::Replay}) {
+        evolution->release(stage);
     }
     stopFloodingAnalysis();
 }
@@ -97,7 +95,7 @@ void MainWindow::stopLandslideScenario() {
 void MainWindow::displayInfo() {
     const int step = ++infoStep;
     const std::vector<std::string> history = scenarioValues("lishizaihai");
-    simulationMode = 3;
+    evolution->mode = EvolutionMode::Landslide;
     const int disasters = static_cast<int>(history.size() / 4);
 
     // The opening view, taken again on every tick of the label stages: the user cannot wander off yet.
@@ -113,9 +111,8 @@ void MainWindow::displayInfo() {
     if (step >= 1 && step <= disasters) {
         // The next earlier disaster joins the labels, then the view wobbles.
         keepOnlyTerrain();
-        disconnectPlayback(SLOT(displayInfo()));
-        connectPlayback(SLOT(Shake()));
-        playTimer->start(pace.intervalMs(50));
+        evolution->release(Beat::StoryLabels);
+        evolution->drive(Beat::StoryShake, pace.intervalMs(50));
         root->addChild(landslideSymbols->disasterLabels(step));
         if (step == disasters) {
             if (osg::ref_ptr<osg::Geode> geology = landslideSymbols->geologyLabel()) {
@@ -148,16 +145,16 @@ void MainWindow::displayInfo() {
                 rain[0], at, 45.0f, osg::Vec4(0.0f, 0.3f, 0.6f, 1.0f), osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f)));
         }
         root->addChild(landslideSymbols->buildRain());
-        playTimer->start(pace.intervalMs(5000));
+        evolution->restartTimer(pace.intervalMs(5000));
     } else if (step == disasters + 2) {
         // The title and the dust, and the slide's frames replayed.
         keepOnlyTerrain();
-        simulationMode = 3;
-        frameIndex = 1;
-        speedStep = 1;
+        evolution->mode = EvolutionMode::Landslide;
+        evolution->frameIndex = 1;
+        evolution->speedStep = 1;
         // A replay held by an earlier pause or stop would leave the story frozen on its first frame.
-        playing = true;
-        frameCount =
+        evolution->playing = true;
+        evolution->frameCount =
             landslideScenario.empty() ? 0 : resultFrameCount(QString::fromUtf8(landslideScenario.c_str()));
 
         osg::ref_ptr<osgText::Text> title =
@@ -168,11 +165,10 @@ void MainWindow::displayInfo() {
         titleGeode->setName("landslideinfo");
         titleGeode->addDrawable(title);
         root->addChild(titleGeode);
-        std::cout << "fileNum: " << frameCount << std::endl;
+        std::cout << "fileNum: " << evolution->frameCount << std::endl;
 
-        disconnectPlayback(SLOT(displayInfo()));
-        connectPlayback(SLOT(Visualize()));
-        playTimer->start(0);
+        evolution->release(Beat::StoryLabels);
+        evolution->drive(Beat::Replay, 0);
 
         osg::ref_ptr<osg::MatrixTransform> dust = new osg::MatrixTransform;
         Smoke().addSmoke(dust);
@@ -198,9 +194,8 @@ void MainWindow::Shake() {
     }
     if (shakeCount == shakeTicks) {
         shakeCount = 0;
-        disconnectPlayback(SLOT(Shake()));
-        connectPlayback(SLOT(displayInfo()));
-        playTimer->start(pace.intervalMs(1000));
+        evolution->release(Beat::StoryShake);
+        evolution->drive(Beat::StoryLabels, pace.intervalMs(1000));
     }
     ++shakeCount;
 }
@@ -208,7 +203,7 @@ void MainWindow::Shake() {
 void MainWindow::displayLandslideInfo() {
     // The flood that the barrier lake causes: both scene files now come from the flood scene's folder.
     currentSceneName = "danba flood";
-    simulationMode = 1;
+    evolution->mode = EvolutionMode::Flood;
     // What the story left on screen is now the scene of the flood replay.
     storyOnScreen = false;
     if (root->getNumChildren() > 3) {
@@ -222,11 +217,11 @@ void MainWindow::displayLandslideInfo() {
         lakeSurface->placeOn(lake.front());
     }
     addFloodMarksAndLake();
-    playing = true;
-    disconnectPlayback(SLOT(displayLandslideInfo()));
+    evolution->playing = true;
+    evolution->release(Beat::StoryFlood);
     const std::vector<std::string> play = reader.readConfigValues(reader.path, "Play");
     if (!play.empty()) {
-        startCaseReplay(1, play.front(), 0);
+        startCaseReplay(EvolutionMode::Flood, play.front(), 0);
     }
 }
 

@@ -146,20 +146,18 @@ void MainWindow::addFloodMarksAndLake() {
     }
 }
 
-void MainWindow::startCaseReplay(int mode, const std::string& folder, int intervalMs) {
+void MainWindow::startCaseReplay(EvolutionMode mode, const std::string& folder, int intervalMs) {
     // The stages of a landslide story share the timer and would run on between the replay's frames.
     stopLandslideScenario();
-    simulationMode = mode;
-    frameIndex = 1;
-    speedStep = 1;
+    evolution->mode = mode;
+    evolution->frameIndex = 1;
+    evolution->speedStep = 1;
     resultDir = folder;
     resultDirQ = QString::fromUtf8(folder.c_str());
-    frameCount = resultFrameCount(resultDirQ);
+    evolution->frameCount = resultFrameCount(resultDirQ);
     // A case plays at once, whatever a pause or stop left behind.
-    playing = true;
-    evolutionHeld = false;
-    connectPlayback(SLOT(Visualize()));
-    playTimer->start(pace.intervalMs(intervalMs));
+    evolution->playing = true;
+    evolution->drive(Beat::Replay, pace.intervalMs(intervalMs));
 }
 
 void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
@@ -199,7 +197,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
             placeCamera(eye, center, up);
         }
     };
-    const auto replayConfiguredFolder = [this, &reader](int mode, int intervalMs) {
+    const auto replayConfiguredFolder = [this, &reader](EvolutionMode mode, int intervalMs) {
         const std::vector<std::string> play = reader.readConfigValues(reader.path, "Play");
         if (!play.empty()) {
             startCaseReplay(mode, play.front(), intervalMs);
@@ -221,7 +219,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         lakeSurface = std::make_unique<LakeSurface>(2000.0f, 2000.0f, wired->lakeHeightOffset);
         lakeSurface->placeOn(folder + "/Disaster_Signs/River/BarrierLake.shp");
         addFloodMarksAndLake();
-        startCaseReplay(1, folder + "/Disaster_Play", 0);
+        startCaseReplay(EvolutionMode::Flood, folder + "/Disaster_Play", 0);
     } else if (wiredDebris) {
         root->removeChildren(0, root->getNumChildren());
         loadTerrain(folder + wiredDebris->terrain);
@@ -229,9 +227,9 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
             root->addChild(buildSceneMarks().get());
         }
         placeCamera(wiredDebris->eye, wiredDebris->center, wiredDebris->up);
-        startCaseReplay(2, folder + wiredDebris->play, 0);
+        startCaseReplay(EvolutionMode::Debris, folder + wiredDebris->play, 0);
     } else if (type == "1") {
-        simulationMode = 1;
+        evolution->mode = EvolutionMode::Flood;
         root->removeChildren(0, root->getNumChildren());
         loadConfiguredTerrain();
         lakeSurface.reset();
@@ -242,13 +240,13 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         }
         placeConfiguredCamera();
         addFloodMarksAndLake();
-        replayConfiguredFolder(1, 0);
+        replayConfiguredFolder(EvolutionMode::Flood, 0);
     } else if (type == "2") {
         root->removeChildren(0, root->getNumChildren());
         loadConfiguredTerrain();
         placeConfiguredCamera();
         root->addChild(buildSceneMarks().get());
-        replayConfiguredFolder(2, 60);
+        replayConfiguredFolder(EvolutionMode::Debris, 60);
     } else if (type == "3") {
         // Other landslide scenes: the terrain may change while the story plays.
         openLandslideCase(true);
@@ -275,6 +273,6 @@ void MainWindow::receiveGroup(shapeFormat* sft) {
 void MainWindow::DeleteAllNode() {
     // Nothing of a run may go on drawing into the emptied scene.
     stopEvolution();
-    simulationMode = 0;
+    evolution->mode = EvolutionMode::None;
     root->removeChildren(0, root->getNumChildren());
 }

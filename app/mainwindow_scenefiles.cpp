@@ -18,6 +18,7 @@
 #include "pickhandle.h"
 #include "terrainmanipulator.h"
 #include "viewerqt.h"
+#include "useeventhandler.h"
 #include "viewhistory.h"
 
 void MainWindow::setCurrentFile(const QString& path) {
@@ -53,7 +54,7 @@ void MainWindow::open() {
     }
     // Nothing of a run in the old scene may go on drawing over the new one.
     stopEvolution();
-    simulationMode = 0;
+    evolution->mode = EvolutionMode::None;
     root->removeChildren(0, root->getNumChildren());
     models[1]->getOrCreateStateSet()->setMode(GL_LIGHTING,
                                               osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
@@ -140,23 +141,30 @@ void MainWindow::writeScene(const QString& name) {
     }
 }
 
+const PickHandle& MainWindow::pickHandler() const {
+    return *picker;
+}
+
+const ViewHistory& MainWindow::viewHistory() const {
+    return viewRecorder->history;
+}
+
 void MainWindow::preView() {
     RecordedView view;
-    if (stepViewBack(view)) {
+    if (viewRecorder->history.stepBack(view)) {
         applyView(view.eye, view.center, view.up);
     }
 }
 
 void MainWindow::nextView() {
     RecordedView view;
-    if (stepViewForward(view)) {
+    if (viewRecorder->history.stepForward(view)) {
         applyView(view.eye, view.center, view.up);
     }
 }
 
 void MainWindow::showCoordinate() {
-    if (pickedPoint.empty()) {
-        return;
+    if (picker->picked()) {
+        coordLabel->setText(coordinateText(*picker->picked()));
     }
-    coordLabel->setText(coordinateText(pickedPoint));
 }

@@ -1,6 +1,9 @@
 // The data pre-processing tool, the help box and the camera reading.
 #include <QMessageBox>
 #include <iostream>
+#include <osgGA/OrbitManipulator>
+#include <osgUtil/IntersectionVisitor>
+#include <osgUtil/LineSegmentIntersector>
 #include <osgViewer/Viewer>
 
 #include "getcamerapose.h"
@@ -18,8 +21,8 @@ void MainWindow::dataDealTool() {
 void MainWindow::help() {
     QMessageBox::information(
         nullptr, tr("说明"),
-        tr("本软件基于Qt "
-           "5.8.0并结合开源库OSG与GDAL开发，提供洪水、泥石流、滑坡三种自然灾害的模拟计算与演进展示。"),
+        tr("本软件基于Qt %1并结合开源库OSG与GDAL开发，提供洪水、泥石流、滑坡三种自然灾害的模拟计算与演进展示。")
+            .arg(qVersion()),
         QMessageBox::Yes);
 }
 
@@ -32,9 +35,37 @@ void MainWindow::readCameraView(osg::Vec3d& eye, osg::Vec3d& center, osg::Vec3d&
               << std::endl;
 }
 
+namespace {
+
+// Farther than any terrain a scene holds, and near enough for the intersector's precision.
+constexpr double sightRange = 1e7;
+
+// The point the view looks at: where its line of sight first meets the scene, or, when it meets nothing,
+// the centre the manipulator turns about. A scene file's camera centre is such a point.
+osg::Vec3d lookedAtPoint(osgViewer::View& view, const osg::Vec3d& eye, const osg::Vec3d& farCentre) {
+    osg::Vec3d direction = farCentre - eye;
+    direction.normalize();
+    if (osg::Node* scene = view.getSceneData()) {
+        osg::ref_ptr<osgUtil::LineSegmentIntersector> sight =
+            new osgUtil::LineSegmentIntersector(eye, eye + direction * sightRange);
+        osgUtil::IntersectionVisitor visitor(sight.get());
+        scene->accept(visitor);
+        if (sight->containsIntersections()) {
+            return sight->getFirstIntersection().getWorldIntersectPoint();
+        }
+    }
+    if (const auto* orbit = dynamic_cast<const osgGA::OrbitManipulator*>(view.getCameraManipulator())) {
+        return orbit->getCenter();
+    }
+    return eye + direction;
+}
+
+}  // namespace
+
 void MainWindow::getCameraParmeter() {
-    osg::Vec3d eye, center, up;
-    readCameraView(eye, center, up);
+    osg::Vec3d eye, farCentre, up;
+    readCameraView(eye, farCentre, up);
+    const osg::Vec3d center = lookedAtPoint(*viewer, eye, farCentre);
     auto* dialog = new GetCameraPose;
     // Every dialog still open is refilled by later readings; a closed one is gone, and those left open go
     // with the window.

@@ -93,12 +93,12 @@ double windowRunSeconds(MainWindow& window, const Inputs& files) {
         Q_ARG(std::vector<std::string>,
               (std::vector<std::string>{files.grid.toStdString(), files.breach.toStdString()})));
     ModalDriver folder(chooseFile(out.path()), 60000, "QFileDialog");
+    ModalDriver endMessage(clickButton("OK"), 1800000, "QMessageBox");
     QElapsedTimer clock;
     clock.start();
     QMetaObject::invokeMethod(&window, "acceptdebrisValues", Q_ARG(std::vector<double>, formDefaults));
-    // The run ends by itself after its last frame, leaving only the terrain.
-    const bool ended = waitUntil(
-        [&] { return window.sceneRoot()->getNumChildren() == 1 && fullRunWritten(out.path()); }, 1800000);
+    // The run ends by itself after its last frame, and says so.
+    const bool ended = waitUntil([&] { return endMessage.answered() && fullRunWritten(out.path()); }, 1800000);
     const double seconds = clock.nsecsElapsed() / 1e9;
     // The next run numbers its frames from 1 again.
     triggerMenuAction(window, "&停止运算");

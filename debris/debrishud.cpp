@@ -52,7 +52,7 @@ bool DebrisHud::readFrameInfo(const std::string& path) {
     std::string text;
     std::string problem;
     if (readRegularFile(path, maxFrameInfoBytes, text, problem) != FileReadStatus::ok) {
-        std::cout << "Open failed." << std::endl;
+        std::cout << "Open failed." << std::endl << problem << std::endl;
         return false;
     }
     parseFrameInfo(text);

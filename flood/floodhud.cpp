@@ -37,7 +37,7 @@ bool FloodHud::readState(const std::string& path) {
     std::string text;
     std::string problem;
     if (readRegularFile(path, maxStateFileBytes, text, problem) != FileReadStatus::ok) {
-        std::cout << "Open failed." << std::endl;
+        std::cout << "Open failed." << std::endl << problem << std::endl;
         return false;
     }
     parseState(text, path);

@@ -1,6 +1,46 @@
 #include "floodrun.h"
 
+#include <iostream>
+#include <streambuf>
+
 #include "cafloodnew.h"
+
+namespace {
+
+// Passes everything written to a stream on to where it went before and keeps a copy, until it goes.
+class StreamCopy : public std::streambuf {
+public:
+    StreamCopy(std::ostream& stream, std::string* copy)
+        : stream(stream), copy(copy), original(copy ? stream.rdbuf(this) : nullptr) {}
+    ~StreamCopy() override {
+        if (original) {
+            stream.rdbuf(original);
+        }
+    }
+    StreamCopy(const StreamCopy&) = delete;
+    StreamCopy& operator=(const StreamCopy&) = delete;
+
+protected:
+    int overflow(int character) override {
+        if (character != traits_type::eof()) {
+            copy->push_back(static_cast<char>(character));
+            original->sputc(static_cast<char>(character));
+        }
+        return character;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        copy->append(text, static_cast<std::size_t>(count));
+        return original->sputn(text, count);
+    }
+    int sync() override { return original->pubsync(); }
+
+private:
+    std::ostream& stream;
+    std::string* copy;
+    std::streambuf* original;
+};
+
+}  // namespace
 
 int breachRatio(const std::string& mode) {
     if (mode == "Total Break") {
@@ -19,7 +59,11 @@ int breachRatio(const std::string& mode) {
 }
 
 FloodRunStart startFloodRun(CAFlood& engine, const std::vector<std::string>& inputFiles,
-                            const FloodRunSettings& settings) {
+                            const FloodRunSettings& settings, std::string* reason) {
+    if (reason) {
+        reason->clear();
+    }
+    const StreamCopy kept(std::cerr, reason);
     const int ratio = breachRatio(settings.mode);
     const bool total = ratio == 0;
     const float partialWidth = total ? 0.0f : settings.width / static_cast<float>(ratio);

@@ -26,6 +26,8 @@ enum class FloodRunStart {
 
 // Sets up `engine` for a run as the flood form's calculate does: time-step divisor, the inputs
 // (roughness grid, elevation grid, outbreak-information file), the breach (a partial breach is
-// width / k by height / k; the section shape exponent is 1) and the hydrograph.
+// width / k by height / k; the section shape exponent is 1) and the hydrograph. The engine says on
+// standard error why it refuses; with `reason` given, those lines are kept there as well, for a window
+// to show.
 FloodRunStart startFloodRun(CAFlood& engine, const std::vector<std::string>& inputFiles,
-                            const FloodRunSettings& settings);
+                            const FloodRunSettings& settings, std::string* reason = nullptr);

@@ -47,13 +47,9 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
     if (!monitors.empty()) {
         const float tolerance = engine.cellSize();
         const float time = static_cast<float>(engine.simulatedTime());
-        const bool print = settings.printDiagnostics;
-        matchMonitors = [&monitors, tolerance, time, print](double x, double y, const FloodCell& cell) {
+        matchMonitors = [&monitors, tolerance, time](double x, double y, const FloodCell& cell) {
             const float flow = std::abs(cell.fluxXOld) + std::abs(cell.fluxYOld);
-            if (monitors.match(x, y, tolerance, cell.speed, flow, cell.surfaceOld - cell.ground, time) &&
-                print) {
-                std::cout << "matched" << std::endl;
-            }
+            monitors.match(x, y, tolerance, cell.speed, flow, cell.surfaceOld - cell.ground, time);
         };
     }
     return buildWaterGeode(floodGridView(engine), range, settings.shallowColour, settings.deepColour,

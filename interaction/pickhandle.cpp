@@ -4,8 +4,6 @@
 #include <iostream>
 #include <osgUtil/LineSegmentIntersector>
 
-std::vector<double> pickedPoint;
-
 bool PickHandle::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) {
     view = dynamic_cast<osgViewer::View*>(&aa);
     if (view && ea.getEventType() == osgGA::GUIEventAdapter::PUSH &&
@@ -28,12 +26,15 @@ void PickHandle::pick(float x, float y) {
         wy = point.y();
         wz = point.z();
         std::cout << " wx:" << point.x() << " wy:" << point.y() << " wz:" << point.z() << std::endl;
-        pickedPoint = {wx, wy, wz};
+    }
+    pickedPoint = point;
+    if (onPick) {
+        onPick(point);
     }
 }
 
-QString coordinateText(const std::vector<double>& point) {
+QString coordinateText(const osg::Vec3d& point) {
     // Map coordinates run to millions of metres: fixed notation keeps every metre and the centimetres.
-    return "( X:" + QString::number(point[0], 'f', 2) + ", Y:" + QString::number(point[1], 'f', 2) +
-           ", Z:" + QString::number(point[2], 'f', 2) + ")";
+    return "( X:" + QString::number(point.x(), 'f', 2) + ", Y:" + QString::number(point.y(), 'f', 2) +
+           ", Z:" + QString::number(point.z(), 'f', 2) + ")";
 }

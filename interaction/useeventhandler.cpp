@@ -2,8 +2,6 @@
 
 #include <osgViewer/Viewer>
 
-#include "viewhistory.h"
-
 bool UseEventHandler::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionAdapter& aa) {
     auto* viewer = dynamic_cast<osgViewer::Viewer*>(&aa);
     if (!viewer) {
@@ -16,7 +14,7 @@ bool UseEventHandler::handle(const osgGA::GUIEventAdapter& ea, osgGA::GUIActionA
             button == osgGA::GUIEventAdapter::MIDDLE_MOUSE_BUTTON) {
             viewer->getCamera()->getViewMatrixAsLookAt(eye, center, up, lookDistance);
         }
-        recordView(eye, center, up);
+        history.record(eye, center, up);
     }
     return false;
 }

@@ -2,7 +2,9 @@
 
 #include <osgGA/GUIEventHandler>
 
-// Records the viewpoint in the view history every time a mouse button is released over the view.
+#include "viewhistory.h"
+
+// Records the viewpoint in its view history every time a mouse button is released over the view.
 // Never consumes the event, so the camera manipulator still sees it.
 class UseEventHandler : public osgGA::GUIEventHandler {
 public:
@@ -15,4 +17,7 @@ public:
     osg::Vec3d eye;
     osg::Vec3d center;
     osg::Vec3d up;
+
+    // The views recorded so far, which "previous view" and "next view" step through.
+    ViewHistory history;
 };

@@ -2,48 +2,34 @@
 
 #include <iostream>
 
-std::vector<osg::Vec3d> viewEyes;
-std::vector<osg::Vec3d> viewCenters;
-std::vector<osg::Vec3d> viewUps;
-int viewIndex = 0;
-
-void recordView(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {
-    viewEyes.erase(viewEyes.begin() + viewIndex, viewEyes.end());
-    viewCenters.erase(viewCenters.begin() + viewIndex, viewCenters.end());
-    viewUps.erase(viewUps.begin() + viewIndex, viewUps.end());
-    viewEyes.push_back(eye);
-    viewCenters.push_back(center);
-    viewUps.push_back(up);
-    viewIndex = static_cast<int>(viewEyes.size());
-    std::cout << "event:  " << viewEyes.size() << ",  " << viewIndex << std::endl;
+void ViewHistory::record(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {
+    views.erase(views.begin() + current, views.end());
+    views.push_back({eye, center, up});
+    current = static_cast<int>(views.size());
+    std::cout << "event:  " << views.size() << ",  " << current << std::endl;
 }
 
-static RecordedView currentView() {
-    const std::size_t at = static_cast<std::size_t>(viewIndex - 1);
-    return {viewEyes[at], viewCenters[at], viewUps[at]};
+void ViewHistory::reportStep(const RecordedView& view) const {
+    std::cout << views.size() << ",   " << current << ",   " << view.eye.x() << ",  " << view.eye.y() << ",  "
+              << view.eye.z() << std::endl;
 }
 
-static void reportStep(const RecordedView& view) {
-    std::cout << viewEyes.size() << ",   " << viewIndex << ",   " << view.eye.x() << ",  " << view.eye.y()
-              << ",  " << view.eye.z() << std::endl;
-}
-
-bool stepViewBack(RecordedView& view) {
-    if (viewIndex < 2) {
+bool ViewHistory::stepBack(RecordedView& view) {
+    if (current < 2) {
         return false;
     }
-    --viewIndex;
-    view = currentView();
+    --current;
+    view = views[static_cast<std::size_t>(current - 1)];
     reportStep(view);
     return true;
 }
 
-bool stepViewForward(RecordedView& view) {
-    if (viewIndex >= static_cast<int>(viewEyes.size())) {
+bool ViewHistory::stepForward(RecordedView& view) {
+    if (current >= static_cast<int>(views.size())) {
         return false;
     }
-    ++viewIndex;
-    view = currentView();
+    ++current;
+    view = views[static_cast<std::size_t>(current - 1)];
     reportStep(view);
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <cstdint>
+#include <osg/MatrixTransform>
 #include <osgGA/GUIEventAdapter>
 #include <osgViewer/ViewerEventHandlers>
 
@@ -88,10 +90,62 @@ ViewerQT::ViewerQT(QWidget* parent) : osgViewer::Viewer(), AdapterWidget(parent)
 
     setThreadingModel(osgViewer::Viewer::SingleThreaded);
 
-    QObject::connect(&redrawTimer, SIGNAL(timeout()), this, SLOT(updateGL()));
+    QObject::connect(&redrawTimer, &QTimer::timeout, this, [this] {
+        if (frameWanted()) {
+            updateGL();
+        }
+    });
     redrawTimer.start(redrawIntervalMs);
+}
+
+namespace {
+
+// Levels of the scene below its root whose nodes count in the outline: the window adds and removes
+// frames, overlays and marks as children of the root or of its groups.
+constexpr int outlineDepth = 3;
+
+void addOutline(const osg::Node& node, int depth, std::vector<double>& outline) {
+    outline.push_back(static_cast<double>(reinterpret_cast<std::uintptr_t>(&node)));
+    if (const osg::MatrixTransform* transform = dynamic_cast<const osg::MatrixTransform*>(&node)) {
+        const osg::Matrixd& matrix = transform->getMatrix();
+        outline.insert(outline.end(), matrix.ptr(), matrix.ptr() + 16);
+    }
+    const osg::Group* group = node.asGroup();
+    if (!group) {
+        return;
+    }
+    outline.push_back(group->getNumChildren());
+    if (depth < outlineDepth) {
+        for (unsigned i = 0; i < group->getNumChildren(); ++i) {
+            addOutline(*group->getChild(i), depth + 1, outline);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<double> ViewerQT::sceneOutline() const {
+    std::vector<double> outline;
+    // The view the manipulator asks for: a camera moved by code changes it without any event.
+    if (const osgGA::CameraManipulator* manipulator = getCameraManipulator()) {
+        const osg::Matrixd view = manipulator->getInverseMatrix();
+        outline.insert(outline.end(), view.ptr(), view.ptr() + 16);
+    }
+    outline.push_back(width());
+    outline.push_back(height());
+    if (const osg::Node* scene = getSceneData()) {
+        addOutline(*scene, 0, outline);
+    }
+    return outline;
+}
+
+bool ViewerQT::frameWanted() {
+    // Input reaches the handlers and the manipulator only inside a frame.
+    return !getGraphicsWindow()->getEventQueue()->empty() || checkNeedToDoFrame() ||
+           sceneOutline() != drawnOutline;
 }
 
 void ViewerQT::paintGL() {
     frame();
+    drawnOutline = sceneOutline();
 }

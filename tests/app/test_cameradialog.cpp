@@ -8,10 +8,12 @@
 #include <QTextEdit>
 #include <osg/Matrixd>
 #include <osgGA/CameraManipulator>
+#include <osgGA/OrbitManipulator>
 
 #include "getcamerapose.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "testmodels.h"
 #include "viewerqt.h"
 
 namespace {
@@ -59,7 +61,21 @@ protected:
     MainWindow window;
 };
 
-TEST_F(CameraDialogTest, ShowsEyeAndUpWithTwoDecimalsAndTheFarCentreInSixDigits) {
+TEST_F(CameraDialogTest, TheCentreIsWhereTheLineOfSightMeetsTheTerrain) {
+    // A patch of terrain 1666.25 m high around a projected map point, looked at from above and aside.
+    window.sceneRoot()->addChild(makeTerrainPatch(483000, 3434000, 1000, 1666.25).get());
+    const osg::Vec3d target(483426.7, 3434170.2, 1666.25);
+    look(target + osg::Vec3d(-300, -400, 500), target, {0, 0, 1});
+    triggerMenuAction(window, "&获取相机参数");
+    ASSERT_EQ(shownDialogs().size(), 1u);
+    const std::vector<double>& values = shownDialogs().front()->values;
+    ASSERT_EQ(values.size(), 9u);
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(values[3 + axis], target[axis], 0.01) << "axis " << axis;
+    }
+}
+
+TEST_F(CameraDialogTest, ShowsEyeAndUpWithTwoDecimalsAndTheManipulatorsCentreWhenTheSightMeetsNothing) {
     // The fixed viewpoint of "金江洪水".
     look({483426, 3434170, 16660.2}, {-1.32e30, -1.15475e29, -2.62126e30}, {-0.880339, -0.150208, 0.449934});
     testing::internal::CaptureStdout();
@@ -69,10 +85,18 @@ TEST_F(CameraDialogTest, ShowsEyeAndUpWithTwoDecimalsAndTheFarCentreInSixDigits)
     GetCameraPose* dialog = shownDialogs().front();
     EXPECT_EQ(dialog->windowTitle(), "获取相机参数");
     EXPECT_FALSE(dialog->isModal());
-    EXPECT_EQ(fieldTexts(*dialog), QStringList({"483426.00", "3434170.00", "16660.20", "-1.32e+30",
-                                                "-1.15475e+29", "-2.62126e+30", "-0.88", "-0.15", "0.45"}));
+    const QStringList fields = fieldTexts(*dialog);
+    EXPECT_EQ(fields.mid(0, 3), QStringList({"483426.00", "3434170.00", "16660.20"}));
+    EXPECT_EQ(fields.mid(6, 3), QStringList({"-0.88", "-0.15", "0.45"}));
     ASSERT_EQ(dialog->values.size(), 9u);
     EXPECT_NEAR(dialog->values[2], 16660.2, 1e-6);
+    // An empty scene: the point the trackball turns about, on the line of sight and not 1e30 away.
+    const osg::Vec3d centre =
+        dynamic_cast<osgGA::OrbitManipulator*>(window.view()->getCameraManipulator())->getCenter();
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(dialog->values[3 + axis], centre[axis], 1e-6) << "axis " << axis;
+    }
+    EXPECT_LT((centre - osg::Vec3d(483426, 3434170, 16660.2)).length(), 1e6);
     // Eye, centre and up on three lines, then the look distance and an empty line.
     const QStringList lines = QString::fromStdString(printed).split('\n');
     ASSERT_EQ(lines.size(), 6);

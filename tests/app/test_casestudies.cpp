@@ -61,7 +61,7 @@ TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
         ASSERT_NE(marks, nullptr);
         EXPECT_EQ(marks->getNumChildren(), 4u);
         EXPECT_NE(root->getChild(2)->asGeode(), nullptr);
-        EXPECT_EQ(window->currentSimulationMode(), 1);
+        EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Flood);
         // The demo data holds 40 results per flood.
         EXPECT_EQ(window->availableFrameCount(), 40);
 
@@ -96,7 +96,7 @@ TEST_F(CaseStudyTest, RealTerrainCaseOpensWithFinerTilesAndReplaysItsFlood) {
     doubleClick("jacksboro flood");
     osg::Group* root = window->sceneRoot();
     ASSERT_GE(root->getNumChildren(), 2u);
-    EXPECT_EQ(window->currentSimulationMode(), 1);
+    EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Flood);
     EXPECT_EQ(window->availableFrameCount(), 40);
     // The DEM spans some 30 km by 32 km.
     EXPECT_GT(root->getChild(0)->getBound().radius(), 15000.0f);
@@ -389,7 +389,7 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
             ASSERT_NE(marks, nullptr);
             EXPECT_EQ(marks->getNumChildren(), 2u);
         }
-        EXPECT_EQ(window->currentSimulationMode(), 2);
+        EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Debris);
         EXPECT_EQ(window->playbackTimer()->interval(), 0);
         const QString folder = findBoundPath(c.name) + c.playFolder;
         EXPECT_EQ(window->availableFrameCount(), QDir(folder).entryList({"*.txt"}, QDir::Files).size());
@@ -436,7 +436,7 @@ TEST_F(CaseStudyTest, ADebrisSceneOfAnotherNameReadsItsConfigurationAndReplaysEv
     EXPECT_GT(root->getChild(0)->getBound().radius(), 1500.0f);
     ASSERT_NE(root->getChild(1)->asGroup(), nullptr);
     EXPECT_EQ(root->getChild(1)->asGroup()->getNumChildren(), 2u);
-    EXPECT_EQ(window->currentSimulationMode(), 2);
+    EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Debris);
     EXPECT_EQ(window->playbackTimer()->interval(), 60);
     EXPECT_TRUE(window->playbackTimer()->isActive());
     ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() >= 4; }, 10000));

@@ -151,7 +151,7 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
     holdOnceWritten(result("3.txt"));
     setUpRun(path("breach.txt"), runVolume, results.path());
     EXPECT_FALSE(form()->isVisible());
-    EXPECT_EQ(window.currentSimulationMode(), 2);
+    EXPECT_EQ(window.currentSimulationMode(), EvolutionMode::Debris);
 
     ASSERT_TRUE(held());
     ASSERT_LT(frameFiles(results.path()).size(), 2 * 213);
@@ -187,15 +187,22 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
     };
     EXPECT_GT(lightPixels(378, 405), 15);
     EXPECT_LT(lightPixels(340, 367), 3);
+    ModalDriver ended(clickButton("OK"), 240000, "QMessageBox");
     window.playbackTimer()->start(0);
 
-    // The run goes on by itself to 6402 s of simulated time: 213 frames, then only the terrain stays.
-    ASSERT_TRUE(
-        waitUntil([&] { return root->getNumChildren() == 1 && QFile::exists(result("213.txt")); }, 240000));
+    // The run goes on by itself to 6402 s of simulated time: 213 frames, and says so; the last frame
+    // stays on screen with its legend and caption.
+    ASSERT_TRUE(waitUntil([&] { return ended.answered(); }, 240000));
+    EXPECT_EQ(ended.title(), "说明");
+    EXPECT_TRUE(ended.text().contains("213")) << ended.text().toStdString();
+    EXPECT_TRUE(QFile::exists(result("213.txt")));
     runEventLoop(300);
     const QStringList written = frameFiles(results.path());
     EXPECT_EQ(written.size(), 2 * 213);
+    ASSERT_EQ(root->getNumChildren(), 4u);
     EXPECT_EQ(root->getChild(0), terrain);
+    EXPECT_NE(root->getChild(1)->asGeode(), nullptr);
+    EXPECT_FALSE(window.playbackTimer()->isActive());
     EXPECT_EQ(QString::fromStdString(readTextFile(result("1.txt").toStdString())).split('\n').value(1),
               "29.4");
     // The end of the run writes its summary beside the folder, a volume row per frame.

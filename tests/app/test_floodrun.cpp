@@ -328,6 +328,9 @@ TEST_F(FloodRunTest, InputsThatDoNotLoadStartNoRun) {
     press("pushButton_3");
     ASSERT_TRUE(warning.answered());
     EXPECT_EQ(warning.title(), "Warning");
+    // The engine's own reason, naming the file, and not only that the inputs were refused.
+    EXPECT_TRUE(warning.text().contains("announces 3 outbreak cells")) << warning.text().toStdString();
+    EXPECT_TRUE(warning.text().contains(QString::fromStdString(files[2]))) << warning.text().toStdString();
     runEventLoop(300);
     EXPECT_FALSE(folder.answered());
     EXPECT_FALSE(window.playbackTimer()->isActive());

@@ -84,7 +84,7 @@ protected:
         ModalDriver dialog(chooseFile(folder), 15000, "QFileDialog");
         press("pushButton");
         ASSERT_TRUE(dialog.answered());
-        EXPECT_EQ(dialog.title(), "save && save as");
+        EXPECT_EQ(dialog.title(), "选择计算结果保存文件夹");
         window.playbackTimer()->stop();
     }
     void tick(int times) {
@@ -215,7 +215,7 @@ TEST_F(LandslideWindowTest, EvolutionAsksForAResultFolderToReplay) {
     press("pushButton_2");
     ASSERT_TRUE(dialog.answered());
     EXPECT_EQ(dialog.title(), "选择文件");
-    EXPECT_EQ(window.currentSimulationMode(), 3);
+    EXPECT_EQ(window.currentSimulationMode(), EvolutionMode::Landslide);
     EXPECT_EQ(window.currentFrameIndex(), 1);
     // An empty folder has nothing to show.
     runEventLoop(300);

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
+#include <ctime>
 #include <osg/Geode>
 #include <osgGA/TrackballManipulator>
 
@@ -107,11 +108,13 @@ TEST_F(MainWindowTest, ShortcutsAndStatusTips) {
     const std::pair<const char*, const char*> tips[] = {
         {"&Open", "打开已有文件"},
         {"&Load", "Load Scene"},
-        {"&返回上一视图", "加载场景数据"},
+        {"&返回上一视图", "返回上一视图"},
+        {"&跳至下一视图", "跳至下一视图"},
         {"加载矢量数据", "加载矢量数据"},
         {"&退出", "退出程序"},
         {"&数据处理工具", "数据预处理"},
-        {"&快速演进", "打开已有文件"},
+        {"&快速演进", "加快演进：每次 1、2、3、4 倍速轮换"},
+        {"&停止演进", "停止演进，回到第一帧"},
         {"洪水", "当前为洪水灾害动态模拟"},
         {"&滑坡", "当前为滑坡动态模拟"},
         {"&停止运算", "停止运算"},
@@ -122,6 +125,12 @@ TEST_F(MainWindowTest, ShortcutsAndStatusTips) {
         QAction* action = actionTitled(window, text);
         ASSERT_NE(action, nullptr) << text;
         EXPECT_EQ(action->statusTip(), QString(tip)) << text;
+    }
+    // Every tool-bar action says what it does: no two share a tip.
+    QStringList toolBarTips;
+    for (QAction* action : window.findChild<QToolBar*>("mainToolBar")->actions()) {
+        EXPECT_FALSE(toolBarTips.contains(action->statusTip())) << action->text().toStdString();
+        toolBarTips << action->statusTip();
     }
 }
 
@@ -144,6 +153,20 @@ TEST_F(MainWindowTest, EmptySceneRendersWhite) {
                              QPoint(frame.width() - 5, frame.height() - 5)}) {
         EXPECT_EQ(frame.pixelColor(at), QColor(Qt::white)) << at.x() << "," << at.y();
     }
+}
+
+TEST_F(MainWindowTest, AnIdleWindowDrawsNothingAndPrintsNothing) {
+    runEventLoop(300);
+    const unsigned drawn = window.view()->getFrameStamp()->getFrameNumber();
+    testing::internal::CaptureStdout();
+    const std::clock_t before = std::clock();
+    idleEventLoop(3000);
+    const double seconds = static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC;
+    const std::string printed = testing::internal::GetCapturedStdout();
+    // Under 3 % of a core, the software renderer's threads included.
+    EXPECT_LT(seconds, 0.03 * 3.0);
+    EXPECT_EQ(window.view()->getFrameStamp()->getFrameNumber(), drawn);
+    EXPECT_EQ(printed, "");
 }
 
 TEST_F(MainWindowTest, ModelsUnderTheRootAreDrawnUnlitWhateverTheyAsk) {
@@ -174,6 +197,7 @@ TEST_F(MainWindowTest, HelpDescribesTheProgramInOneBox) {
     ASSERT_TRUE(box.answered());
     EXPECT_EQ(box.title(), "说明");
     EXPECT_TRUE(box.text().contains("OSG"));
+    EXPECT_TRUE(box.text().contains(QString("Qt ") + qVersion())) << box.text().toStdString();
     EXPECT_TRUE(box.text().contains("GDAL"));
 }
 

@@ -54,7 +54,7 @@ TEST_F(SimulationControlTest, CancelledFolderWarnsAndStartsNothing) {
     EXPECT_EQ(warning.title(), "警告");
     EXPECT_EQ(warning.text(), "请正确选择需要演进的文件！");
     EXPECT_FALSE(window.playbackTimer()->isActive());
-    EXPECT_EQ(window.currentSimulationMode(), 1);
+    EXPECT_EQ(window.currentSimulationMode(), EvolutionMode::Flood);
 }
 
 TEST_F(SimulationControlTest, RoamControlsDoNothingWithoutAnEvolution) {
@@ -92,7 +92,7 @@ TEST_F(SimulationControlTest, ChosenFolderStartsAtFrameOneAndPausesContinuesStop
     osg::Node* terrain = window.sceneRoot()->getChild(0);
     window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 5, 1).get());
     startReplay(1);
-    EXPECT_EQ(window.currentSimulationMode(), 1);
+    EXPECT_EQ(window.currentSimulationMode(), EvolutionMode::Flood);
     EXPECT_EQ(window.currentFrameIndex(), 1);
     EXPECT_EQ(window.currentSpeedStep(), 1);
     // The frames of the folder: up to the last number, whatever lies beside them.
@@ -179,6 +179,49 @@ TEST_F(SimulationControlTest, FramesMissingFromAFolderAreSkippedAndTheClockShows
               (std::vector<std::string>{"Time: 10 s", "Time: 10 s", "Time: 1 m 50 s", "Time: 2 m 40 s"}));
     EXPECT_NE(said.find("frame 6 is missing from " + folder.path().toStdString()), std::string::npos) << said;
     EXPECT_EQ(window.currentFrameIndex(), 21);
+}
+
+TEST_F(SimulationControlTest, AReplayShowsItsLastFrameAndPlaysAgainAfterItsEnd) {
+    // Frames 1 to 8, ten simulated seconds apart: at five frames a tick neither speed lands on frame 8.
+    for (int n = 1; n <= 8; ++n) {
+        FloodHud state;
+        state.time = 10.0f * n;
+        ASSERT_TRUE(state.writeState(folder.path().toStdString() + "/" + std::to_string(n) + ".txt"));
+    }
+    const struct {
+        int speed;
+        std::vector<std::string> clocks;
+    } cases[] = {
+        {1, {"Time: 10 s", "Time: 1 m 0 s", "Time: 1 m 20 s"}},
+        {2, {"Time: 10 s", "Time: 1 m 20 s"}},
+    };
+    for (const auto& c : cases) {
+        startReplay(1);
+        while (window.currentSpeedStep() != c.speed) {
+            trigger("&快速演进");
+        }
+        std::vector<std::string> clocks;
+        while (window.currentFrameIndex() <= window.availableFrameCount() && clocks.size() < 10) {
+            QMetaObject::invokeMethod(&window, "Visualize");
+            clocks.push_back(shownClock(*window.sceneRoot()));
+        }
+        EXPECT_EQ(clocks, c.clocks) << "at " << c.speed << "x";
+        EXPECT_FALSE(window.playbackTimer()->isActive()) << "an ended replay lets go of the timer";
+    }
+
+    // Ended, it plays again from its first frame on continue, after a stop or a stop of the computation.
+    for (const char* stop : {"&停止演进", "&停止运算"}) {
+        trigger(stop);
+        trigger("&继续演进");
+        EXPECT_TRUE(window.playbackTimer()->isActive()) << stop;
+        EXPECT_EQ(window.currentFrameIndex(), 1) << stop;
+        window.playbackTimer()->stop();
+        QMetaObject::invokeMethod(&window, "Visualize");
+        EXPECT_EQ(shownClock(*window.sceneRoot()), "Time: 10 s") << stop;
+        while (window.currentFrameIndex() <= window.availableFrameCount()) {
+            QMetaObject::invokeMethod(&window, "Visualize");
+        }
+    }
 }
 
 TEST_F(SimulationControlTest, EmptyScenePathIsRefusedAndAModelBecomesTheTerrain) {

@@ -107,7 +107,7 @@ TEST_F(DebrisFormTest, WidgetsHaveTheirPlacesTextsAndDefaults) {
     EXPECT_EQ(panel->styleSheet(), "background-color: rgb(230, 230, 230);");
     auto* group = child<QGroupBox>("groupBox");
     EXPECT_EQ(group->parentWidget(), panel);
-    EXPECT_EQ(group->geometry(), QRect(10, 10, 451, 181));
+    EXPECT_EQ(group->geometry(), QRect(10, 10, 481, 181));
     EXPECT_EQ(group->title(), "泥石流参数设置");
 
     const struct {
@@ -128,14 +128,14 @@ TEST_F(DebrisFormTest, WidgetsHaveTheirPlacesTextsAndDefaults) {
         {"label_5", group, {170, 140, 51, 16}, "————"},
         {"lineEdit_5", group, {230, 140, 31, 20}, "10"},
         {"lineEdit_12", panel, {20, 210, 301, 20}, ""},
-        {"pushButton", panel, {330, 210, 101, 23}, "加载灾后DEM数据"},
+        {"pushButton", panel, {330, 210, 131, 23}, "加载灾后DEM数据"},
         {"lineEdit_13", panel, {20, 270, 301, 20}, ""},
-        {"pushButton_8", panel, {330, 270, 111, 23}, "加载溃口信息文件"},
+        {"pushButton_8", panel, {330, 270, 131, 23}, "加载溃口信息文件"},
         {"lineEdit_14", panel, {20, 320, 301, 20}, ""},
-        {"pushButton_7", panel, {330, 320, 111, 23}, "加载场景模型"},
-        {"pushButton_4", panel, {60, 380, 71, 23}, "清空设置"},
-        {"pushButton_5", panel, {180, 380, 71, 23}, "开始计算"},
-        {"pushButton_6", panel, {310, 380, 71, 23}, "开始演进"},
+        {"pushButton_7", panel, {330, 320, 131, 23}, "加载场景模型"},
+        {"pushButton_4", panel, {60, 380, 91, 23}, "清空设置"},
+        {"pushButton_5", panel, {180, 380, 91, 23}, "开始计算"},
+        {"pushButton_6", panel, {310, 380, 91, 23}, "开始演进"},
     };
     for (const auto& w : widgets) {
         SCOPED_TRACE(w.name);
@@ -163,6 +163,8 @@ TEST_F(DebrisFormTest, WidgetsHaveTheirPlacesTextsAndDefaults) {
                 EXPECT_TRUE(box->inputMask().isEmpty());
             } else {
                 text = qobject_cast<QPushButton*>(widget)->text();
+                // Its whole text shows.
+                EXPECT_GE(widget->width(), widget->sizeHint().width());
             }
         }
         EXPECT_EQ(text, QString(w.text));
@@ -183,7 +185,9 @@ TEST_F(DebrisFormTest, WidgetsHaveTheirPlacesTextsAndDefaults) {
 
     auto* combo = child<QComboBox>("comboBox");
     EXPECT_EQ(combo->y(), 30);
-    EXPECT_EQ(combo->size(), QSize(41, 22));
+    EXPECT_EQ(combo->size(), QSize(60, 22));
+    // The whole time step shows, not "0.(".
+    EXPECT_GE(combo->width(), combo->sizeHint().width());
     QStringList items;
     for (int i = 0; i < combo->count(); ++i) {
         items << combo->itemText(i);

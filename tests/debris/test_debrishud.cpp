@@ -112,9 +112,15 @@ TEST_F(FrameInfo, SaysOpenFailedAndKeepsTheFigures) {
     EXPECT_FALSE(hud.readFrameInfo("/dev/zero"));
     EXPECT_FALSE(hud.readFrameInfo(path("large.txt")));
     EXPECT_FALSE(hud.writeFrameInfo(path("no such folder/1.txt")));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Open failed.\nOpen failed.\nOpen failed.\nOpen failed.\ncannot write \"" +
-                  path("no such folder/1.txt") + "\": No such file or directory\n");
+    const std::string said = testing::internal::GetCapturedStdout();
+    // Each names its file and why.
+    for (const std::string& named :
+         {"Open failed.\ncannot open \"" + path("missing.txt") + "\": No such file or directory\n",
+          std::string("Open failed.\n\"/dev/zero\" is not a regular file\n"),
+          "Open failed.\n\"" + path("large.txt") + "\" holds 100000 bytes",
+          "Open failed.\ncannot write \"" + path("no such folder/1.txt") + "\": No such file or directory\n"}) {
+        EXPECT_NE(said.find(named), std::string::npos) << named << " in " << said;
+    }
     expectFigures(hud, 3, 4, 1, 9);
 }
 

@@ -116,15 +116,18 @@ TEST(FloodHudState, FileHoldsFiveLinesAndUnreadableLinesReadAsZero) {
 
     FloodHud hud{5, 6, 7, 8, 9};
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(hud.readState(folder.filePath("no-such-file.txt").toStdString()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
+    const std::string missing = folder.filePath("no-such-file.txt").toStdString();
+    EXPECT_FALSE(hud.readState(missing));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Open failed.\ncannot open \"" + missing + "\": No such file or directory\n");
     expectState(hud, {5, 6, 7, 8, 9});
     // A device, a pipe or a file far larger than five lines is not read.
     writeTextFile(file, std::string(100000, '1'));
     for (const std::string& unreadable : {std::string("/dev/zero"), file}) {
         testing::internal::CaptureStdout();
         EXPECT_FALSE(hud.readState(unreadable));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed.\n");
+        const std::string said = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(said.rfind("Open failed.\n\"" + unreadable + "\" ", 0), 0u) << said;
         expectState(hud, {5, 6, 7, 8, 9});
     }
     testing::internal::CaptureStdout();

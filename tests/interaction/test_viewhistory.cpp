@@ -7,21 +7,16 @@ namespace {
 
 class ViewHistoryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        viewEyes.clear();
-        viewCenters.clear();
-        viewUps.clear();
-        viewIndex = 0;
-    }
-    static void record(double x) { recordView({x, 0, 0}, {x, 1, 0}, {0, 0, 1}); }
-    static double back() {
+    void record(double x) { history.record({x, 0, 0}, {x, 1, 0}, {0, 0, 1}); }
+    double back() {
         RecordedView view;
-        return stepViewBack(view) ? view.eye.x() : -1.0;
+        return history.stepBack(view) ? view.eye.x() : -1.0;
     }
-    static double forward() {
+    double forward() {
         RecordedView view;
-        return stepViewForward(view) ? view.eye.x() : -1.0;
+        return history.stepForward(view) ? view.eye.x() : -1.0;
     }
+    ViewHistory history;
 };
 
 TEST_F(ViewHistoryTest, StepsBackAndForwardThroughRecordedViews) {
@@ -31,18 +26,18 @@ TEST_F(ViewHistoryTest, StepsBackAndForwardThroughRecordedViews) {
     record(1);
     EXPECT_EQ(back(), -1.0);
     EXPECT_EQ(forward(), -1.0);
-    EXPECT_EQ(viewIndex, 1);
+    EXPECT_EQ(history.currentPosition(), 1);
 
     record(2);
     record(3);
-    EXPECT_EQ(viewIndex, 3);
+    EXPECT_EQ(history.currentPosition(), 3);
     EXPECT_EQ(back(), 2.0);
     EXPECT_EQ(back(), 1.0);
     EXPECT_EQ(back(), -1.0);
     EXPECT_EQ(forward(), 2.0);
     EXPECT_EQ(forward(), 3.0);
     EXPECT_EQ(forward(), -1.0);
-    EXPECT_EQ(viewIndex, 3);
+    EXPECT_EQ(history.currentPosition(), 3);
 }
 
 TEST_F(ViewHistoryTest, RecordingAfterSteppingBackDropsTheViewsAhead) {
@@ -52,14 +47,22 @@ TEST_F(ViewHistoryTest, RecordingAfterSteppingBackDropsTheViewsAhead) {
     back();
     back();
     record(9);
-    ASSERT_EQ(viewEyes.size(), 2u);
-    EXPECT_EQ(viewEyes[0].x(), 1.0);
-    EXPECT_EQ(viewEyes[1].x(), 9.0);
-    EXPECT_EQ(viewCenters.size(), 2u);
-    EXPECT_EQ(viewUps.size(), 2u);
-    EXPECT_EQ(viewIndex, 2);
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history.at(0).eye.x(), 1.0);
+    EXPECT_EQ(history.at(1).eye.x(), 9.0);
+    EXPECT_EQ(history.at(1).center.y(), 1.0);
+    EXPECT_EQ(history.at(1).up.z(), 1.0);
+    EXPECT_EQ(history.currentPosition(), 2);
     EXPECT_EQ(forward(), -1.0);
     EXPECT_EQ(back(), 1.0);
+}
+
+TEST_F(ViewHistoryTest, HistoriesAreSeparate) {
+    record(1);
+    ViewHistory other;
+    other.record({5, 0, 0}, {5, 1, 0}, {0, 0, 1});
+    EXPECT_EQ(history.size(), 1u);
+    EXPECT_EQ(history.at(0).eye.x(), 1.0);
 }
 
 }  // namespace

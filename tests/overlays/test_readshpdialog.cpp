@@ -347,6 +347,7 @@ protected:
 };
 
 TEST_F(ReadshpDialogTest, StartsWithRedFeaturesBlackLabelsAndSize30AndACancelledColourKeepsIt) {
+    EXPECT_EQ(dialog.windowTitle(), "加载矢量数据");
     EXPECT_EQ(swatch("colorshow"), QColor(255, 0, 0));
     EXPECT_EQ(swatch("textcolor"), QColor(0, 0, 0));
     EXPECT_EQ(edit("txsize")->text(), "30");

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -95,6 +96,12 @@ void runEventLoop(int milliseconds) {
     while (clock.elapsed() < milliseconds) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
+}
+
+void idleEventLoop(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -44,6 +44,9 @@ void triggerMenuAction(QMainWindow& window, const QString& text);
 
 // Processes events for the given time, letting timers and the view run.
 void runEventLoop(int milliseconds);
+// Lets the event loop sleep until events come, for `milliseconds`, as an idle program does (runEventLoop
+// polls, and keeps a core busy).
+void idleEventLoop(int milliseconds);
 // Processes events until `done` holds or the time is up; returns `done()`.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000);
 
