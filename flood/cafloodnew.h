@@ -241,7 +241,9 @@ private:
     int trimBudget = 0;
     double gridVolume = 0.0;
     double trimmed = 0.0;
-    // The deepest water after the last sub-step, m: it sets how many sub-steps the next step takes.
+    // The deepest water after the last sub-step, m: with the fastest it sets how many sub-steps the next
+    // step takes.
     float deepestWater = 0.0f;
+    float fastestWater = 0.0f;  // the fastest water across a face as the last sub-step began, m/s
     float lastDepthPerFlux = 0.0f;  // dt / dx of the last sub-step
 };

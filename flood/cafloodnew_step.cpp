@@ -112,16 +112,16 @@ int CAFlood::bandCount(int rowCount, bool overVolume) const {
 
 void CAFlood::step() {
     // The step covers twice the time step: the clock, the fluxes, the continuity and the breach inflow
-    // all use this one duration. Deep water needs shorter steps than that: a gravity wave must cross no
-    // more than kCourant of a cell in one. The step is then taken in equal sub-steps as short as the
-    // deepest water of the last one needs, so that the results keep their times.
+    // all use this one duration. Deep or fast water needs shorter steps than that: a gravity wave carried
+    // by the fastest water must cross no more than kCourant of a cell in one. The step is then taken in
+    // equal sub-steps as short as the water of the last one needs, so that the results keep their times.
     const double end = static_cast<double>(stepsTaken + 1) * secondsPerStep;
     double subStart = time;
     while (subStart < end) {
         const double rest = end - subStart;
-        const double stable =
-            deepestWater > 0.0f ? kCourant * cellsize / std::sqrt(static_cast<double>(kGravity) * deepestWater)
-                                : rest;
+        const double fastestWave =
+            static_cast<double>(fastestWater) + std::sqrt(static_cast<double>(kGravity) * deepestWater);
+        const double stable = fastestWave > 0.0 ? kCourant * cellsize / fastestWave : rest;
         const double pieces = std::min(std::ceil(rest / stable), kMostSubSteps);
         const double subEnd = pieces > 1.0 ? subStart + rest / pieces : end;
         subStep(subStart, subEnd);
@@ -200,7 +200,8 @@ void CAFlood::subStep(double from, double until) {
         }
     } else {
         float deepest = 0.0f;
-#pragma omp parallel num_threads(bands) reduction(max : deepest)
+        float fastest = 0.0f;
+#pragma omp parallel num_threads(bands) reduction(max : deepest, fastest)
         {
             StepTally tally;
 #pragma omp for schedule(static)
@@ -215,8 +216,10 @@ void CAFlood::subStep(double from, double until) {
                           floodrows::Scratch{scratch(seam).floats, scratch(seam).ints, nullptr, nullptr});
             }
             deepest = tally.deepest;
+            fastest = tally.fastest;
         }
         whole.deepest = deepest;
+        whole.fastest = fastest;
     }
 
     // The water on the grid, added row by row in file order whatever the bands.
@@ -226,6 +229,7 @@ void CAFlood::subStep(double from, double until) {
     }
 
     deepestWater = whole.deepest;
+    fastestWater = whole.fastest;
     gridVolume = depthSum * (static_cast<double>(dx) * dx);
     trimmed += whole.trimmed;
     trackedVolume = static_cast<float>(gridVolume + residualStorage);

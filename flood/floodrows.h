@@ -65,6 +65,7 @@ struct StepTally {
     int trimBudget = 0;  // cells the excess-volume trim may still lower
     double trimmed = 0.0;
     float deepest = 0.0f;
+    float fastest = 0.0f;  // the fastest water across a face, from the fluxes before the step
 };
 
 // The stages of a step. In one pass over the rows each stage runs this many rows behind the first, so

@@ -185,7 +185,8 @@ void southVelocities(int last, const RowFields& a, const float* __restrict flux,
     const float* __restrict surfaceBelow = b.surfaceOld;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 0; c <= last + 1; ++c) {
-        velocity[c] = faceVelocity(flux[c], faceDepth(ground[c], surface[c], groundBelow[c], surfaceBelow[c]));
+        velocity[c] =
+            faceVelocity(flux[c], faceDepth(ground[c], surface[c], groundBelow[c], surfaceBelow[c]));
     }
 }
 
@@ -213,7 +214,8 @@ inline float besideFlux(float flux, float giverGround) {
 // no water carries none. (Each stage takes the arrays it works on into local pointers: the compiler then
 // knows that its stores change none of them.)
 void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k, const RowFields& s,
-                   const RowFields& s2, const float* __restrict southBelow, FluxRows& rows) {
+                   const RowFields& s2, const float* __restrict southBelow, FluxRows& rows,
+                   StepTally& tally) {
     const float* __restrict northGround = n.ground;
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
@@ -235,12 +237,22 @@ void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k,
     const int last = grid.lastColumn;
     // The old values this row reads around each face, before the row's new fluxes replace them.
     southVelocities(last, s, southBelow, s2, velocityBelow);
+    // The fastest water of the row, by the bits of the speeds as in finish.
+    std::int32_t fastest = static_cast<std::int32_t>(bitsOf(tally.fastest));
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 0; c <= last + 1; ++c) {
         oldEast[c] = fluxX[c];
         spareSouth[c] = fluxY[c];
-        eastVelocity[c] = faceVelocity(fluxX[c], faceDepth(ground[c], surfaceOld[c], ground[c + 1], surfaceOld[c + 1]));
+        const float east =
+            faceVelocity(fluxX[c], faceDepth(ground[c], surfaceOld[c], ground[c + 1], surfaceOld[c + 1]));
+        eastVelocity[c] = east;
+        const float faster = __builtin_fabsf(east) > __builtin_fabsf(velocityHere[c])
+                                 ? __builtin_fabsf(east)
+                                 : __builtin_fabsf(velocityHere[c]);
+        const std::int32_t bits = static_cast<std::int32_t>(bitsOf(faster));
+        fastest = bits > fastest ? bits : fastest;
     }
+    tally.fastest = floatOf(static_cast<std::uint32_t>(fastest));
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = 1; c <= last; ++c) {
         const float surface = surfaceOld[c];
@@ -255,9 +267,9 @@ void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k,
         // Friction brakes each face with the speed of the water, both directions of it.
         const float speed = __builtin_sqrtf(u * u + v * v);
         const float frictionScale = gravityStep * (manning[c] * manning[c]);
-        const float weightedX = kOwnFluxShare * oldX + (0.5f * (1.0f - kOwnFluxShare)) *
-                                                           (besideFlux(oldEast[c - 1], ground[c - 1]) +
-                                                            besideFlux(oldEast[c + 1], ground[c + 1]));
+        const float weightedX = kOwnFluxShare * oldX +
+                                (0.5f * (1.0f - kOwnFluxShare)) * (besideFlux(oldEast[c - 1], ground[c - 1]) +
+                                                                   besideFlux(oldEast[c + 1], ground[c + 1]));
         const float weightedY = kOwnFluxShare * oldY + (0.5f * (1.0f - kOwnFluxShare)) *
                                                            (besideFlux(oldSouthAbove[c], northGround[c]) +
                                                             besideFlux(southBelow[c], southGround[c]));
@@ -267,7 +279,8 @@ void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k,
                             ground[c + 1] == kNoData) -
             carriedMomentum(oldEast[c - 1], eastVelocity[c - 1], oldEast[c], eastVelocity[c], false);
         const float momentumY =
-            carriedMomentum(oldY, velocityHere[c], southBelow[c], velocityBelow[c], southGround[c] == kNoData) -
+            carriedMomentum(oldY, velocityHere[c], southBelow[c], velocityBelow[c],
+                            southGround[c] == kNoData) -
             carriedMomentum(oldSouthAbove[c], velocityAbove[c], oldY, velocityHere[c], false);
         const float east = faceFlux(weightedX, momentumX, eastOpen ? hx : 1.0f, surface - surfaceOld[c + 1],
                                     speed, frictionScale, momentumScale, slopeScale);
@@ -462,7 +475,9 @@ void FLOOD_ROWS_RUN_STAGES(const StepGrid& grid, const StageRows& rows, StepTall
                       scratchRow(5), scratchRow(6), factors};
     const auto row = [&grid](int r) { return RowFields(grid.fields, r); };
     // Rows past the grid's last are read as the last (a wall): the faces toward them close.
-    const auto rowOrLast = [&grid](int r) { return RowFields(grid.fields, r < grid.rows ? r : grid.rows - 1); };
+    const auto rowOrLast = [&grid](int r) {
+        return RowFields(grid.fields, r < grid.rows ? r : grid.rows - 1);
+    };
     for (int i = begin; i <= end; ++i) {
         if (i + 2 < grid.rows) {
             prefetchRow(grid.fields, i + 2);
@@ -474,7 +489,7 @@ void FLOOD_ROWS_RUN_STAGES(const StepGrid& grid, const StageRows& rows, StepTall
             }
             const float* below =
                 i == rows.last[kFluxes] && scratch.southFluxBelow ? scratch.southFluxBelow : row(i + 1).fluxY;
-            computeFluxes(grid, row(i - 1), row(i), row(i + 1), rowOrLast(i + 2), below, fluxRows);
+            computeFluxes(grid, row(i - 1), row(i), row(i + 1), rowOrLast(i + 2), below, fluxRows, tally);
         }
         if (rows.has(kLimit, i)) {
             limitOutflow(grid, row(i - 1), row(i), factors, limited);
