@@ -1,7 +1,8 @@
 #pragma once
 
-// The case studies as a new user meets them: the demo data built once by vantorel-demo-data, its scene
-// list beside the test program, and a real window in which the cases are double-clicked.
+// The case studies as a new user meets them: the demo data built once per test run by vantorel-demo-data
+// (at its test size, by the demo_data_build test), its scene list beside the test program, and a real
+// window in which the cases are double-clicked.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,17 +18,10 @@
 #include "testfiles.h"
 #include "viewerqt.h"
 
-// The demo data, built once for the whole program with few results per flood.
-class DemoData : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        const ProgramRun tool =
-            runProgram(VANTOREL_DEMO_DATA, {"--out", folder.path(), "--results", "40"}, 300000);
-        ASSERT_EQ(tool.exitCode, 0) << tool.out << tool.err;
-    }
-    static inline QTemporaryDir folder;
-};
+// The folder of the demo data. The tests only read it: others use it at the same time.
+inline QString demoDataFolder() {
+    return QStringLiteral(VANTOREL_TEST_DEMO_DATA);
+}
 
 class CaseStudyTest : public ::testing::Test {
 protected:
@@ -35,7 +29,8 @@ protected:
         // The scene list beside the executable, as the start command puts it.
         sceneList = QCoreApplication::applicationDirPath() + "/TreeMeta.json";
         QFile::remove(sceneList);
-        ASSERT_TRUE(QFile::copy(DemoData::folder.path() + "/TreeMeta.json", sceneList));
+        ASSERT_TRUE(QFile::copy(demoDataFolder() + "/TreeMeta.json", sceneList))
+            << demoDataFolder().toStdString() << " holds no demo data: ctest builds it (demo_data_build)";
         window = std::make_unique<MainWindow>();
         showMainWindow(*window);
         ASSERT_TRUE(waitUntil([this] { return window->isVisible(); }));

@@ -34,8 +34,6 @@ namespace {
 const QStringList caseNames = {"金江洪水",   "6.1洪水",    "danba flood", "jacksboro flood",
                                "七盘泥石流", "文家泥石流", "金江滑坡",    "茂滑坡"};
 
-const auto* const demoData = ::testing::AddGlobalTestEnvironment(new DemoData);
-
 TEST_F(CaseStudyTest, SceneListShowsEveryCaseInOrder) {
     QStandardItemModel* model = window->sceneTreeModel();
     ASSERT_EQ(model->rowCount(), caseNames.size());
@@ -366,7 +364,7 @@ TEST_F(CaseStudyTest, BindingAFolderIsWrittenAndReadAtTheNextStart) {
         EXPECT_EQ(window->sceneTreeModel()->item(i)->text(), caseNames[i]);
     }
     EXPECT_EQ(findBoundPath("danba flood"), newFolder.path());
-    EXPECT_EQ(findBoundPath("金江洪水"), DemoData::folder.path() + "/金江洪水");
+    EXPECT_EQ(findBoundPath("金江洪水"), demoDataFolder() + "/金江洪水");
 }
 
 TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {

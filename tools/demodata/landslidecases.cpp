@@ -251,6 +251,31 @@ bool fail(const std::string& name, const std::string& what) {
     return false;
 }
 
+// The frames a landslide run writes; the last is the state after the slide.
+constexpr int slideFrames = 101;
+
+// Keeps frames 1, 1 + step, 1 + 2 step, ... and the last of the slide's result models in `play`,
+// renumbered 1, 2, 3, ...; the others go. False, naming the file, when one cannot be moved or removed.
+bool keepEveryFrame(const QString& play, int step, std::string& problem) {
+    QDir folder(play);
+    int kept = 0;
+    for (int frame = 1; frame <= slideFrames; ++frame) {
+        const QString name = QString::number(frame) + ".ive";
+        if ((frame - 1) % step == 0 || frame == slideFrames) {
+            // Every lower number is gone or taken by an earlier kept frame: the new name is free.
+            const QString keptName = QString::number(++kept) + ".ive";
+            if (keptName != name && !folder.rename(name, keptName)) {
+                problem = folder.filePath(name).toStdString() + " cannot be renamed";
+                return false;
+            }
+        } else if (!folder.remove(name)) {
+            problem = folder.filePath(name).toStdString() + " cannot be removed";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<LandslideCaseDesign> landslideCases() {
@@ -275,7 +300,7 @@ std::vector<LandslideCaseDesign> landslideCases() {
 }
 
 bool buildLandslideCase(const LandslideCaseDesign& design, const ValleyDesign& valley, const QString& folder,
-                        const QString& batch) {
+                        const QString& batch, int frameStep) {
     const std::string root = folder.toStdString();
     for (const char* sub : {"/Disaster_DiXing", "/Disaster_Data", "/Disaster_Signs", "/Landslide_Play"}) {
         if (!QDir().mkpath(folder + sub)) {
@@ -338,6 +363,10 @@ bool buildLandslideCase(const LandslideCaseDesign& design, const ValleyDesign& v
     if (!run.waitForFinished(-1) || run.exitStatus() != QProcess::NormalExit || run.exitCode() != 0) {
         std::cerr << run.readAllStandardOutput().toStdString();
         return fail(design.name, "the landslide run failed");
+    }
+    std::string problem;
+    if (frameStep > 1 && !keepEveryFrame(QString::fromStdString(play), frameStep, problem)) {
+        return fail(design.name, "the slide's frames: " + problem);
     }
 
     auto above = [&](double east, double upSlope, double lift) {

@@ -30,7 +30,9 @@ std::vector<LandslideCaseDesign> landslideCases();
 
 // Writes the case folder: the terrain before the slide, the seven rasters of the slide, its 101 result
 // frames computed by `batch` (vantorel-batch landslide), the outline, geological lines, slide point and
-// barrier-lake files, and "LandslideXML.xml". `valley` is the design of the dammed valley. False, with
-// a message on standard error, when something cannot be written or the run fails.
+// barrier-lake files, and "LandslideXML.xml". `valley` is the design of the dammed valley. With a
+// `frameStep` above 1 the folder keeps only every frameStep-th frame of the slide and its final state,
+// numbered on from 1: the same slide in fewer frames. False, with a message on standard error, when
+// something cannot be written or the run fails.
 bool buildLandslideCase(const LandslideCaseDesign& design, const ValleyDesign& valley, const QString& folder,
-                        const QString& batch);
+                        const QString& batch, int frameStep = 1);

@@ -21,8 +21,20 @@
 
 namespace {
 
+// How big the demo cases are built.
+struct DemoSize {
+    // Simulated time of the debris flows, s.
+    int debrisSeconds;
+    // Every how many frames of a slide the folder keeps.
+    int slideFrameStep;
+};
+// For the user: the debris has come down the gully and spread on the fan.
+constexpr DemoSize fullSize{2400, 1};
+// For tests: the same cases, the debris on its way down the gully, the slide in a few frames.
+constexpr DemoSize testSize{960, 10};
+
 const char* const usage =
-    "usage: vantorel-demo-data --out DIR [--results N]\n"
+    "usage: vantorel-demo-data --out DIR [--results N] [--test-size]\n"
     "\n"
     "Writes a data folder for every case study of the scene list under DIR, and DIR/TreeMeta.json\n"
     "binding them by absolute path. The flood cases get terrain, marks, a barrier lake and prepared\n"
@@ -32,12 +44,10 @@ const char* const usage =
     "from the real DEM of Debian's python-matplotlib-data package, with its flood computed like the\n"
     "others. The landslide cases get the terrain, rasters\n"
     "and scenario of a slide that dams the valley of \"danba flood\", and its frames computed with\n"
-    "vantorel-batch.\n"
+    "vantorel-batch. --test-size builds the same cases smaller, for tests: shorter debris flows, and\n"
+    "every tenth frame of a slide and its last.\n"
     "DIR must be empty, missing, or a folder written by vantorel-demo-data before; any other folder is\n"
     "refused, so that no file of yours is replaced.\n";
-
-// Simulated time of the demo debris flows: the debris has come down the gully and spread on the fan.
-constexpr int debrisSeconds = 2400;
 
 // A flood case study: where its valley lies, how it is viewed and how big its flood is.
 struct FloodCase {
@@ -340,6 +350,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    const DemoSize size = arguments.contains("--test-size") ? testSize : fullSize;
     const QString batch = QCoreApplication::applicationDirPath() + "/vantorel-batch";
     if (!QFileInfo(batch).isExecutable()) {
         std::cerr << "vantorel-demo-data: " << batch.toStdString() << " is missing; build it first\n";
@@ -380,7 +391,7 @@ int main(int argc, char** argv) {
     for (const DebrisCase& debrisCase : debrisCases()) {
         const QString folder = out + "/" + QString::fromStdString(debrisCase.name);
         std::cout << "building " << debrisCase.name << " ..." << std::endl;
-        if (!buildDebrisCase(debrisCase, folder, batch, debrisSeconds)) {
+        if (!buildDebrisCase(debrisCase, folder, batch, size.debrisSeconds)) {
             return 1;
         }
         scenes.push_back({QString::fromStdString(debrisCase.name), folder, "2"});
@@ -397,7 +408,7 @@ int main(int argc, char** argv) {
         bool built = false;
         for (const LandslideCaseDesign& slide : landslideCases()) {
             if (slide.name == other.name) {
-                built = buildLandslideCase(slide, dammedValley, folder, batch);
+                built = buildLandslideCase(slide, dammedValley, folder, batch, size.slideFrameStep);
             }
         }
         if (!built) {
