@@ -40,7 +40,7 @@
 #include "viewerqt.h"
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-    ui = new Ui_MainWindow;
+    ui = std::make_unique<Ui_MainWindow>();
     ui->setupUi(this);
     resultWriter = std::make_unique<ResultWriter>();
     treeView = ui->treeView;
@@ -54,19 +54,19 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     createActions();
 
-    floodForm = new FloodForm;
-    debrisForm = new DebrisFlow;
-    floodHud = new FloodHud;
-    floodSummary = new FloodSummary;
-    debrisSummary = new DebrisSummary;
-    debrisHud = new DebrisHud;
-    monitors = new MonitorPoints;
-    caFlood = new CAFlood;
-    caDebris = new CADebrisFlow;
-    debrisRun = new DebrisRun;
-    landslideForm = new LandslideForm;
-    landslideRun = new LandslideRun;
-    landslideSymbols = new LandslideSymbols;
+    floodForm = std::make_unique<FloodForm>();
+    debrisForm = std::make_unique<DebrisFlow>();
+    floodHud = std::make_unique<FloodHud>();
+    floodSummary = std::make_unique<FloodSummary>();
+    debrisSummary = std::make_unique<DebrisSummary>();
+    debrisHud = std::make_unique<DebrisHud>();
+    monitors = std::make_unique<MonitorPoints>();
+    caFlood = std::make_unique<CAFlood>();
+    caDebris = std::make_unique<CADebrisFlow>();
+    debrisRun = std::make_unique<DebrisRun>();
+    landslideForm = std::make_unique<LandslideForm>();
+    landslideRun = std::make_unique<LandslideRun>();
+    landslideSymbols = std::make_unique<LandslideSymbols>();
 
     evolution = new EvolutionController(this);
     // One timer for every filling of the barrier lake in the window's life.
@@ -106,9 +106,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     viewLayout->addWidget(viewer, 0);
 }
 
-MainWindow::~MainWindow() {
-    delete ui;
-}
+MainWindow::~MainWindow() = default;
 
 void showMainWindow(MainWindow& window) {
     window.setWindowTitle("Vantorel");

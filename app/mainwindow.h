@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "debrisrun.h"
 #include "evolutioncontroller.h"
+#include "floodform.h"
 #include "landslidepoint.h"
 #include "presentationpace.h"
 
@@ -123,10 +125,10 @@ public slots:
     void acceptStart(int flag);
     void acceptURL(std::vector<std::string> url);
     void acceptScenePath(std::string path);
-    void acceptfloodValues(std::vector<QString> values);
+    void acceptfloodValues(FloodFormValues values);
     void resultVisualize();
     void Visualize();
-    void acceptdebrisValues(std::vector<double> values);
+    void acceptdebrisValues(DebrisRunSettings values);
     void flowVisualize();
     void acceptLandSlideSignals(bool start);
     void landslideVisualize();
@@ -244,7 +246,7 @@ private:
     void applyView(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up);
 
     // User interface.
-    Ui_MainWindow* ui = nullptr;
+    std::unique_ptr<Ui_MainWindow> ui;
     QTreeView* treeView = nullptr;
     QBoxLayout* viewLayout = nullptr;
     QLabel* coordLabel = nullptr;
@@ -274,18 +276,18 @@ private:
     PresentationPace pace;
 
     // Forms, engines and display objects.
-    FloodForm* floodForm = nullptr;
-    CAFlood* caFlood = nullptr;
-    CADebrisFlow* caDebris = nullptr;
-    DebrisFlow* debrisForm = nullptr;
-    DebrisRun* debrisRun = nullptr;  // parameters, grid, packets and clock of the debris-flow run
+    std::unique_ptr<FloodForm> floodForm;
+    std::unique_ptr<CAFlood> caFlood;
+    std::unique_ptr<CADebrisFlow> caDebris;
+    std::unique_ptr<DebrisFlow> debrisForm;
+    std::unique_ptr<DebrisRun> debrisRun;  // parameters, grid, packets and clock of the debris-flow run
     // Terrain heights of the debris-flow run's grid, which lift its surface.
     std::vector<std::vector<double>> demHeights;
     // Time since the debris-flow run's last tick ended; not valid before its first.
     QElapsedTimer debrisTickClock;
-    MonitorPoints* monitors = nullptr;
-    FloodHud* floodHud = nullptr;
-    FloodSummary* floodSummary = nullptr;  // maxima, arrival and volume balance of the flood run
+    std::unique_ptr<MonitorPoints> monitors;
+    std::unique_ptr<FloodHud> floodHud;
+    std::unique_ptr<FloodSummary> floodSummary;  // maxima, arrival and volume balance of the flood run
     // Plots of the monitor points of the run or replay on screen.
     MonitorDock* monitorDock = nullptr;
     // The monitor record of the replayed folder (from its summary) and the folder it was read for.
@@ -294,16 +296,15 @@ private:
     int floodSummaryWrittenResult = 0;  // the last result the written summary covers
     int floodPlotsWrittenResult = 0;    // and the written monitor plots
     bool floodSummaryFailed = false;
-    DebrisSummary* debrisSummary = nullptr;  // peak results and volume balance of the debris-flow run
+    std::unique_ptr<DebrisSummary> debrisSummary;  // peak results and volume balance of the debris-flow run
     int debrisSummaryWrittenFrame = 0;
     bool debrisSummaryFailed = false;
-    DebrisHud* debrisHud = nullptr;
+    std::unique_ptr<DebrisHud> debrisHud;
     std::unique_ptr<LakeSurface> lakeSurface;  // made by the case-study dispatch
 
-    // Flood run: its breach settings and the depth colour range shared with the debris-flow run.
-    float floodCapacity = 0.0f;
-    float floodWidth = 0.0f;
-    float floodHeight = 0.0f;
+    // Flood run: the form's values it was started with.
+    FloodFormValues floodValues;
+    // The depth colour range of the frame on screen (flood or debris flow).
     int colourLow = 0;
     int colourHigh = 20;
     // Nodes the run or replay added for the frame on screen.
@@ -313,18 +314,20 @@ private:
 
     // Run output and landslide block.
     std::string saveDir;
+    // Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.
+    int outputFrameNumber = 1;
     // Writes the result files of the live flood and debris-flow runs while the next tick computes.
     std::unique_ptr<ResultWriter> resultWriter;
     std::string outputFormat = ".ive";
-    LandslideForm* landslideForm = nullptr;
-    LandslideRun* landslideRun = nullptr;  // the grids, centreline and step counter of the landslide run
+    std::unique_ptr<LandslideForm> landslideForm;
+    std::unique_ptr<LandslideRun> landslideRun;  // the grids, centreline and step counter of the landslide run
     // The landslide mesh on screen: the last step's slide, then the post-disaster surface.
     osg::ref_ptr<osg::Node> landslideMesh;
     // The view's frame number when the replay put its current landslide frame on screen.
     unsigned landslideFrameShownAt = 0;
 
     // Landslide scenario: the label builder and the wobble's tick count.
-    LandslideSymbols* landslideSymbols = nullptr;
+    std::unique_ptr<LandslideSymbols> landslideSymbols;
     int shakeCount = 0;
 
     // Barrier-lake filling.
@@ -336,9 +339,6 @@ private:
     osg::Vec3 lakeSpanY;
     bool lakeFillingPaused = false;  // held by pauseRoam, taken up again by continueRoma
 };
-
-// Number of the next per-step result file of a computed flood or debris-flow run; back to 1 on stop.
-extern int outputFrameNumber;
 
 // Frames available in a result folder: the highest result number in it (a missing frame among them is
 // skipped by the replay).

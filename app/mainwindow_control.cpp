@@ -21,8 +21,6 @@
 #include "terrainmanipulator.h"
 #include "viewerqt.h"
 
-int outputFrameNumber = 1;
-
 int resultFrameCount(const QString& folder) {
     return lastResultNumber(QFile::encodeName(folder).toStdString());
 }
@@ -173,36 +171,36 @@ void MainWindow::holdReplayAtStart() {
 }
 
 void MainWindow::setData_flood() {
-    connect(floodForm, SIGNAL(sendfloodValues(std::vector<QString>)), this,
-            SLOT(acceptfloodValues(std::vector<QString>)), Qt::UniqueConnection);
-    connect(floodForm, SIGNAL(sendURL(std::vector<std::string>)), this,
-            SLOT(acceptURL(std::vector<std::string>)), Qt::UniqueConnection);
-    connect(floodForm, SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
-    connect(floodForm, SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
+    connect(floodForm.get(), SIGNAL(sendfloodValues(FloodFormValues)), this, SLOT(acceptfloodValues(FloodFormValues)),
             Qt::UniqueConnection);
-    floodForm->setFixedSize(496, 436);
+    connect(floodForm.get(), SIGNAL(sendURL(std::vector<std::string>)), this,
+            SLOT(acceptURL(std::vector<std::string>)), Qt::UniqueConnection);
+    connect(floodForm.get(), SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
+    connect(floodForm.get(), SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
+            Qt::UniqueConnection);
+    floodForm->setFixedSize(496, 500);
     floodForm->setWindowTitle(tr("Parameter Setting"));
     floodForm->show();
 }
 void MainWindow::setData_debrisflow() {
-    connect(debrisForm, SIGNAL(senddebrisValudes(std::vector<double>)), this,
-            SLOT(acceptdebrisValues(std::vector<double>)), Qt::UniqueConnection);
-    connect(debrisForm, SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
-    connect(debrisForm, SIGNAL(sendURL(std::vector<std::string>)), this,
+    connect(debrisForm.get(), SIGNAL(senddebrisValudes(DebrisRunSettings)), this,
+            SLOT(acceptdebrisValues(DebrisRunSettings)), Qt::UniqueConnection);
+    connect(debrisForm.get(), SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
+    connect(debrisForm.get(), SIGNAL(sendURL(std::vector<std::string>)), this,
             SLOT(acceptURL(std::vector<std::string>)), Qt::UniqueConnection);
-    connect(debrisForm, SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
+    connect(debrisForm.get(), SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
             Qt::UniqueConnection);
     debrisForm->setFixedSize(500, 470);
     debrisForm->setWindowTitle(tr("泥石流演进模拟参数设置"));
     debrisForm->show();
 }
 void MainWindow::setData_landslide() {
-    connect(landslideForm, SIGNAL(sendLandSlide(bool)), this, SLOT(acceptLandSlideSignals(bool)),
+    connect(landslideForm.get(), SIGNAL(sendLandSlide(bool)), this, SLOT(acceptLandSlideSignals(bool)),
             Qt::UniqueConnection);
-    connect(landslideForm, SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
-    connect(landslideForm, SIGNAL(sendURL(std::vector<std::string>)), this,
+    connect(landslideForm.get(), SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
+    connect(landslideForm.get(), SIGNAL(sendURL(std::vector<std::string>)), this,
             SLOT(acceptURL(std::vector<std::string>)), Qt::UniqueConnection);
-    connect(landslideForm, SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
+    connect(landslideForm.get(), SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
             Qt::UniqueConnection);
     landslideForm->setFixedSize(384, 380);
     landslideForm->setWindowTitle(tr("滑坡演进模拟参数设置"));

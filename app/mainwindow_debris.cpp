@@ -19,14 +19,14 @@
 #include "resultwriter.h"
 #include "summaryfiles.h"
 
-void MainWindow::acceptdebrisValues(std::vector<double> values) {
+void MainWindow::acceptdebrisValues(DebrisRunSettings values) {
     // The new run is set up on its own: a run still going carries on when this one cannot start.
     DebrisRun next;
     TerrainHeights heights;
     std::string problem;
     const std::string gridPath = !inputFiles.empty() ? inputFiles[0] : std::string();
     const std::string breachPath = inputFiles.size() > 1 ? inputFiles[1] : std::string();
-    if (!startDebrisRun(next, heights, values, gridPath, breachPath, problem)) {
+    if (!startDebrisRun(next, heights, values.parameters(), gridPath, breachPath, problem)) {
         QMessageBox::information(nullptr, tr("Warning"),
                                  tr("泥石流计算没有开始：%1").arg(QString::fromStdString(problem)),
                                  QMessageBox::Ok);

@@ -33,22 +33,14 @@ constexpr int floodSummaryEveryResults = 20;
 
 }  // namespace
 
-void MainWindow::acceptfloodValues(std::vector<QString> values) {
+void MainWindow::acceptfloodValues(FloodFormValues values) {
     // A run still going keeps its summary up to its last result.
     writeFloodSummary();
     evolution->mode = EvolutionMode::Flood;
-    floodCapacity = values[0].toFloat();
-    floodWidth = values[1].toFloat();
-    floodHeight = values[2].toFloat();
-    colourLow = values[7].toInt(nullptr, 10);
-    colourHigh = values[8].toInt(nullptr, 10);
-
-    FloodRunSettings settings;
-    settings.capacity = floodCapacity;
-    settings.width = values[3].toFloat();
-    settings.height = values[4].toFloat();
-    settings.mode = values[6].toStdString();
-    settings.timeStepDivisor = values[5].toFloat();
+    floodValues = values;
+    colourLow = values.colourLow;
+    colourHigh = values.colourHigh;
+    const FloodRunSettings& settings = values.breach;
     std::string reason;
     const FloodRunStart start = startFloodRun(*caFlood, inputFiles, settings, &reason);
     if (start != FloodRunStart::Ready) {
@@ -75,7 +67,7 @@ void MainWindow::acceptfloodValues(std::vector<QString> values) {
     }
     // The new run replaces whatever runs or replays.
     stopEvolution();
-    floodSummary->start(*caFlood, defaultArrivalDepth, monitors);
+    floodSummary->start(*caFlood, defaultArrivalDepth, monitors.get());
     // The run may rewrite the record of a folder replayed before.
     replayMonitorFolder.clear();
     floodSummaryWrittenResult = 0;
@@ -98,9 +90,10 @@ void MainWindow::resultVisualize() {
     }
     removeRunNodes();
     FloodTickSettings settings;
-    settings.capacity = floodCapacity;
+    settings.capacity = floodValues.breach.capacity;
     settings.colourLow = colourLow;
     settings.colourHigh = colourHigh;
+    settings.resultEverySeconds = floodValues.resultEverySeconds;
     settings.shallowColour = floodForm->shallowColour;
     settings.deepColour = floodForm->deepColour;
     osg::ref_ptr<osg::Geode> water = advanceFloodTick(*caFlood, *floodHud, *monitors, settings);
@@ -113,7 +106,7 @@ void MainWindow::resultVisualize() {
     // The files are written from copies on the writer's thread while the next tick computes; a set that
     // could not be written stops the run at the next tick.
     const auto files = std::make_shared<const FloodResultFiles>(copyFloodResult(
-        saveDir, outputFrameNumber, floodForm->resultFormat, *water, *caFlood, *floodHud, *monitors));
+        saveDir, outputFrameNumber, floodValues.resultFormat, *water, *caFlood, *floodHud, *monitors));
     std::string failedFile;
     if (!resultWriter->hand([files](std::string& failed) { return writeFloodResult(*files, failed); },
                             failedFile)) {
@@ -137,6 +130,19 @@ void MainWindow::resultVisualize() {
         QMessageBox::information(
             nullptr, tr("说明"),
             tr("洪水已经静止，计算结束：结果 1 到 %1 已写入 %2。").arg(written).arg(folder), QMessageBox::Ok);
+        return;
+    }
+    // Within half a step, as the result times are. A lake that keeps moving would otherwise fill the disk.
+    if (caFlood->simulatedTime() >= floodValues.runHours * 3600.0 - 0.5 * caFlood->stepSeconds()) {
+        const int written = outputFrameNumber - 1;
+        stopComputation();
+        writeFloodSummary();
+        QMessageBox::information(nullptr, tr("说明"),
+                                 tr("已算到设定的 %1 小时，计算结束：结果 1 到 %2 已写入 %3。")
+                                     .arg(floodValues.runHours)
+                                     .arg(written)
+                                     .arg(folder),
+                                 QMessageBox::Ok);
         return;
     }
     // Last, because a message about the summary lets the timer tick again.

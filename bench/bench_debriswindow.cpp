@@ -27,8 +27,12 @@ namespace {
 
 constexpr int framesOfAFullRun = 213;
 
-const std::vector<double> formDefaults = {2040000, 5.0,   0,     1880, 2650, 0.36, 0, 40.0,
-                                          1000,    0.593, 11.64, 0.25, 0.6,  0,    10};
+// The form's defaults: 2 040 000 m³ of debris, the rest as the form sets it.
+DebrisRunSettings formDefaults() {
+    DebrisRunSettings settings;
+    settings.totalVolume = 2040000;
+    return settings;
+}
 
 // The valley of bench_debris and its terrain model, written once.
 struct Inputs {
@@ -96,7 +100,7 @@ double windowRunSeconds(MainWindow& window, const Inputs& files) {
     ModalDriver endMessage(clickButton("OK"), 1800000, "QMessageBox");
     QElapsedTimer clock;
     clock.start();
-    QMetaObject::invokeMethod(&window, "acceptdebrisValues", Q_ARG(std::vector<double>, formDefaults));
+    QMetaObject::invokeMethod(&window, "acceptdebrisValues", Q_ARG(DebrisRunSettings, formDefaults()));
     // The run ends by itself after its last frame, and says so.
     const bool ended = waitUntil([&] { return endMessage.answered() && fullRunWritten(out.path()); }, 1800000);
     const double seconds = clock.nsecsElapsed() / 1e9;

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "gridreader.h"
 #include "legendbar.h"
 #include "ui_debrisflow.h"
 
@@ -38,8 +39,8 @@ TerrainHeights DebrisFlow::readHeights(const std::string& path) const {
     return readTerrainHeights(path);
 }
 
-void DebrisFlow::chooseInto(std::size_t slot, QLineEdit* box) {
-    const QString path = QFileDialog::getOpenFileName(this, "", "", "");
+void DebrisFlow::chooseInto(std::size_t slot, QLineEdit* box, const QString& filter) {
+    const QString path = QFileDialog::getOpenFileName(this, "", "", filter);
     if (path.isEmpty()) {
         warn("请选择正确文件");
         return;
@@ -53,7 +54,7 @@ void DebrisFlow::chooseInto(std::size_t slot, QLineEdit* box) {
 }
 
 void DebrisFlow::on_pushButton_clicked() {
-    chooseInto(0, ui->lineEdit_12);
+    chooseInto(0, ui->lineEdit_12, QString::fromUtf8(rasterFileFilter));
 }
 
 void DebrisFlow::on_pushButton_8_clicked() {
@@ -89,21 +90,14 @@ void DebrisFlow::on_pushButton_5_clicked() {
         return;
     }
     // Text that is not a number is sent as 0; the run refuses what it cannot use and says why.
-    debrisValues = {ui->lineEdit->text().toDouble(),
-                    ui->lineEdit_2->text().toDouble(),
-                    0,     // release direction, degrees
-                    1880,  // debris density, kg/m³
-                    2650,  // solid density, kg/m³
-                    0.36,  // volume concentration of the yield-stress law
-                    0,     // not used
-                    ui->lineEdit_3->text().toDouble(),
-                    1000,   // water density, kg/m³
-                    0.593,  // limit volume concentration
-                    11.64,  // release speed, m/s
-                    0.25,   // roughness
-                    ui->comboBox->currentText().toDouble(),
-                    static_cast<double>(ui->lineEdit_4->text().toInt(nullptr, 10)),
-                    static_cast<double>(ui->lineEdit_5->text().toInt(nullptr, 10))};
+    DebrisRunSettings settings;
+    settings.totalVolume = ui->lineEdit->text().toDouble();
+    settings.outletDepth = ui->lineEdit_2->text().toDouble();
+    settings.packetVolume = ui->lineEdit_3->text().toDouble();
+    settings.timeStep = ui->comboBox->currentText().toDouble();
+    settings.colourLow = ui->lineEdit_4->text().toInt(nullptr, 10);
+    settings.colourHigh = ui->lineEdit_5->text().toInt(nullptr, 10);
+    debrisValues = settings.parameters();
     if (ui->lineEdit->text().isEmpty() || ui->lineEdit_2->text().isEmpty() ||
         ui->comboBox->currentText().isEmpty()) {
         warn("Please input parameters");
@@ -113,7 +107,7 @@ void DebrisFlow::on_pushButton_5_clicked() {
     urlList = {localPath(ui->lineEdit_12->text()), localPath(ui->lineEdit_13->text())};
     close();
     emit sendURL(urlList);
-    emit senddebrisValudes(debrisValues);
+    emit senddebrisValudes(settings);
 }
 
 void DebrisFlow::on_pushButton_6_clicked() {

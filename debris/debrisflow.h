@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "debrisrun.h"
 #include "debrissurface.h"
 #include "terrainheights.h"
 
@@ -36,7 +37,8 @@ public:
     // The heights of a terrain grid, one row per grid row (see readTerrainHeights).
     TerrainHeights readHeights(const std::string& path) const;
 
-    // The fifteen run parameters of the last "开始计算", in the order the run takes them.
+    // The fifteen run parameters of the last "开始计算", in the order the run takes them (as sent, see
+    // DebrisRunSettings::parameters).
     std::vector<double> debrisValues;
     // Terrain grid, then breach file.
     std::vector<std::string> urlList;
@@ -45,7 +47,7 @@ public:
     osg::Vec4 deepColour = debrisDeepColour;
 
 signals:
-    void senddebrisValudes(std::vector<double> values);
+    void senddebrisValudes(DebrisRunSettings values);
     void sendStart(int flag);
     void sendURL(std::vector<std::string> UrlStr);
     void sendScenePath(std::string sceneUrl);
@@ -60,7 +62,7 @@ private slots:
 
 private:
     // Asks for a file for entry `slot` of urlList and shows it in `box`; warns when cancelled.
-    void chooseInto(std::size_t slot, QLineEdit* box);
+    void chooseInto(std::size_t slot, QLineEdit* box, const QString& filter = QString());
 
     std::unique_ptr<Ui::DebrisFlow> ui;
 };

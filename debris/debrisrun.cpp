@@ -28,6 +28,13 @@ void DebrisRun::clear() {
     threads = keptThreads;
 }
 
+std::vector<double> DebrisRunSettings::parameters() const {
+    return {totalVolume,  outletDepth,        releaseDirection, debrisDensity, solidDensity,
+            yieldConcentration, 0,            packetVolume,     waterDensity,  limitConcentration,
+            releaseSpeed, roughnessN,         timeStep,         static_cast<double>(colourLow),
+            static_cast<double>(colourHigh)};
+}
+
 bool DebrisRun::setup(const std::vector<double>& values, const std::string& gridPath,
                       const std::string& breachPath, std::string& problem) {
     clear();

@@ -6,6 +6,27 @@
 #include "cadebrisflow.h"
 #include "debrishud.h"
 
+// What the debris-flow form hands to a run: the values the user sets, and the material the form fixes.
+struct DebrisRunSettings {
+    double totalVolume = 0;          // V, m³
+    double outletDepth = 5;          // h0, m
+    double packetVolume = 40;        // Vp, m³
+    double timeStep = 0.6;           // dt, s
+    int colourLow = 0;               // colour range of the depth display, m
+    int colourHigh = 10;
+    double releaseDirection = 0;     // θ, degrees
+    double debrisDensity = 1880;     // ρm, kg/m³
+    double solidDensity = 2650;      // ρs, kg/m³
+    double yieldConcentration = 0.36;  // Cy
+    double waterDensity = 1000;      // ρw, kg/m³
+    double limitConcentration = 0.593;  // Cm
+    double releaseSpeed = 11.64;     // u0, m/s
+    double roughnessN = 0.25;        // n
+
+    // The parameters in the order DebrisRun::setup takes them.
+    std::vector<double> parameters() const;
+};
+
 // The state of one debris-flow run: the parameters, the constants derived from them, the grid, the breach
 // cells, the packet table and the run clock. The window and the batch command drive it the same way:
 //

@@ -1,6 +1,7 @@
 #include "floodform.h"
 
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <iostream>
 
 #include "depthramp.h"
+#include "gridreader.h"
 #include "legendbar.h"
 #include "ui_floodform.h"
 
@@ -29,9 +31,17 @@ constexpr qint64 presetFileLimitBytes = 1024;
 
 FloodForm::FloodForm(QWidget* parent) : QWidget(parent), ui(new Ui::FloodForm) {
     ui->setupUi(this);
-    // The run reads the spin-box texts with QString::toFloat, which knows only the C number format.
-    ui->doubleSpinBox->setLocale(QLocale::c());
-    ui->doubleSpinBox_2->setLocale(QLocale::c());
+    // Numbers in the C format, as the scene files and the batch command write them.
+    for (QDoubleSpinBox* box : {ui->doubleSpinBox, ui->doubleSpinBox_2, ui->doubleSpinBox_3, ui->doubleSpinBox_4}) {
+        box->setLocale(QLocale::c());
+    }
+    // The note says where a preset width came from until the user sets one.
+    connect(ui->doubleSpinBox, qOverload<double>(&QDoubleSpinBox::valueChanged), this, [this] {
+        if (!presettingWidth) {
+            ui->label_12->clear();
+            ui->label_12->setToolTip(QString());
+        }
+    });
 }
 
 FloodForm::~FloodForm() = default;
@@ -44,8 +54,8 @@ osg::ref_ptr<osg::Projection> FloodForm::makeDepthLegend(int low, int high) cons
     return LegendBarBuilder().buildLegendBar(shallowColour, deepColour, low, high);
 }
 
-QString FloodForm::chooseInto(std::size_t slot, QLineEdit* box, bool optional) {
-    const QString path = QFileDialog::getOpenFileName(this, "", "", "");
+QString FloodForm::chooseInto(std::size_t slot, QLineEdit* box, bool optional, const QString& filter) {
+    const QString path = QFileDialog::getOpenFileName(this, "", "", filter);
     if (path.isEmpty()) {
         if (!optional) {
             warn("请选择正确文件");
@@ -78,32 +88,42 @@ void FloodForm::presetWidthFrom(const QString& outbreakPath) {
                   << ui->doubleSpinBox->maximum() << ": " << localPath(presetPath) << std::endl;
         return;
     }
+    presettingWidth = true;
     ui->doubleSpinBox->setValue(width);
+    presettingWidth = false;
+    ui->label_12->setText(QString("Outbreak Width set to %1 m from HNW.txt beside the outbreak file").arg(width));
+    ui->label_12->setToolTip(presetPath);
 }
 
-QString FloodForm::parameterProblem(const std::vector<QString>& values) const {
-    for (std::size_t index = 0; index <= 5; ++index) {
-        if (values[index].isEmpty()) {
-            return "Please input parameters";
-        }
+QString FloodForm::readValues(FloodFormValues& values) const {
+    if (ui->lineEdit->text().isEmpty() || ui->doubleSpinBox->text().isEmpty() ||
+        ui->doubleSpinBox_2->text().isEmpty() || ui->comboBox->currentText().isEmpty()) {
+        return "Please input parameters";
     }
     // A capacity or colour bound that does not read as a number would reach the run as 0.
     bool capacityIsNumber = false;
-    const double capacity = values[0].toDouble(&capacityIsNumber);
+    const double capacity = ui->lineEdit->text().toDouble(&capacityIsNumber);
     if (!capacityIsNumber || !(capacity > 0)) {
         return "Reservoir Capacity(m^3): please enter a number greater than 0.";
     }
     bool lowIsInteger = false;
     bool highIsInteger = false;
-    const int low = values[7].toInt(&lowIsInteger, 10);
-    const int high = values[8].toInt(&highIsInteger, 10);
+    values.colourLow = ui->lineEdit_2->text().toInt(&lowIsInteger, 10);
+    values.colourHigh = ui->lineEdit_3->text().toInt(&highIsInteger, 10);
     if (!lowIsInteger || !highIsInteger) {
         return "Range of colour corresponding to depth: please enter two whole numbers.";
     }
     // A reversed or empty range would extrapolate the depth colours past both ends of the legend.
-    if (low >= high) {
+    if (values.colourLow >= values.colourHigh) {
         return "Range of colour corresponding to depth: the first number must be less than the second.";
     }
+    values.breach.capacity = static_cast<float>(capacity);
+    values.breach.width = static_cast<float>(ui->doubleSpinBox->value());
+    values.breach.height = static_cast<float>(ui->doubleSpinBox_2->value());
+    values.breach.mode = ui->comboBox->currentText().toStdString();
+    values.runHours = ui->doubleSpinBox_3->value();
+    values.resultEverySeconds = ui->doubleSpinBox_4->value();
+    values.resultFormat = resultFormat;
     return QString();
 }
 
@@ -115,15 +135,8 @@ void FloodForm::on_pushButton_3_clicked() {
         return;
     }
     resultFormat = ui->comboBox_2->currentText().toStdString();
-
-    const std::vector<QString> values{
-        ui->lineEdit->text(),        ui->doubleSpinBox->text(), ui->doubleSpinBox_2->text(),
-        ui->doubleSpinBox->text(),    // the width the partial breach is derived from
-        ui->doubleSpinBox_2->text(),  // the height the partial breach is derived from
-        QString("%1").arg(100),       // time-step divisor of the engine
-        ui->comboBox->currentText(), ui->lineEdit_2->text(),    ui->lineEdit_3->text(),
-    };
-    if (const QString problem = parameterProblem(values); !problem.isEmpty()) {
+    FloodFormValues values;
+    if (const QString problem = readValues(values); !problem.isEmpty()) {
         warn(problem);
         return;
     }
@@ -157,7 +170,7 @@ void FloodForm::on_pushButton_5_clicked() {
 }
 
 void FloodForm::on_pushButton_6_clicked() {
-    chooseInto(0, ui->lineEdit_4, false);
+    chooseInto(0, ui->lineEdit_4, false, QString::fromUtf8(rasterFileFilter));
 }
 
 void FloodForm::on_pushButton_7_clicked() {
@@ -165,7 +178,7 @@ void FloodForm::on_pushButton_7_clicked() {
         warn("请先加载糙率文件");
         return;
     }
-    chooseInto(1, ui->lineEdit_5, false);
+    chooseInto(1, ui->lineEdit_5, false, QString::fromUtf8(rasterFileFilter));
 }
 
 void FloodForm::on_pushButton_8_clicked() {

@@ -10,12 +10,24 @@
 #include <vector>
 
 #include "depthramp.h"
+#include "floodrun.h"
 
 class QLineEdit;
 
 namespace Ui {
 class FloodForm;
 }
+
+// What "calculate" hands to the run, read once from the form's fields.
+struct FloodFormValues {
+    FloodRunSettings breach;  // capacity, breach width and height, break mode, time-step divisor
+    int colourLow = 0;        // depth colour range, m
+    int colourHigh = 20;
+    double runHours = 12;     // the run ends when its clock reaches this many simulated hours
+    // Simulated seconds between written results; 0 writes one result per five engine steps.
+    double resultEverySeconds = 0;
+    std::string resultFormat = ".ive";  // extension of the per-step result scenes
+};
 
 // The dam-break flood parameter window: reservoir and breach values, break mode, depth colour range,
 // the input files and the output format. It reports to the main window only through its signals and is
@@ -43,7 +55,7 @@ public:
 
 signals:
     void transmitSignals(bool flag);
-    void sendfloodValues(std::vector<QString> values);
+    void sendfloodValues(FloodFormValues values);
     void sendStart(int flag);
     void sendURL(std::vector<std::string> UrlStr);
     void sendScenePath(std::string sceneUrl);
@@ -61,12 +73,13 @@ private slots:
 private:
     // Asks for a file for entry `slot` of urlList and shows it in `box`. A cancelled dialog warns unless
     // `optional`. Returns the chosen path, empty when cancelled.
-    QString chooseInto(std::size_t slot, QLineEdit* box, bool optional);
+    QString chooseInto(std::size_t slot, QLineEdit* box, bool optional, const QString& filter = QString());
     // Presets the outbreak width from "HNW.txt" in the folder of the outbreak-information file.
     void presetWidthFrom(const QString& outbreakPath);
-    // Why the values cannot start a run ("Please input parameters" when one is missing, otherwise a message
-    // naming the field); empty when they can.
-    QString parameterProblem(const std::vector<QString>& values) const;
+    // The fields' values, or why they cannot start a run ("Please input parameters" when one is missing,
+    // otherwise a message naming the field; `values` is then incomplete).
+    QString readValues(FloodFormValues& values) const;
 
     std::unique_ptr<Ui::FloodForm> ui;
+    bool presettingWidth = false;  // the width box is being set from HNW.txt, not by the user
 };

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "gridreader.h"
 #include "ui_landslideform.h"
 
 namespace {
@@ -16,18 +17,20 @@ std::string localPath(const QString& path) {
 }
 
 // The seven inputs in list order: their field's position and the warning when the one before is empty.
+// The grids are offered with the raster filter; the image and the centreline with none.
 struct InputField {
     int position;
     const char* predecessorMissing;
+    bool raster;
 };
 constexpr InputField inputFields[] = {
-    {0, nullptr},
-    {1, "请先选择堆积体"},
-    {2, "请先选择滑坡道"},
-    {3, "请先选择滑坡体"},
-    {4, "请先选择灾后影像"},
-    {5, "请先选择中心线"},
-    {7, "请先选择镶嵌后的dem"},
+    {0, nullptr, true},
+    {1, "请先选择堆积体", true},
+    {2, "请先选择滑坡道", true},
+    {3, "请先选择滑坡体", false},
+    {4, "请先选择灾后影像", false},
+    {5, "请先选择中心线", true},
+    {7, "请先选择镶嵌后的dem", true},
 };
 constexpr std::size_t inputCount = sizeof inputFields / sizeof inputFields[0];
 constexpr int scenePosition = 6;
@@ -52,7 +55,8 @@ void LandslideForm::loadInput(std::size_t index) {
         warn(input.predecessorMissing);
         return;
     }
-    const QString path = QFileDialog::getOpenFileName(this, "", "", "");
+    const QString filter = input.raster ? QString::fromUtf8(rasterFileFilter) : QString();
+    const QString path = QFileDialog::getOpenFileName(this, "", "", filter);
     if (path.isEmpty()) {
         warn("请选择正确文件");
         return;

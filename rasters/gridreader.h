@@ -6,6 +6,10 @@
 
 #include "asciigrid.h"
 
+// The file-dialog filter of the grids the engines read: ESRI ASCII and GeoTIFF first, any file GDAL may
+// read besides.
+inline constexpr const char rasterFileFilter[] = "栅格 (*.asc *.txt *.tif *.tiff);;所有文件 (*)";
+
 // Reads the grid an engine runs on from any raster GDAL reads (GeoTIFF, ESRI ASCII, ...): band 1, north
 // up, square cells in metres. ESRI ASCII grids go through AsciiGridReader, with its header rules and its
 // messages; other rasters through GDAL. Both give the same header and the values in the same order, row

@@ -96,13 +96,16 @@ protected:
 
     // Sets up the flood in the form and presses "calculate", choosing `into` (the results folder by
     // default) as the output folder.
-    void startLiveRun(const QString& into = QString(), const char* capacity = "200000") {
+    // With `runHours` above 0, the run length and the result interval are set as well.
+    void startLiveRun(const QString& into = QString(), const char* capacity = "200000", double runHours = 0,
+                      double resultEverySeconds = 0) {
         trigger("洪水");
         ASSERT_NE(form(), nullptr);
         ASSERT_TRUE(form()->isVisible());
         EXPECT_EQ(form()->windowTitle(), "Parameter Setting");
-        // Fixed by the menu, not the form's own 496 x 467.
-        EXPECT_EQ(form()->size(), QSize(496, 436));
+        // Fixed by the menu.
+        EXPECT_EQ(form()->size(), QSize(496, 500));
+        EXPECT_EQ(form()->minimumSize(), form()->maximumSize());
         chooseInForm("pushButton_5", path("terrain.ive"));
         chooseInputs();
         chooseInForm("pushButton_9", path("monitors.shp"));
@@ -111,6 +114,10 @@ protected:
         form()->findChild<QDoubleSpinBox*>("doubleSpinBox")->setValue(10);
         form()->findChild<QDoubleSpinBox*>("doubleSpinBox_2")->setValue(5);
         form()->findChild<QLineEdit*>("lineEdit_3")->setText("2");
+        if (runHours > 0) {
+            form()->findChild<QDoubleSpinBox*>("doubleSpinBox_3")->setValue(runHours);
+            form()->findChild<QDoubleSpinBox*>("doubleSpinBox_4")->setValue(resultEverySeconds);
+        }
 
         ModalDriver folder(chooseFile(into.isEmpty() ? results.path() : into), 15000, "QFileDialog");
         press("pushButton_3");
@@ -555,6 +562,39 @@ TEST_F(FloodRunTest, LiveRunInAClosedValleyEndsByItselfOnceTheWaterStands) {
     // The last water stays on screen.
     EXPECT_EQ(sceneNodes(), 5u);
     expectCompleteResults(results.path(), written);
+}
+
+TEST_F(FloodRunTest, LiveRunEndsAtItsRunLengthWithAResultAtEveryInterval) {
+    const struct {
+        double hours, every;
+        int results;
+    } cases[] = {{0.05, 30, 6}, {0.02, 0, 0}};  // 0: one result per five steps, as many as fit
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.hours) + " h every " + std::to_string(c.every) + " s");
+        QTemporaryDir out;
+        const RemovedFolder outSummary(out.path() + "_summary");
+        ModalDriver done(clickButton("OK"), 200000, "QMessageBox");
+        startLiveRun(out.path(), "200000", c.hours, c.every);
+        ASSERT_TRUE(waitUntil([&] { return done.answered(); }, 200000)) << resultCount(out.path()) << " results";
+        EXPECT_EQ(done.title(), "说明");
+        EXPECT_TRUE(done.text().contains(QString("%1 小时").arg(c.hours))) << done.text().toStdString();
+        const int written = resultCount(out.path());
+        if (c.results > 0) {
+            EXPECT_EQ(written, c.results);
+        }
+        runEventLoop(300);
+        EXPECT_EQ(resultCount(out.path()), written) << "the run goes on after its message";
+        // Each result at its interval (within a step), the last one at the run's end.
+        FloodHud hud;
+        for (int n = 1; c.every > 0 && n <= written; ++n) {
+            ASSERT_TRUE(hud.readState((out.path() + QString("/%1.txt").arg(n)).toStdString()));
+            EXPECT_NEAR(hud.time, n * c.every, 1.0) << "result " << n;
+        }
+        ASSERT_TRUE(hud.readState((out.path() + QString("/%1.txt").arg(written)).toStdString()));
+        EXPECT_GE(hud.time, c.hours * 3600 - 1.0);
+        EXPECT_LT(hud.time, c.hours * 3600 + (c.every > 0 ? c.every : 60));
+        triggerMenuAction(window, "&停止运算");
+    }
 }
 
 TEST_F(FloodRunTest, LiveRunStopsWithAMessageBeforeItsDiskFills) {

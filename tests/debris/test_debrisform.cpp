@@ -34,9 +34,9 @@ protected:
             emitted.push_back("sendURL");
             sentFiles = list;
         });
-        QObject::connect(f, &DebrisFlow::senddebrisValudes, [this](std::vector<double> values) {
+        QObject::connect(f, &DebrisFlow::senddebrisValudes, [this](DebrisRunSettings values) {
             emitted.push_back("senddebrisValudes");
-            sentValues = values;
+            sentValues = values.parameters();
         });
         QObject::connect(f, &DebrisFlow::sendStart,
                          [this](int flag) { emitted.push_back("sendStart(" + std::to_string(flag) + ")"); });
@@ -209,7 +209,7 @@ TEST_F(DebrisFormTest, SignalsHaveTheSignaturesTheMainWindowConnects) {
         }
     }
     EXPECT_EQ(signatures,
-              (std::vector<QByteArray>{"senddebrisValudes(std::vector<double>)", "sendStart(int)",
+              (std::vector<QByteArray>{"senddebrisValudes(DebrisRunSettings)", "sendStart(int)",
                                        "sendURL(std::vector<std::string>)", "sendScenePath(std::string)"}));
 }
 

@@ -41,7 +41,7 @@ protected:
             emitted.push_back("sendURL");
             sentFiles = list;
         });
-        QObject::connect(f, &FloodForm::sendfloodValues, [this](std::vector<QString> values) {
+        QObject::connect(f, &FloodForm::sendfloodValues, [this](FloodFormValues values) {
             emitted.push_back("sendfloodValues");
             sentValues = values;
         });
@@ -117,7 +117,7 @@ protected:
     std::unique_ptr<FloodForm> form;
     std::vector<std::string> emitted;
     std::vector<std::string> sentFiles;
-    std::vector<QString> sentValues;
+    FloodFormValues sentValues;
     std::string sentScene;
 
     const QString roughness = file("grids/n.asc");
@@ -138,7 +138,9 @@ TEST_F(FloodFormTest, StartsWithTheDefaults) {
         double value, minimum, maximum, step;
         const char* text;
     } spins[] = {{"doubleSpinBox", 133, 0, 200, 0.5, "133.00"},
-                 {"doubleSpinBox_2", 47.5, 0, 99.99, 0.5, "47.50"}};
+                 {"doubleSpinBox_2", 47.5, 0, 99.99, 0.5, "47.50"},
+                 {"doubleSpinBox_3", 12, 0.01, 1000, 1, "12.00"},
+                 {"doubleSpinBox_4", 0, 0, 86400, 60, "every 5 steps"}};
     for (const auto& s : spins) {
         SCOPED_TRACE(s.name);
         const QDoubleSpinBox* box = spin(s.name);
@@ -165,8 +167,8 @@ TEST_F(FloodFormTest, StartsWithTheDefaults) {
 // The main window connects these by their normalised signatures.
 TEST_F(FloodFormTest, EveryTextFitsItsWidgetInTheWindowsSize) {
     // The size the main window fixes.
-    form->setFixedSize(496, 436);
-    const QRect formArea(0, 0, 496, 436);
+    form->setFixedSize(496, 500);
+    const QRect formArea(0, 0, 496, 500);
     const QList<QWidget*> widgets = form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     QList<QWidget*> fields;
     for (QWidget* background : widgets) {
@@ -195,8 +197,8 @@ TEST_F(FloodFormTest, EveryTextFitsItsWidgetInTheWindowsSize) {
             }
         }
     }
-    // Seven labels, nine buttons, two combo boxes and two spin boxes.
-    EXPECT_GE(checked, 20);
+    // Ten labels, nine buttons, two combo boxes and four spin boxes.
+    EXPECT_GE(checked, 25);
 }
 
 TEST_F(FloodFormTest, SignalsHaveTheSignaturesTheMainWindowConnects) {
@@ -208,7 +210,7 @@ TEST_F(FloodFormTest, SignalsHaveTheSignaturesTheMainWindowConnects) {
         }
     }
     EXPECT_EQ(signatures,
-              (std::vector<QByteArray>{"transmitSignals(bool)", "sendfloodValues(std::vector<QString>)",
+              (std::vector<QByteArray>{"transmitSignals(bool)", "sendfloodValues(FloodFormValues)",
                                        "sendStart(int)", "sendURL(std::vector<std::string>)",
                                        "sendScenePath(std::string)"}));
 }
@@ -285,6 +287,13 @@ TEST_F(FloodFormTest, OutbreakFolderPresetsTheWidth) {
         }
         chooseInputs(3, file(dir + "/info.txt"));
         EXPECT_DOUBLE_EQ(spin("doubleSpinBox")->value(), c.width);
+        // A preset says so beside the field, naming the file, until the user sets a width.
+        const QLabel* note = child<QLabel>("label_12");
+        EXPECT_EQ(note->text().contains("HNW.txt"), c.width != 133) << note->text().toStdString();
+        EXPECT_EQ(note->toolTip() == folder.path() + "/" + dir + "/HNW.txt", c.width != 133);
+        EXPECT_GE(note->width(), note->sizeHint().width()) << "clipped";
+        spin("doubleSpinBox")->setValue(90);
+        EXPECT_TRUE(child<QLabel>("label_12")->text().isEmpty());
     }
 }
 
@@ -362,14 +371,24 @@ TEST_F(FloodFormTest, CalculateClosesAndSendsTheFilesThenTheValues) {
     combo("comboBox")->setCurrentText("三分之一溃");
     combo("comboBox_2")->setCurrentText(".3ds");
     spin("doubleSpinBox")->setValue(120.5);
+    spin("doubleSpinBox_3")->setValue(2.5);
+    spin("doubleSpinBox_4")->setValue(600);
     edit("lineEdit_2")->setText("2");
     edit("lineEdit_3")->setText("30");
 
     click("pushButton_3");
     EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendfloodValues", "transmitSignals(1)"}));
     EXPECT_EQ(sentFiles, paths({roughness, elevation, outbreak}));
-    EXPECT_EQ(sentValues, (std::vector<QString>{"100000000", "120.50", "47.50", "120.50", "47.50", "100",
-                                                "三分之一溃", "2", "30"}));
+    EXPECT_EQ(sentValues.breach.capacity, 100000000.0f);
+    EXPECT_EQ(sentValues.breach.width, 120.5f);
+    EXPECT_EQ(sentValues.breach.height, 47.5f);
+    EXPECT_EQ(sentValues.breach.mode, "三分之一溃");
+    EXPECT_EQ(sentValues.breach.timeStepDivisor, FloodRunSettings().timeStepDivisor);
+    EXPECT_EQ(sentValues.colourLow, 2);
+    EXPECT_EQ(sentValues.colourHigh, 30);
+    EXPECT_EQ(sentValues.runHours, 2.5);
+    EXPECT_EQ(sentValues.resultEverySeconds, 600);
+    EXPECT_EQ(sentValues.resultFormat, ".3ds");
     EXPECT_EQ(form->resultFormat, ".3ds");
     EXPECT_FALSE(form->isVisible());
 
