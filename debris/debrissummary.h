@@ -29,8 +29,8 @@ public:
     // Takes in the volumes after rendered frame `frame` of simulated time `time` (s).
     void record(const DebrisRun& run, int frame, double time);
     // Writes "peakDepth.tif", "peakSpeed.tif", "momentumAtPeak.tif", "energyAtPeak.tif", "finalTrace.tif"
-    // (no-data where no packet came) and "volume.csv" into `folder`, creating it; each file appears whole
-    // or not at all. False, with the reason in `problem`, when one cannot be written.
+    // (no-data where no packet came), "volume.csv" and "report.html" (the peak maps over the relief and
+    // the volume balance) into `folder`, creating it; each file appears whole or not at all. False, with the reason in `problem`, when one cannot be written.
     bool write(const DebrisRun& run, const std::string& folder, std::string& problem) const;
 
     bool started() const { return frame.width > 0; }

@@ -16,7 +16,7 @@ namespace {
 
 // Elevation of a cell without data; outbreak and border cells take it as ground and surface, which
 // closes every face toward them.
-constexpr float kNoData = 9999.0f;
+constexpr float kNoData = floodNoDataElevation;
 
 // Elevations beyond any terrain: no-data markers of other programs (such as -3.4e38) that would
 // overflow the face fluxes of their neighbours.

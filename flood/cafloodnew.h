@@ -24,6 +24,9 @@ struct FloodCell {
 };
 static_assert(sizeof(FloodCell) == 40, "the flood grid keeps 40 bytes per cell");
 
+// The ground and surface of a cell the elevation grid gives no height.
+constexpr float floodNoDataElevation = 9999.0f;
+
 // The depths of the flood grid at one moment (surface minus ground; 0 on border, outbreak and no-data
 // cells), rows from the north, with the geometry of the grid.
 struct FloodDepthGrid {

@@ -5,7 +5,10 @@
 #include <cstdio>
 
 #include "cafloodnew.h"
+#include "floodhazard.h"
+#include "floodreport.h"
 #include "monitorpoints.h"
+#include "summarylayers.h"
 
 void FloodSummary::start(const CAFlood& engine, float depthForArrival, const MonitorPoints* monitors) {
     arrivalDepth = depthForArrival;
@@ -21,7 +24,30 @@ void FloodSummary::start(const CAFlood& engine, float depthForArrival, const Mon
     maxDepth.assign(frame.cellCount(), summaryNoData);
     maxSpeed.assign(frame.cellCount(), summaryNoData);
     arrivalTime.assign(frame.cellCount(), summaryNoData);
+    maxDepthVelocity.assign(frame.cellCount(), summaryNoData);
+    hazard.assign(frame.cellCount(), 0);
+    elevation.assign(frame.cellCount(), summaryNoData);
+    if (const FloodCell* const* cells = engine.cellRows()) {
+        std::size_t index = 0;
+        for (int r = 0; r < frame.height; ++r) {
+            for (int c = 0; c < frame.width; ++c, ++index) {
+                if (cells[r][c].ground != floodNoDataElevation) {
+                    elevation[index] = cells[r][c].ground;
+                }
+            }
+        }
+    }
     rows.clear();
+    places.clear();
+    inputs.clear();
+}
+
+bool FloodSummary::setPlaces(const std::string& path, std::string& problem) {
+    if (!started()) {
+        problem = "no flood run to place \"" + path + "\" on";
+        return false;
+    }
+    return loadPlaces(path, frame, places, problem);
 }
 
 void FloodSummary::record(const CAFlood& engine, int number) {
@@ -37,13 +63,8 @@ void FloodSummary::record(const CAFlood& engine, int number) {
         for (int c = 0; c < frame.width; ++c, ++index) {
             // The depth the result files show: border, outbreak and no-data cells hold none.
             const float depth = row[c].surfaceOld - row[c].ground;
-            if (!(depth > 0.0f)) {
-                continue;
-            }
-            maxDepth[index] = std::max(maxDepth[index], depth);
-            maxSpeed[index] = std::max(maxSpeed[index], row[c].speed);
-            if (arrivalTime[index] == summaryNoData && depth > arrivalDepth) {
-                arrivalTime[index] = time;
+            if (depth > 0.0f) {
+                recordCell(index, depth, row[c].speed, time);
             }
         }
     }
@@ -77,6 +98,20 @@ void FloodSummary::record(const CAFlood& engine, int number) {
     rows.push_back(volumes);
 }
 
+void FloodSummary::recordCell(std::size_t index, float depth, float speed, double time) {
+    if (index >= maxDepth.size() || !(depth > 0.0f)) {
+        return;
+    }
+    maxDepth[index] = std::max(maxDepth[index], depth);
+    maxSpeed[index] = std::max(maxSpeed[index], speed);
+    maxDepthVelocity[index] = std::max(maxDepthVelocity[index], depth * speed);
+    hazard[index] =
+        static_cast<std::uint8_t>(std::max<int>(hazard[index], floodHazardClass(depth, speed)));
+    if (arrivalTime[index] == summaryNoData && depth > arrivalDepth) {
+        arrivalTime[index] = static_cast<float>(time);
+    }
+}
+
 bool FloodSummary::write(const std::string& folder, std::string& problem) const {
     if (!started()) {
         problem = "no flood run to summarise";
@@ -89,10 +124,21 @@ bool FloodSummary::write(const std::string& folder, std::string& problem) const 
                       row.onGrid, row.trimmed, row.residual);
         csv += line;
     }
+    const std::vector<PlaceExposure> exposure = exposePlaces(places, arrivalTime, maxDepth, maxSpeed, hazard);
     if (!writeSummaryRaster(folder, "maxDepth.tif", frame, maxDepth, problem) ||
         !writeSummaryRaster(folder, "maxSpeed.tif", frame, maxSpeed, problem) ||
         !writeSummaryRaster(folder, "arrivalTime.tif", frame, arrivalTime, problem) ||
-        !writeSummaryText(folder, "volume.csv", csv, problem)) {
+        !writeSummaryRaster(folder, "maxDepthVelocity.tif", frame, maxDepthVelocity, problem) ||
+        !writeSummaryClasses(folder, "hazard.tif", frame, hazard, floodHazardClasses(), problem) ||
+        !writeSummaryText(folder, "volume.csv", csv, problem) ||
+        !writeExtentAndIsochrones(folder, "floodlines.gpkg", frame, maxDepth, arrivalDepth, arrivalTime,
+                                  isochroneMinutes, problem) ||
+        (!places.empty() && !writeSummaryText(folder, "exposure.csv", exposureCsv(exposure), problem))) {
+        return false;
+    }
+    std::string report;
+    if (!floodReportHtml(*this, exposure, report, problem) ||
+        !writeSummaryText(folder, "report.html", report, problem)) {
         return false;
     }
     if (monitorPositions.empty()) {

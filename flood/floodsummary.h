@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "floodexposure.h"
 #include "georaster.h"
 #include "summaryfiles.h"
 
@@ -11,6 +14,8 @@ class MonitorPoints;
 
 // Depth above which a cell counts as reached by the flood for its arrival time, m.
 constexpr float defaultArrivalDepth = 0.01f;
+// Simulated time between two arrival lines of the summary's GeoPackage, minutes.
+constexpr double defaultIsochroneMinutes = 15.0;
 
 // One row of a flood run's volume balance, m^3, after result `result`.
 struct FloodVolumeRow {
@@ -23,7 +28,8 @@ struct FloodVolumeRow {
 };
 
 // What a flood run leaves beside its result folder: the maximum depth and speed every cell saw, the time
-// the flood first reached it, and the volume balance of every result. The window's live run and the
+// the flood first reached it, its highest hazard class, the volume balance of every result, the flood's
+// extent and arrival lines as GIS layers, the exposure of the places given, and a report on one page. The window's live run and the
 // headless run feed it the same way:
 //
 //     summary.start(engine);                        // after the engine is ready
@@ -37,10 +43,17 @@ public:
     // given, are sampled at every result.
     void start(const CAFlood& engine, float arrivalDepth = defaultArrivalDepth,
                const MonitorPoints* monitors = nullptr);
+    // Reads the places whose exposure the summary lists (loadPlaces), after start. False, with the
+    // reason in `problem`, keeping the places it had.
+    bool setPlaces(const std::string& path, std::string& problem);
     // Takes in the grid and volumes after result `number`.
     void record(const CAFlood& engine, int number);
-    // Writes "maxDepth.tif", "maxSpeed.tif", "arrivalTime.tif", "volume.csv" and, with monitor points,
-    // "monitors.csv" into `folder`, creating it; each file appears whole or not at all. False, with the
+    // Takes in the water of cell `index` (rows from the top) at simulated time `time`, s: what record
+    // does for every cell holding water.
+    void recordCell(std::size_t index, float depth, float speed, double time);
+    // Writes "maxDepth.tif", "maxSpeed.tif", "arrivalTime.tif", "maxDepthVelocity.tif", "hazard.tif",
+    // "volume.csv", "floodlines.gpkg", "report.html", with monitor points "monitors.csv" and with places
+    // "exposure.csv" into `folder`, creating it; each file appears whole or not at all. False, with the
     // reason in `problem`, when one cannot be written. Nothing is written before start.
     bool write(const std::string& folder, std::string& problem) const;
 
@@ -52,6 +65,12 @@ public:
     std::vector<float> maxDepth;     // m
     std::vector<float> maxSpeed;     // m/s
     std::vector<float> arrivalTime;  // s
+    // The largest depth times speed, m^2/s, and the highest hazard class (floodHazardClass, 0 where no
+    // water came), each taken at every result: the deepest and the fastest water seldom come together.
+    std::vector<float> maxDepthVelocity;
+    std::vector<std::uint8_t> hazard;
+    // The ground, m, summaryNoData where the grid has none: the relief of the report's maps.
+    std::vector<float> elevation;
     std::vector<FloodVolumeRow> rows;
     // One row per result and monitor point, in the points' order: the cell whose corner is nearest to
     // the point (the corner the water mesh and the monitor matching put at the cell), read directly, so
@@ -68,6 +87,12 @@ public:
     };
     std::vector<MonitorSample> monitorSamples;
     RasterFrame frame;  // the elevation grid's size, georeference and coordinate system
+    std::vector<Place> places;
+    double isochroneMinutes = defaultIsochroneMinutes;
+    // What the run was started from, as the report lists it: input files and breach settings.
+    std::vector<std::pair<std::string, std::string>> inputs;
+
+    float arrivalDepthUsed() const { return arrivalDepth; }
 
 private:
     float arrivalDepth = defaultArrivalDepth;

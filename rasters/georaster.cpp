@@ -35,6 +35,22 @@ QuietGdal::~QuietGdal() {
     CPLPopErrorHandler();
 }
 
+std::string memoryFilePath(const std::string& extension) {
+    static std::atomic<unsigned> serial{0};
+    return "/vsimem/vantorel-" + std::to_string(serial++) + extension;
+}
+
+std::optional<std::string> takeMemoryFile(const std::string& path) {
+    vsi_l_offset length = 0;
+    GByte* buffer = VSIGetMemFileBuffer(path.c_str(), &length, TRUE);
+    if (buffer == nullptr) {
+        return std::nullopt;
+    }
+    std::string bytes(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
+    VSIFree(buffer);
+    return bytes;
+}
+
 RasterFrame asciiGridFrame(int cols, int rows, double cellSize, double lowerLeftX, double lowerLeftY,
                            const std::string& projection) {
     RasterFrame frame;
@@ -61,8 +77,7 @@ bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::
     }
     // Made in memory and written whole through a temporary file, so that a full disk or an interrupted
     // run never leaves a raster cut short under the result's name.
-    static std::atomic<unsigned> serial{0};
-    const std::string memoryFile = "/vsimem/vantorel-raster-" + std::to_string(serial++) + ".tif";
+    const std::string memoryFile = memoryFilePath(".tif");
     GDALDataset* dataset =
         driver->Create(memoryFile.c_str(), frame.width, frame.height, 1, GDT_Float32, nullptr);
     if (!dataset) {
@@ -83,20 +98,13 @@ bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::
                        frame.width, frame.height, GDT_Float32, 0, 0);
     // Closing flushes the file; a failure there shows only as GDAL's last error.
     GDALClose(dataset);
-    vsi_l_offset length = 0;
-    GByte* buffer = VSIGetMemFileBuffer(memoryFile.c_str(), &length, TRUE);
-    const bool made = written == CE_None && CPLGetLastErrorType() != CE_Failure && buffer != nullptr;
-    std::string bytes;
-    if (made) {
-        bytes.assign(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
-    }
-    VSIFree(buffer);
-    if (!made) {
+    const std::optional<std::string> bytes = takeMemoryFile(memoryFile);
+    if (written != CE_None || CPLGetLastErrorType() == CE_Failure || !bytes) {
         problem = quoted(path) + " cannot be written" + gdalReason();
         return false;
     }
     std::string failure;
-    if (!writeFileAtomically(path, bytes, failure)) {
+    if (!writeFileAtomically(path, *bytes, failure)) {
         problem = failure;
         return false;
     }

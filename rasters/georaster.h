@@ -38,6 +38,13 @@ bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::
 // `problem`, when the ".prj" file is there but cannot be read or holds no coordinate system.
 std::string projectionBesideGrid(const std::string& gridPath, std::string& problem);
 
+// A new name for a file in GDAL's memory file system ending in `extension` (".tif"), unique in the process.
+std::string memoryFilePath(const std::string& extension);
+
+// Takes the memory file `path` out of GDAL's memory file system: its bytes, or nothing when there is no
+// such file.
+std::optional<std::string> takeMemoryFile(const std::string& path);
+
 // GDAL's own words for its last failure, to append to a message (empty when it has none).
 std::string gdalReason();
 

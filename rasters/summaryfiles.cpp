@@ -6,16 +6,6 @@
 
 namespace {
 
-bool makeFolder(const std::string& folder, std::string& problem) {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (!std::filesystem::is_directory(folder, error)) {
-        problem = "cannot create the summary folder \"" + folder + "\"";
-        return false;
-    }
-    return true;
-}
-
 // Puts the finished temporary file in the place of `path`.
 bool replaceWith(const std::string& temporary, const std::string& path, std::string& problem) {
     std::error_code error;
@@ -30,6 +20,16 @@ bool replaceWith(const std::string& temporary, const std::string& path, std::str
 
 }  // namespace
 
+bool makeSummaryFolder(const std::string& folder, std::string& problem) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!std::filesystem::is_directory(folder, error)) {
+        problem = "cannot create the summary folder \"" + folder + "\"";
+        return false;
+    }
+    return true;
+}
+
 std::string summaryFolderOf(const std::string& resultFolder) {
     std::string folder = resultFolder;
     while (folder.size() > 1 && folder.back() == '/') {
@@ -40,7 +40,7 @@ std::string summaryFolderOf(const std::string& resultFolder) {
 
 bool writeSummaryRaster(const std::string& folder, const std::string& name, const RasterFrame& frame,
                         const std::vector<float>& values, std::string& problem) {
-    if (!makeFolder(folder, problem)) {
+    if (!makeSummaryFolder(folder, problem)) {
         return false;
     }
     const std::string path = folder + "/" + name;
@@ -55,7 +55,7 @@ bool writeSummaryRaster(const std::string& folder, const std::string& name, cons
 
 bool writeSummaryText(const std::string& folder, const std::string& name, const std::string& text,
                       std::string& problem) {
-    if (!makeFolder(folder, problem)) {
+    if (!makeSummaryFolder(folder, problem)) {
         return false;
     }
     const std::string path = folder + "/" + name;

@@ -14,6 +14,10 @@ constexpr float summaryNoData = -9999.0f;
 // entries of a result folder.
 std::string summaryFolderOf(const std::string& resultFolder);
 
+// Creates `folder` and its parents when missing. False, with the reason in `problem`, when it is not a
+// folder afterwards.
+bool makeSummaryFolder(const std::string& folder, std::string& problem);
+
 // Writes `values` as the GeoTIFF `name` in `folder` (created if missing), no-data `summaryNoData`,
 // through a temporary name: a reader, or a run rewriting its summary, never finds a half-written file.
 // False, with the reason in `problem`, when it cannot be written.

@@ -12,6 +12,7 @@
 #include "debrissummary.h"
 #include "debristestdata.h"
 #include "summaryfiles.h"
+#include "testfiles.h"
 #include "testrasters.h"
 
 namespace {
@@ -109,6 +110,21 @@ TEST(DebrisSummaryTest, RastersHoldThePeakResultsOnTheGridInItsCoordinateSystem)
         EXPECT_NEAR(onGrid, released, 0.005 * released);
     }
     EXPECT_EQ(row, frames);
+
+    // The report: the peak depth and speed over the relief, one curve per volume column, no hazard.
+    const std::string report = readTextFile(base + "/run_summary/report.html");
+    std::size_t pictures = 0;
+    for (std::size_t at = report.find("src=\"data:image/png;base64,"); at != std::string::npos;
+         at = report.find("src=\"data:image/png;base64,", at + 1)) {
+        ++pictures;
+    }
+    EXPECT_EQ(pictures, 2u);
+    std::size_t curves = 0;
+    for (std::size_t at = report.find("<polyline"); at != std::string::npos; at = report.find("<polyline", at + 1)) {
+        ++curves;
+    }
+    EXPECT_EQ(curves, 2u);
+    EXPECT_EQ(report.find("Hazard"), std::string::npos);
 }
 
 }  // namespace

@@ -15,12 +15,14 @@
 #include <cmath>
 #include <csignal>
 #include <memory>
+#include <sstream>
 
 #include "cafloodnew.h"
 #include "floodhud.h"
 #include "floodrun.h"
 #include "floodtestdata.h"
 #include "testrasters.h"
+#include "testshapefiles.h"
 
 namespace {
 
@@ -242,7 +244,9 @@ TEST_F(FloodBatchTest, WritesTheSummaryBesideTheResultsInTheGridsCoordinateSyste
     EXPECT_NE(batch.out.find("summary in " + summary.toStdString()), std::string::npos) << batch.out;
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 2 * results);
     EXPECT_EQ(QDir(summary).entryList(QDir::Files, QDir::Name),
-              QStringList({"arrivalTime.tif", "maxDepth.tif", "maxSpeed.tif", "volume.csv"}));
+              QStringList({"arrivalTime.tif", "floodlines.gpkg", "hazard.tif", "hazard.tif.aux.xml",
+                           "maxDepth.tif", "maxDepthVelocity.tif", "maxSpeed.tif", "report.html",
+                           "volume.csv"}));
 
     const ProgramRun info = runProgram("gdalinfo", {summary + "/maxDepth.tif"});
     ASSERT_EQ(info.exitCode, 0) << info.err;
@@ -272,6 +276,75 @@ TEST_F(FloodBatchTest, WritesTheSummaryBesideTheResultsInTheGridsCoordinateSyste
         }
     }
     EXPECT_GT(wet, 0);
+}
+
+// What a planner takes away: the exposure of the places given, the GIS layers in the grid's coordinate
+// system, and a report that a real browser draws with every picture in it.
+TEST_F(FloodBatchTest, SummaryListsThePlacesAndItsReportRendersInABrowser) {
+    writePrjFile(QFileInfo(inputs[1]).path().toStdString() + "/dem.prj", 32648);
+    const QString places = folder.filePath("places.shp");
+    // Cells of 10 m, the grid's top at y = 300: the first on the valley floor below the breach, the
+    // second far off the grid.
+    writeVectorFile(places.toStdString(), wkbPoint, {{wkbPoint, {{95, 245, 0}}, "Floor"},
+                                                      {wkbPoint, {{-5000, 245, 0}}, "Far"}});
+    const ProgramRun batch =
+        run(inputs, {"--capacity", "300000", "--width", "10", "--height", "5", "--results", "30", "--places",
+                     places, "--isochrone-minutes", "0.1", "--out", out});
+    ASSERT_EQ(batch.exitCode, 0) << batch.out << batch.err;
+    const QString summary = out + "_summary";
+    const std::string csv = readTextFile((summary + "/exposure.csv").toStdString());
+    EXPECT_NE(csv.find("\nFloor,reached,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\nFar,off the grid,"), std::string::npos) << csv;
+    const ProgramRun layers = runProgram("ogrinfo", {"-so", summary + "/floodlines.gpkg", "isochrones"});
+    ASSERT_EQ(layers.exitCode, 0) << layers.err;
+    EXPECT_NE(layers.out.find("UTM zone 48N"), std::string::npos) << layers.out;
+    EXPECT_EQ(layers.out.find("Feature Count: 0"), std::string::npos) << layers.out;
+
+    // The page as the browser has it once loaded, each picture's decoded width written into it.
+    QTemporaryDir profile;
+    const QString page = folder.filePath("report-check.html");
+    const std::string html = readTextFile((summary + "/report.html").toStdString());
+    writeTextFile(page.toStdString(),
+                  html + "<script>window.addEventListener('load', () => document.body.setAttribute("
+                         "'data-widths', [...document.images].map(i => i.naturalWidth).join(' ')));</script>");
+    const QStringList browser = {"--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + profile.path()};
+    const ProgramRun loaded = runProgram("chromium", browser + QStringList{"--dump-dom", "file://" + page});
+    ASSERT_EQ(loaded.exitCode, 0) << "chromium (scripts/setup installs it): " << loaded.err;
+    const std::size_t widths = loaded.out.find("data-widths=\"");
+    ASSERT_NE(widths, std::string::npos) << loaded.out.substr(0, 2000);
+    std::istringstream decoded(loaded.out.substr(widths + 13, loaded.out.find('"', widths + 13) - widths - 13));
+    int pictures = 0;
+    for (int width = 0; decoded >> width; ++pictures) {
+        EXPECT_GT(width, 0) << "picture " << pictures << " is broken";
+    }
+    EXPECT_EQ(pictures, 2) << "the depth and the hazard map";
+
+    // Drawn: the depth map, pale to dark blue over grey relief, fills much of the first screen.
+    const QString shot = folder.filePath("report.png");
+    const ProgramRun screenshot = runProgram(
+        "chromium", browser + QStringList{"--window-size=1000,1400", "--screenshot=" + shot,
+                                          "file://" + summary + "/report.html"});
+    ASSERT_EQ(screenshot.exitCode, 0) << screenshot.err;
+    GDALAllRegister();
+    std::unique_ptr<GDALDataset> image(static_cast<GDALDataset*>(GDALOpen(shot.toUtf8().constData(), GA_ReadOnly)));
+    ASSERT_TRUE(image);
+    const int width = image->GetRasterXSize();
+    const int height = image->GetRasterYSize();
+    std::vector<std::uint8_t> rgb(3 * static_cast<std::size_t>(width) * height);
+    ASSERT_EQ(image->RasterIO(GF_Read, 0, 0, width, height, rgb.data(), width, height, GDT_Byte, 3, nullptr, 0, 0,
+                              0, nullptr),
+              CE_None);
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    std::size_t relief = 0;
+    std::size_t water = 0;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const int red = rgb[i];
+        const int blue = rgb[2 * pixels + i];
+        relief += red > 40 && red < 235 && red >= blue && red - blue < 40;
+        water += blue > red + 30;
+    }
+    EXPECT_GT(relief, pixels / 20);
+    EXPECT_GT(water, pixels / 500);
 }
 
 // A result every 60 s of simulated time: the results lie at 60 s, 120 s, ..., and the summary follows

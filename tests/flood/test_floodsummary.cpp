@@ -1,13 +1,18 @@
 // The flood run's summary: maxima, arrival times and the volume balance, written and read back by GDAL.
 #include <gtest/gtest.h>
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <cmath>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "cafloodnew.h"
+#include "floodhazard.h"
 #include "floodrun.h"
 #include "floodsummary.h"
 #include "floodtestdata.h"
@@ -258,6 +263,142 @@ TEST(FloodSummaryTest, WriteIntoAnUnusableFolderSaysSo) {
     FloodSummary unstarted;
     EXPECT_FALSE(unstarted.write(valley.base + "/other", problem));
     EXPECT_FALSE(QDir(QString::fromStdString(valley.base + "/other")).exists());
+}
+
+// The depth-velocity classes of Australian Rainfall and Runoff: a pair on a limit belongs to the lower
+// class, a hair beyond it to the next class up that admits it.
+TEST(FloodSummaryTest, HazardClassOfDepthAndSpeedOnEveryLimit) {
+    const struct {
+        float depth, speed;
+        int hazardClass;
+    } cases[] = {
+        {0.0f, 3.0f, 0},  {0.3f, 1.0f, 1},  {0.1f, 2.0f, 1},  {0.31f, 0.1f, 2}, {0.3f, 1.01f, 2},
+        {0.5f, 1.2f, 2},  {0.6f, 1.0f, 3},  {1.2f, 0.5f, 3},  {0.5f, 1.21f, 4}, {1.21f, 0.1f, 4},
+        {2.0f, 0.5f, 4},  {0.1f, 2.01f, 5}, {2.01f, 0.1f, 5}, {1.0f, 4.0f, 5},  {4.0f, 1.0f, 5},
+        {4.01f, 0.1f, 6}, {0.1f, 4.01f, 6}, {1.1f, 3.7f, 6},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(floodHazardClass(c.depth, c.speed), c.hazardClass) << c.depth << " m at " << c.speed << " m/s";
+    }
+}
+
+// Deep and slow water at one result (1.5 m at 0.3 m/s, H4) and shallow and fast at another (0.2 m at
+// 3 m/s, H5): the cell is H5, while its maxima together (1.5 m at 3 m/s) would make it H6.
+TEST(FloodSummaryTest, HazardIsTheHighestClassOfAnyResultNotTheClassOfTheMaxima) {
+    SummarisedValley valley(2e4f);
+    ASSERT_TRUE(valley.ready);
+    const std::size_t cell = 5 * valley.shape.ncols + 3;
+    valley.summary.recordCell(cell, 1.5f, 0.3f, 60.0);
+    valley.summary.recordCell(cell, 0.2f, 3.0f, 120.0);
+    const std::string folder = valley.base + "/summary";
+    std::string problem;
+    ASSERT_TRUE(valley.summary.write(folder, problem)) << problem;
+
+    const std::optional<RasterContents> velocity = readRaster(folder + "/maxDepthVelocity.tif");
+    ASSERT_TRUE(velocity);
+    EXPECT_FLOAT_EQ(velocity->at(5, 3), 0.6f);
+    EXPECT_EQ(velocity->at(6, 3), summaryNoData);
+
+    GDALAllRegister();
+    std::unique_ptr<GDALDataset> hazard(
+        GDALDataset::Open((folder + "/hazard.tif").c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    ASSERT_TRUE(hazard);
+    // Read as GIS tools read it, the grid's place first: GDAL 3.6 reads the side file with it.
+    double grid[6] = {};
+    ASSERT_EQ(hazard->GetGeoTransform(grid), CE_None);
+    EXPECT_EQ(grid[3], valley.shape.nrows * 10.0);
+    GDALRasterBand* band = hazard->GetRasterBand(1);
+    EXPECT_EQ(band->GetRasterDataType(), GDT_Byte);
+    std::uint8_t classes[2] = {};
+    ASSERT_EQ(band->RasterIO(GF_Read, 3, 5, 1, 2, classes, 1, 2, GDT_Byte, 0, 0), CE_None);
+    EXPECT_EQ(classes[0], 5);
+    EXPECT_EQ(classes[1], 0) << "a cell no water reached has no class";
+    // GIS tools show the class names and colours the file carries.
+    char** names = band->GetCategoryNames();
+    ASSERT_EQ(CSLCount(names), 7);
+    for (int value = 1; value <= 6; ++value) {
+        EXPECT_EQ(std::string(names[value]).substr(0, 2), "H" + std::to_string(value));
+    }
+    ASSERT_NE(band->GetColorTable(), nullptr);
+    EXPECT_NE(band->GetColorTable()->GetColorEntry(1)->c1, band->GetColorTable()->GetColorEntry(6)->c1);
+}
+
+// The extent polygons cover exactly the cells the flood reached, and every vertex of an arrival line
+// lies where the arrival raster, read between cell centres as the lines are drawn, equals its time.
+TEST(FloodSummaryTest, GeoPackageHoldsTheFloodExtentAndItsArrivalLines) {
+    SummarisedValley valley(2e4f);
+    ASSERT_TRUE(valley.ready);
+    valley.runResults(40);
+    // Lines every fifth of the run's time.
+    const double interval = valley.summary.rows.back().time / 60.0 / 5.0;
+    valley.summary.isochroneMinutes = interval;
+    const std::string folder = valley.base + "/summary";
+    std::string problem;
+    ASSERT_TRUE(valley.summary.write(folder, problem)) << problem;
+    const std::optional<RasterContents> depth = readRaster(folder + "/maxDepth.tif");
+    const std::optional<RasterContents> arrival = readRaster(folder + "/arrivalTime.tif");
+    ASSERT_TRUE(depth && arrival);
+
+    GDALAllRegister();
+    std::unique_ptr<GDALDataset> package(
+        GDALDataset::Open((folder + "/floodlines.gpkg").c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    ASSERT_TRUE(package);
+    OGRLayer* extent = package->GetLayerByName("extent");
+    OGRLayer* isochrones = package->GetLayerByName("isochrones");
+    ASSERT_TRUE(extent && isochrones);
+
+    const double cellArea = 100.0;
+    double wetArea = 0.0;
+    for (const float value : depth->values) {
+        wetArea += value != summaryNoData && value > defaultArrivalDepth ? cellArea : 0.0;
+    }
+    double polygonArea = 0.0;
+    int rings = 0;
+    for (const auto& feature : *extent) {
+        const OGRPolygon* polygon = feature->GetGeometryRef()->toPolygon();
+        polygonArea += polygon->get_Area();
+        rings += 1 + polygon->getNumInteriorRings();
+    }
+    EXPECT_GT(wetArea, 20 * cellArea);
+    EXPECT_NEAR(polygonArea, wetArea, rings * cellArea);
+
+    // Minutes from the raster at map point (x, y), between the centres of the four cells around it.
+    const auto minutesAt = [&arrival](double x, double y) {
+        const double column = x / 10.0 - 0.5;
+        const double row = (arrival->height * 10.0 - y) / 10.0 - 0.5;
+        const int c = std::clamp(static_cast<int>(std::floor(column)), 0, arrival->width - 2);
+        const int r = std::clamp(static_cast<int>(std::floor(row)), 0, arrival->height - 2);
+        const double fc = column - c;
+        const double fr = row - r;
+        const double weights[4] = {(1 - fc) * (1 - fr), fc * (1 - fr), (1 - fc) * fr, fc * fr};
+        const float values[4] = {arrival->at(r, c), arrival->at(r, c + 1), arrival->at(r + 1, c),
+                                 arrival->at(r + 1, c + 1)};
+        double seconds = 0.0;
+        for (int i = 0; i < 4; ++i) {
+            if (weights[i] > 1e-6 && values[i] == summaryNoData) {
+                // The rim of the flood, where the lines close on the edge of the cells it reached.
+                return std::optional<double>();
+            }
+            seconds += weights[i] * values[i];
+        }
+        return std::optional<double>(seconds / 60.0);
+    };
+    int lines = 0;
+    int vertices = 0;
+    for (const auto& feature : *isochrones) {
+        const double minutes = feature->GetFieldAsDouble("minutes");
+        EXPECT_NEAR(std::remainder(minutes, interval), 0.0, 1e-6) << minutes;
+        const OGRLineString* line = feature->GetGeometryRef()->toLineString();
+        for (int i = 0; i < line->getNumPoints(); ++i) {
+            if (const std::optional<double> read = minutesAt(line->getX(i), line->getY(i))) {
+                ASSERT_NEAR(*read, minutes, 1e-3) << "at (" << line->getX(i) << ", " << line->getY(i) << ")";
+                ++vertices;
+            }
+        }
+        ++lines;
+    }
+    EXPECT_GE(lines, 2);
+    EXPECT_GT(vertices, 10);
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ const char* const kUsage =
     "usage: vantorel-batch flood --roughness FILE --dem FILE --outbreak FILE [--monitors FILE]\n"
     "           [--capacity 100000000] [--width 133] [--height 47.5] [--mode \"Total Break\"]\n"
     "           [--colour-range 0 20] [--format .tif] [--threads N] [--arrival-depth 0.01]\n"
-    "           [--every SECONDS] (--results N | --until SECONDS) --out DIR [--overwrite]\n"
+    "           [--every SECONDS] [--places FILE] [--isochrone-minutes 15]\n"
+    "           (--results N | --until SECONDS) --out DIR [--overwrite]\n"
     "\n"
     "Runs the flood engine from the roughness grid, the elevation grid and the outbreak-information file\n"
     "and writes, for every five engine steps, result N (from 1) into DIR, which is created if missing:\n"
@@ -45,7 +46,12 @@ const char* const kUsage =
     "a cell's depth rose above --arrival-depth metres; no-data where no water came) in the elevation\n"
     "grid's coordinate system when a .prj file lies beside it, and volume.csv, the volume balance of\n"
     "every result; with --monitors, monitors.csv, the depth, speed and flow at every point per result,\n"
-    "and monitor_N.png, their plot for point N (drawn by vantorel-plot, beside this program).\n";
+    "and monitor_N.png, their plot for point N (drawn by vantorel-plot, beside this program).\n"
+    "Beside them: maxDepthVelocity.tif, the largest depth times speed, and hazard.tif, the highest\n"
+    "depth-velocity hazard class H1 to H6 a cell reached at any result; floodlines.gpkg, the flood's\n"
+    "extent as polygons and its arrival lines every --isochrone-minutes; with --places (a point, line\n"
+    "or polygon vector file of villages, buildings or roads) exposure.csv, when each place was reached,\n"
+    "how deep, how fast and at which hazard class; and report.html, all of it on one page.\n";
 
 int refuse(const std::string& message) {
     std::cerr << "vantorel-batch flood: " << message << "\n";
@@ -109,7 +115,7 @@ int runFloodCommand(const CommandLine& options) {
     const std::vector<std::string> known = {"roughness",     "dem",    "outbreak", "monitors",     "capacity",
                                             "width",         "height", "mode",     "colour-range", "format",
                                             "results",       "until",  "out",      "overwrite",    "threads",
-                                            "arrival-depth", "every"};
+                                            "arrival-depth", "every",  "places",   "isochrone-minutes"};
     const std::vector<std::string> unknown = options.unknown(known);
     if (!unknown.empty()) {
         std::cerr << kUsage;
@@ -132,7 +138,9 @@ int runFloodCommand(const CommandLine& options) {
                               {"overwrite", 0},
                               {"threads", 1},
                               {"arrival-depth", 1},
-                              {"every", 1}},
+                              {"every", 1},
+                              {"places", 1},
+                              {"isochrone-minutes", 1}},
                              countProblem)) {
         return refuse(countProblem);
     }
@@ -156,6 +164,7 @@ int runFloodCommand(const CommandLine& options) {
     double until = 0;
     double arrivalDepth = defaultArrivalDepth;
     double every = 0;
+    double isochroneMinutes = defaultIsochroneMinutes;
     int results = 0;
     int threads = 0;
     std::string problem;
@@ -168,6 +177,7 @@ int runFloodCommand(const CommandLine& options) {
         !options.number("until", until, 0.0, 1e9, problem) ||
         !options.number("arrival-depth", arrivalDepth, 0.0, 1e4, problem) ||
         !options.number("every", every, 0.0, 1e9, problem) ||
+        !options.number("isochrone-minutes", isochroneMinutes, 0.0, 1e7, problem) ||
         !options.integer("results", results, 1, 1000000000, problem) ||
         !options.integer("threads", threads, 1, maxBatchThreads, problem)) {
         return refuse(problem);
@@ -185,6 +195,9 @@ int runFloodCommand(const CommandLine& options) {
     }
     if (options.has("every") && !(every > 0.0)) {
         return refuse("--every needs a simulated time above 0 s");
+    }
+    if (!(isochroneMinutes > 0.0)) {
+        return refuse("--isochrone-minutes needs a time above 0 minutes");
     }
     if (!(arrivalDepth > 0.0)) {
         return refuse("--arrival-depth needs a depth above 0 m");
@@ -216,6 +229,23 @@ int runFloodCommand(const CommandLine& options) {
         }
     }
 
+    FloodSummary summary;
+    summary.start(engine, static_cast<float>(arrivalDepth), &monitors);
+    summary.isochroneMinutes = isochroneMinutes;
+    if (options.has("places") && !summary.setPlaces(options.text("places"), problem)) {
+        return refuse("--places: " + problem);
+    }
+    summary.inputs = {{"elevation", options.text("dem")},
+                      {"roughness", options.text("roughness")},
+                      {"outbreak cells", options.text("outbreak")},
+                      {"breach", breachText(engine, settings)}};
+    if (options.has("monitors")) {
+        summary.inputs.emplace_back("monitor points", options.text("monitors"));
+    }
+    if (options.has("places")) {
+        summary.inputs.emplace_back("places", options.text("places"));
+    }
+
     // Checked last, so that a refused command leaves the folder as it was.
     const std::string folder = options.text("out");
     if (!prepareResultFolder(folder, options.has("overwrite"), problem)) {
@@ -229,8 +259,6 @@ int runFloodCommand(const CommandLine& options) {
     tick.colourHigh = static_cast<int>(colourHigh);
     tick.printDiagnostics = false;
     tick.resultEverySeconds = every;
-    FloodSummary summary;
-    summary.start(engine, static_cast<float>(arrivalDepth), &monitors);
     const std::string summaryFolder = summaryFolderOf(folder);
     // The summary of the results written so far, also when the run ends early.
     const auto writeSummary = [&summary, &summaryFolder, &monitors]() {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "georaster.h"
+
+// A summary raster drawn over the shaded relief of its terrain, as a picture for the run's report.
+
+// An RGB colour of a map or legend.
+struct MapColour {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+};
+
+// The colour of cell `cell` (an index into the frame's grids, rows from the north), or false where the
+// relief shows through.
+using CellColour = std::function<bool(std::size_t cell, MapColour& colour)>;
+
+// A PNG picture of a map and its size.
+struct MapPicture {
+    std::string png;
+    int width = 0;
+    int height = 0;
+    double metresPerPixel = 0.0;
+};
+
+// The terrain `elevation` (on `frame`, summaryNoData where it has none) shaded by GDAL's hillshade, lit
+// from the north-west, with the cells `colourOf` colours laid over it; at most `maxWidth` pixels wide,
+// a pixel showing every so many cells of a large grid and a cell taking a few pixels of a small one. False, with the reason in `problem`, when GDAL cannot draw it.
+bool drawReliefMap(const RasterFrame& frame, const std::vector<float>& elevation, const CellColour& colourOf,
+                   int maxWidth, MapPicture& picture, std::string& problem);
+
+// The colour of `value` on a ramp from pale to dark blue between 0 and `high` (values above take the
+// darkest).
+MapColour depthColour(double value, double high);
