@@ -84,6 +84,11 @@ TEST(DemoData, BuildsTheFullSizeAndRebuildsItsOwnFolderAtTheTestSize) {
             EXPECT_EQ(frames.at(name), fullFrames[below].at(fullName)) << name << " against " << fullName;
         }
     }
+    // The villages of a flood case are the places of its summary's exposure table.
+    const std::string exposure = readTextFile((out + "/金江洪水/Disaster_Play_summary/exposure.csv").toStdString());
+    for (const char* village : {"\n上游村,", "\n岗托镇,", "\n下游集镇,"}) {
+        EXPECT_NE(exposure.find(village), std::string::npos) << exposure;
+    }
 }
 
 }  // namespace

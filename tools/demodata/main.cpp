@@ -225,6 +225,7 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
         road.push_back(groundAt(grid, roadRow, col, 4));
     }
     std::vector<NamedShape> houses;
+    std::vector<NamedShape> villages;
     std::vector<TextMark> marks = {
         {floodCase.riverName, river[river.size() / 4].x(), river[river.size() / 4].y(),
          river[river.size() / 4].z(), 0.1f, 0.3f, 0.9f, 1.0f, static_cast<float>(grid.cellSize * 2.5)},
@@ -240,6 +241,7 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
                 centre + osg::Vec3d((house % 2) * grid.cellSize, (house / 2) * grid.cellSize, 6);
             houses.push_back({"", square(at, grid.cellSize * 0.3)});
         }
+        villages.push_back({floodCase.villages[i], {centre}});
         marks.push_back({floodCase.villages[i], centre.x(), centre.y(), centre.z(), 1.0f, 1.0f, 1.0f, 1.0f,
                          static_cast<float>(grid.cellSize * 2)});
     }
@@ -252,6 +254,7 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
         !writeShapefile(signs + "/River/river.shp", ShapeKind::Lines, riverShapes) ||
         !writeShapefile(signs + "/Road/road.shp", ShapeKind::Lines, roadShapes) ||
         !writeShapefile(signs + "/House/house.shp", ShapeKind::Polygons, houses) ||
+        !writeShapefile(data + "/villages.shp", ShapeKind::Points, villages) ||
         !writeMarks(signs + "/mark.xml", marks)) {
         std::cerr << "vantorel-demo-data: cannot write the marks of " << floodCase.name << "\n";
         return false;
@@ -282,6 +285,9 @@ bool buildFloodCase(const FloodCase& floodCase, const QString& folder, const QSt
                      QString::fromStdString(data + "/outbreak.txt"),
                      "--monitors",
                      QString::fromStdString(data + "/monitors.shp"),
+                     // The villages of the marks, for the exposure table of the summary.
+                     "--places",
+                     QString::fromStdString(data + "/villages.shp"),
                      "--capacity",
                      QString::number(floodCase.capacity, 'f', 0),
                      "--width",
