@@ -208,7 +208,7 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
     // The end of the run writes its summary beside the folder, a volume row per frame.
     EXPECT_EQ(frameFiles(results.path() + "_summary"),
               QStringList({"energyAtPeak.tif", "finalTrace.tif", "momentumAtPeak.tif", "peakDepth.tif",
-                           "peakSpeed.tif", "volume.csv"}));
+                           "peakSpeed.tif", "report.html", "volume.csv"}));
     const QStringList volumeRows =
         QString::fromStdString(readTextFile((results.path() + "_summary/volume.csv").toStdString()))
             .split('\n', Qt::SkipEmptyParts);

@@ -213,8 +213,9 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
 
     // The stop leaves a summary beside the folder that covers every result the run wrote.
     EXPECT_EQ(QDir(summaryFolder()).entryList(QDir::Files, QDir::Name),
-              QStringList({"arrivalTime.tif", "maxDepth.tif", "maxSpeed.tif", "monitor_1.png",
-                           "monitor_2.png", "monitors.csv", "volume.csv"}));
+              QStringList({"arrivalTime.tif", "floodlines.gpkg", "hazard.tif", "hazard.tif.aux.xml",
+                           "maxDepth.tif", "maxDepthVelocity.tif", "maxSpeed.tif", "monitor_1.png",
+                           "monitor_2.png", "monitors.csv", "report.html", "volume.csv"}));
     const QStringList volumeRows =
         QString::fromStdString(readTextFile((summaryFolder() + "/volume.csv").toStdString()))
             .split('\n', Qt::SkipEmptyParts);

@@ -96,7 +96,7 @@ TEST_F(DebrisCommand, WritesTheFiguresAndSurfacesOfEveryRenderedFrame) {
     // The summary lies beside the frames, with a volume row per frame.
     EXPECT_EQ(QDir(out + "_summary").entryList(QDir::Files, QDir::Name),
               QStringList({"energyAtPeak.tif", "finalTrace.tif", "momentumAtPeak.tif", "peakDepth.tif",
-                           "peakSpeed.tif", "volume.csv"}));
+                           "peakSpeed.tif", "report.html", "volume.csv"}));
     const QStringList volumeRows =
         QString::fromStdString(contents(out + "_summary/volume.csv")).split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(volumeRows.size(), 3);

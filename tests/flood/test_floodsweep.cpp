@@ -26,7 +26,8 @@ protected:
         FloodHud state;
         ASSERT_TRUE(state.readState((out + "/" + QString::number(results) + ".txt").toStdString()));
         EXPECT_EQ(state.capacity, capacity.toFloat());
-        EXPECT_EQ(QDir(out + "_summary").entryList(QDir::Files).size(), 4);
+        // The rasters, the hazard classes and their names, the GIS layers, the volume table and the report.
+        EXPECT_EQ(QDir(out + "_summary").entryList(QDir::Files).size(), 9);
         const QStringList rows =
             QString::fromStdString(readTextFile((out + "_summary/volume.csv").toStdString()))
                 .split('\n', Qt::SkipEmptyParts);
