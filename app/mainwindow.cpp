@@ -16,24 +16,17 @@
 #include <osg/Light>
 #include <osgGA/StateSetManipulator>
 
-#include "cadebrisflow.h"
-#include "cafloodnew.h"
 #include "debrisflow.h"
-#include "debrishud.h"
-#include "debrisrun.h"
-#include "debrissummary.h"
+#include "debrissession.h"
 #include "floodform.h"
-#include "floodhud.h"
-#include "floodsummary.h"
-#include "lakesurface.h"
+#include "floodsession.h"
 #include "landslideform.h"
-#include "landsliderun.h"
-#include "landslidesymbols.h"
+#include "landslidesession.h"
+#include "landslidestory.h"
 #include "monitorcharts.h"
-#include "monitorpoints.h"
 #include "pickhandle.h"
 #include "platform.h"
-#include "resultwriter.h"
+#include "sessionstage.h"
 #include "terrainmanipulator.h"
 #include "ui_mainwindow.h"
 #include "useeventhandler.h"
@@ -42,7 +35,6 @@
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     ui = std::make_unique<Ui_MainWindow>();
     ui->setupUi(this);
-    resultWriter = std::make_unique<ResultWriter>();
     treeView = ui->treeView;
 
     coordLabel = new QLabel;
@@ -56,29 +48,21 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     floodForm = std::make_unique<FloodForm>();
     debrisForm = std::make_unique<DebrisFlow>();
-    floodHud = std::make_unique<FloodHud>();
-    floodSummary = std::make_unique<FloodSummary>();
-    debrisSummary = std::make_unique<DebrisSummary>();
-    debrisHud = std::make_unique<DebrisHud>();
-    monitors = std::make_unique<MonitorPoints>();
-    caFlood = std::make_unique<CAFlood>();
-    caDebris = std::make_unique<CADebrisFlow>();
-    debrisRun = std::make_unique<DebrisRun>();
     landslideForm = std::make_unique<LandslideForm>();
-    landslideRun = std::make_unique<LandslideRun>();
-    landslideSymbols = std::make_unique<LandslideSymbols>();
 
     evolution = new EvolutionController(this);
-    // One timer for every filling of the barrier lake in the window's life.
-    analysisTimer = new QTimer(this);
     connectBeats();
 
     viewer = new ViewerQT;
 
     root = new osg::Group;
-    analysisGroup = new osg::Group;
-    analysisGroup2 = new osg::Group;
-    resultGroup = new osg::Group;
+
+    stage = std::make_unique<SessionStage>(*root, *viewer, *evolution, pace, *monitorDock, *treeModel);
+    flood = std::make_unique<FloodSession>(*stage, *floodForm);
+    debris = std::make_unique<DebrisSession>(*stage, *debrisForm);
+    landslide = std::make_unique<LandslideSession>(*stage);
+    story = std::make_unique<LandslideStory>(*stage, *landslide);
+    connect(story->lakeFillingTimer(), &QTimer::timeout, this, &MainWindow::FloodingAnalysis);
 
     platform::setChineseLocale();
 
@@ -107,6 +91,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 MainWindow::~MainWindow() = default;
+
+int MainWindow::presentationStep() const {
+    return story->presentationStep();
+}
+
+QTimer* MainWindow::lakeFillingTimer() const {
+    return story->lakeFillingTimer();
+}
 
 void showMainWindow(MainWindow& window) {
     window.setWindowTitle("Vantorel");
@@ -236,8 +228,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     const int answer =
         QMessageBox::question(this, tr("Quit"), tr("是否关闭整个程序?"), QMessageBox::Yes, QMessageBox::No);
     if (answer == QMessageBox::Yes) {
-        writeFloodSummary();
-        writeDebrisSummary();
+        flood->writeSummary();
+        debris->writeSummary();
         event->accept();
         qApp->quit();
     } else {

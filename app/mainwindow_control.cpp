@@ -8,22 +8,19 @@
 #include <osgDB/ReadFile>
 
 #include "debrisflow.h"
-#include "debrisrun.h"
+#include "debrissession.h"
 #include "floodform.h"
-#include "floodsummary.h"
+#include "floodsession.h"
 #include "lakesurface.h"
+#include "landslidesession.h"
+#include "landslidestory.h"
 #include "landslideform.h"
 #include "mainwindow.h"
 #include "monitorcharts.h"
-#include "monitorpoints.h"
 #include "resultfiles.h"
-#include "resultwriter.h"
+#include "sessionstage.h"
 #include "terrainmanipulator.h"
 #include "viewerqt.h"
-
-int resultFrameCount(const QString& folder) {
-    return lastResultNumber(QFile::encodeName(folder).toStdString());
-}
 
 void MainWindow::connectBeats() {
     // Each beat asks the view for a frame: the landslide replay waits for one before its next frame.
@@ -44,73 +41,6 @@ void MainWindow::connectBeats() {
     }
 }
 
-bool MainWindow::finishResultFiles() {
-    std::string failedFile;
-    if (resultWriter->finish(failedFile)) {
-        return true;
-    }
-    reportUnwrittenFile(failedFile);
-    return false;
-}
-
-void MainWindow::reportUnwrittenFile(const std::string& failedFile) {
-    QMessageBox::information(
-        nullptr, tr("Warning"),
-        tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(failedFile.c_str())),
-        QMessageBox::Ok);
-}
-
-void MainWindow::keepOnlyTerrain() {
-    if (root->getNumChildren() > 1) {
-        root->removeChildren(1, root->getNumChildren() - 1);
-    }
-}
-
-bool MainWindow::chooseRunFolder(std::string& folder) {
-    const QString chosen =
-        QFileDialog::getExistingDirectory(this, tr("选择计算结果保存文件夹"), "./", QFileDialog::ShowDirsOnly);
-    if (chosen.isEmpty()) {
-        std::cout << "未设置保存路径" << std::endl;
-        return false;
-    }
-    // The bytes every file of the run is written under.
-    const std::string bytes = QFile::encodeName(chosen).toStdString();
-    const std::vector<std::string> results = listResultFiles(bytes);
-    if (!results.empty()) {
-        const QMessageBox::StandardButton answer = QMessageBox::question(
-            this, tr("警告"),
-            tr("文件夹 %1 中已有 %2 个计算结果文件，新结果会与其混在一起。\n删除这些结果文件并重新计算吗？")
-                .arg(QDir::toNativeSeparators(chosen))
-                .arg(results.size()),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes) {
-            return false;
-        }
-        std::string problem;
-        if (!removeResultFiles(bytes, problem)) {
-            QMessageBox::information(nullptr, tr("Warning"),
-                                     tr("计算没有开始：%1").arg(QString::fromLocal8Bit(problem.c_str())),
-                                     QMessageBox::Ok);
-            return false;
-        }
-    }
-    folder = bytes;
-    outputFrameNumber = 1;
-    return true;
-}
-
-void MainWindow::addRunNode(osg::Node* node) {
-    root->addChild(node);
-    runNodes.push_back(node);
-}
-
-void MainWindow::removeRunNodes() {
-    for (const osg::ref_ptr<osg::Node>& node : runNodes) {
-        root->removeChild(node.get());
-    }
-    runNodes.clear();
-}
-
 void MainWindow::startComputation(Beat beat) {
     evolution->playing = true;
     evolution->drive(beat, 0);
@@ -120,22 +50,26 @@ bool MainWindow::stopComputation() {
     if (!evolution->computing()) {
         return false;
     }
-    // The files in flight land before anything else of the run changes.
-    finishResultFiles();
-    if (evolution->drives(Beat::DebrisRun)) {
-        debrisRun->resetClock();
-        debrisTickClock.invalidate();
+    if (evolution->drives(Beat::FloodRun)) {
+        flood->stopRun();
+    } else if (evolution->drives(Beat::DebrisRun)) {
+        debris->stopRun();
+    } else {
+        // The files in flight land before anything else of the run changes.
+        stage->finishResultFiles();
+        evolution->release(evolution->driven());
     }
-    evolution->release(evolution->driven());
-    outputFrameNumber = 1;
     return true;
 }
 
 void MainWindow::stopForSignal(const char* signalName) {
-    if ((evolution->mode == EvolutionMode::Flood || evolution->mode == EvolutionMode::Debris) && outputFrameNumber > 1) {
-        std::cout << signalName << ": the run stops after result " << outputFrameNumber - 1
-                  << "; results 1 to " << outputFrameNumber - 1 << " in " << saveDir << " are complete"
-                  << std::endl;
+    const bool floodRun = evolution->drives(Beat::FloodRun);
+    const bool debrisRun = evolution->drives(Beat::DebrisRun);
+    const int written = floodRun ? flood->resultsWritten() : debrisRun ? debris->framesWritten() : 0;
+    if (written > 0) {
+        const std::string& folder = floodRun ? flood->runFolder() : debris->runFolder();
+        std::cout << signalName << ": the run stops after result " << written << "; results 1 to " << written
+                  << " in " << folder << " are complete" << std::endl;
     }
     stopCal();
 }
@@ -143,19 +77,14 @@ void MainWindow::stopForSignal(const char* signalName) {
 void MainWindow::stopEvolution() {
     stopComputation();
     // The story's stages, its lake filling and any replay.
-    stopLandslideScenario();
+    story->stop();
     evolution->end();
-    removeRunNodes();
+    stage->removeRunNodes();
     monitorDock->clear();
-    resultGroup->removeChildren(0, resultGroup->getNumChildren());
-    root->removeChild(resultGroup);
-    showLandslideMesh(nullptr);
-    if (storyOnScreen) {
-        keepOnlyTerrain();
-        storyOnScreen = false;
-    }
-    if (lakeSurface) {
-        lakeSurface->reset();
+    landslide->clear();
+    story->takeDown();
+    if (LakeSurface* lake = flood->lake()) {
+        lake->reset();
     }
 }
 
@@ -207,6 +136,19 @@ void MainWindow::setData_landslide() {
     landslideForm->show();
 }
 
+void MainWindow::assignReplayFolder(const std::string& folder) {
+    if (evolution->mode == EvolutionMode::Flood) {
+        flood->replayFolder = folder;
+    } else if (evolution->mode == EvolutionMode::Debris) {
+        debris->replayFolder = folder;
+    }
+    if (evolution->mode == EvolutionMode::Landslide) {
+        landslide->replayFolder = folder;
+    }
+    evolution->frameIndex = 1;
+    evolution->frameCount = resultFrameCount(QString::fromUtf8(folder.c_str()));
+}
+
 void MainWindow::acceptURL(std::vector<std::string> url) {
     inputFiles = url;
 }
@@ -243,40 +185,36 @@ void MainWindow::acceptStart(int flag) {
     evolution->mode = modeOfStartFlag(flag);
     evolution->frameIndex = 1;
     evolution->speedStep = 1;
-    resultDirQ = QFileDialog::getExistingDirectory(this, tr("选择文件"), "/", QFileDialog::ShowDirsOnly);
-    resultDir = resultDirQ.toUtf8().toStdString();
-    if (resultDirQ.isEmpty()) {
+    const QString chosen = QFileDialog::getExistingDirectory(this, tr("选择文件"), "/", QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty()) {
         QMessageBox::information(nullptr, tr("警告"), tr("请正确选择需要演进的文件！"), QMessageBox::Yes);
         return;
     }
     // The chosen folder replaces whatever runs or replays, and plays at once even after a pause.
     stopEvolution();
-    evolution->frameCount = resultFrameCount(resultDirQ);
+    assignReplayFolder(chosen.toUtf8().toStdString());
     if (evolution->mode == EvolutionMode::Landslide) {
-        landslideScenario.clear();
+        story->forget();
     }
     evolution->playing = true;
     evolution->drive(Beat::Replay, 0);
 }
 
 void MainWindow::stopCal() {
-    finishResultFiles();
-    if (evolution->mode != EvolutionMode::Flood && evolution->mode != EvolutionMode::Debris) {
-        return;
-    }
-    outputFrameNumber = 1;
+    stage->finishResultFiles();
     if (evolution->mode == EvolutionMode::Flood) {
-        writeFloodSummary();
+        flood->writeSummary();
     } else if (evolution->mode == EvolutionMode::Debris) {
-        writeDebrisSummary();
-        debrisRun->resetClock();
+        debris->writeSummary();
+    } else {
+        return;
     }
     // The stopped run's water or debris goes with it, so the next replay is not drawn over it; its
     // monitor record stays in the dock, as after a run that ends by itself.
     if (stopComputation()) {
         stopEvolution();
-        if (evolution->mode == EvolutionMode::Flood && !monitors->empty()) {
-            monitorDock->showSeries(groupMonitorSamples(floodSummary->monitorSamples));
+        if (evolution->mode == EvolutionMode::Flood) {
+            flood->showRunRecord();
         }
     }
 }
@@ -294,12 +232,9 @@ void MainWindow::pauseRoam() {
     }
     // A computation holds too: its timer stops until continue.
     evolution->hold();
-    debrisTickClock.invalidate();
+    debris->holdClock();
     // The lake filling of a scenario has a timer of its own; it holds too.
-    if (analysisTimer && analysisTimer->isActive()) {
-        analysisTimer->stop();
-        lakeFillingPaused = true;
-    }
+    story->pauseLakeFilling();
 }
 
 void MainWindow::continueRoma() {
@@ -307,24 +242,21 @@ void MainWindow::continueRoma() {
         return;
     }
     evolution->playing = true;
-    if (evolution->mode == EvolutionMode::Landslide && infoStep != 0 && storyOnScreen &&
+    if (evolution->mode == EvolutionMode::Landslide && story->running() &&
         evolution->driven() != Beat::None) {
         evolution->restartTimer(pace.intervalMs(100));
     } else if (!evolution->resume()) {
         // A replay that came to its end plays again from its first frame.
         evolution->replayAgain();
     }
-    if (lakeFillingPaused) {
-        lakeFillingPaused = false;
-        analysisTimer->start(pace.intervalMs(500));
-    }
+    story->resumeLakeFilling();
 }
 
 void MainWindow::stopRoam() {
     if (evolution->mode == EvolutionMode::None) {
         return;
     }
-    if (evolution->computing() || storyOnScreen) {
+    if (evolution->computing() || story->shown()) {
         // A computation or a story cannot be rewound: it ends, and restart tells a story again.
         stopEvolution();
         evolution->frameIndex = 1;
@@ -338,14 +270,10 @@ void MainWindow::restartRoam() {
     if (evolution->mode == EvolutionMode::None) {
         return;
     }
-    if (evolution->mode == EvolutionMode::Landslide && !landslideScenario.empty()) {
+    if (evolution->mode == EvolutionMode::Landslide && story->telling()) {
         // Every stage of the running story stops, the lake filling included.
         stopEvolution();
-        keepOnlyTerrain();
-        storyOnScreen = true;
-        infoStep = 0;
-        shakeCount = 0;
-        evolution->replaceTimer(Beat::StoryLabels, pace.intervalMs(50));
+        story->restart();
         return;
     }
     if (evolution->computing()) {

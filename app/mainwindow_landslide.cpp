@@ -1,14 +1,15 @@
-// The landslide run and the replay of stored landslide frames.
+// The landslide form's hand-over, the live run's tick, and the beats of a landslide story.
 #include <QMessageBox>
-#include <QTimer>
 #include <iostream>
-#include <osgDB/ReadFile>
 
-#include "drawontop.h"
-#include "landsliderun.h"
-#include "landslidetick.h"
+#include "configreader.h"
+#include "floodsession.h"
+#include "landslidesession.h"
+#include "landslidestory.h"
+#include "lakesurface.h"
 #include "mainwindow.h"
-#include "viewerqt.h"
+#include "scenelist.h"
+#include "sessionstage.h"
 
 void MainWindow::acceptLandSlideSignals(bool start) {
     if (!start) {
@@ -19,62 +20,28 @@ void MainWindow::acceptLandSlideSignals(bool start) {
         stopComputation();
     }
     LandslideInputs inputs;
+    std::string format;
     std::string problem;
-    if (!landslideInputsFromList(inputFiles, inputs, outputFormat, problem) ||
-        !landslideRun->prepare(inputs, problem, &std::cout)) {
-        QMessageBox::information(
-            nullptr, tr("Warning"),
-            tr("滑坡计算的输入无法使用，计算没有开始：\n%1").arg(QString::fromLocal8Bit(problem.c_str())),
-            QMessageBox::Ok);
+    if (!landslideInputsFromList(inputFiles, inputs, format, problem) || !landslide->load(inputs, format, problem)) {
+        QMessageBox::information(nullptr, tr("Warning"),
+                                 tr("滑坡计算的输入无法使用，计算没有开始：\n%1").arg(localText(problem)),
+                                 QMessageBox::Ok);
         return;
     }
 
     // Asks before mixing with an earlier run's results, and names every file by the folder's own bytes.
-    if (!chooseRunFolder(saveDir)) {
+    std::string folder;
+    if (!chooseRunFolder(this, folder)) {
         return;
     }
     // The new run replaces whatever runs or replays, with its nodes.
     stopEvolution();
+    landslide->beginRun(folder);
     startComputation(Beat::LandslideRun);
 }
 
-void MainWindow::showLandslideMesh(osg::Node* mesh) {
-    if (landslideMesh) {
-        root->removeChild(landslideMesh.get());
-    }
-    landslideMesh = mesh;
-    if (mesh) {
-        root->addChild(mesh);
-    }
-}
-
 void MainWindow::landslideVisualize() {
-    LandslideTickSettings settings;
-    settings.folder = saveDir;
-    settings.format = outputFormat;
-    const LandslideTick tick = advanceLandslideTick(*landslideRun, settings);
-    if (tick.figures.step == 0) {
-        stopComputation();
-        return;
-    }
-    // Each step's mesh holds the whole trail, so it replaces the one before instead of covering it.
-    showLandslideMesh(tick.stepMesh.get());
-    std::cout << landslideProgressText(tick.figures) << std::endl;
-    if (!tick.problem.empty()) {
-        // Going on would show a slide whose results are silently lost.
-        stopComputation();
-        QMessageBox::information(
-            nullptr, tr("Warning"),
-            tr("结果文件无法写入，计算已停止：%1").arg(QString::fromLocal8Bit(tick.problem.c_str())),
-            QMessageBox::Ok);
-        return;
-    }
-    if (tick.finalMesh) {
-        showLandslideMesh(tick.finalMesh.get());
-        stopComputation();
-        std::cout << "landslide: results 1 to " << LandslideRun::stepCount + 1 << " written to " << saveDir
-                  << std::endl;
-    }
+    landslide->tick();
 }
 
 // Orders centreline candidates by falling elevation; nothing calls it.
@@ -82,44 +49,43 @@ bool MainWindow::GreaterSort(Point a, Point b) {
     return a.elevation > b.elevation;
 }
 
-void MainWindow::showStoredLandslideFrame() {
-    if (landslideScenario.empty() && evolution->frameIndex > evolution->frameCount) {
-        // Nothing (left) to show: let go of the timer instead of ticking on idle.
-        evolution->release(Beat::Replay);
-        return;
-    }
-    // Every stored frame is drawn at least once: small frames load far faster than the view draws, and
-    // the slide would be over before the user saw it move.
-    const unsigned viewFrame = viewer->getFrameStamp()->getFrameNumber();
-    if (resultGroup->getNumChildren() > 0 && root->containsNode(resultGroup) &&
-        viewFrame == landslideFrameShownAt) {
-        return;
-    }
-    landslideFrameShownAt = viewFrame;
-    const std::string folder = landslideScenario.empty() ? resultDir : landslideScenario;
-    resultGroup->removeChildren(0, resultGroup->getNumChildren());
-    root->removeChild(resultGroup);
-    if (osg::ref_ptr<osg::Node> frame =
-            osgDB::readRefNodeFile(folder + "/" + std::to_string(evolution->frameIndex) + ".ive")) {
-        resultGroup->addChild(frame);
-    }
-    root->addChild(resultGroup);
-    if (evolution->playing) {
-        evolution->frameIndex += evolution->speedStep;
-    }
-    if (evolution->frameIndex <= evolution->frameCount) {
-        return;
-    }
+void MainWindow::displayInfo() {
+    story->showNextStage();
+}
 
-    // The last frame stays, in front of the terrain.
-    resultGroup->removeChildren(0, resultGroup->getNumChildren());
-    if (osg::ref_ptr<osg::Node> last =
-            osgDB::readRefNodeFile(folder + "/" + std::to_string(evolution->frameCount) + ".ive")) {
-        drawOverTerrain(*last, 1);
-        resultGroup->addChild(last);
+void MainWindow::Shake() {
+    story->shake();
+}
+
+void MainWindow::FloodingAnalysis() {
+    story->fillLake();
+}
+
+void MainWindow::displayLandslideInfo() {
+    // The flood that the barrier lake causes: both scene files now come from the flood scene's folder.
+    currentSceneName = "danba flood";
+    evolution->mode = EvolutionMode::Flood;
+    // What the story left on screen is now the scene of the flood replay.
+    story->handOver();
+    if (root->getNumChildren() > 3) {
+        root->removeChildren(3, root->getNumChildren() - 3);
     }
-    evolution->release(Beat::Replay);
-    if (!landslideScenario.empty() && !startFloodingAnalysis()) {
-        closeLandslideScenario(0);
+    flood->setLake(configuredLake());
+    addFloodMarksAndLake();
+    evolution->playing = true;
+    evolution->release(Beat::StoryFlood);
+    SceneConfigReader reader;
+    const std::vector<std::string> play = reader.readConfigValues(reader.path, "Play");
+    if (!play.empty()) {
+        startCaseReplay(EvolutionMode::Flood, play.front(), 0);
     }
 }
+
+// Declared for the later stages of the story (damaged rivers, roads and buildings, risk areas); nothing
+// starts them.
+void MainWindow::afterLandslide() {}
+void MainWindow::OutlineShake() {}
+void MainWindow::StripShake1() {}
+void MainWindow::StripShake2() {}
+void MainWindow::StripShake3() {}
+void MainWindow::Twink() {}

@@ -12,7 +12,10 @@
 #include "debrishud.h"
 #include "floodhud.h"
 #include "lakesurface.h"
+#include "floodsession.h"
+#include "landslidestory.h"
 #include "mainwindow.h"
+#include "sessionstage.h"
 #include "readshpdialog.h"
 #include "scenelist.h"
 #include "scenemarks.h"
@@ -56,18 +59,6 @@ void MainWindow::ClickTree(QModelIndex) {
     // How the fixed viewpoints of the case studies were taken.
     osg::Vec3d eye, center, up;
     readCameraView(eye, center, up);
-}
-
-bool cameraFromValues(const std::vector<std::string>& values, osg::Vec3d& eye, osg::Vec3d& center,
-                      osg::Vec3d& up) {
-    if (values.size() < 9) {
-        return false;
-    }
-    auto value = [&values](std::size_t index) { return std::atof(values[index].c_str()); };
-    eye.set(value(0), value(1), value(2));
-    center.set(value(3), value(4), value(5));
-    up.set(value(6), value(7), value(8));
-    return true;
 }
 
 namespace {
@@ -128,9 +119,15 @@ const WiredDebrisCase wiredDebrisCases[] = {
 
 }  // namespace
 
-void MainWindow::placeCamera(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {
-    viewer->setCameraManipulator(new TerrainManipulator(viewer->getCamera()), true);
-    viewer->getCameraManipulator()->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
+std::unique_ptr<LakeSurface> configuredLake() {
+    SceneConfigReader reader;
+    const std::vector<std::string> lake = reader.readConfigValues(reader.path, "BarrierLake");
+    if (lake.empty() || lake.front().empty()) {
+        return nullptr;
+    }
+    auto surface = std::make_unique<LakeSurface>(2000.0f, 2000.0f, 40.0f);
+    surface->placeOn(lake.front());
+    return surface;
 }
 
 void MainWindow::loadTerrain(const std::string& path) {
@@ -141,20 +138,17 @@ void MainWindow::loadTerrain(const std::string& path) {
 
 void MainWindow::addFloodMarksAndLake() {
     root->addChild(buildSceneMarks().get());
-    if (lakeSurface) {
-        root->addChild(lakeSurface->makeNode().get());
+    if (LakeSurface* lake = flood->lake()) {
+        root->addChild(lake->makeNode().get());
     }
 }
 
 void MainWindow::startCaseReplay(EvolutionMode mode, const std::string& folder, int intervalMs) {
     // The stages of a landslide story share the timer and would run on between the replay's frames.
-    stopLandslideScenario();
+    story->stop();
     evolution->mode = mode;
-    evolution->frameIndex = 1;
     evolution->speedStep = 1;
-    resultDir = folder;
-    resultDirQ = QString::fromUtf8(folder.c_str());
-    evolution->frameCount = resultFrameCount(resultDirQ);
+    assignReplayFolder(folder);
     // A case plays at once, whatever a pause or stop left behind.
     evolution->playing = true;
     evolution->drive(Beat::Replay, pace.intervalMs(intervalMs));
@@ -194,7 +188,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
     const auto placeConfiguredCamera = [this, &reader] {
         osg::Vec3d eye, center, up;
         if (cameraFromValues(reader.readConfigValues(reader.path, "Camera"), eye, center, up)) {
-            placeCamera(eye, center, up);
+            stage->placeCamera(eye, center, up);
         }
     };
     const auto replayConfiguredFolder = [this, &reader](EvolutionMode mode, int intervalMs) {
@@ -211,13 +205,14 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         stopEvolution();
     }
     if (wiredLandslide) {
-        openLandslideCase(false);
+        story->open(false);
     } else if (wired) {
         root->removeChildren(0, root->getNumChildren());
         loadTerrain(folder + wired->terrain);
-        placeCamera(wired->eye, wired->center, wired->up);
-        lakeSurface = std::make_unique<LakeSurface>(2000.0f, 2000.0f, wired->lakeHeightOffset);
-        lakeSurface->placeOn(folder + "/Disaster_Signs/River/BarrierLake.shp");
+        stage->placeCamera(wired->eye, wired->center, wired->up);
+        auto lake = std::make_unique<LakeSurface>(2000.0f, 2000.0f, wired->lakeHeightOffset);
+        lake->placeOn(folder + "/Disaster_Signs/River/BarrierLake.shp");
+        flood->setLake(std::move(lake));
         addFloodMarksAndLake();
         startCaseReplay(EvolutionMode::Flood, folder + "/Disaster_Play", 0);
     } else if (wiredDebris) {
@@ -226,18 +221,13 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         if (wiredDebris->withMarks) {
             root->addChild(buildSceneMarks().get());
         }
-        placeCamera(wiredDebris->eye, wiredDebris->center, wiredDebris->up);
+        stage->placeCamera(wiredDebris->eye, wiredDebris->center, wiredDebris->up);
         startCaseReplay(EvolutionMode::Debris, folder + wiredDebris->play, 0);
     } else if (type == "1") {
         evolution->mode = EvolutionMode::Flood;
         root->removeChildren(0, root->getNumChildren());
         loadConfiguredTerrain();
-        lakeSurface.reset();
-        const std::vector<std::string> lake = reader.readConfigValues(reader.path, "BarrierLake");
-        if (!lake.empty() && !lake.front().empty()) {
-            lakeSurface = std::make_unique<LakeSurface>(2000.0f, 2000.0f, 40.0f);
-            lakeSurface->placeOn(lake.front());
-        }
+        flood->setLake(configuredLake());
         placeConfiguredCamera();
         addFloodMarksAndLake();
         replayConfiguredFolder(EvolutionMode::Flood, 0);
@@ -249,9 +239,9 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         replayConfiguredFolder(EvolutionMode::Debris, 60);
     } else if (type == "3") {
         // Other landslide scenes: the terrain may change while the story plays.
-        openLandslideCase(true);
+        story->open(true);
     }
-    enableSceneTree();
+    stage->enableSceneTree();
 }
 
 void MainWindow::OpenShapeFile() {

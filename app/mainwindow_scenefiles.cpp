@@ -16,6 +16,7 @@
 #include "mainwindow.h"
 #include "modelfile.h"
 #include "pickhandle.h"
+#include "sessionstage.h"
 #include "terrainmanipulator.h"
 #include "viewerqt.h"
 #include "useeventhandler.h"
@@ -32,12 +33,6 @@ void MainWindow::setCurrentFile(const QString& path) {
     currentFile = path;
     setWindowFilePath(currentFile.isEmpty() ? "untitled.txt" : currentFile);
     statusBar()->showMessage(tr("open"), 2000);
-}
-
-void MainWindow::applyView(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {
-    if (osgGA::CameraManipulator* manipulator = viewer->getCameraManipulator()) {
-        manipulator->setByInverseMatrix(osg::Matrixd::lookAt(eye, center, up));
-    }
 }
 
 void MainWindow::open() {
@@ -152,14 +147,14 @@ const ViewHistory& MainWindow::viewHistory() const {
 void MainWindow::preView() {
     RecordedView view;
     if (viewRecorder->history.stepBack(view)) {
-        applyView(view.eye, view.center, view.up);
+        stage->applyView(view.eye, view.center, view.up);
     }
 }
 
 void MainWindow::nextView() {
     RecordedView view;
     if (viewRecorder->history.stepForward(view)) {
-        applyView(view.eye, view.center, view.up);
+        stage->applyView(view.eye, view.center, view.up);
     }
 }
 
