@@ -23,19 +23,14 @@
 
 namespace {
 
-std::vector<std::string> scenarioValues(const std::string& category) {
-    SceneConfigReader reader;
-    return reader.readLandslideValues(reader.path, category);
-}
 
 const osg::Vec4 geologyWhite(1.0f, 1.0f, 1.0f, 1.0f);
 const osg::Vec4 geologyYellow(1.0f, 1.0f, 0.6f, 1.0f);
 constexpr float geologyLineWidth = 2.0f;
 constexpr int shakeTicks = 10;
 
-// The geological lines of the scenario, unlit; none when the scenario names none or it does not load.
-osg::ref_ptr<osg::Node> loadGeologicalLines() {
-    const std::vector<std::string> lines = scenarioValues("DiZhiXian");
+// The geological lines among the scenario's values, unlit; none when it names none or they do not load.
+osg::ref_ptr<osg::Node> loadGeologicalLines(const std::vector<std::string>& lines) {
     if (lines.empty()) {
         return nullptr;
     }
@@ -58,7 +53,13 @@ void removeLastChildNamed(osg::Group& group, const std::string& name) {
 
 }  // namespace
 
-LandslideStory::LandslideStory(SessionStage& stage, LandslideSession& slide) : stage(stage), slide(slide) {}
+LandslideStory::LandslideStory(SessionStage& stage, LandslideSession& slide, const SceneCatalog& catalog)
+    : stage(stage), slide(slide), catalog(catalog), symbols(catalog) {}
+
+std::vector<std::string> LandslideStory::scenarioValues(const std::string& category) const {
+    SceneConfigReader reader(catalog);
+    return reader.readLandslideValues(reader.path, category);
+}
 
 void LandslideStory::open(bool dynamicTerrain) {
     // A presentation still running (the same case opened again) would go on beside the new one.
@@ -153,7 +154,7 @@ void LandslideStory::showNextStage() {
             builder.readShapefile(QFile::encodeName(QString::fromStdString(boundary.front())).constData());
             root.addChild(builder.buildLayer());
         }
-        if (osg::ref_ptr<osg::Node> lines = loadGeologicalLines()) {
+        if (osg::ref_ptr<osg::Node> lines = loadGeologicalLines(scenarioValues("DiZhiXian"))) {
             tintNode(lines, geologyWhite, geologyLineWidth, false);
             root.addChild(lines);
         }
@@ -192,13 +193,13 @@ void LandslideStory::showNextStage() {
         evolution.drive(Beat::Replay, 0);
 
         osg::ref_ptr<osg::MatrixTransform> dust = new osg::MatrixTransform;
-        Smoke().addSmoke(dust);
+        Smoke(catalog).addSmoke(dust);
         root.addChild(dust);
     }
 }
 
 void LandslideStory::shake() {
-    osg::ref_ptr<osg::Node> lines = loadGeologicalLines();
+    osg::ref_ptr<osg::Node> lines = loadGeologicalLines(scenarioValues("DiZhiXian"));
     osgGA::CameraManipulator* manipulator = stage.viewer.getCameraManipulator();
     const bool even = shakeCount % 2 == 0;
     if (manipulator) {

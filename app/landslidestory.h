@@ -5,11 +5,13 @@
 #include <osg/Vec3>
 #include <osg/ref_ptr>
 #include <string>
+#include <vector>
 
 #include "landslidesymbols.h"
 
 class LandslideSession;
 class SessionStage;
+struct SceneCatalog;
 
 // The scripted presentation of a landslide case: labels of earlier disasters with a wobbling view, the
 // outline, geological lines and rain, then the title, the dust and the replay of the slide; after the
@@ -21,7 +23,7 @@ class SessionStage;
 // The lake filling has a timer of its own (`lakeFillingTimer`), which the window connects to its tick.
 class LandslideStory {
 public:
-    LandslideStory(SessionStage& stage, LandslideSession& slide);
+    LandslideStory(SessionStage& stage, LandslideSession& slide, const SceneCatalog& catalog);
 
     // Opens the case of the current scene's scenario file and starts its presentation.
     void open(bool dynamicTerrain);
@@ -65,8 +67,12 @@ private:
     // follows after `intervalMs`.
     void closeSlide(int intervalMs);
 
+    // The values of a category of the current scene's scenario file.
+    std::vector<std::string> scenarioValues(const std::string& category) const;
+
     SessionStage& stage;
     LandslideSession& slide;
+    const SceneCatalog& catalog;
     std::string scenario;
     int step = 0;  // the tick count of the presentation
     int shakeCount = 0;

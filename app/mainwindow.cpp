@@ -61,7 +61,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     flood = std::make_unique<FloodSession>(*stage, *floodForm);
     debris = std::make_unique<DebrisSession>(*stage, *debrisForm);
     landslide = std::make_unique<LandslideSession>(*stage);
-    story = std::make_unique<LandslideStory>(*stage, *landslide);
+    story = std::make_unique<LandslideStory>(*stage, *landslide, catalog);
     connect(story->lakeFillingTimer(), &QTimer::timeout, this, &MainWindow::FloodingAnalysis);
 
     platform::setChineseLocale();

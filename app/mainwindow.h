@@ -17,6 +17,7 @@
 #include "floodform.h"
 #include "landslidepoint.h"
 #include "presentationpace.h"
+#include "scenelist.h"
 
 class QBoxLayout;
 class QCloseEvent;
@@ -62,6 +63,8 @@ public:
     const PickHandle& pickHandler() const;
     const ViewHistory& viewHistory() const;
     QStandardItemModel* sceneTreeModel() const { return treeModel; }
+    // The scene list and the open scene.
+    SceneCatalog& sceneCatalog() { return catalog; }
 
     // The playback the roam controls act on, for display and tests.
     const EvolutionController& playback() const { return *evolution; }
@@ -184,6 +187,7 @@ private:
     QBoxLayout* viewLayout = nullptr;
     QLabel* coordLabel = nullptr;
     QStandardItemModel* treeModel = nullptr;
+    SceneCatalog catalog;
     QString appDir;
     QString currentFile;
 
@@ -216,7 +220,7 @@ private:
 };
 
 // The barrier lake named by the current scene's configuration ("BarrierLake"); none without one.
-std::unique_ptr<LakeSurface> configuredLake();
+std::unique_ptr<LakeSurface> configuredLake(const SceneCatalog& catalog);
 
 // What the entry point does with the window: title "Vantorel", 800 x 600, shown.
 void showMainWindow(MainWindow& window);

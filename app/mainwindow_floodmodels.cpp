@@ -16,7 +16,7 @@ void MainWindow::replayFloodModel(const std::string& category, const QString& mo
     if (evolution->mode != EvolutionMode::Flood) {
         return;
     }
-    SceneConfigReader reader;
+    SceneConfigReader reader(catalog);
     const std::vector<std::string> folders = reader.readConfigValues(reader.path, category);
     if (folders.empty() || folders.front().empty()) {
         // Without a folder the replay would read frame files at the root of the file system.

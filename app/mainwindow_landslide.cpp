@@ -63,18 +63,18 @@ void MainWindow::FloodingAnalysis() {
 
 void MainWindow::displayLandslideInfo() {
     // The flood that the barrier lake causes: both scene files now come from the flood scene's folder.
-    currentSceneName = "danba flood";
+    catalog.currentScene = "danba flood";
     evolution->mode = EvolutionMode::Flood;
     // What the story left on screen is now the scene of the flood replay.
     story->handOver();
     if (root->getNumChildren() > 3) {
         root->removeChildren(3, root->getNumChildren() - 3);
     }
-    flood->setLake(configuredLake());
+    flood->setLake(configuredLake(catalog));
     addFloodMarksAndLake();
     evolution->playing = true;
     evolution->release(Beat::StoryFlood);
-    SceneConfigReader reader;
+    SceneConfigReader reader(catalog);
     const std::vector<std::string> play = reader.readConfigValues(reader.path, "Play");
     if (!play.empty()) {
         startCaseReplay(EvolutionMode::Flood, play.front(), 0);

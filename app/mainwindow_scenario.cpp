@@ -25,8 +25,8 @@
 
 void MainWindow::buildSceneTree() {
     treeModel = new QStandardItemModel(treeView);
-    loadBoundScenes(appDir + "/TreeMeta.json");
-    fillSceneTree(*treeModel);
+    catalog.load(appDir + "/TreeMeta.json");
+    fillSceneTree(*treeModel, catalog.scenes);
 
     auto* bindAction = new QAction(tr("设定数据路径"), treeView);
     treeView->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -48,7 +48,7 @@ void MainWindow::buildSceneTree() {
 
 void MainWindow::BindFilePath() {
     const QString name = treeView->currentIndex().data().toString();
-    auto* dialog = new ChooseFileDialog;
+    auto* dialog = new ChooseFileDialog(catalog);
     dialog->sceneName = name;
     dialog->setWindowTitle(name + tr(" 设置路径"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -119,8 +119,8 @@ const WiredDebrisCase wiredDebrisCases[] = {
 
 }  // namespace
 
-std::unique_ptr<LakeSurface> configuredLake() {
-    SceneConfigReader reader;
+std::unique_ptr<LakeSurface> configuredLake(const SceneCatalog& catalog) {
+    SceneConfigReader reader(catalog);
     const std::vector<std::string> lake = reader.readConfigValues(reader.path, "BarrierLake");
     if (lake.empty() || lake.front().empty()) {
         return nullptr;
@@ -137,7 +137,7 @@ void MainWindow::loadTerrain(const std::string& path) {
 }
 
 void MainWindow::addFloodMarksAndLake() {
-    root->addChild(buildSceneMarks().get());
+    root->addChild(buildSceneMarks(catalog).get());
     if (LakeSurface* lake = flood->lake()) {
         root->addChild(lake->makeNode().get());
     }
@@ -158,9 +158,9 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
     const QString name = index.data().toString();
     const QStandardItem* item = treeModel->itemFromIndex(index);
     const bool enabled = item && item->isEnabled();
-    currentSceneName = name;
-    const std::string folder = findBoundPath(name).toUtf8().toStdString();
-    const QString type = findBoundType(name);
+    catalog.currentScene = name;
+    const std::string folder = catalog.pathOf(name).toUtf8().toStdString();
+    const QString type = catalog.typeOf(name);
 
     // The landslide cases wired by name, then the flood cases.
     const bool wiredLandslide =
@@ -178,7 +178,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         }
     }
     // The scenes opened by their type read terrain, viewpoint and result folder from their configuration.
-    SceneConfigReader reader;
+    SceneConfigReader reader(catalog);
     const auto loadConfiguredTerrain = [this, &reader] {
         const std::vector<std::string> paths = reader.readConfigValues(reader.path, "Path");
         if (!paths.empty()) {
@@ -219,7 +219,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         root->removeChildren(0, root->getNumChildren());
         loadTerrain(folder + wiredDebris->terrain);
         if (wiredDebris->withMarks) {
-            root->addChild(buildSceneMarks().get());
+            root->addChild(buildSceneMarks(catalog).get());
         }
         stage->placeCamera(wiredDebris->eye, wiredDebris->center, wiredDebris->up);
         startCaseReplay(EvolutionMode::Debris, folder + wiredDebris->play, 0);
@@ -227,7 +227,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         evolution->mode = EvolutionMode::Flood;
         root->removeChildren(0, root->getNumChildren());
         loadConfiguredTerrain();
-        flood->setLake(configuredLake());
+        flood->setLake(configuredLake(catalog));
         placeConfiguredCamera();
         addFloodMarksAndLake();
         replayConfiguredFolder(EvolutionMode::Flood, 0);
@@ -235,7 +235,7 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
         root->removeChildren(0, root->getNumChildren());
         loadConfiguredTerrain();
         placeConfiguredCamera();
-        root->addChild(buildSceneMarks().get());
+        root->addChild(buildSceneMarks(catalog).get());
         replayConfiguredFolder(EvolutionMode::Debris, 60);
     } else if (type == "3") {
         // Other landslide scenes: the terrain may change while the story plays.

@@ -7,15 +7,12 @@
 #include "scenelist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool bound = [] {
-        boundScenes = {{"fuzz", QString::fromStdString(fuzzPath("")).chopped(1), "1"}};
-        currentSceneName = "fuzz";
-        return true;
-    }();
-    (void)bound;
     writeFuzzFile("configXML.xml", data, size);
     std::cout.setstate(std::ios::failbit);
-    SceneConfigReader reader;
+    SceneCatalog catalog;
+    catalog.scenes = {{"fuzz", QString::fromStdString(fuzzPath("")).chopped(1), "1"}};
+    catalog.currentScene = "fuzz";
+    SceneConfigReader reader(catalog);
     // One category of each kind of entry: "strPath" of every entry, the camera triples, "path" entries.
     for (const char* category : {"Path", "Camera", "Othershp"}) {
         reader.readConfigValues(reader.path, category);

@@ -8,15 +8,12 @@
 #include "scenelist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool bound = [] {
-        boundScenes = {{"fuzz", QString::fromStdString(fuzzPath("")).chopped(1), "3"}};
-        currentSceneName = "fuzz";
-        return true;
-    }();
-    (void)bound;
     writeFuzzFile("LandslideXML.xml", data, size);
     std::cout.setstate(std::ios::failbit);
-    SceneConfigReader reader;
+    SceneCatalog catalog;
+    catalog.scenes = {{"fuzz", QString::fromStdString(fuzzPath("")).chopped(1), "3"}};
+    catalog.currentScene = "fuzz";
+    SceneConfigReader reader(catalog);
     // One category of each kind: "strPath" of every entry, camera triples, entries of several tags and
     // attribute names, and a category the file may not have.
     for (const char* category : {"Path", "Camera2", "landslide", "DoubleArrow2", "BendArrow", "none"}) {

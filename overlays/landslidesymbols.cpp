@@ -13,11 +13,6 @@ namespace {
 const char* const labelFont = "fonts/msyh.ttc";
 const osg::Vec4 labelBoxColour(0.3f, 0.6f, 0.7f, 1.0f);
 
-std::vector<std::string> scenarioValues(const std::string& category) {
-    SceneConfigReader reader;
-    return reader.readLandslideValues(reader.path, category);
-}
-
 osg::Vec3 positionAt(const std::vector<std::string>& values, std::size_t first) {
     auto value = [&values](std::size_t index) {
         return static_cast<float>(std::atof(values[index].c_str()));
@@ -26,6 +21,11 @@ osg::Vec3 positionAt(const std::vector<std::string>& values, std::size_t first) 
 }
 
 }  // namespace
+
+std::vector<std::string> LandslideSymbols::scenarioValues(const std::string& category) const {
+    SceneConfigReader reader(catalog);
+    return reader.readLandslideValues(reader.path, category);
+}
 
 osg::ref_ptr<osgText::Text> makeBoxedLabel(const std::wstring& text, const osg::Vec3& position, float size,
                                            const osg::Vec4& boxColour) {

@@ -6,13 +6,18 @@
 #include <osgParticle/PrecipitationEffect>
 #include <osgText/Text>
 #include <string>
+#include <vector>
+
+struct SceneCatalog;
 
 // The labels and the rain of a landslide scenario, built from the scenario file "LandslideXML.xml" of the
-// current scene (read anew at every call). Stateless: every operation returns a node for the caller to
+// catalog's current scene (read anew at every call). Every operation returns a node for the caller to
 // attach, and nothing is kept. Value lists shorter than an operation needs give no label instead of
 // reading past them.
 class LandslideSymbols {
 public:
+    explicit LandslideSymbols(const SceneCatalog& catalog) : catalog(catalog) {}
+
     // The label of the slide area's outline: "boundary" value 1 (text) at values 2 to 4, white on a blue
     // box, in a geode named "landslideEvent". Null when "boundary" has no label values.
     osg::ref_ptr<osg::Geode> boundaryLabel();
@@ -28,10 +33,15 @@ public:
 
     // Local 8-bit text to wide text under the user's character locale; text it cannot decode gives an
     // empty string.
-    std::wstring toWideText(const std::string& text);
+    static std::wstring toWideText(const std::string& text);
 
     // The rainfall that set the slide off: heavy white rain around the viewer.
     osg::ref_ptr<osgParticle::PrecipitationEffect> buildRain();
+
+private:
+    std::vector<std::string> scenarioValues(const std::string& category) const;
+
+    const SceneCatalog& catalog;
 };
 
 // The look shared by the scenario's labels: auto-rotated to the screen, drawn with a filled box, unlit.

@@ -95,9 +95,9 @@ void addLayer(VectorLayerBuilder& builder, const std::string& utf8Path, osg::Gro
 
 }  // namespace
 
-osg::ref_ptr<osg::Group> buildSceneMarks() {
-    const QString folder = findBoundPath(currentSceneName);
-    SceneConfigReader reader;
+osg::ref_ptr<osg::Group> buildSceneMarks(const SceneCatalog& catalog) {
+    const QString folder = catalog.currentFolder();
+    SceneConfigReader reader(catalog);
     const std::string house = firstValue(reader.readConfigValues(reader.path, "House"));
     const std::string river = firstValue(reader.readConfigValues(reader.path, "River"));
     const std::string road = firstValue(reader.readConfigValues(reader.path, "Road"));

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+
+struct SceneCatalog;
 // One free text mark of a case-study scene.
 struct SceneMark {
     osg::Vec3 position;  // marked point, map coordinates and height
@@ -25,8 +27,8 @@ std::vector<SceneMark> readSceneMarks(const QString& markFile);
 // One geode per mark: the text 200 units above its point, facing the viewer.
 osg::ref_ptr<osg::Group> buildMarkNode(const std::vector<SceneMark>& marks);
 
-// The map decoration of the current scene (`currentSceneName`), in this order: the house, river and road
+// The map decoration of the catalog's current scene, in this order: the house, river and road
 // layers and the "Othershp" layers named in its "configXML.xml", with the text marks of
 // "Disaster_Signs/mark.xml" in its folder between road and "Othershp". A scene without any of them, or
 // without a bound folder, gives an empty group.
-osg::ref_ptr<osg::Group> buildSceneMarks();
+osg::ref_ptr<osg::Group> buildSceneMarks(const SceneCatalog& catalog);

@@ -18,7 +18,7 @@
 #include "configreader.h"
 
 void Smoke::addSmoke(osg::ref_ptr<osg::Group> group) {
-    SceneConfigReader reader;
+    SceneConfigReader reader(catalog);
     const std::vector<std::string> slide = reader.readLandslideValues(reader.path, "landslide");
     // Values 2 to 4 are the slide point; without them there is no place for the dust.
     if (!group || slide.size() < 5) {

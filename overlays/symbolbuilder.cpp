@@ -13,7 +13,7 @@ osg::ref_ptr<osg::Geode> SymbolBuilder::makeScreenLabel(const std::string& text,
     // The box is laid out with the glyphs, so the draw mode must be set before the text.
     label->setDrawMode(osgText::Text::TEXT | osgText::Text::FILLEDBOUNDINGBOX);
     label->setBoundingBoxColor(boxColour);
-    label->setText(LandslideSymbols().toWideText(text).c_str());
+    label->setText(LandslideSymbols::toWideText(text).c_str());
     label->setFont(osgText::readRefFontFile("fonts/msyh.ttc"));
     label->setColor(textColour);
     label->setPosition(position);

@@ -9,9 +9,10 @@
 #include "scenelist.h"
 #include "ui_choosefiledialog.h"
 
-ChooseFileDialog::ChooseFileDialog(QWidget* parent)
+ChooseFileDialog::ChooseFileDialog(SceneCatalog& catalog, QWidget* parent)
     : QDialog(parent),
       ui(new Ui::ChooseFileDialog),
+      catalog(catalog),
       listFile(QCoreApplication::applicationDirPath() + "/TreeMeta.json") {
     ui->setupUi(this);
     setFixedSize(width(), height());
@@ -47,7 +48,7 @@ void ChooseFileDialog::on_ConfirmButton_clicked() {
     }
 
     path = folder;
-    for (FileManage& scene : boundScenes) {
+    for (FileManage& scene : catalog.scenes) {
         if (scene.name == sceneName) {
             type = scene.type;
             scene = {sceneName, path, type};
@@ -56,7 +57,7 @@ void ChooseFileDialog::on_ConfirmButton_clicked() {
 
     // The binding holds for this run either way; only its saving can fail.
     QString reason;
-    if (saveSceneBinding(listFile, boundScenes, sceneName, &reason)) {
+    if (saveSceneBinding(listFile, catalog.scenes, sceneName, &reason)) {
         QMessageBox::warning(this, "绑定", "绑定文件路径完成！", QMessageBox::Ok);
     } else {
         QMessageBox::warning(this, "绑定",

@@ -3,17 +3,19 @@
 #include <QDialog>
 #include <QString>
 
+struct SceneCatalog;
+
 namespace Ui {
 class ChooseFileDialog;
 }
 
 // Binds the data folder of one scene: the user picks or types a folder and confirms; the scene's record
-// in `boundScenes` takes the folder at once and the scene list is written back to "TreeMeta.json".
+// in the catalog takes the folder at once and the scene list is written back to "TreeMeta.json".
 class ChooseFileDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ChooseFileDialog(QWidget* parent = nullptr);
+    explicit ChooseFileDialog(SceneCatalog& catalog, QWidget* parent = nullptr);
     ~ChooseFileDialog() override;
 
     // The scene-list file the binding is written to; by default "TreeMeta.json" in the application folder.
@@ -30,5 +32,6 @@ private slots:
 
 private:
     Ui::ChooseFileDialog* ui;
+    SceneCatalog& catalog;
     QString listFile;
 };

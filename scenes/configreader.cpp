@@ -75,13 +75,13 @@ bool parseXmlFile(const QString& file, QDomDocument& document) {
 }
 
 void SceneConfigReader::readSceneDocument(const QString& fileName, QString& filePath,
-                                          QDomDocument& document) {
-    const QString folder = findBoundPath(currentSceneName);
+                                          QDomDocument& document) const {
+    const QString folder = catalog.currentFolder();
     if (folder.isEmpty()) {
         // An empty folder would turn the file name into a path at the file-system root.
         filePath.clear();
         document.clear();
-        printParseFailure(0, 0, "no data folder is bound to the scene \"" + currentSceneName + "\"");
+        printParseFailure(0, 0, "no data folder is bound to the scene \"" + catalog.currentScene + "\"");
         return;
     }
     filePath = folder + "/" + fileName;

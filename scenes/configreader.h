@@ -17,10 +17,14 @@ bool parseXmlFile(const QString& file, QDomDocument& document);
 // The same for the text of an XML file.
 bool parseXmlText(const QByteArray& text, QDomDocument& document);
 
-// Reads the scene files kept in the data folder of the current scene (`currentSceneName`), one category
-// at a time. Every call reads the file again; nothing is cached.
+struct SceneCatalog;
+
+// Reads the scene files kept in the data folder of the catalog's current scene, one category at a time.
+// Every call reads the file again; nothing is cached.
 class SceneConfigReader {
 public:
+    explicit SceneConfigReader(const SceneCatalog& catalog) : catalog(catalog) {}
+
     // The values of every entry of every `category` element of "configXML.xml", in document order:
     // "strPath" of each entry for "Path", "House", "Road", "River", "Play", "BarrierLake" and "PlayH";
     // "x", "y", "z" of the "eye", "center" and "up" entries for "Camera"; "strPath" of the "path"
@@ -41,8 +45,10 @@ public:
     QString path;
 
 private:
+    const SceneCatalog& catalog;
+
     // Parses `fileName` in the current scene's folder; `filePath` receives its full path.
-    static void readSceneDocument(const QString& fileName, QString& filePath, QDomDocument& document);
+    void readSceneDocument(const QString& fileName, QString& filePath, QDomDocument& document) const;
     // Calls `visit` with every entry element of every category element named `category` under the
     // document's root, in document order.
     static void forEachEntry(const QDomDocument& document, const std::string& category,

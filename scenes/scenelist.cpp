@@ -13,9 +13,6 @@
 #include "fileio.h"
 #include "platform.h"
 
-std::list<FileManage> boundScenes;
-QString currentSceneName = "null";
-
 // A scene list holds a few records; anything near this size is not one and is not loaded into memory.
 static constexpr std::size_t maxJsonBytes = 16 * 1024 * 1024;
 
@@ -67,10 +64,10 @@ std::list<FileManage> readSceneList(const QString& treeMetaPath) {
     return scenes;
 }
 
-int loadBoundScenes(const QString& treeMetaPath) {
+int SceneCatalog::load(const QString& treeMetaPath) {
     qDebug() << treeMetaPath;
-    boundScenes = readSceneList(treeMetaPath);
-    return static_cast<int>(boundScenes.size());
+    scenes = readSceneList(treeMetaPath);
+    return static_cast<int>(scenes.size());
 }
 
 QByteArray sceneListJson(const std::list<FileManage>& scenes) {
@@ -163,8 +160,8 @@ bool saveSceneBinding(const QString& treeMetaPath, const std::list<FileManage>& 
     return writeListFile(treeMetaPath, QJsonDocument(top).toJson(QJsonDocument::Indented), error);
 }
 
-static const FileManage* findBoundScene(const QString& name) {
-    for (const FileManage& scene : boundScenes) {
+static const FileManage* findScene(const std::list<FileManage>& scenes, const QString& name) {
+    for (const FileManage& scene : scenes) {
         if (scene.name == name) {
             return &scene;
         }
@@ -172,19 +169,19 @@ static const FileManage* findBoundScene(const QString& name) {
     return nullptr;
 }
 
-QString findBoundPath(const QString& name) {
-    const FileManage* scene = findBoundScene(name);
+QString SceneCatalog::pathOf(const QString& name) const {
+    const FileManage* scene = findScene(scenes, name);
     return scene ? scene->path : QString();
 }
 
-QString findBoundType(const QString& name) {
-    const FileManage* scene = findBoundScene(name);
+QString SceneCatalog::typeOf(const QString& name) const {
+    const FileManage* scene = findScene(scenes, name);
     return scene ? scene->type : QString();
 }
 
-void fillSceneTree(QStandardItemModel& model) {
+void fillSceneTree(QStandardItemModel& model, const std::list<FileManage>& scenes) {
     model.setHorizontalHeaderLabels(QStringList() << "Flood");
-    for (const FileManage& scene : boundScenes) {
+    for (const FileManage& scene : scenes) {
         model.appendRow(new QStandardItem(QIcon(":/src/images/Point.png"), QString("%1").arg(scene.name)));
     }
 }

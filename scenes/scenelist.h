@@ -15,12 +15,24 @@ struct FileManage {
     QString type;
 };
 
-// The scene list of the running program, in "TreeMeta.json" order. Filled at start-up, changed by the
-// binding dialog.
-extern std::list<FileManage> boundScenes;
+// The scene list of the running program and the scene open in it. The window owns it and hands it to
+// the scene-file readers, the marks and the binding dialog.
+struct SceneCatalog {
+    // The scene list, in "TreeMeta.json" order. Filled at start-up, changed by the binding dialog.
+    std::list<FileManage> scenes;
+    // Name of the scene whose data folder the configuration readers use; "null" until a scene is opened.
+    QString currentScene = "null";
 
-// Name of the scene whose data folder the configuration readers use; "null" until a scene is opened.
-extern QString currentSceneName;
+    // Replaces the list with the records of the file. Returns how many there are.
+    int load(const QString& treeMetaPath);
+    // Folder and type of the first scene with exactly this name (case-sensitive). For a name that no
+    // record holds both return an empty string, and callers take their own failure paths: the scene-file
+    // readers treat an empty folder like a missing file, and an empty type matches no scene kind.
+    QString pathOf(const QString& name) const;
+    QString typeOf(const QString& name) const;
+    // The data folder of the current scene.
+    QString currentFolder() const { return pathOf(currentScene); }
+};
 
 // Reads a JSON document whose top level is an object; an empty object when the file cannot be read or
 // does not parse.
@@ -30,9 +42,6 @@ QJsonObject readJsonFile(QString file);
 // A missing or malformed file gives an empty list; a missing member reads as an empty string, a number
 // as its decimal text.
 std::list<FileManage> readSceneList(const QString& treeMetaPath);
-
-// Replaces `boundScenes` with the records of the file. Returns how many there are.
-int loadBoundScenes(const QString& treeMetaPath);
 
 // The "TreeMeta.json" text of a scene list: indented, keys name/path/type, list order kept.
 QByteArray sceneListJson(const std::list<FileManage>& scenes);
@@ -51,11 +60,5 @@ bool writeSceneList(const QString& treeMetaPath, const std::list<FileManage>& sc
 bool saveSceneBinding(const QString& treeMetaPath, const std::list<FileManage>& scenes,
                       const QString& sceneName, QString* error = nullptr);
 
-// Folder and type of the first bound scene with exactly this name (case-sensitive). For a name that no
-// record holds both return an empty string, and callers take their own failure paths: the scene-file
-// readers treat an empty folder like a missing file, and an empty type matches no scene kind.
-QString findBoundPath(const QString& name);
-QString findBoundType(const QString& name);
-
-// The scene tree's rows: header "Flood", then one row per `boundScenes` record with the point icon.
-void fillSceneTree(QStandardItemModel& model);
+// The scene tree's rows: header "Flood", then one row per scene of the list with the point icon.
+void fillSceneTree(QStandardItemModel& model, const std::list<FileManage>& scenes);

@@ -39,12 +39,12 @@ TEST_F(CaseStudyTest, SceneListShowsEveryCaseInOrder) {
     ASSERT_EQ(model->rowCount(), caseNames.size());
     for (int i = 0; i < caseNames.size(); ++i) {
         EXPECT_EQ(model->item(i)->text(), caseNames[i]);
-        EXPECT_TRUE(QDir(findBoundPath(caseNames[i])).exists()) << caseNames[i].toStdString();
-        EXPECT_TRUE(QDir(findBoundPath(caseNames[i])).isAbsolute());
+        EXPECT_TRUE(QDir(window->sceneCatalog().pathOf(caseNames[i])).exists()) << caseNames[i].toStdString();
+        EXPECT_TRUE(QDir(window->sceneCatalog().pathOf(caseNames[i])).isAbsolute());
     }
-    EXPECT_EQ(findBoundType("金江洪水"), "1");
-    EXPECT_EQ(findBoundType("七盘泥石流"), "2");
-    EXPECT_EQ(findBoundType("茂滑坡"), "3");
+    EXPECT_EQ(window->sceneCatalog().typeOf("金江洪水"), "1");
+    EXPECT_EQ(window->sceneCatalog().typeOf("七盘泥石流"), "2");
+    EXPECT_EQ(window->sceneCatalog().typeOf("茂滑坡"), "3");
 }
 
 TEST_F(CaseStudyTest, EachFloodCaseReplaysOverItsValleyWithMarksAndLake) {
@@ -238,7 +238,7 @@ TEST_F(CaseStudyTest, MonitorLabelsOfTheFloodCasesStandClearAtTheirViewpoint) {
         triggerMenuAction(*window, "&暂停演进");
         // The labels of a late result: every point reached, with values of every digit.
         MonitorPoints points;
-        ASSERT_TRUE(points.load((findBoundPath(name) + "/Disaster_Data/monitors.shp").toStdString()));
+        ASSERT_TRUE(points.load((window->sceneCatalog().pathOf(name) + "/Disaster_Data/monitors.shp").toStdString()));
         ASSERT_EQ(points.list().size(), 2u);
         for (const PointM& point : std::list<PointM>(points.list())) {
             points.match(point.x, point.y, 0.5, 12.345f, 123.456f, 10.123f, 1234.0f);
@@ -353,18 +353,17 @@ TEST_F(CaseStudyTest, BindingAFolderIsWrittenAndReadAtTheNextStart) {
     ASSERT_TRUE(dialog.answered());
     ASSERT_TRUE(confirm.answered());
     EXPECT_EQ(confirm.text(), "绑定文件路径完成！");
-    EXPECT_EQ(findBoundPath("danba flood"), newFolder.path());
+    EXPECT_EQ(window->sceneCatalog().pathOf("danba flood"), newFolder.path());
 
     // The next start reads the same scenes in the same order, with the new folder.
     window.reset();
-    boundScenes.clear();
     window = std::make_unique<MainWindow>();
     ASSERT_EQ(window->sceneTreeModel()->rowCount(), caseNames.size());
     for (int i = 0; i < caseNames.size(); ++i) {
         EXPECT_EQ(window->sceneTreeModel()->item(i)->text(), caseNames[i]);
     }
-    EXPECT_EQ(findBoundPath("danba flood"), newFolder.path());
-    EXPECT_EQ(findBoundPath("金江洪水"), demoDataFolder() + "/金江洪水");
+    EXPECT_EQ(window->sceneCatalog().pathOf("danba flood"), newFolder.path());
+    EXPECT_EQ(window->sceneCatalog().pathOf("金江洪水"), demoDataFolder() + "/金江洪水");
 }
 
 TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
@@ -389,7 +388,7 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
         }
         EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Debris);
         EXPECT_EQ(window->playbackTimer()->interval(), 0);
-        const QString folder = findBoundPath(c.name) + c.playFolder;
+        const QString folder = window->sceneCatalog().pathOf(c.name) + c.playFolder;
         EXPECT_EQ(window->availableFrameCount(), QDir(folder).entryList({"*.txt"}, QDir::Files).size());
         EXPECT_GT(window->availableFrameCount(), 30);
         EXPECT_TRUE(window->sceneTreeModel()->item(0)->isEnabled());
@@ -421,7 +420,7 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
 
 TEST_F(CaseStudyTest, ADebrisSceneOfAnotherNameReadsItsConfigurationAndReplaysEverySixtyMilliseconds) {
     std::list<FileManage> scenes = readSceneList(sceneList);
-    scenes.push_back({"岷江泥石流", findBoundPath("文家泥石流"), "2"});
+    scenes.push_back({"岷江泥石流", window->sceneCatalog().pathOf("文家泥石流"), "2"});
     ASSERT_TRUE(writeSceneList(sceneList, scenes));
     window = std::make_unique<MainWindow>();
     showMainWindow(*window);

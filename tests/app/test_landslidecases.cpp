@@ -121,7 +121,7 @@ osg::Vec3d viewEye(MainWindow& window) {
 
 // The view looks from the eye of a camera category of the current scene's scenario file.
 void expectViewFrom(MainWindow& window, const std::string& category) {
-    SceneConfigReader reader;
+    SceneConfigReader reader(window.sceneCatalog());
     const std::vector<std::string> camera = reader.readLandslideValues(reader.path, category);
     ASSERT_EQ(camera.size(), 9u) << category;
     const osg::Vec3d eye = viewEye(window);
@@ -131,8 +131,8 @@ void expectViewFrom(MainWindow& window, const std::string& category) {
 }
 
 // The frames of a landslide case's slide in its result folder.
-int slideFrames(const QString& caseName) {
-    return QDir(findBoundPath(caseName) + "/Landslide_Play").entryList({"*.ive"}, QDir::Files).size();
+int slideFrames(MainWindow& window, const QString& caseName) {
+    return QDir(window.sceneCatalog().pathOf(caseName) + "/Landslide_Play").entryList({"*.ive"}, QDir::Files).size();
 }
 
 int occurrences(const std::string& text, const std::string& part) {
@@ -195,7 +195,7 @@ protected:
             window->playbackTimer()->stop();
         }
         ASSERT_EQ(window->presentationStep(), disasters + 2);
-        const int frames = slideFrames(name);
+        const int frames = slideFrames(*window, name);
         ASSERT_GT(frames, 1);
         ASSERT_EQ(window->availableFrameCount(), frames);
         for (int frame = 1; frame <= frames; ++frame) {
@@ -238,7 +238,7 @@ TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood)
     doubleClick("金江滑坡");
     recordTicks();
     osg::Group* root = window->sceneRoot();
-    EXPECT_EQ(currentSceneName, "金江滑坡");
+    EXPECT_EQ(window->sceneCatalog().currentScene, "金江滑坡");
     EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Landslide);
     EXPECT_EQ(root->getNumChildren(), 1u) << "the terrain before the slide";
     EXPECT_EQ(window->playbackTimer()->interval(), fast(2000));
@@ -269,7 +269,7 @@ TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood)
     // The slide replays, the lake fills in 13 ticks and closes at the 14th, and the flood of "danba flood"
     // follows.
     ASSERT_TRUE(waitUntil([this] { return window->currentSimulationMode() == EvolutionMode::Flood; }, 30000));
-    EXPECT_EQ(currentSceneName, "danba flood");
+    EXPECT_EQ(window->sceneCatalog().currentScene, "danba flood");
     ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() > 11; }, 10000));
     const QImage flood = grab();
     EXPECT_LT(waterPixels(title), 20);
@@ -287,7 +287,7 @@ TEST_F(LandslideCaseTest, JinjiangSlideTellsItsWholeStoryAndHandsOverToTheFlood)
         std::cerr << "while the story played:\n" << printed;
     }
     EXPECT_EQ(occurrences(printed, "landslideOutPath: "), 1) << printed;
-    const int frames = slideFrames("金江滑坡");
+    const int frames = slideFrames(*window, "金江滑坡");
     EXPECT_EQ(occurrences(printed, "fileNum: " + std::to_string(frames) + "\n"), 1) << printed;
     EXPECT_EQ(lakeTicks, 14);
     EXPECT_EQ(occurrences(printed, "ZZ: ") + occurrences(printed, "center: x="), 0) << "no debug lines";
@@ -384,7 +384,7 @@ TEST_F(LandslideCaseTest, MaoLakeFillsThirteenTicksThenTheFloodStageTakesOver) {
     // The flood stage reads the flood scene's files and replays its results.
     window->playbackTimer()->stop();
     invoke("displayLandslideInfo");
-    EXPECT_EQ(currentSceneName, "danba flood");
+    EXPECT_EQ(window->sceneCatalog().currentScene, "danba flood");
     EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Flood);
     EXPECT_EQ(window->currentFrameIndex(), 1);
     // One frame per display-state file: the folder also holds each frame's model and monitor values.
@@ -455,7 +455,7 @@ TEST_F(LandslideCaseTest, RestartDuringTheLakeFillingStopsItAndTellsTheStoryAgai
 
 TEST_F(LandslideCaseTest, EveryLandslideSceneOpensItsTerrainAtItsOpeningView) {
     // Another landslide scene of the list, opened by its type.
-    boundScenes.push_back({"新滑坡", findBoundPath("金江滑坡"), "3"});
+    window->sceneCatalog().scenes.push_back({"新滑坡", window->sceneCatalog().pathOf("金江滑坡"), "3"});
     window->sceneTreeModel()->appendRow(new QStandardItem("新滑坡"));
     for (const QString name : {"茂滑坡", "金江滑坡", "新滑坡", "新滑坡"}) {
         SCOPED_TRACE(name.toStdString());
@@ -463,7 +463,7 @@ TEST_F(LandslideCaseTest, EveryLandslideSceneOpensItsTerrainAtItsOpeningView) {
         doubleClick(name);
         const std::string printed = testing::internal::GetCapturedStdout();
         EXPECT_EQ(occurrences(printed,
-                              "landslideOutPath: " + findBoundPath(name).toStdString() + "/Landslide_Play\n"),
+                              "landslideOutPath: " + window->sceneCatalog().pathOf(name).toStdString() + "/Landslide_Play\n"),
                   1)
             << printed;
         EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Landslide);
@@ -488,7 +488,7 @@ TEST_F(LandslideCaseTest, DamBreakModelsReplayTheConfiguredFoldersInFloodModeOnl
             ASSERT_TRUE(QFile::link(demo + "/" + entry, own.filePath(entry))) << entry.toStdString();
         }
     }
-    for (FileManage& bound : boundScenes) {
+    for (FileManage& bound : window->sceneCatalog().scenes) {
         if (bound.name == "danba flood") {
             bound.path = own.path();
         }
@@ -546,6 +546,7 @@ TEST(LandslideScenario, ShortValueListsSkipWhatTheyCannotShow) {
         <boundary><text textstr="边界"/></boundary>
         <rainDescribe><text textstr="暴雨"/></rainDescribe>
     </S>)");
+    window.sceneCatalog() = scene.catalog();
     showMainWindow(window);
     ASSERT_TRUE(waitUntil([&] { return window.view()->getFrameStamp()->getFrameNumber() > 1; }));
     osg::Group* root = window.sceneRoot();

@@ -58,7 +58,7 @@ TEST(Smoke, DustRisesFromTheSlidePointAndIsGoneWithinSixSeconds) {
     BoundScene scene;
     scene.write("LandslideXML.xml", slideScenario);
     osg::ref_ptr<osg::Group> cloud = new osg::Group;
-    Smoke().addSmoke(cloud);
+    Smoke(scene.catalog()).addSmoke(cloud);
     ASSERT_EQ(cloud->getNumChildren(), 4u);
     osg::Geode* geode = cloud->getChild(0)->asGeode();
     ASSERT_NE(geode, nullptr);
@@ -81,10 +81,10 @@ TEST(Smoke, DustRisesFromTheSlidePointAndIsGoneWithinSixSeconds) {
 
     EXPECT_EQ(aliveAfter(*cloud, 0.7), 0) << "nothing before 0.8 s";
     cloud = new osg::Group;
-    Smoke().addSmoke(cloud);
+    Smoke(scene.catalog()).addSmoke(cloud);
     EXPECT_GT(aliveAfter(*cloud, 2.5), 20000) << "a thick cloud while the emitter runs";
     cloud = new osg::Group;
-    Smoke().addSmoke(cloud);
+    Smoke(scene.catalog()).addSmoke(cloud);
     EXPECT_EQ(aliveAfter(*cloud, 6.5), 0) << "faded 2 s after the emitter stops at 4.3 s";
 }
 
@@ -94,7 +94,7 @@ TEST(Smoke, ScenarioWithoutTheSlidePointAddsNothing) {
          {"<S/>", R"(<S><landslide><path strPath="/play"/><pos X="1" Y="2"/></landslide></S>)"}) {
         scene.write("LandslideXML.xml", xml);
         osg::ref_ptr<osg::Group> cloud = new osg::Group;
-        Smoke().addSmoke(cloud);
+        Smoke(scene.catalog()).addSmoke(cloud);
         EXPECT_EQ(cloud->getNumChildren(), 0u) << xml;
     }
 }

@@ -39,7 +39,7 @@ TEST(LandslideSymbols, DisasterLabelsShowTheFirstOnesUpToTheCount) {
     } cases[] = {{1, 1}, {2, 2}, {3, 2}, {0, 2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count);
-        osg::ref_ptr<osg::Group> group = LandslideSymbols().disasterLabels(c.count);
+        osg::ref_ptr<osg::Group> group = LandslideSymbols(scene.catalog()).disasterLabels(c.count);
         ASSERT_EQ(group->getNumChildren(), 1u);
         const std::vector<osgText::Text*> texts = textsOf(geodeAt(group, 0));
         ASSERT_EQ(texts.size(), c.labels);
@@ -55,7 +55,7 @@ TEST(LandslideSymbols, DisasterLabelsShowTheFirstOnesUpToTheCount) {
 TEST(LandslideSymbols, BoundaryLabelIsNamedForTheReplaysThatRemoveIt) {
     BoundScene scene;
     scene.write("LandslideXML.xml", scenario);
-    osg::ref_ptr<osg::Geode> label = LandslideSymbols().boundaryLabel();
+    osg::ref_ptr<osg::Geode> label = LandslideSymbols(scene.catalog()).boundaryLabel();
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->getName(), "landslideEvent");
     const std::vector<osgText::Text*> texts = textsOf(label);
@@ -65,14 +65,14 @@ TEST(LandslideSymbols, BoundaryLabelIsNamedForTheReplaysThatRemoveIt) {
     // A boundary with its outline only, or none at all: no label to show.
     for (const char* xml : {R"(<S><boundary><location strPath="/outline.shp"/></boundary></S>)", "<S/>"}) {
         scene.write("LandslideXML.xml", xml);
-        EXPECT_EQ(LandslideSymbols().boundaryLabel(), nullptr) << xml;
+        EXPECT_EQ(LandslideSymbols(scene.catalog()).boundaryLabel(), nullptr) << xml;
     }
 }
 
 TEST(LandslideSymbols, GeologyLabelIsYellowWithARedOutlineAndEmptyWithoutText) {
     BoundScene scene;
     scene.write("LandslideXML.xml", scenario);
-    osg::ref_ptr<osg::Geode> label = LandslideSymbols().geologyLabel();
+    osg::ref_ptr<osg::Geode> label = LandslideSymbols(scene.catalog()).geologyLabel();
     const std::vector<osgText::Text*> texts = textsOf(label);
     ASSERT_EQ(texts.size(), 1u);
     const osgText::Text* text = texts[0];
@@ -94,7 +94,7 @@ TEST(LandslideSymbols, GeologyLabelIsYellowWithARedOutlineAndEmptyWithoutText) {
     };
     for (const auto& c : cases) {
         scene.write("LandslideXML.xml", c.xml);
-        osg::ref_ptr<osg::Geode> empty = LandslideSymbols().geologyLabel();
+        osg::ref_ptr<osg::Geode> empty = LandslideSymbols(scene.catalog()).geologyLabel();
         ASSERT_EQ(empty != nullptr, c.geode) << c.what;
         if (empty) {
             EXPECT_EQ(empty->getNumDrawables(), 0u) << c.what;
@@ -103,11 +103,10 @@ TEST(LandslideSymbols, GeologyLabelIsYellowWithARedOutlineAndEmptyWithoutText) {
 }
 
 TEST(LandslideSymbols, TextTheLocaleCannotDecodeShowsEmpty) {
-    LandslideSymbols symbols;
-    EXPECT_EQ(symbols.toWideText(u8"金江滑坡"), L"金江滑坡");
+    EXPECT_EQ(LandslideSymbols::toWideText(u8"金江滑坡"), L"金江滑坡");
     // "滑坡" in GBK, which is not UTF-8.
-    EXPECT_EQ(symbols.toWideText("\xbb\xac\xc6\xc2"), L"");
-    EXPECT_EQ(symbols.toWideText(""), L"");
+    EXPECT_EQ(LandslideSymbols::toWideText("\xbb\xac\xc6\xc2"), L"");
+    EXPECT_EQ(LandslideSymbols::toWideText(""), L"");
 }
 
 TEST(SymbolBuilder, ScreenLabelKeepsItsPixelSizeAndStaysInFront) {

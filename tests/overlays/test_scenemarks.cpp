@@ -205,7 +205,7 @@ protected:
 
     osg::ref_ptr<osg::Group> build() {
         testing::internal::CaptureStdout();
-        osg::ref_ptr<osg::Group> group = buildSceneMarks();
+        osg::ref_ptr<osg::Group> group = buildSceneMarks(scene.catalog());
         printed = testing::internal::GetCapturedStdout();
         return group;
     }
@@ -289,7 +289,7 @@ TEST_F(SceneMarksTest, SceneWithoutDecorationOrWithoutABoundFolderGetsNoMarks) {
     scene.write("configXML.xml", configXml(shp("House/house"), "", "", {}));
     writeMarks();
     for (const char* name : {"null", "金江洪水 ", "unknown"}) {
-        currentSceneName = name;
+        scene.catalog().currentScene = name;
         EXPECT_EQ(build()->getNumChildren(), 0u) << name;
     }
 }

@@ -99,10 +99,11 @@ TEST_F(CaseStudyTest, DemInDegreesBecomesACaseWhoseFloodRunsBelowTheDam) {
     EXPECT_EQ(scenes.back().name, "my valley");
     EXPECT_EQ(scenes.back().path.toStdString(), path("case"));
     EXPECT_EQ(scenes.back().type, "1");
-    boundScenes = scenes;
-    currentSceneName = "my valley";
+    SceneCatalog catalog;
+    catalog.scenes = scenes;
+    catalog.currentScene = "my valley";
     QString configPath;
-    SceneConfigReader config;
+    SceneConfigReader config(catalog);
     EXPECT_EQ(config.readConfigValues(configPath, "Path"), std::vector<std::string>{report.model});
     EXPECT_EQ(config.readConfigValues(configPath, "Play"),
               std::vector<std::string>{path("case/Disaster_Play")});

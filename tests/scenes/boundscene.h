@@ -8,24 +8,20 @@
 #include "scenelist.h"
 #include "testfiles.h"
 
-// A scene data folder for one test: a temporary folder bound to a scene name that is made the current
-// scene. The scene list and the current name of the process are put back afterwards.
+// A scene data folder for one test: a temporary folder bound to a scene name in a catalog of its own,
+// which makes it the current scene.
 class BoundScene {
 public:
-    explicit BoundScene(const QString& name = "测试场景")
-        : savedScenes(boundScenes), savedName(currentSceneName) {
+    explicit BoundScene(const QString& name = "测试场景") {
         EXPECT_TRUE(dir.isValid());
-        boundScenes = {{name, dir.path(), "1"}};
-        currentSceneName = name;
-    }
-    ~BoundScene() {
-        boundScenes = savedScenes;
-        currentSceneName = savedName;
+        scenes.scenes = {{name, dir.path(), "1"}};
+        scenes.currentScene = name;
     }
     BoundScene(const BoundScene&) = delete;
     BoundScene& operator=(const BoundScene&) = delete;
 
     QString folder() const { return dir.path(); }
+    SceneCatalog& catalog() { return scenes; }
     std::string path(const QString& relative) const { return (dir.path() + "/" + relative).toStdString(); }
 
     // Writes a file below the folder, creating its subfolders.
@@ -35,6 +31,5 @@ public:
 
 private:
     QTemporaryDir dir;
-    std::list<FileManage> savedScenes;
-    QString savedName;
+    SceneCatalog scenes;
 };

@@ -24,22 +24,18 @@ class ChooseFileDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        saved = boundScenes;
         listFile = dir.path() + "/TreeMeta.json";
         ASSERT_TRUE(writeSceneList(listFile, initialScenes));
-        ASSERT_EQ(loadBoundScenes(listFile), 3);
+        ASSERT_EQ(catalog.load(listFile), 3);
         newFolder = dir.path() + "/新 数据";
         ASSERT_TRUE(QDir().mkpath(newFolder));
         openDialog("七盘泥石流");
     }
-    void TearDown() override {
-        delete dialog;
-        boundScenes = saved;
-    }
+    void TearDown() override { delete dialog; }
 
     void openDialog(const QString& sceneName) {
         delete dialog;
-        dialog = new ChooseFileDialog;
+        dialog = new ChooseFileDialog(catalog);
         dialog->setSceneListFile(listFile);
         dialog->sceneName = sceneName;
         dialog->setWindowTitle(sceneName + " 设置路径");
@@ -66,7 +62,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    std::list<FileManage> saved;
+    SceneCatalog catalog;
     QString listFile;
     QString newFolder;
     ChooseFileDialog* dialog = nullptr;
@@ -76,7 +72,7 @@ TEST_F(ChooseFileDialogTest, ChosenOrTypedFolderIsBoundAndWrittenBackInOrder) {
     for (const bool typed : {false, true}) {
         SCOPED_TRACE(typed ? "typed, with blanks around" : "chosen");
         ASSERT_TRUE(writeSceneList(listFile, initialScenes));
-        ASSERT_EQ(loadBoundScenes(listFile), 3);
+        ASSERT_EQ(catalog.load(listFile), 3);
         openDialog("七盘泥石流");
         const QString folder = typed ? "/data/typed" : newFolder;
         if (typed) {
@@ -94,8 +90,8 @@ TEST_F(ChooseFileDialogTest, ChosenOrTypedFolderIsBoundAndWrittenBackInOrder) {
 
         std::list<FileManage> expected = initialScenes;
         std::next(expected.begin())->path = folder;
-        EXPECT_EQ(boundScenes, expected);
-        EXPECT_EQ(findBoundPath("七盘泥石流"), folder);
+        EXPECT_EQ(catalog.scenes, expected);
+        EXPECT_EQ(catalog.pathOf("七盘泥石流"), folder);
         EXPECT_EQ(readSceneList(listFile), expected);
         QStringList lines;
         for (const FileManage& scene : expected) {
@@ -106,14 +102,14 @@ TEST_F(ChooseFileDialogTest, ChosenOrTypedFolderIsBoundAndWrittenBackInOrder) {
 }
 
 TEST_F(ChooseFileDialogTest, SceneBoundTwiceIsReboundTwice) {
-    boundScenes = {{"A", "/a1", "1"}, {"B", "/b", "2"}, {"A", "/a2", "3"}};
-    ASSERT_TRUE(writeSceneList(listFile, boundScenes));
+    catalog.scenes = {{"A", "/a1", "1"}, {"B", "/b", "2"}, {"A", "/a2", "3"}};
+    ASSERT_TRUE(writeSceneList(listFile, catalog.scenes));
     openDialog("A");
     chooseFolder(newFolder);
     EXPECT_EQ(confirm(), "绑定文件路径完成！");
     // Every record of the name takes the folder; the type is the last such record's.
     const std::list<FileManage> expected = {{"A", newFolder, "1"}, {"B", "/b", "2"}, {"A", newFolder, "3"}};
-    EXPECT_EQ(boundScenes, expected);
+    EXPECT_EQ(catalog.scenes, expected);
     EXPECT_EQ(readSceneList(listFile), expected);
     EXPECT_EQ(dialog->type, "3");
 }
@@ -140,7 +136,7 @@ TEST_F(ChooseFileDialogTest, EmptyPathAsksFirstAndBindsNothing) {
         runEventLoop(50);
         // "取 消" keeps the dialog up for another try; "确 定" closes it.
         EXPECT_EQ(dialog->isVisible(), QString(answer) == "取 消") << answer;
-        EXPECT_EQ(boundScenes, initialScenes);
+        EXPECT_EQ(catalog.scenes, initialScenes);
         EXPECT_EQ(readTextFile(listFile.toStdString()), before);
         EXPECT_TRUE(dialog->path.isEmpty());
     }
@@ -171,7 +167,7 @@ TEST_F(ChooseFileDialogTest, UnwritableListIsReportedAndTheOldFileKept) {
         }
         const std::string before = readTextFile(listFile.toStdString());
         const bool existed = QFileInfo(listFile).isFile();
-        boundScenes = initialScenes;
+        catalog.scenes = initialScenes;
         openDialog("茂滑坡");
         chooseFolder(newFolder);
 
@@ -188,7 +184,7 @@ TEST_F(ChooseFileDialogTest, UnwritableListIsReportedAndTheOldFileKept) {
                   existed ? 1 : 0)
             << "temporary file left behind";
         // The binding still holds for this run.
-        EXPECT_EQ(findBoundPath("茂滑坡"), newFolder);
+        EXPECT_EQ(catalog.pathOf("茂滑坡"), newFolder);
         EXPECT_TRUE(waitUntil([this] { return !dialog->isVisible(); }));
     }
 }

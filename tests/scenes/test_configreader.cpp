@@ -64,7 +64,7 @@ TEST_P(ConfigValuesTest, ReadsTheCategoryInDocumentOrder) {
     const ConfigCase& c = GetParam();
     BoundScene scene;
     scene.write("configXML.xml", QByteArray(c.xml));
-    SceneConfigReader reader;
+    SceneConfigReader reader(scene.catalog());
     QString configPath;
     EXPECT_EQ(reader.readConfigValues(configPath, c.category), c.expected) << c.what;
     EXPECT_EQ(configPath, scene.folder() + "/configXML.xml");
@@ -79,11 +79,11 @@ TEST(SceneConfigReader, FollowsTheCurrentScene) {
     ASSERT_TRUE(other.isValid());
     writeTextFile(other.filePath("configXML.xml").toStdString(),
                   R"(<S><Path><x strPath="/second.ive"/></Path></S>)");
-    boundScenes.push_back({"second", other.path(), "1"});
+    first.catalog().scenes.push_back({"second", other.path(), "1"});
 
-    SceneConfigReader reader;
+    SceneConfigReader reader(first.catalog());
     EXPECT_EQ(reader.readConfigValues(reader.path, "Path"), Values{"/first.ive"});
-    currentSceneName = "second";
+    first.catalog().currentScene = "second";
     EXPECT_EQ(reader.readConfigValues(reader.path, "Path"), Values{"/second.ive"});
     EXPECT_EQ(reader.path, other.path() + "/configXML.xml");
 }
@@ -103,7 +103,7 @@ QByteArray nested(int depth) {
 TEST(SceneConfigReader, FileNestedSixtyFourLevelsIsRead) {
     BoundScene scene;
     scene.write("configXML.xml", nested(64));
-    SceneConfigReader reader;
+    SceneConfigReader reader(scene.catalog());
     EXPECT_EQ(reader.readConfigValues(reader.path, "Path"), Values{"/deep.ive"});
 }
 
@@ -136,7 +136,7 @@ TEST(SceneConfigReader, BrokenMissingOrHugeFilePrintsTheDiagnosticAndGivesNothin
         } else if (std::string(c.what) == "a device") {
             ASSERT_TRUE(QFile::link("/dev/zero", scene.folder() + "/configXML.xml"));
         }
-        SceneConfigReader reader;
+        SceneConfigReader reader(scene.catalog());
         for (const char* category : {"Path", "Camera", "Othershp"}) {
             testing::internal::CaptureStdout();
             const Values values = reader.readConfigValues(reader.path, category);
@@ -153,8 +153,8 @@ TEST(SceneConfigReader, SceneWithoutABoundFolderGivesNothing) {
     BoundScene scene;
     // A configuration file at the root of the file system must not be mistaken for the scene's.
     for (const QString& name : {QString("null"), QString("未绑定的场景"), QString("测试场景 ")}) {
-        currentSceneName = name;
-        SceneConfigReader reader;
+        scene.catalog().currentScene = name;
+        SceneConfigReader reader(scene.catalog());
         reader.path = "stale";
         testing::internal::CaptureStdout();
         EXPECT_TRUE(reader.readConfigValues(reader.path, "Path").empty());

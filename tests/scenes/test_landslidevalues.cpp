@@ -61,7 +61,7 @@ TEST_P(LandslideValuesTest, ReadsTheCategoryInDocumentOrder) {
     scene.write("LandslideXML.xml", QByteArray(c.xml));
     // The configuration file beside it is another file.
     scene.write("configXML.xml", R"(<S><Path><x strPath="/not the scenario"/></Path></S>)");
-    SceneConfigReader reader;
+    SceneConfigReader reader(scene.catalog());
     QString path;
     EXPECT_EQ(reader.readLandslideValues(path, c.category), c.expected) << c.what;
     EXPECT_EQ(path, scene.folder() + "/LandslideXML.xml");
@@ -73,7 +73,7 @@ TEST(LandslideValues, TextsComeInTheLocalEncodingAndPathsInUtf8) {
     BoundScene scene;
     scene.write("LandslideXML.xml",
                 R"(<L><Risk><path strPath="/风险/区.shp"/><text textstr="高风险区"/></Risk></L>)");
-    SceneConfigReader reader;
+    SceneConfigReader reader(scene.catalog());
     const Values values = reader.readLandslideValues(reader.path, "Risk");
     ASSERT_EQ(values.size(), 2u);
     EXPECT_EQ(values[0], QString("/风险/区.shp").toUtf8().toStdString());
@@ -83,7 +83,7 @@ TEST(LandslideValues, TextsComeInTheLocalEncodingAndPathsInUtf8) {
 TEST(LandslideValues, BrokenFileGivesNothingOnEveryRequestWithADiagnosticEach) {
     BoundScene scene;
     scene.write("LandslideXML.xml", "<L>\n<lishizaihai><text textstr=\"a\"></lishizaihai>\n</L>");
-    SceneConfigReader reader;
+    SceneConfigReader reader(scene.catalog());
     // The presentation asks on every tick; every request says why it got nothing.
     for (int tick = 0; tick < 3; ++tick) {
         for (const char* category : {"lishizaihai", "Camera1", "DiZhiXian"}) {
@@ -98,13 +98,13 @@ TEST(LandslideValues, BrokenFileGivesNothingOnEveryRequestWithADiagnosticEach) {
 
 TEST(LandslideValues, MissingFileOrUnboundSceneGivesNothing) {
     BoundScene scene;
-    SceneConfigReader reader;
+    SceneConfigReader reader(scene.catalog());
     testing::internal::CaptureStdout();
     EXPECT_TRUE(reader.readLandslideValues(reader.path, "Camera1").empty());
     EXPECT_NE(testing::internal::GetCapturedStdout().find("cannot open"), std::string::npos);
     EXPECT_EQ(reader.path, scene.folder() + "/LandslideXML.xml");
 
-    currentSceneName = "null";
+    scene.catalog().currentScene = "null";
     testing::internal::CaptureStdout();
     EXPECT_TRUE(reader.readLandslideValues(reader.path, "Camera1").empty());
     const std::string printed = testing::internal::GetCapturedStdout();

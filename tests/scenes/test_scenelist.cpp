@@ -14,16 +14,12 @@ namespace {
 
 class SceneListTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        saved = boundScenes;
-    }
-    void TearDown() override { boundScenes = saved; }
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
     QString file(const QString& name = "TreeMeta.json") const { return dir.path() + "/" + name; }
 
     QTemporaryDir dir;
-    std::list<FileManage> saved;
+    SceneCatalog catalog;
 };
 
 const std::list<FileManage> sixScenes = {
@@ -80,9 +76,9 @@ TEST_F(SceneListTest, BadOrPartialFilesGiveWhatCanBeRead) {
             writeTextFile(file().toStdString(), c.content);
         }
         EXPECT_EQ(readSceneList(file()), c.expected);
-        boundScenes = {{"stale", "/stale", "9"}};
-        EXPECT_EQ(loadBoundScenes(file()), static_cast<int>(c.expected.size()));
-        EXPECT_EQ(boundScenes, c.expected);
+        catalog.scenes = {{"stale", "/stale", "9"}};
+        EXPECT_EQ(catalog.load(file()), static_cast<int>(c.expected.size()));
+        EXPECT_EQ(catalog.scenes, c.expected);
     }
 }
 
@@ -106,41 +102,41 @@ TEST_F(SceneListTest, BindingChangesOnlyThePathAndKeepsWhatTheProgramDoesNotUnde
         {"path": "/nameless", "type": 3}
     ], "owner": {"checked": true}})";
     writeTextFile(file().toStdString(), before);
-    boundScenes = readSceneList(file());
+    catalog.scenes = readSceneList(file());
     // The numeric type reads as the scene type it names, so the scene opens.
-    EXPECT_EQ(boundScenes, (std::list<FileManage>{
+    EXPECT_EQ(catalog.scenes, (std::list<FileManage>{
                                {"金江洪水", "/old", "1"}, {"other", "/o", "2"}, {"", "/nameless", "3"}}));
 
-    boundScenes.front().path = "/new 数据";
+    catalog.scenes.front().path = "/new 数据";
     QString error;
-    ASSERT_TRUE(saveSceneBinding(file(), boundScenes, "金江洪水", &error)) << error.toStdString();
+    ASSERT_TRUE(saveSceneBinding(file(), catalog.scenes, "金江洪水", &error)) << error.toStdString();
     writeTextFile(file("expected.json").toStdString(),
                   QString::fromStdString(before).replace("\"/old\"", "\"/new 数据\"").toStdString());
     EXPECT_EQ(canonicalJson(file().toStdString()), canonicalJson(file("expected.json").toStdString()));
-    EXPECT_EQ(readSceneList(file()), boundScenes);
+    EXPECT_EQ(readSceneList(file()), catalog.scenes);
 
     // A scene the file no longer lists is added as the program knows it.
-    boundScenes.push_back({"新场景", "/fresh", "2"});
-    ASSERT_TRUE(saveSceneBinding(file(), boundScenes, "新场景", &error)) << error.toStdString();
-    EXPECT_EQ(readSceneList(file()), boundScenes);
+    catalog.scenes.push_back({"新场景", "/fresh", "2"});
+    ASSERT_TRUE(saveSceneBinding(file(), catalog.scenes, "新场景", &error)) << error.toStdString();
+    EXPECT_EQ(readSceneList(file()), catalog.scenes);
     EXPECT_NE(readTextFile(file().toStdString()).find("\"owner\""), std::string::npos);
 }
 
 TEST_F(SceneListTest, BindingIsNotSavedIntoAFileThatIsNotASceneList) {
-    boundScenes = {{"a", "/new", "1"}};
+    catalog.scenes = {{"a", "/new", "1"}};
     QString error;
     for (const char* content :
          {R"({"test": [{"name": "a", "path": "/old")", R"([{"name": "a"}])", R"({"test": {"name": "a"}})"}) {
         SCOPED_TRACE(content);
         writeTextFile(file().toStdString(), content);
-        EXPECT_FALSE(saveSceneBinding(file(), boundScenes, "a", &error));
+        EXPECT_FALSE(saveSceneBinding(file(), catalog.scenes, "a", &error));
         EXPECT_TRUE(error.contains(file())) << error.toStdString();
         EXPECT_EQ(readTextFile(file().toStdString()), content);
     }
     // A list that does not exist yet is written from the program's list.
     QFile::remove(file());
-    ASSERT_TRUE(saveSceneBinding(file(), boundScenes, "a", &error)) << error.toStdString();
-    EXPECT_EQ(readSceneList(file()), boundScenes);
+    ASSERT_TRUE(saveSceneBinding(file(), catalog.scenes, "a", &error)) << error.toStdString();
+    EXPECT_EQ(readSceneList(file()), catalog.scenes);
 }
 
 TEST_F(SceneListTest, ReadJsonFileGivesAnEmptyObjectOnAnyFailure) {
@@ -158,7 +154,7 @@ TEST_F(SceneListTest, ReadJsonFileGivesAnEmptyObjectOnAnyFailure) {
 }
 
 TEST_F(SceneListTest, LookUpsTakeTheFirstExactMatch) {
-    boundScenes = {{"金江洪水", "/first", "1"}, {"Flood", "/upper", "2"}, {"金江洪水", "/second", "3"}};
+    catalog.scenes = {{"金江洪水", "/first", "1"}, {"Flood", "/upper", "2"}, {"金江洪水", "/second", "3"}};
     const struct {
         QString name, path, type;
     } lookUps[] = {
@@ -166,23 +162,23 @@ TEST_F(SceneListTest, LookUpsTakeTheFirstExactMatch) {
         {"金江洪水 ", "", ""},       {"null", "", ""},         {"", "", ""},
     };
     for (const auto& lookUp : lookUps) {
-        EXPECT_EQ(findBoundPath(lookUp.name), lookUp.path) << lookUp.name.toStdString();
-        EXPECT_EQ(findBoundType(lookUp.name), lookUp.type) << lookUp.name.toStdString();
+        EXPECT_EQ(catalog.pathOf(lookUp.name), lookUp.path) << lookUp.name.toStdString();
+        EXPECT_EQ(catalog.typeOf(lookUp.name), lookUp.type) << lookUp.name.toStdString();
     }
 }
 
 TEST_F(SceneListTest, TreeHasOneRowPerSceneWithThePointIcon) {
-    boundScenes = sixScenes;
-    boundScenes.push_back({"%1 and %2", "/percent", "1"});
+    catalog.scenes = sixScenes;
+    catalog.scenes.push_back({"%1 and %2", "/percent", "1"});
     QStandardItemModel model;
-    fillSceneTree(model);
+    fillSceneTree(model, catalog.scenes);
     ASSERT_EQ(model.columnCount(), 1);
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Flood");
     ASSERT_EQ(model.rowCount(), 7);
     const QImage point(":/src/images/Point.png");
     ASSERT_FALSE(point.isNull());
     int row = 0;
-    for (const FileManage& scene : boundScenes) {
+    for (const FileManage& scene : catalog.scenes) {
         const QStandardItem* item = model.item(row++);
         EXPECT_EQ(item->text(), scene.name);
         EXPECT_FALSE(item->hasChildren());
