@@ -16,6 +16,7 @@
 #include "evolutioncontroller.h"
 #include "floodform.h"
 #include "landslidepoint.h"
+#include "landslideinputs.h"
 #include "presentationpace.h"
 #include "scenelist.h"
 
@@ -125,7 +126,7 @@ public slots:
     void Visualize();
     void acceptdebrisValues(DebrisRunSettings values);
     void flowVisualize();
-    void acceptLandSlideSignals(bool start);
+    void acceptLandSlideSignals(LandslideRunRequest request);
     void landslideVisualize();
     bool GreaterSort(Point a, Point b);
     void displayInfo();

@@ -124,7 +124,8 @@ void MainWindow::setData_debrisflow() {
     debrisForm->show();
 }
 void MainWindow::setData_landslide() {
-    connect(landslideForm.get(), SIGNAL(sendLandSlide(bool)), this, SLOT(acceptLandSlideSignals(bool)),
+    connect(landslideForm.get(), SIGNAL(sendLandSlide(LandslideRunRequest)), this,
+            SLOT(acceptLandSlideSignals(LandslideRunRequest)),
             Qt::UniqueConnection);
     connect(landslideForm.get(), SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
     connect(landslideForm.get(), SIGNAL(sendURL(std::vector<std::string>)), this,

@@ -11,18 +11,13 @@
 #include "scenelist.h"
 #include "sessionstage.h"
 
-void MainWindow::acceptLandSlideSignals(bool start) {
-    if (!start) {
-        return;
-    }
+void MainWindow::acceptLandSlideSignals(LandslideRunRequest request) {
     // A run still ticking would go on with the grids that the preparation replaces.
     if (evolution->drives(Beat::LandslideRun)) {
         stopComputation();
     }
-    LandslideInputs inputs;
-    std::string format;
     std::string problem;
-    if (!landslideInputsFromList(inputFiles, inputs, format, problem) || !landslide->load(inputs, format, problem)) {
+    if (!landslide->load(request.inputs, request.format, problem)) {
         QMessageBox::information(nullptr, tr("Warning"),
                                  tr("滑坡计算的输入无法使用，计算没有开始：\n%1").arg(localText(problem)),
                                  QMessageBox::Ok);

@@ -84,10 +84,18 @@ void LandslideForm::on_pushButton_clicked() {
         urlList[index] = localPath(lineEdits[inputFields[index].position]->text());
     }
     urlList.push_back(ui->comboBox->currentText().toStdString());
+    LandslideRunRequest request;
+    LandslideInputs& inputs = request.inputs;
+    // In the order of the fields.
+    std::string* const targets[inputCount] = {&inputs.deposit, &inputs.path,   &inputs.body,   &inputs.image,
+                                              &inputs.centreline, &inputs.mosaic, &inputs.postDem};
+    for (std::size_t index = 0; index < inputCount; ++index) {
+        *targets[index] = urlList[index];
+    }
+    request.format = urlList.back();
     close();
-    // The list must be with the main window before the run reads it.
     emit sendURL(urlList);
-    emit sendLandSlide(true);
+    emit sendLandSlide(request);
 }
 
 void LandslideForm::on_pushButton_2_clicked() {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "landslideinputs.h"
+
 class QLineEdit;
 class Ui_LandslideForm;
 
@@ -23,7 +25,8 @@ public:
     std::vector<std::string> urlList;
 
 signals:
-    void sendLandSlide(bool flag);
+    // "开始计算": the run's inputs and output format, sent after the file list.
+    void sendLandSlide(LandslideRunRequest request);
     void sendStart(int flag);
     void sendURL(std::vector<std::string> UrlStr);
     void sendScenePath(std::string sceneUrl);

@@ -174,11 +174,20 @@ TEST_F(LandslideWindowTest, RunDrawsTheSlideFromTheImageWritesEveryStepAndRunsAg
 }
 
 TEST_F(LandslideWindowTest, RefusedInputsAndACancelledFolderStartNothing) {
-    // No flag, no run.
-    ModalDriver noDialog(cancelDialog(), 1000);
-    QMetaObject::invokeMethod(&window, "acceptLandSlideSignals", Q_ARG(bool, false));
-    runEventLoop(1100);
-    EXPECT_FALSE(noDialog.answered());
+    // A request whose output format is none of the run's: refused with the format named, and no folder
+    // is asked for.
+    {
+        LandslideRunRequest request;
+        request.format = ".obj";
+        ModalDriver warning(clickButton("OK"), 15000, "QMessageBox");
+        ModalDriver folder(cancelDialog(), 2000, "QFileDialog");
+        QMetaObject::invokeMethod(&window, "acceptLandSlideSignals", Q_ARG(LandslideRunRequest, request));
+        ASSERT_TRUE(warning.answered());
+        EXPECT_NE(warning.text().indexOf(".obj"), -1) << warning.text().toStdString();
+        runEventLoop(2100);
+        EXPECT_FALSE(folder.answered());
+        EXPECT_FALSE(window.playback().computing());
+    }
 
     triggerMenuAction(window, "&滑坡");
     chooseInputs();

@@ -51,8 +51,11 @@ protected:
             emitted.push_back("sendURL");
             sentFiles = list;
         });
-        QObject::connect(f, &LandslideForm::sendLandSlide, [this](bool flag) {
-            emitted.push_back("sendLandSlide(" + std::to_string(flag) + ")");
+        QObject::connect(f, &LandslideForm::sendLandSlide, [this](LandslideRunRequest request) {
+            emitted.push_back("sendLandSlide");
+            const LandslideInputs& in = request.inputs;
+            sentRequest = {in.deposit, in.path, in.body, in.image, in.centreline, in.mosaic, in.postDem,
+                           request.format};
         });
         QObject::connect(f, &LandslideForm::sendStart,
                          [this](int flag) { emitted.push_back("sendStart(" + std::to_string(flag) + ")"); });
@@ -119,6 +122,9 @@ protected:
     std::unique_ptr<LandslideForm> form;
     std::vector<std::string> emitted;
     std::vector<std::string> sentFiles;
+    // The request's inputs by role (deposit, path, body, image, centreline, mosaic, post-disaster DEM)
+    // and its format.
+    std::vector<std::string> sentRequest;
     std::string sentScene;
 };
 
@@ -139,7 +145,7 @@ TEST_F(LandslideFormTest, OffersTheThreeFormatsAndTheSignalsTheWindowConnects) {
         }
     }
     EXPECT_EQ(signatures,
-              (std::vector<QByteArray>{"sendLandSlide(bool)", "sendStart(int)",
+              (std::vector<QByteArray>{"sendLandSlide(LandslideRunRequest)", "sendStart(int)",
                                        "sendURL(std::vector<std::string>)", "sendScenePath(std::string)"}));
 }
 
@@ -175,10 +181,11 @@ TEST_F(LandslideFormTest, StartCalculationSendsTheFilesThenStartsAndEachPressSen
     const std::vector<std::string> chosen = chooseInputs(7);
     click("pushButton");
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendLandSlide(1)"}));
+    EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendLandSlide"}));
     std::vector<std::string> expected = chosen;
     expected.push_back(".ive");
     EXPECT_EQ(sentFiles, expected);
+    EXPECT_EQ(sentRequest, expected);
 
     // Shown again, with the fields as they were; a new format reaches the run at index 7.
     form->show();
@@ -187,9 +194,10 @@ TEST_F(LandslideFormTest, StartCalculationSendsTheFilesThenStartsAndEachPressSen
     child<QComboBox>("comboBox")->setCurrentText(".tif");
     emitted.clear();
     click("pushButton");
-    EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendLandSlide(1)"}));
+    EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendLandSlide"}));
     expected.back() = ".tif";
     EXPECT_EQ(sentFiles, expected);
+    EXPECT_EQ(sentRequest, expected);
     EXPECT_EQ(form->urlList, expected);
 }
 
@@ -218,6 +226,7 @@ TEST_F(LandslideFormTest, EachPathKeepsItsIndexWhetherChosenAgainOrTypedByHand) 
     click("pushButton");
     expected.push_back(".ive");
     EXPECT_EQ(sentFiles, expected);
+    EXPECT_EQ(sentRequest, expected);
 }
 
 TEST_F(LandslideFormTest, StartCalculationRefusesWhileARasterFieldIsEmpty) {
