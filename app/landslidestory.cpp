@@ -13,6 +13,7 @@
 #include "lakefilling.h"
 #include "landslidesession.h"
 #include "presentationpace.h"
+#include "scenelist.h"
 #include "sessionstage.h"
 #include "smoke.h"
 #include "solidtint.h"
@@ -28,6 +29,8 @@ const osg::Vec4 geologyWhite(1.0f, 1.0f, 1.0f, 1.0f);
 const osg::Vec4 geologyYellow(1.0f, 1.0f, 0.6f, 1.0f);
 constexpr float geologyLineWidth = 2.0f;
 constexpr int shakeTicks = 10;
+// Height of a title without a place of its own above the slide point, m: clear of the slope around it.
+constexpr float titleHeightAboveSlideMetres = 1000.0f;
 
 // The geological lines among the scenario's values, unlit; none when it names none or they do not load.
 osg::ref_ptr<osg::Node> loadGeologicalLines(const std::vector<std::string>& lines) {
@@ -180,13 +183,9 @@ void LandslideStory::showNextStage() {
         slide.replayFolder = scenario;
         evolution.frameCount = scenario.empty() ? 0 : resultFrameCount(QString::fromUtf8(scenario.c_str()));
 
-        osg::ref_ptr<osgText::Text> title = makeBoxedLabel(
-            L"Vedodezodav Uzarizezo", osg::Vec3(471971.0f, 3439130.0f, 3247.0f), 85.0f, osg::Vec4(0.3f, 0.6f, 0.7f, 1.0f));
-        DepthSetter().setAlwaysOnTop(title);
-        osg::ref_ptr<osg::Geode> titleGeode = new osg::Geode;
-        titleGeode->setName("landslideinfo");
-        titleGeode->addDrawable(title);
-        root.addChild(titleGeode);
+        if (osg::ref_ptr<osg::Geode> title = makeTitle()) {
+            root.addChild(title);
+        }
         std::cout << "fileNum: " << evolution.frameCount << std::endl;
 
         evolution.release(Beat::StoryLabels);
@@ -196,6 +195,34 @@ void LandslideStory::showNextStage() {
         Smoke(catalog).addSmoke(dust);
         root.addChild(dust);
     }
+}
+
+osg::ref_ptr<osg::Geode> LandslideStory::makeTitle() const {
+    // The scenario's own title where it says; else the scene's name above the slide point.
+    const std::vector<std::string> title = scenarioValues("title");
+    const std::vector<std::string> slidePoint = scenarioValues("landslide");
+    std::wstring text;
+    osg::Vec3 position;
+    const auto coordinate = [](const std::vector<std::string>& values, std::size_t index) {
+        return static_cast<float>(std::atof(values[index].c_str()));
+    };
+    if (title.size() >= 4 && !title[0].empty()) {
+        text = LandslideSymbols::toWideText(title[0]);
+        position.set(coordinate(title, 1), coordinate(title, 2), coordinate(title, 3));
+    } else if (slidePoint.size() >= 5) {
+        text = catalog.currentScene.toStdWString();
+        position.set(coordinate(slidePoint, 2), coordinate(slidePoint, 3),
+                     coordinate(slidePoint, 4) + titleHeightAboveSlideMetres);
+    } else {
+        std::cout << "no title and no slide point in the scenario: no title" << std::endl;
+        return nullptr;
+    }
+    osg::ref_ptr<osgText::Text> label = makeBoxedLabel(text, position, 85.0f, osg::Vec4(0.3f, 0.6f, 0.7f, 1.0f));
+    DepthSetter().setAlwaysOnTop(label);
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->setName("landslideinfo");
+    geode->addDrawable(label);
+    return geode;
 }
 
 void LandslideStory::shake() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTimer>
+#include <osg/Geode>
 #include <osg/Group>
 #include <osg/Vec3>
 #include <osg/ref_ptr>
@@ -67,6 +68,9 @@ private:
     // follows after `intervalMs`.
     void closeSlide(int intervalMs);
 
+    // The title of the slide stage, in a geode named "landslideinfo"; none when the scenario gives
+    // neither a title with its place nor a slide point.
+    osg::ref_ptr<osg::Geode> makeTitle() const;
     // The values of a category of the current scene's scenario file.
     std::vector<std::string> scenarioValues(const std::string& category) const;
 

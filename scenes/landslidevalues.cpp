@@ -62,6 +62,8 @@ const CategoryRule categoryRules[] = {
     {"Landslidearea", false, {path}},
     {"Risk", false, {path, text}},
     {"Threat", false, {path, text, pos}},
+    // The story's title and where it stands; optional.
+    {"title", false, {text, pos}},
 };
 
 const CategoryRule* findCategory(const std::string& name) {

@@ -575,16 +575,65 @@ TEST(LandslideScenario, ShortValueListsSkipWhatTheyCannotShow) {
     EXPECT_EQ(childrenOfType<osgParticle::PrecipitationEffect>(root), 1);
     EXPECT_EQ(root->getNumChildren(), 3u) << "terrain, the empty outline layer and the rain";
 
-    // The title, without slide frames to replay.
+    // The title stage, without slide frames to replay, and without a title or a slide point to place
+    // one at.
     invoke("displayInfo");
     EXPECT_EQ(window.presentationStep(), 3);
     EXPECT_EQ(window.availableFrameCount(), 0);
-    EXPECT_EQ(childrenNamed(root, "landslideinfo"), 1);
+    EXPECT_EQ(childrenNamed(root, "landslideinfo"), 0);
     const unsigned children = root->getNumChildren();
     window.playbackTimer()->start(0);
     runEventLoop(300);
     EXPECT_EQ(root->getNumChildren(), children);
     EXPECT_EQ(window.currentSimulationMode(), EvolutionMode::Landslide);
+}
+
+TEST(LandslideScenario, TitleIsTheScenariosOwnOrTheScenesNameAboveTheSlidePoint) {
+    const char* const slide =
+        R"(<landslide><path strPath="/none"/><location LocationFile=""/><pos X="471500" Y="3438400" Z="1950"/></landslide>)";
+    const struct {
+        const char* what;
+        std::string xml;
+        std::string text;  // UTF-8
+        osg::Vec3 at;
+        bool above;  // at.z() is the height the title stands above
+    } cases[] = {
+        {"its own title and place", std::string("<S><title><text textstr=\"金江 滑坡 2018\"/><pos X=\"100\" Y=\"200\" "
+                                                "Z=\"3000\"/></title>") + slide + "</S>",
+         "金江 滑坡 2018", {100, 200, 3000}, false},
+        {"a title without a place", std::string("<S><title><text textstr=\"无位置\"/></title>") + slide + "</S>",
+         "标题滑坡", {471500, 3438400, 1950}, true},
+        {"no title", std::string("<S>") + slide + "</S>", "标题滑坡", {471500, 3438400, 1950}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MainWindow window;
+        BoundScene scene("标题滑坡");
+        scene.write("LandslideXML.xml", QByteArray::fromStdString(c.xml));
+        window.sceneCatalog() = scene.catalog();
+        // The slide area's stage, then the title's.
+        for (int stage = 0; stage < 2; ++stage) {
+            QMetaObject::invokeMethod(&window, "displayInfo");
+            window.playbackTimer()->stop();
+        }
+        ASSERT_EQ(window.presentationStep(), 2);
+        osg::Group* root = window.sceneRoot();
+        const osgText::Text* title = nullptr;
+        for (unsigned i = 0; i < root->getNumChildren(); ++i) {
+            if (root->getChild(i)->getName() == "landslideinfo") {
+                title = dynamic_cast<const osgText::Text*>(root->getChild(i)->asGeode()->getDrawable(0));
+            }
+        }
+        ASSERT_NE(title, nullptr);
+        EXPECT_EQ(title->getText().createUTF8EncodedString(), c.text);
+        EXPECT_FLOAT_EQ(title->getPosition().x(), c.at.x());
+        EXPECT_FLOAT_EQ(title->getPosition().y(), c.at.y());
+        if (c.above) {
+            EXPECT_GT(title->getPosition().z(), c.at.z() + 100.0f);
+        } else {
+            EXPECT_FLOAT_EQ(title->getPosition().z(), c.at.z());
+        }
+    }
 }
 
 }  // namespace
