@@ -191,9 +191,22 @@ void MainWindow::acceptStart(int flag) {
         QMessageBox::information(nullptr, tr("警告"), tr("请正确选择需要演进的文件！"), QMessageBox::Yes);
         return;
     }
+    const std::string folder = chosen.toUtf8().toStdString();
+    if (evolution->mode == EvolutionMode::Debris) {
+        // A folder of another valley would play far away from the view, with nothing to say why.
+        const int last = resultFrameCount(chosen);
+        const osg::ref_ptr<osg::Node> frame = osgDB::readRefNodeFile(folder + "/" + std::to_string(last) + ".ive");
+        if (frame && !stage->liesOnTerrain(*frame)) {
+            QMessageBox::information(nullptr, tr("警告"),
+                                     tr("所选结果 %1 不在当前场景的地形范围内，没有演进。请先打开它所在的场景。")
+                                         .arg(QDir::toNativeSeparators(chosen)),
+                                     QMessageBox::Ok);
+            return;
+        }
+    }
     // The chosen folder replaces whatever runs or replays, and plays at once even after a pause.
     stopEvolution();
-    assignReplayFolder(chosen.toUtf8().toStdString());
+    assignReplayFolder(folder);
     if (evolution->mode == EvolutionMode::Landslide) {
         story->forget();
     }

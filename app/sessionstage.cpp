@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QStandardItemModel>
 #include <iostream>
+#include <osg/ComputeBoundsVisitor>
 
 #include "resultfiles.h"
 #include "terrainmanipulator.h"
@@ -46,6 +47,23 @@ void SessionStage::enableSceneTree() {
     for (int row = 0; row < sceneTree.rowCount(); ++row) {
         sceneTree.item(row, 0)->setEnabled(true);
     }
+}
+
+bool SessionStage::liesOnTerrain(osg::Node& node) const {
+    if (root.getNumChildren() == 0) {
+        return true;
+    }
+    osg::ComputeBoundsVisitor terrainBounds;
+    root.getChild(0)->accept(terrainBounds);
+    osg::ComputeBoundsVisitor nodeBounds;
+    node.accept(nodeBounds);
+    const osg::BoundingBox& terrain = terrainBounds.getBoundingBox();
+    const osg::BoundingBox& box = nodeBounds.getBoundingBox();
+    if (!terrain.valid() || !box.valid()) {
+        return true;
+    }
+    return box.xMin() <= terrain.xMax() && box.xMax() >= terrain.xMin() && box.yMin() <= terrain.yMax() &&
+           box.yMax() >= terrain.yMin();
 }
 
 void SessionStage::placeCamera(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up) {

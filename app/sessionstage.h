@@ -37,6 +37,9 @@ public:
     bool finishResultFiles();
     // Enables every entry of the scene tree again (the end of a replay or of a case's opening).
     void enableSceneTree();
+    // Whether `node` lies over the terrain (child 0 of the root) seen from above; true when there is no
+    // terrain to compare with.
+    bool liesOnTerrain(osg::Node& node) const;
     // Puts the view at a look-at viewpoint with a fresh terrain manipulator.
     void placeCamera(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up);
     // Hands a look-at view to the current camera manipulator as its view matrix.

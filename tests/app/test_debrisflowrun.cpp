@@ -372,4 +372,31 @@ TEST_F(DebrisFlowRunTest, ReplayShowsTheLegendAndCaptionOfAFrameWhoseSurfaceDoes
     EXPECT_EQ(root->getNumChildren(), 2u);
 }
 
+TEST_F(DebrisFlowRunTest, ReplayOfAFolderThatDoesNotLieInTheOpenSceneIsRefused) {
+    window.sceneRoot()->addChild(makeTerrainPatch(0, 0, 2000, 0).get());
+    writeTextFile(result("1.txt").toStdString(), "3.5\n29.4\n2\n8");
+    const struct {
+        const char* what;
+        double x0;  // west edge of the frame's surface
+        bool plays;
+    } cases[] = {{"another valley", 110000, false}, {"this valley", 500, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        window.playbackTimer()->stop();
+        ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(c.x0, 500, 300, 5), result("1.ive").toStdString()));
+        ModalDriver folder(chooseFile(results.path()));
+        ModalDriver warning(clickButton("OK"), c.plays ? 1500 : 15000, "QMessageBox");
+        QMetaObject::invokeMethod(&window, "acceptStart", Q_ARG(int, 2));
+        ASSERT_TRUE(folder.answered());
+        if (!c.plays) {
+            ASSERT_TRUE(warning.answered());
+            EXPECT_TRUE(warning.text().contains(results.path())) << warning.text().toStdString();
+        } else {
+            runEventLoop(1600);
+            EXPECT_FALSE(warning.answered()) << warning.text().toStdString();
+        }
+        EXPECT_EQ(window.playback().drives(Beat::Replay) || window.playback().ended(Beat::Replay), c.plays);
+    }
+}
+
 }  // namespace
