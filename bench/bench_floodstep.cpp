@@ -1,10 +1,16 @@
-// Speed and memory of one flood engine step on generated valleys, dry and mostly wet, on one and on two
-// threads, beside the time of one plain copy of the engine's cell storage: a step reads and writes the
-// grid once, which that copy bounds. Times are wall-clock times, as the threads share the work.
+// Speed and memory of one flood engine step on generated valleys, dry, mostly wet and wet in a narrow
+// valley beside dry high land nine times as wide, on one and on two threads, beside the time of one
+// plain copy of the engine's cell storage: a step reads and writes the grid once, which that copy
+// bounds. Times are wall-clock times, as the threads share the work; the time per cell-step is per cell
+// of the whole grid.
 //
 // Run: bench_floodstep --benchmark_repetitions=5 --benchmark_report_aggregates_only
 //      bench_floodstep --write-valley DIR SIZE    writes a SIZE x SIZE valley (roughness.asc, dem.asc,
 //                                                 outbreak.txt) for a timed vantorel-batch flood run
+//      bench_floodstep --write-steep-valley DIR DRY
+//                                                 writes a steep valley of 200 x 80 cells of 25 m with
+//                                                 DRY columns of dry high land east of it, for timing
+//                                                 vantorel-batch flood runs with and without the land
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
@@ -22,35 +28,41 @@ namespace {
 
 constexpr int kSourceSpacing = 8;
 
+// The water of a benchmark valley: none, everywhere, or in a valley a tenth as wide as the grid.
+enum Water { kDry, kWet, kNarrow };
+
 // One engine at a time: a 2000 x 2000 grid holds 4 million cells.
 struct PreparedValley {
     int size = 0;
-    bool wet = false;
+    int water = kDry;
     std::unique_ptr<CAFlood> engine;
 };
 
-PreparedValley& preparedValley(int size, bool wet) {
+PreparedValley& preparedValley(int size, int water) {
     static PreparedValley prepared;
-    if (prepared.engine && prepared.size == size && prepared.wet == wet) {
+    if (prepared.engine && prepared.size == size && prepared.water == water) {
         return prepared;
     }
     prepared.engine.reset();
     QTemporaryDir folder;
     ValleyShape shape;
-    shape.ncols = size;
+    shape.ncols = water == kNarrow ? size / 10 : size;
     shape.nrows = size;
     shape.cellsize = 10.0f;
     shape.sideSlope = 0.01f;
     shape.floorSlope = 0.001f;
     // Dry: one breach cell that lets no water out. Wet: outbreak cells on a lattice over the whole
     // valley, each with the same outflow whatever the grid size, which wet it within 150 steps.
+    const bool wet = water != kDry;
     const std::vector<std::pair<int, int>> outbreak =
         wet ? outbreakLattice(shape, kSourceSpacing) : std::vector<std::pair<int, int>>{{size / 2, size - 2}};
-    const std::vector<std::string> inputs = writeValley(folder.path().toStdString(), shape, outbreak);
+    const std::vector<std::string> inputs =
+        writeValleyBesideHighLand(folder.path().toStdString(), shape, size - shape.ncols, outbreak);
     FloodRunSettings settings;
     const float scale = static_cast<float>(size) / 2000.0f;
-    settings.capacity = 1e12f * scale * scale;
-    settings.width = wet ? 2000.0f * scale * scale : 0.0f;
+    const float share = static_cast<float>(shape.ncols) / static_cast<float>(size);
+    settings.capacity = 1e12f * scale * scale * share;
+    settings.width = wet ? 2000.0f * scale * scale * share : 0.0f;
     settings.height = 200.0f;
     auto engine = std::make_unique<CAFlood>();
     const FloodRunStart start = startFloodRun(*engine, inputs, settings);
@@ -64,7 +76,7 @@ PreparedValley& preparedValley(int size, bool wet) {
         }
     }
     prepared.size = size;
-    prepared.wet = wet;
+    prepared.water = water;
     prepared.engine = std::move(engine);
     return prepared;
 }
@@ -87,8 +99,7 @@ benchmark::Counter timePerCell(double cellsPerIteration) {
 
 void floodStep(benchmark::State& state) {
     const int size = static_cast<int>(state.range(0));
-    const bool wet = state.range(1) != 0;
-    CAFlood& engine = *preparedValley(size, wet).engine;
+    CAFlood& engine = *preparedValley(size, static_cast<int>(state.range(1))).engine;
     engine.setThreadCount(static_cast<int>(state.range(2)));
     for (auto _ : state) {
         engine.step();
@@ -99,6 +110,7 @@ void floodStep(benchmark::State& state) {
     // two bytes, rows padded to 16 cells), 8 per entry of validCells, 8 per row and per outbreak cell.
     state.counters["state_bytes_per_cell"] = static_cast<double>(engine.stateBytes()) / cells;
     state.counters["wet_share"] = wetShare(engine);
+    state.counters["worked_share"] = engine.workedShare();
 }
 
 void cellStorageCopy(benchmark::State& state) {
@@ -117,8 +129,8 @@ void cellStorageCopy(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(floodStep)
-    ->ArgNames({"size", "wet", "threads"})
-    ->ArgsProduct({{500, 2000}, {0, 1}, {1, 2}})
+    ->ArgNames({"size", "water", "threads"})
+    ->ArgsProduct({{500, 2000}, {kDry, kWet, kNarrow}, {1, 2}})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(cellStorageCopy)
@@ -136,6 +148,15 @@ int main(int argc, char** argv) {
         shape.floorSlope = 0.001f;
         // Outbreak cells every 32 cells over the valley, so that the water spreads over much of it.
         for (const std::string& path : writeValley(argv[2], shape, outbreakLattice(shape, 32))) {
+            std::cout << path << "\n";
+        }
+        return 0;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "--write-steep-valley") == 0) {
+        // A valley 2 km wide falling 5 % toward the south, fed by one breach at its head.
+        ValleyShape shape{80, 200, 25.0f, 0.1f, 0.05f};
+        for (const std::string& path :
+             writeValleyBesideHighLand(argv[2], shape, std::atoi(argv[3]), {{shape.ncols / 2, shape.nrows - 2}})) {
             std::cout << path << "\n";
         }
         return 0;

@@ -80,6 +80,12 @@ void CAFlood::unload() {
     sourceCount = 0;
     outbreakFaces = std::vector<OutbreakFaces>();
     openOutbreakFaces = 0;
+    unsettledColumns = std::vector<floodrows::ColumnSpan>();
+    outbreakColumns = std::vector<floodrows::ColumnSpan>();
+    rowWork = std::vector<floodrows::RowWork>();
+    behindColumns = std::vector<floodrows::ColumnSpan>();
+    bandStarts = std::vector<int>();
+    workShare = 0.0;
     ncols = 0;
     nrows = 0;
     projection.clear();
@@ -365,5 +371,7 @@ std::size_t CAFlood::stateBytes() const {
            validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
            outbreakFaces.capacity() * sizeof(OutbreakFaces) +
            (fieldFloats.capacity() + bandScratchFloats.capacity() + bandEdgeSouthFluxes.capacity()) * sizeof(float) +
-           bandScratchInts.capacity() * sizeof(std::int32_t);
+           bandScratchInts.capacity() * sizeof(std::int32_t) +
+           (unsettledColumns.capacity() + outbreakColumns.capacity() + behindColumns.capacity()) * sizeof(floodrows::ColumnSpan) +
+           rowWork.capacity() * sizeof(floodrows::RowWork) + bandStarts.capacity() * sizeof(int);
 }

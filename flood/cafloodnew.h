@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "floodspans.h"
+
 // One grid cell of the flood engine. Lengths in metres; face fluxes in m^2/s (discharge per metre of
 // face), positive toward the higher column (east) or the higher row (south). The field order and the
 // 32-bit floats are part of the engine's numbers and of its 40-byte footprint.
@@ -145,6 +147,9 @@ public:
 
     // Bytes the engine holds for its state, grid included.
     std::size_t stateBytes() const;
+    // The share of the grid's inner cells the last sub-step worked on: it skips the dry land away from
+    // the water.
+    double workedShare() const { return workShare; }
 
 private:
     void unload();
@@ -227,9 +232,27 @@ private:
     std::vector<float> bandScratchFloats;
     std::vector<std::int32_t> bandScratchInts;
     std::vector<float> bandEdgeSouthFluxes;
-    // The bands of rows that share a step of `rowCount` rows; one while the excess-volume trim may act,
-    // as it lowers the first deep cells in file order.
-    int bandCount(int rowCount, bool overVolume) const;
+    // The bands of rows that share a step of `rowCount` rows holding `workCells` cells of work; one
+    // while the excess-volume trim may act, as it lowers the first deep cells in file order.
+    int bandCount(int rowCount, long long workCells, bool overVolume) const;
+    // Per row, the columns the last sub-step left not at rest and those of the outbreak cells (border
+    // rows included), and what the next sub-step works on (see floodspans.h).
+    std::vector<floodrows::ColumnSpan> unsettledColumns;
+    std::vector<floodrows::ColumnSpan> outbreakColumns;
+    std::vector<floodrows::RowWork> rowWork;
+    // Per row, the columns the steps have worked on since the cells were last brought up to date.
+    mutable std::vector<floodrows::ColumnSpan> behindColumns;
+    // Threads for work on `cells` cells: the number set, or as many as gain from it when left to choose.
+    int threadsFor(long long cells) const;
+    // The first row of each band and, last, the row after the last band.
+    std::vector<int> bandStarts;
+    double workShare = 0.0;
+    // Sets rowWork from unsettledColumns and outbreakColumns; returns the cells of work, with the
+    // first and last rows that have any.
+    long long planWork(int& firstRow, int& lastRow);
+    // Shares rows `firstRow` to `lastRow` among `bands` bands of about equal work, each at least as
+    // high as a seam needs.
+    void shareRows(int firstRow, int lastRow, int bands);
 
     float timeStep = 0.0f;
     double secondsPerStep = 0.0;  // the clock's advance per step: twice the time step, in double

@@ -76,14 +76,36 @@ void CAFlood::fillFields() {
     fieldFloats.assign(static_cast<std::size_t>(stride * nrows * floodrows::kFloatFields), 0.0f);
     floodrows::copyCellsToFields(cells.data(), nrows, ncols, fieldsOf(fieldFloats, ncols));
     cellsBehind = false;
+    // Nothing is at rest before the first step (the new surfaces are not yet on the ground): it works on
+    // every inner cell and finds out where the water is.
+    constexpr floodrows::ColumnSpan none{1, 0};
+    unsettledColumns.assign(static_cast<std::size_t>(nrows), floodrows::ColumnSpan{1, ncols - 2});
+    unsettledColumns.front() = none;
+    unsettledColumns.back() = none;
+    outbreakColumns.assign(static_cast<std::size_t>(nrows), none);
+    for (const OutbreakFaces& faces : outbreakFaces) {
+        floodrows::ColumnSpan& span = outbreakColumns[static_cast<std::size_t>(faces.row)];
+        span = span.empty() ? floodrows::ColumnSpan{faces.column, faces.column}
+                            : floodrows::ColumnSpan{std::min(span.first, faces.column),
+                                                    std::max(span.last, faces.column)};
+    }
+    rowWork.assign(static_cast<std::size_t>(nrows), floodrows::RowWork{none, none});
+    behindColumns.assign(static_cast<std::size_t>(nrows), none);
 }
 
 void CAFlood::catchUpCells() const {
     if (!cellsBehind) {
         return;
     }
-    // The cells only show the state, so a const engine brings them up to date through the rows' pointers.
-    floodrows::copyFieldsToCells(fieldFloats.data(), nrows, ncols, lastDepthPerFlux, cells.data());
+    // The cells only show the state, so a const engine brings them up to date through the rows' pointers:
+    // those the steps have worked on since, as the others stayed at rest.
+    long long behind = 0;
+    for (const floodrows::ColumnSpan& span : behindColumns) {
+        behind += span.empty() ? 0 : span.last - span.first + 1;
+    }
+    floodrows::copyFieldsToCells(fieldFloats.data(), nrows, ncols, lastDepthPerFlux, behindColumns.data(),
+                                 threadsFor(behind), cells.data());
+    std::fill(behindColumns.begin(), behindColumns.end(), floodrows::ColumnSpan{1, 0});
     cellsBehind = false;
 }
 
@@ -99,15 +121,97 @@ int CAFlood::threadCount() const {
     return threads > 0 ? threads : std::max(1, omp_get_num_procs());
 }
 
-int CAFlood::bandCount(int rowCount, bool overVolume) const {
+int CAFlood::threadsFor(long long cells) const {
+    if (threads > 0) {
+        return threads;
+    }
+    return static_cast<int>(std::max(1LL, std::min<long long>(threadCount(), cells / kMinCellsPerChosenBand)));
+}
+
+int CAFlood::bandCount(int rowCount, long long workCells, bool overVolume) const {
     if (overVolume || rowCount < 2 * kMinBandRows) {
         return 1;
     }
-    long long wanted = threadCount();
-    if (threads == 0) {
-        wanted = std::min(wanted, static_cast<long long>(rowCount) * ncols / kMinCellsPerChosenBand);
+    return std::max(1, std::min(threadsFor(workCells), rowCount / kMinBandRows));
+}
+
+namespace {
+
+floodrows::ColumnSpan unite(floodrows::ColumnSpan a, floodrows::ColumnSpan b) {
+    if (a.empty()) {
+        return b;
     }
-    return static_cast<int>(std::max(1LL, std::min(wanted, static_cast<long long>(rowCount / kMinBandRows))));
+    if (b.empty()) {
+        return a;
+    }
+    return floodrows::ColumnSpan{std::min(a.first, b.first), std::max(a.last, b.last)};
+}
+
+int width(floodrows::ColumnSpan span) {
+    return span.empty() ? 0 : span.last - span.first + 1;
+}
+
+}  // namespace
+
+long long CAFlood::planWork(int& firstRow, int& lastRow) {
+    // A cell may change in a step only if it or a cell next to it (east, south, west or north) is not at
+    // rest, or an outbreak cell feeds it (see floodspans.h): the work of a row spans the columns not at
+    // rest in it and in the rows above and below, one column wider on either side.
+    const int lastColumn = ncols - 2;
+    const auto unsettled = [this](int r) {
+        return unite(unsettledColumns[static_cast<std::size_t>(r)], outbreakColumns[static_cast<std::size_t>(r)]);
+    };
+    constexpr floodrows::ColumnSpan none{1, 0};
+    long long cells = 0;
+    firstRow = nrows;
+    lastRow = -1;
+    for (int r = 1; r + 1 < nrows; ++r) {
+        floodrows::ColumnSpan span = unite(unite(unsettled(r - 1), unsettled(r)), unsettled(r + 1));
+        if (!span.empty()) {
+            span.first = std::max(1, span.first - 1);
+            span.last = std::min(lastColumn, span.last + 1);
+        }
+        rowWork[static_cast<std::size_t>(r)].work = span.empty() ? none : span;
+        cells += width(span);
+        if (!span.empty()) {
+            firstRow = std::min(firstRow, r);
+            lastRow = r;
+        }
+    }
+    // What the flux stage works out for the two rows below covers their work too.
+    for (int r = 1; r + 1 < nrows; ++r) {
+        floodrows::ColumnSpan carry = rowWork[static_cast<std::size_t>(r)].work;
+        for (int below = r + 1; below <= std::min(r + 2, nrows - 2); ++below) {
+            carry = unite(carry, rowWork[static_cast<std::size_t>(below)].work);
+        }
+        rowWork[static_cast<std::size_t>(r)].carry = carry;
+    }
+    return cells;
+}
+
+void CAFlood::shareRows(int firstRow, int lastRow, int bands) {
+    // A row costs its work and a little more for the row itself.
+    constexpr long long kRowCost = 16;
+    long long total = 0;
+    for (int r = firstRow; r <= lastRow; ++r) {
+        total += width(rowWork[static_cast<std::size_t>(r)].work) + kRowCost;
+    }
+    bandStarts.assign(static_cast<std::size_t>(bands + 1), lastRow + 1);
+    bandStarts[0] = firstRow;
+    long long done = 0;
+    int band = 1;
+    for (int r = firstRow; r <= lastRow && band < bands; ++r) {
+        done += width(rowWork[static_cast<std::size_t>(r)].work) + kRowCost;
+        while (band < bands && done * bands >= total * band) {
+            bandStarts[static_cast<std::size_t>(band++)] = r + 1;
+        }
+    }
+    // Every band at least kMinBandRows high, so that the seams between them never meet.
+    for (band = 1; band < bands; ++band) {
+        int& start = bandStarts[static_cast<std::size_t>(band)];
+        start = std::max(start, bandStarts[static_cast<std::size_t>(band - 1)] + kMinBandRows);
+        start = std::min(start, lastRow + 1 - (bands - band) * kMinBandRows);
+    }
 }
 
 void CAFlood::step() {
@@ -159,14 +263,25 @@ void CAFlood::subStep(double from, double until) {
                         dt / dx,
                         dt * kGravity,
                         dt * kGravity / dx,
-                        rowDepthSums.data()};
-    const int firstRow = 1;
-    const int lastRow = nrows - 2;
-    const int rowCount = lastRow - firstRow + 1;
+                        rowDepthSums.data(),
+                        rowWork.data(),
+                        unsettledColumns.data()};
+    int firstRow = 1;
+    int lastRow = 0;
+    const long long workCells = planWork(firstRow, lastRow);
+    for (int r = 0; r < nrows; ++r) {
+        floodrows::ColumnSpan& behind = behindColumns[static_cast<std::size_t>(r)];
+        behind = unite(unite(behind, rowWork[static_cast<std::size_t>(r)].work),
+                       outbreakColumns[static_cast<std::size_t>(r)]);
+    }
+    const long long innerCells = static_cast<long long>(std::max(0, nrows - 2)) * std::max(0, ncols - 2);
+    workShare = innerCells > 0 ? static_cast<double>(workCells) / static_cast<double>(innerCells) : 0.0;
+    const int rowCount = std::max(0, lastRow - firstRow + 1);
     // The excess-volume trim lowers the first deep cells in file order, so a step in which it may act
     // runs as one band.
     const bool overVolume = trackedVolume > breachVolume + kExcessTolerance;
-    const int bands = bandCount(rowCount, overVolume);
+    const int bands = bandCount(rowCount, workCells, overVolume);
+    shareRows(firstRow, lastRow, bands);
     const floodrows::RunStages runStages = floodrows::kernel(stepInstructionSet);
     const long long floatsPerBand = floodrows::scratchFloats(ncols);
     const long long intsPerBand = floodrows::scratchInts(ncols);
@@ -175,7 +290,7 @@ void CAFlood::subStep(double from, double until) {
         bandScratchInts.resize(static_cast<std::size_t>(bands * intsPerBand));
     }
     const long long stride = floodrows::fieldStride(ncols);
-    const auto bandFirst = [&](int band) { return firstRow + band * rowCount / bands; };
+    const auto bandFirst = [&](int band) { return bandStarts[static_cast<std::size_t>(band)]; };
     // The old south fluxes of the two rows at each boundary between bands, which the band on either side
     // reads and the band it belongs to replaces.
     bandEdgeSouthFluxes.resize(static_cast<std::size_t>(2 * (bands - 1) * stride));
@@ -222,9 +337,10 @@ void CAFlood::subStep(double from, double until) {
         whole.fastest = fastest;
     }
 
-    // The water on the grid, added row by row in file order whatever the bands.
+    // The water on the grid, added row by row in file order whatever the bands (a row without work holds
+    // none).
     double depthSum = 0.0;
-    for (int r = firstRow; r <= lastRow; ++r) {
+    for (int r = 1; r + 1 < nrows; ++r) {
         depthSum += rowDepthSums[r];
     }
 

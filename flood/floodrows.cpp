@@ -111,17 +111,20 @@ float meanFaceVelocity(float fluxA, float depthA, float fluxB, float depthB) {
 
 }  // namespace
 
-void copyFieldsToCells(const float* floats, int rows, int columns, float depthPerFlux, FloodCell* const* cells) {
+void copyFieldsToCells(const float* floats, int rows, int columns, float depthPerFlux, const ColumnSpan* changed,
+                       int threads, FloodCell* const* cells) {
     const long long stride = fieldStride(columns);
     const auto floatRow = [&](int r, FloatField field) {
         return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
     };
+    // Each cell on its own: the threads share the rows in any way and give the same cells.
+#pragma omp parallel for schedule(dynamic, 16) num_threads(threads)
     for (int r = 0; r < rows; ++r) {
         FloodCell* row = cells[r];
         const float* const from[kFloatFields] = {floatRow(r, kGround),      floatRow(r, kManning),
                                                  floatRow(r, kSurfaceNew), floatRow(r, kSurfaceOld),
                                                  floatRow(r, kFluxX),       floatRow(r, kFluxY)};
-        for (int c = 0; c < columns; ++c) {
+        for (int c = std::max(0, changed[r].first); c <= std::min(columns - 1, changed[r].last); ++c) {
             FloodCell& cell = row[c];
             cell.surfaceNew = from[kSurfaceNew][c];
             cell.surfaceOld = from[kSurfaceOld][c];
@@ -140,11 +143,12 @@ void copyFieldsToCells(const float* floats, int rows, int columns, float depthPe
     // north-south, so that water entering a cell at a front counts as fully as water running through
     // it. A dry cell, and any cell the step does not update, has none; nor has water that no longer
     // moves.
-    for (int r = 1; r + 1 < rows; ++r) {
+#pragma omp parallel for schedule(dynamic, 16) num_threads(threads)
+    for (int r = 1; r < rows - 1; ++r) {
         const FloodCell* north = cells[r - 1];
         FloodCell* row = cells[r];
         const FloodCell* south = cells[r + 1];
-        for (int c = 1; c + 1 < columns; ++c) {
+        for (int c = std::max(1, changed[r].first); c <= std::min(columns - 2, changed[r].last); ++c) {
             FloodCell& cell = row[c];
             if (cell.ground == kNoDataGround || !(cell.surfaceOld > cell.ground)) {
                 cell.speed = cell.ground == kNoDataGround ? cell.speed : 0.0f;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "cafloodnew.h"
+#include "floodspans.h"
 
 namespace floodrows {
 
@@ -37,9 +38,11 @@ struct Fields {
 
 // Copies `rows` rows of `columns` cells into the fields, and back from fields laid out as Fields: what a
 // step changes, whether the cell is wet and how fast its water runs (`depthPerFlux`: dt / dx of the last
-// step).
+// step), over the columns `changed[r]` of each row r, on `threads` threads. Every other cell must have
+// stayed at rest since it was last copied back: dry, its speed 0.
 void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, const Fields& fields);
-void copyFieldsToCells(const float* floats, int rows, int columns, float depthPerFlux, FloodCell* const* cells);
+void copyFieldsToCells(const float* floats, int rows, int columns, float depthPerFlux, const ColumnSpan* changed,
+                       int threads, FloodCell* const* cells);
 
 // The grid and the figures of the step under way, the same for every thread.
 struct StepGrid {
@@ -53,7 +56,11 @@ struct StepGrid {
     float gravityStep;   // dt g
     float slopeScale;    // dt g / dx
     double* rowDepthSums;  // per row, the depths after the step in kRowSumLanes sums (see finish)
+    const RowWork* rowWork;  // per row
+    // Per row, written by the step: the columns it leaves not at rest (empty when all are).
+    ColumnSpan* unsettled;
 };
+
 
 // A row's water adds up in this many sums, column c in sum (c - 1) % kRowSumLanes, added in pairs at
 // the end: ((0 + 1) + (2 + 3)) + ((4 + 5) + (6 + 7)). Summed in double: over millions of cells a float

@@ -176,30 +176,33 @@ struct FluxRows {
     float* eastVelocity;   // the velocities of row r's east faces
 };
 
-// The south-face velocities of row `a` (fluxes `flux`) over row `b`.
-void southVelocities(int last, const RowFields& a, const float* __restrict flux, const RowFields& b,
+// The south-face velocities of row `a` (fluxes `flux`) over row `b`, columns `first` to `last`.
+void southVelocities(int first, int last, const RowFields& a, const float* __restrict flux, const RowFields& b,
                      float* __restrict velocity) {
     const float* __restrict ground = a.ground;
     const float* __restrict surface = a.surfaceOld;
     const float* __restrict groundBelow = b.ground;
     const float* __restrict surfaceBelow = b.surfaceOld;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 0; c <= last + 1; ++c) {
+    for (int c = first; c <= last; ++c) {
         velocity[c] =
             faceVelocity(flux[c], faceDepth(ground[c], surface[c], groundBelow[c], surfaceBelow[c]));
     }
 }
 
 // Before the first row of a pass: the old south fluxes of the row above (`southAbove`) and the velocities
-// of its south faces and those of row r.
-void startFluxRows(const StepGrid& grid, const RowFields& above, const float* southAbove, const RowFields& k,
-                   const RowFields& s, FluxRows& rows) {
-    const int last = grid.lastColumn;
-    for (int c = 0; c <= last + 1; ++c) {
+// of its south faces and those of row r, over the columns the row carries (`carry`) and one more on
+// either side.
+void startFluxRows(const RowFields& above, const float* southAbove, const RowFields& k, const RowFields& s,
+                   ColumnSpan carry, FluxRows& rows) {
+    if (carry.empty()) {
+        return;
+    }
+    for (int c = carry.first - 1; c <= carry.last + 1; ++c) {
         rows.oldSouthAbove[c] = southAbove[c];
     }
-    southVelocities(last, above, rows.oldSouthAbove, k, rows.velocityAbove);
-    southVelocities(last, k, k.fluxY, s, rows.velocityHere);
+    southVelocities(carry.first - 1, carry.last + 1, above, rows.oldSouthAbove, k, rows.velocityAbove);
+    southVelocities(carry.first - 1, carry.last + 1, k, k.fluxY, s, rows.velocityHere);
 }
 
 // The old flux of a neighbouring face as the theta weighting takes it: none where the cell whose face it
@@ -209,13 +212,13 @@ inline float besideFlux(float flux, float giverGround) {
     return giverGround == kNoData ? 0.0f : flux;
 }
 
-// Stage 1 on a row r: the new east and south fluxes of each cell, before any outflow limit. `n`, `k`,
-// `s` and `s2` are rows r - 1 to r + 2; `southBelow` the old south fluxes of row r + 1. A face that holds
-// no water carries none. (Each stage takes the arrays it works on into local pointers: the compiler then
-// knows that its stores change none of them.)
+// Stage 1 on a row r: the new east and south fluxes of each cell of its work, before any outflow limit.
+// `n`, `k`, `s` and `s2` are rows r - 1 to r + 2; `southBelow` the old south fluxes of row r + 1. A face
+// that holds no water carries none. (Each stage takes the arrays it works on into local pointers: the
+// compiler then knows that its stores change none of them.)
 void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k, const RowFields& s,
-                   const RowFields& s2, const float* __restrict southBelow, FluxRows& rows,
-                   StepTally& tally) {
+                   const RowFields& s2, const float* __restrict southBelow, const RowWork& work,
+                   FluxRows& rows, StepTally& tally) {
     const float* __restrict northGround = n.ground;
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
@@ -234,15 +237,23 @@ void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k,
     const float gravityStep = grid.gravityStep;
     const float slopeScale = grid.slopeScale;
     const float momentumScale = grid.depthPerFlux;
-    const int last = grid.lastColumn;
-    // The old values this row reads around each face, before the row's new fluxes replace them.
-    southVelocities(last, s, southBelow, s2, velocityBelow);
-    // The fastest water of the row, by the bits of the speeds as in finish.
+    const int first = work.work.first;
+    const int last = work.work.last;
+    // The old values this row and the two below it read around each face, before the row's new fluxes
+    // replace them.
+    if (!work.carry.empty()) {
+        southVelocities(work.carry.first - 1, work.carry.last + 1, s, southBelow, s2, velocityBelow);
+        FLOOD_ROWS_INDEPENDENT_COLUMNS
+        for (int c = work.carry.first - 1; c <= work.carry.last + 1; ++c) {
+            spareSouth[c] = fluxY[c];
+        }
+    }
+    // The fastest water of the row, by the bits of the speeds as in finish. Outside the work the faces
+    // hold no flux.
     std::int32_t fastest = static_cast<std::int32_t>(bitsOf(tally.fastest));
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 0; c <= last + 1; ++c) {
+    for (int c = first - 1; c <= last + 1; ++c) {
         oldEast[c] = fluxX[c];
-        spareSouth[c] = fluxY[c];
         const float east =
             faceVelocity(fluxX[c], faceDepth(ground[c], surfaceOld[c], ground[c + 1], surfaceOld[c + 1]));
         eastVelocity[c] = east;
@@ -254,7 +265,7 @@ void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k,
     }
     tally.fastest = floatOf(static_cast<std::uint32_t>(fastest));
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 1; c <= last; ++c) {
+    for (int c = first; c <= last; ++c) {
         const float surface = surfaceOld[c];
         const float hx = faceDepth(ground[c], surface, ground[c + 1], surfaceOld[c + 1]);
         const float hy = faceDepth(ground[c], surface, southGround[c], southSurface[c]);
@@ -305,22 +316,27 @@ void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k,
 // a negative one) are scaled by one factor. Each face has one giver, so each flux is scaled by one cell
 // only, and what a cell gives does not depend on the factors of its neighbours: the factors of the row
 // first, then the faces.
-void limitOutflow(const StepGrid& grid, const RowFields& n, const RowFields& k, float* __restrict factors,
-                  std::int32_t* __restrict limited) {
+void limitOutflow(const StepGrid& grid, const RowFields& n, const RowFields& k, ColumnSpan work,
+                  float* __restrict factors, std::int32_t* __restrict limited) {
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
     float* __restrict fluxX = k.fluxX;
     float* __restrict fluxY = k.fluxY;
     float* __restrict northFluxY = n.fluxY;
-    const int last = grid.lastColumn;
+    const int first = work.first;
+    const int last = work.last;
     const float dt = grid.dt;
     const float dx = grid.dx;
-    limited[0] = 0;
+    if (work.empty()) {
+        return;
+    }
+    // The cells just outside the work give nothing.
+    limited[first - 1] = 0;
     limited[last + 1] = 0;
-    factors[0] = 1.0f;
+    factors[first - 1] = 1.0f;
     factors[last + 1] = 1.0f;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 1; c <= last; ++c) {
+    for (int c = first; c <= last; ++c) {
         const float given =
             (outward(fluxX[c]) + outward(fluxY[c])) + (outward(-fluxX[c - 1]) + outward(-northFluxY[c]));
         // The water the cell holds per metre of face.
@@ -330,14 +346,14 @@ void limitOutflow(const StepGrid& grid, const RowFields& n, const RowFields& k, 
         factors[c] = limit ? (held / dt) / (limit ? given : 1.0f) : 1.0f;
     }
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 0; c <= last; ++c) {
+    for (int c = first - 1; c <= last; ++c) {
         // The face between columns c and c + 1: c gives through it when positive, c + 1 when negative.
         const float flux = fluxX[c];
         const bool scaled = ((flux > 0.0f) & (limited[c] != 0)) | ((flux < 0.0f) & (limited[c + 1] != 0));
         fluxX[c] = scaled ? flux * (flux > 0.0f ? factors[c] : factors[c + 1]) : flux;
     }
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 1; c <= last; ++c) {
+    for (int c = first; c <= last; ++c) {
         const bool limit = limited[c] != 0;
         const float south = fluxY[c];
         fluxY[c] = (limit & (south > 0.0f)) ? south * factors[c] : south;
@@ -362,7 +378,8 @@ inline float movedAcross(float flux, float depthPerFlux, std::uint32_t own, floa
 
 // Stage 3 on a row: the surface of each cell from the balance of its four faces; a cell whose water is
 // gone is dry, its surface on its ground.
-void applyContinuity(const StepGrid& grid, const RowFields& n, const RowFields& k, const RowFields& s) {
+void applyContinuity(const StepGrid& grid, const RowFields& n, const RowFields& k, const RowFields& s,
+                     ColumnSpan work) {
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceOld = k.surfaceOld;
     const float* __restrict fluxX = k.fluxX;
@@ -374,9 +391,8 @@ void applyContinuity(const StepGrid& grid, const RowFields& n, const RowFields& 
     const float* __restrict southSurface = s.surfaceOld;
     float* __restrict surfaceNew = k.surfaceNew;
     const float depthPerFlux = grid.depthPerFlux;
-    const int last = grid.lastColumn;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 1; c <= last; ++c) {
+    for (int c = work.first; c <= work.last; ++c) {
         const float surface = surfaceOld[c];
         const std::uint32_t own = quantumExponent(surface);
         const float fromWest = movedAcross(fluxX[c - 1], depthPerFlux, own, surfaceOld[c - 1], ground[c - 1]);
@@ -391,19 +407,22 @@ void applyContinuity(const StepGrid& grid, const RowFields& n, const RowFields& 
     }
 }
 
-// Stage 4 on a row: the new surface of each cell into surfaceOld, the excess-volume trim, and the row's
-// water and deepest cell.
-void finish(const StepGrid& grid, StepTally& tally, const RowFields& k, int row) {
+// Stage 4 on a row: the new surface of each cell of the work into surfaceOld, the excess-volume trim, the
+// row's water and deepest cell, and the columns the step leaves not at rest.
+void finish(const StepGrid& grid, StepTally& tally, const RowFields& k, int row, ColumnSpan work) {
     const float* __restrict ground = k.ground;
     const float* __restrict surfaceNew = k.surfaceNew;
     float* __restrict surfaceOld = k.surfaceOld;
-    const int last = grid.lastColumn;
+    const float* __restrict fluxX = k.fluxX;
+    const float* __restrict fluxY = k.fluxY;
+    const int first = work.first;
+    const int last = work.last;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 1; c <= last; ++c) {
+    for (int c = first; c <= last; ++c) {
         surfaceOld[c] = ground[c] != kNoData ? surfaceNew[c] : surfaceOld[c];
     }
     if (tally.trimBudget > 0) {
-        for (int c = 1; c <= last; ++c) {
+        for (int c = first; c <= last; ++c) {
             if (tally.trimBudget > 0 && ground[c] != kNoData && surfaceOld[c] - ground[c] > kTrimDepth) {
                 surfaceOld[c] -= kTrimAmount;
                 k.surfaceNew[c] = surfaceOld[c];
@@ -413,20 +432,30 @@ void finish(const StepGrid& grid, StepTally& tally, const RowFields& k, int row)
         }
     }
     // The deepest water: for depths of zero and more the order of the floats is that of their bits as
-    // whole numbers, which the compiler compares in vectors.
+    // whole numbers, which the compiler compares in vectors. With it, the first and last columns not at
+    // rest: wet, holding a flux (of either sign of zero), or with a new surface apart from the ground.
     std::int32_t deepest = static_cast<std::int32_t>(bitsOf(tally.deepest));
+    std::int32_t firstUnsettled = 0x7fffffff;
+    std::int32_t lastUnsettled = -1;
     FLOOD_ROWS_INDEPENDENT_COLUMNS
-    for (int c = 1; c <= last; ++c) {
+    for (int c = first; c <= last; ++c) {
         const float depth = surfaceOld[c] - ground[c];
-        const std::int32_t bits =
-            ((ground[c] != kNoData) & (depth >= 0.0f)) ? static_cast<std::int32_t>(bitsOf(depth)) : 0;
+        const bool updated = ground[c] != kNoData;
+        const std::int32_t bits = (updated & (depth >= 0.0f)) ? static_cast<std::int32_t>(bitsOf(depth)) : 0;
         deepest = bits > deepest ? bits : deepest;
+        const std::uint32_t groundBits = bitsOf(ground[c]);
+        const bool unsettled = (bitsOf(surfaceOld[c]) != groundBits) | (bitsOf(fluxX[c]) != 0u) |
+                               (bitsOf(fluxY[c]) != 0u) | (updated & (bitsOf(surfaceNew[c]) != groundBits));
+        firstUnsettled = unsettled & (c < firstUnsettled) ? c : firstUnsettled;
+        lastUnsettled = unsettled ? c : lastUnsettled;
     }
     tally.deepest = floatOf(static_cast<std::uint32_t>(deepest));
+    grid.unsettled[row] = ColumnSpan{firstUnsettled, lastUnsettled};
     // The row's water in kRowSumLanes sums, column c in sum (c - 1) % kRowSumLanes, added in pairs at
-    // the end. A cell that is not updated adds +0, which leaves a sum as it is.
+    // the end. A cell that is not updated, or at rest outside the work, adds +0, which leaves a sum as it
+    // is: the sums start at the work's first whole group of lanes.
     double sums[kRowSumLanes] = {};
-    int c = 1;
+    int c = 1 + (first - 1) / kRowSumLanes * kRowSumLanes;
     for (; c + kRowSumLanes - 1 <= last; c += kRowSumLanes) {
         for (int lane = 0; lane < kRowSumLanes; ++lane) {
             const int column = c + lane;
@@ -441,13 +470,21 @@ void finish(const StepGrid& grid, StepTally& tally, const RowFields& k, int row)
         ((sums[0] + sums[1]) + (sums[2] + sums[3])) + ((sums[4] + sums[5]) + (sums[6] + sums[7]));
 }
 
-// Asks for the fields of row r ahead of the pass: it reaches them from main memory one row ahead of its
-// first stage, over more arrays at once than the processor follows by itself.
-void prefetchRow(const Fields& fields, int r) {
-    const char* floats = reinterpret_cast<const char*>(fields.row(r, FloatField(0)));
-    const long long floatBytes = kFloatFields * fields.stride * static_cast<long long>(sizeof(float));
-    for (long long offset = 0; offset < floatBytes; offset += 64) {
-        __builtin_prefetch(floats + offset, 1, 2);
+// Asks for the fields of row r ahead of the pass, over the columns the row carries: it reaches them from
+// main memory one row ahead of its first stage, over more arrays at once than the processor follows by
+// itself.
+void prefetchRow(const Fields& fields, int r, ColumnSpan carry) {
+    if (carry.empty()) {
+        return;
+    }
+    for (int field = 0; field < kFloatFields; ++field) {
+        const float* values = fields.row(r, FloatField(field));
+        // The rows start on whole lines (see fieldStride).
+        const int firstLine = (carry.first - 1) / 16;
+        const int lastLine = (carry.last + 1) / 16;
+        for (int line = firstLine; line <= lastLine; ++line) {
+            __builtin_prefetch(values + line * 16, 1, 2);
+        }
     }
 }
 
@@ -480,27 +517,28 @@ void FLOOD_ROWS_RUN_STAGES(const StepGrid& grid, const StageRows& rows, StepTall
     };
     for (int i = begin; i <= end; ++i) {
         if (i + 2 < grid.rows) {
-            prefetchRow(grid.fields, i + 2);
+            prefetchRow(grid.fields, i + 2, grid.rowWork[i + 2].carry);
         }
         if (rows.has(kFluxes, i)) {
             if (i == rows.first[kFluxes]) {
                 const float* above = scratch.southFluxAbove ? scratch.southFluxAbove : row(i - 1).fluxY;
-                startFluxRows(grid, row(i - 1), above, row(i), row(i + 1), fluxRows);
+                startFluxRows(row(i - 1), above, row(i), row(i + 1), grid.rowWork[i].carry, fluxRows);
             }
             const float* below =
                 i == rows.last[kFluxes] && scratch.southFluxBelow ? scratch.southFluxBelow : row(i + 1).fluxY;
-            computeFluxes(grid, row(i - 1), row(i), row(i + 1), rowOrLast(i + 2), below, fluxRows, tally);
+            computeFluxes(grid, row(i - 1), row(i), row(i + 1), rowOrLast(i + 2), below, grid.rowWork[i],
+                          fluxRows, tally);
         }
         if (rows.has(kLimit, i)) {
-            limitOutflow(grid, row(i - 1), row(i), factors, limited);
+            limitOutflow(grid, row(i - 1), row(i), grid.rowWork[i].work, factors, limited);
         }
         int r = i - kStageLag[kContinuity];
         if (rows.has(kContinuity, r)) {
-            applyContinuity(grid, row(r - 1), row(r), row(r + 1));
+            applyContinuity(grid, row(r - 1), row(r), row(r + 1), grid.rowWork[r].work);
         }
         r = i - kStageLag[kFinish];
         if (rows.has(kFinish, r)) {
-            finish(grid, tally, row(r), r);
+            finish(grid, tally, row(r), r, grid.rowWork[r].work);
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "floodtestdata.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -55,6 +56,31 @@ std::vector<std::string> writeValley(const std::string& folder, const ValleyShap
                    std::vector<float>(static_cast<std::size_t>(shape.ncols) * shape.nrows, 0.035f),
                    shape.cellsize);
     writeAsciiGrid(paths[1], shape.ncols, shape.nrows, valleyGround(shape), shape.cellsize);
+    writeOutbreakFile(paths[2], outbreakCells);
+    return paths;
+}
+
+std::vector<float> groundBesideHighLand(const ValleyShape& shape, int dryColumns) {
+    const std::vector<float> valley = valleyGround(shape);
+    const float highLand = *std::max_element(valley.begin(), valley.end()) + 20.0f;
+    const int columns = shape.ncols + dryColumns;
+    std::vector<float> ground(static_cast<std::size_t>(columns) * shape.nrows, highLand);
+    for (int r = 0; r < shape.nrows; ++r) {
+        std::copy_n(valley.begin() + static_cast<std::ptrdiff_t>(r) * shape.ncols, shape.ncols,
+                    ground.begin() + static_cast<std::ptrdiff_t>(r) * columns);
+    }
+    return ground;
+}
+
+std::vector<std::string> writeValleyBesideHighLand(const std::string& folder, const ValleyShape& shape,
+                                                   int dryColumns,
+                                                   const std::vector<std::pair<int, int>>& outbreakCells) {
+    const std::vector<float> ground = groundBesideHighLand(shape, dryColumns);
+    const int columns = shape.ncols + dryColumns;
+    const std::vector<std::string> paths = {folder + "/roughness.asc", folder + "/dem.asc",
+                                            folder + "/outbreak.txt"};
+    writeAsciiGrid(paths[0], columns, shape.nrows, std::vector<float>(ground.size(), 0.035f), shape.cellsize);
+    writeAsciiGrid(paths[1], columns, shape.nrows, ground, shape.cellsize);
     writeOutbreakFile(paths[2], outbreakCells);
     return paths;
 }

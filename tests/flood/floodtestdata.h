@@ -38,6 +38,15 @@ std::vector<float> valleyGround(const ValleyShape& shape);
 std::vector<std::string> writeValley(const std::string& folder, const ValleyShape& shape,
                                      const std::vector<std::pair<int, int>>& outbreakCells);
 
+// The ground of `shape`'s valley with `dryColumns` columns of high land east of it, 20 m above the
+// valley's highest cell: land the flood never reaches.
+std::vector<float> groundBesideHighLand(const ValleyShape& shape, int dryColumns);
+
+// The inputs of that valley and its high land (see writeValley); the outbreak cells keep their places.
+std::vector<std::string> writeValleyBesideHighLand(const std::string& folder, const ValleyShape& shape,
+                                                   int dryColumns,
+                                                   const std::vector<std::pair<int, int>>& outbreakCells);
+
 // Outbreak cells on a lattice over the interior, every `spacing` cells in both directions, in the
 // outbreak file's (column, row from bottom) form: enough sources wet the whole valley within a few
 // dozen steps.

@@ -285,15 +285,20 @@ TEST(FloodStepTest, OnePassStepMatchesThePlainSweepsBitForBit) {
         // After this step the breach is prepared anew with a tenth of its volume, which leaves more
         // water on the grid than the new breach releases: the excess-volume trim then acts.
         int shrinkBreachAfter;
+        // Columns of dry high land east of the valley, which the step skips along with the dry valley
+        // ahead of the front.
+        int dryColumns;
     } cases[] = {
-        {"one breach, deep lake", {30, 60, 10.0f, 0.05f, 0.01f}, 0, false, {1e6f, 20.0f, 10.0f}, 5000, 4000},
+        {"one breach, deep lake", {30, 60, 10.0f, 0.05f, 0.01f}, 0, false, {1e6f, 20.0f, 10.0f}, 5000, 4000, 0},
         {"breaches all over, walls and pits",
          {64, 48, 10.0f, 0.01f, 0.001f},
          8,
          true,
          {1e8f, 60.0f, 30.0f, "三分之一溃"},
          600,
+         0,
          0},
+        {"one breach beside dry land", {20, 70, 10.0f, 0.05f, 0.02f}, 0, false, {2e5f, 20.0f, 10.0f}, 1500, 0, 50},
     };
     for (const auto& item : cases) {
         SCOPED_TRACE(item.name);
@@ -304,7 +309,9 @@ TEST(FloodStepTest, OnePassStepMatchesThePlainSweepsBitForBit) {
             item.latticeSpacing > 0
                 ? outbreakLattice(shape, item.latticeSpacing)
                 : std::vector<std::pair<int, int>>{{shape.ncols / 2 - 1, shape.nrows - 3}};
-        std::vector<std::string> inputs = writeValley(folder.path().toStdString(), shape, outbreak);
+        std::vector<std::string> inputs =
+            writeValleyBesideHighLand(folder.path().toStdString(), shape, item.dryColumns, outbreak);
+        const int columns = shape.ncols + item.dryColumns;
         if (item.holesAndPits) {
             std::vector<float> ground = valleyGround(shape);
             for (int r = 20; r < 26; ++r) {
@@ -324,6 +331,7 @@ TEST(FloodStepTest, OnePassStepMatchesThePlainSweepsBitForBit) {
 
         int drained = 0;
         int trimmedSteps = 0;
+        double leastWork = 1.0;
         for (int n = 1; n <= item.steps; ++n) {
             if (n == item.shrinkBreachAfter) {
                 engine.setBreachParameters(item.settings.capacity / 10.0f, item.settings.width,
@@ -333,26 +341,30 @@ TEST(FloodStepTest, OnePassStepMatchesThePlainSweepsBitForBit) {
             const bool overVolume = engine.volumeOnGridAndInReservoir() > engine.releaseVolume() + 6000.0f;
             const double trimmedBefore = engine.trimmedVolume();
             std::vector<bool> wetBefore;
-            for (int i = 0; i < shape.ncols * shape.nrows; ++i) {
+            for (int i = 0; i < columns * shape.nrows; ++i) {
                 wetBefore.push_back(engine.cellRows()[0][i].wet);
             }
             engine.step();
             plain.step(engine, overVolume);
+            leastWork = std::min(leastWork, engine.workedShare());
             trimmedSteps += engine.trimmedVolume() > trimmedBefore ? 1 : 0;
             ASSERT_EQ(engine.trimmedVolume() - trimmedBefore, plain.trimmed) << "step " << n;
             ASSERT_EQ(engine.waterOnGrid(),
                       plain.depthSum * (static_cast<double>(shape.cellsize) * shape.cellsize))
                 << "step " << n;
             for (int r = 0; r < shape.nrows; ++r) {
-                for (int c = 0; c < shape.ncols; ++c) {
+                for (int c = 0; c < columns; ++c) {
                     const char* field = firstDifference(engine.cellRows()[r][c], plain.at(r, c));
                     ASSERT_EQ(field, nullptr)
                         << field << " of row " << r << ", column " << c << " at step " << n;
-                    drained += wetBefore[r * shape.ncols + c] && !engine.cellRows()[r][c].wet ? 1 : 0;
+                    drained += wetBefore[r * columns + c] && !engine.cellRows()[r][c].wet ? 1 : 0;
                 }
             }
         }
         EXPECT_GT(drained, 0) << "the outflow limit has emptied cells";
+        if (item.dryColumns > 0) {
+            EXPECT_LT(leastWork, 0.5) << "the step has skipped the dry land";
+        }
         if (item.shrinkBreachAfter > 0) {
             EXPECT_GT(trimmedSteps, 0) << "the excess-volume trim has acted";
         }
@@ -373,19 +385,22 @@ TEST(FloodStepTest, InverseCubeRootIsWithinThreeUnitsInTheLastPlace) {
 
 // A valley with walls and a pit that falls toward the north, so that thin fronts cross the seams
 // between bands giving water through their north faces (where the outflow limit of a band's first row
-// scales a flux of the band above), written into `folder`; returns the inputs.
-std::vector<std::string> northFallingValley(const QTemporaryDir& folder, ValleyShape& shape) {
+// scales a flux of the band above), with outbreak cells every `spacing` cells and `dryColumns` columns of
+// dry high land east of it, written into `folder`; returns the inputs and the grid's columns.
+std::vector<std::string> northFallingValley(const QTemporaryDir& folder, int spacing, int dryColumns,
+                                            ValleyShape& shape, int& columns) {
     shape = ValleyShape{48, 96, 10.0f, 0.01f, -0.004f};
-    std::vector<std::string> inputs =
-        writeValley(folder.path().toStdString(), shape, outbreakLattice(shape, 8));
-    std::vector<float> ground = valleyGround(shape);
+    columns = shape.ncols + dryColumns;
+    std::vector<std::string> inputs = writeValleyBesideHighLand(folder.path().toStdString(), shape, dryColumns,
+                                                                outbreakLattice(shape, spacing));
+    std::vector<float> ground = groundBesideHighLand(shape, dryColumns);
     for (int r = 40; r < 47; ++r) {
         for (int c = 10; c < 20; ++c) {
-            ground[r * shape.ncols + c] = kWall;
+            ground[r * columns + c] = kWall;
         }
     }
-    ground[25 * shape.ncols + 30] = -9999.0f;
-    writeAsciiGrid(inputs[1], shape.ncols, shape.nrows, ground, shape.cellsize);
+    ground[25 * columns + 30] = -9999.0f;
+    writeAsciiGrid(inputs[1], columns, shape.nrows, ground, shape.cellsize);
     return inputs;
 }
 
@@ -394,13 +409,26 @@ struct StepSettings {
     FloodInstructionSet instructionSet;
 };
 
+void expectTheSameFlood(const std::vector<StepSettings>& settings, int spacing, int dryColumns);
+
 // Steps engines with each of `settings` 500 times, fronts running over dry ground across the bands;
 // the flood must be the same, bit for bit, in every one: every cell, the water on the grid and the clock.
+// The valley is wet all over from breaches every 8 cells, or from a few breaches beside dry land, where
+// the bands share out the rows with water.
 void expectTheSameFlood(const std::vector<StepSettings>& settings) {
+    for (const auto& [spacing, dryColumns] : {std::pair<int, int>{8, 0}, std::pair<int, int>{40, 60}}) {
+        SCOPED_TRACE("breaches every " + std::to_string(spacing) + " cells, " + std::to_string(dryColumns) +
+                     " columns of dry land");
+        expectTheSameFlood(settings, spacing, dryColumns);
+    }
+}
+
+void expectTheSameFlood(const std::vector<StepSettings>& settings, int spacing, int dryColumns) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     ValleyShape shape;
-    const std::vector<std::string> inputs = northFallingValley(folder, shape);
+    int columns = 0;
+    const std::vector<std::string> inputs = northFallingValley(folder, spacing, dryColumns, shape, columns);
     std::vector<std::unique_ptr<CAFlood>> engines;
     for (const StepSettings& setting : settings) {
         engines.push_back(std::make_unique<CAFlood>());
@@ -411,7 +439,7 @@ void expectTheSameFlood(const std::vector<StepSettings>& settings) {
                   FloodRunStart::Ready);
         testing::internal::GetCapturedStderr();
     }
-    const int cellCount = shape.ncols * shape.nrows;
+    const int cellCount = columns * shape.nrows;
     int wetted = 0;
     for (int n = 1; n <= 500; ++n) {
         std::vector<bool> wetBefore;
