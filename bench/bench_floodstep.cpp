@@ -21,8 +21,10 @@
 #include <vector>
 
 #include "cafloodnew.h"
+#include "fileio.h"
 #include "floodrun.h"
 #include "floodtestdata.h"
+#include "gridreader.h"
 
 namespace {
 
@@ -126,8 +128,40 @@ void cellStorageCopy(benchmark::State& state) {
     state.counters["time_per_cell"] = timePerCell(static_cast<double>(size) * size);
 }
 
+// Reading the elevation grid of a 1000 x 1000 valley (an ESRI ASCII grid of 10.6 MB), shown as bytes per
+// second of the file.
+void gridRead(benchmark::State& state) {
+    QTemporaryDir folder;
+    ValleyShape shape;
+    shape.ncols = shape.nrows = 1000;
+    const std::string path = writeValley(folder.path().toStdString(), shape, {{500, 500}})[1];
+    std::string text;
+    std::string problem;
+    if (readRegularFile(path, std::size_t(1) << 30, text, problem) != FileReadStatus::ok) {
+        state.SkipWithError(problem.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        GridReader grid;
+        double sum = 0.0;
+        if (!grid.open(path, problem)) {
+            state.SkipWithError(problem.c_str());
+            return;
+        }
+        for (long long i = 0; i < grid.cellCount(); ++i) {
+            double value = 0.0;
+            bool noData = false;
+            grid.nextValue(value, noData, problem);
+            sum += value;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+}
+
 }  // namespace
 
+BENCHMARK(gridRead)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(floodStep)
     ->ArgNames({"size", "water", "threads"})
     ->ArgsProduct({{500, 2000}, {kDry, kWet, kNarrow}, {1, 2}})

@@ -57,9 +57,11 @@ void FloodSummary::record(const CAFlood& engine, int number) {
         return;
     }
     const double time = engine.simulatedTime();
-    std::size_t index = 0;
+    // Each cell on its own, so the engine's threads share the rows.
+#pragma omp parallel for schedule(dynamic, 16) num_threads(engine.threadCount())
     for (int r = 0; r < frame.height; ++r) {
         const FloodCell* row = cells[r];
+        std::size_t index = static_cast<std::size_t>(r) * static_cast<std::size_t>(frame.width);
         for (int c = 0; c < frame.width; ++c, ++index) {
             // The depth the result files show: border, outbreak and no-data cells hold none.
             const float depth = row[c].surfaceOld - row[c].ground;

@@ -42,6 +42,9 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
     hud.colourLow = settings.colourLow;
     hud.colourHigh = settings.colourHigh;
 
+    if (!settings.buildWater && monitors.empty()) {
+        return new osg::Geode;
+    }
     const float range = static_cast<float>(settings.colourHigh - settings.colourLow);
     WaterQuadVisitor matchMonitors;
     if (!monitors.empty()) {

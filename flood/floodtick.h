@@ -27,6 +27,9 @@ struct FloodTickSettings {
     // multiple (within half a step), so that a long run writes a result every minute or ten. 0 keeps
     // one result per floodStepsPerResult steps.
     double resultEverySeconds = 0.0;
+    // Whether the tick builds the water surface. A run that writes depth rasters and shows nothing needs
+    // it only to read its monitor points; without any, the tick then returns an empty surface.
+    bool buildWater = true;
 };
 
 // One tick of a computed flood, shared by the window's live run and the headless run: five engine steps

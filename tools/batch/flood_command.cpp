@@ -2,6 +2,7 @@
 // live run does, and the same result files, so that the folder replays in the window.
 #include <cmath>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include "cafloodnew.h"
@@ -14,6 +15,7 @@
 #include "plotprogram.h"
 #include "progress.h"
 #include "resultfolder.h"
+#include "resultwriter.h"
 #include "stopsignals.h"
 
 namespace {
@@ -259,6 +261,8 @@ int runFloodCommand(const CommandLine& options) {
     tick.colourHigh = static_cast<int>(colourHigh);
     tick.printDiagnostics = false;
     tick.resultEverySeconds = every;
+    // Depth rasters come from the grid: the water surface serves only the monitor points then.
+    tick.buildWater = format != ".tif";
     const std::string summaryFolder = summaryFolderOf(folder);
     // The summary of the results written so far, also when the run ends early.
     const auto writeSummary = [&summary, &summaryFolder, &monitors]() {
@@ -274,8 +278,20 @@ int runFloodCommand(const CommandLine& options) {
         return true;
     };
     ProgressLine progress;
-    int written = 0;
-    double writingSeconds = 0.0;
+    // Each result's files are written from copies on a thread of their own while the next result
+    // computes; a result that could not be written is reported when the next is handed over, or at the end.
+    ResultWriter writer;
+    int written = 0;  // results computed and handed to the writer
+    double waitingSeconds = 0.0;
+    const auto unwritten = [&](const std::string& failure, int complete) {
+        progress.finish();
+        std::cerr << "vantorel-batch flood: " << failure << "; "
+                  << (complete == 0 ? "no result was written"
+                                    : "results 1 to " + std::to_string(complete) + " are complete")
+                  << "\n";
+        writeSummary();
+        return 1;
+    };
     // The clock gains a whole step at a time, of a length rounded to single precision: a time within half
     // a step of --until is there.
     while (options.has("results") ? written < results
@@ -284,31 +300,33 @@ int runFloodCommand(const CommandLine& options) {
         FloodHud hud;
         const osg::ref_ptr<osg::Geode> water = advanceFloodTick(engine, hud, monitors, tick);
         if (!(engine.simulatedTime() > before)) {
+            std::string failure;
+            const bool complete = writer.finish(failure);
             progress.finish();
             std::cerr << "vantorel-batch flood: the simulated clock no longer advances at " << before
-                      << " s; stopping after " << written << " results\n";
+                      << " s; stopping after " << (complete ? written : written - 1) << " results\n";
             writeSummary();
             return 1;
         }
         const int number = written + 1;
+        const auto files = std::make_shared<const FloodResultFiles>(
+            copyFloodResult(folder, number, format, *water, engine, hud, monitors));
         std::string failure;
-        const double writeStart = progress.elapsedSeconds();
-        const bool resultWritten =
-            writeFloodResult(folder, number, format, *water, engine, hud, monitors, failure, false);
-        writingSeconds += progress.elapsedSeconds() - writeStart;
-        if (!resultWritten) {
-            progress.finish();
-            std::cerr << "vantorel-batch flood: " << failure << "; "
-                      << (written == 0 ? "no result was written"
-                                       : "results 1 to " + std::to_string(written) + " are complete")
-                      << "\n";
-            writeSummary();
-            return 1;
+        const double handStart = progress.elapsedSeconds();
+        const bool handed =
+            writer.hand([files](std::string& failed) { return writeFloodResult(*files, failed, false); }, failure);
+        waitingSeconds += progress.elapsedSeconds() - handStart;
+        if (!handed) {
+            // The result before this one could not be written.
+            return unwritten(failure, number - 2);
         }
         summary.record(engine, number);
         written = number;
         progress.update(progressText(engine, written, progress.elapsedSeconds()));
         if (stopSignal() != 0) {
+            if (!writer.finish(failure)) {
+                return unwritten(failure, written - 1);
+            }
             progress.finish();
             std::cerr << "vantorel-batch flood: stopped by " << stopSignalName() << " after result "
                       << written << " at " << engine.simulatedTime() << " s; results 1 to " << written
@@ -317,9 +335,13 @@ int runFloodCommand(const CommandLine& options) {
             return 128 + stopSignal();
         }
     }
+    std::string failure;
+    if (!writer.finish(failure)) {
+        return unwritten(failure, written - 1);
+    }
     progress.finish();
     std::cout << "wrote " << written << " results to " << folder << " in " << progress.elapsedSeconds()
-              << " s (" << writingSeconds << " s of it writing files)\n";
+              << " s (" << waitingSeconds << " s of it waiting for files to be written)\n";
     std::cout << volumeText(engine) << "\n";
     if (engine.trimmedVolume() > 0.0) {
         std::cout << "the excess-volume trim removed " << engine.trimmedVolume()
