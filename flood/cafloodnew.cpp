@@ -151,6 +151,7 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
 
     time = 0.0;
     stepsTaken = 0;
+    subStepsTaken = 0;
     // A new run on the same engine starts like the first one: the excess-volume trim looks at the
     // volume of this run only.
     trackedVolume = 0.0f;

@@ -150,6 +150,8 @@ public:
     // The share of the grid's inner cells the last sub-step worked on: it skips the dry land away from
     // the water.
     double workedShare() const { return workShare; }
+    // Sub-steps taken since loadInputs: how often the grid was stepped.
+    long long subStepCount() const { return subStepsTaken; }
 
 private:
     void unload();
@@ -178,6 +180,7 @@ private:
 
     double time = 0.0;
     long long stepsTaken = 0;
+    long long subStepsTaken = 0;
     float timeStepDivisor = 100.0f;
     float breachVolume = 0.0f;     // W, m^3
     float trackedVolume = 0.0f;    // water on the grid plus water in the reservoir after the last step

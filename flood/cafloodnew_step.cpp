@@ -229,6 +229,7 @@ void CAFlood::step() {
         const double pieces = std::min(std::ceil(rest / stable), kMostSubSteps);
         const double subEnd = pieces > 1.0 ? subStart + rest / pieces : end;
         subStep(subStart, subEnd);
+        ++subStepsTaken;
         subStart = subEnd;
     }
     cellsBehind = true;

@@ -343,6 +343,11 @@ int runFloodCommand(const CommandLine& options) {
     std::cout << "wrote " << written << " results to " << folder << " in " << progress.elapsedSeconds()
               << " s (" << waitingSeconds << " s of it waiting for files to be written)\n";
     std::cout << volumeText(engine) << "\n";
+    if (engine.simulatedTime() > 0.0) {
+        std::cout << "the grid was stepped " << engine.subStepCount() << " times, "
+                  << std::llround(static_cast<double>(engine.subStepCount()) * 3600.0 / engine.simulatedTime())
+                  << " times per simulated hour\n";
+    }
     if (engine.trimmedVolume() > 0.0) {
         std::cout << "the excess-volume trim removed " << engine.trimmedVolume()
                   << " m^3 of water from the grid\n";
