@@ -46,13 +46,22 @@ bool FloodSession::load(const FloodFormValues& formValues, const std::vector<std
     if (inputs.size() > 3) {
         monitors.load(inputs[3]);
     }
+    // Read now, so that places that cannot be read start nothing.
+    const FloodRunInputs runInputs{inputs[0], inputs[1], inputs[2],
+                                   inputs.size() > 3 ? inputs[3] : std::string(), values.placesFile};
+    std::string problem;
+    if (!startFloodSummary(preparedSummary, engine, runInputs, values.breach, defaultArrivalDepth, &monitors,
+                           problem)) {
+        refusal = QObject::tr("地点文件无法读取，计算没有开始。") + "\n" + localText(problem);
+        return false;
+    }
     return true;
 }
 
 void FloodSession::beginRun(const std::string& runFolder) {
     folder = runFolder;
     nextResult = 1;
-    summary.start(engine, defaultArrivalDepth, &monitors);
+    summary = std::move(preparedSummary);
     // The run may rewrite the record of a folder replayed before.
     replayRecordFolder.clear();
     summaryWrittenResult = 0;

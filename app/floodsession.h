@@ -66,6 +66,7 @@ private:
     CAFlood engine;
     FloodHud hud;
     FloodSummary summary;  // maxima, arrival and volume balance of the run
+    FloodSummary preparedSummary;  // the next run's, made by load with its places and inputs
     MonitorPoints monitors;
     FloodFormValues values;  // the form's values the run was started with
     // The depth colour range of the frame on screen.

@@ -107,7 +107,7 @@ void MainWindow::setData_flood() {
     connect(floodForm.get(), SIGNAL(sendStart(int)), this, SLOT(acceptStart(int)), Qt::UniqueConnection);
     connect(floodForm.get(), SIGNAL(sendScenePath(std::string)), this, SLOT(acceptScenePath(std::string)),
             Qt::UniqueConnection);
-    floodForm->setFixedSize(496, 500);
+    floodForm->setFixedSize(496, 535);
     floodForm->setWindowTitle(tr("Parameter Setting"));
     floodForm->show();
 }

@@ -124,6 +124,7 @@ QString FloodForm::readValues(FloodFormValues& values) const {
     values.runHours = ui->doubleSpinBox_3->value();
     values.resultEverySeconds = ui->doubleSpinBox_4->value();
     values.resultFormat = resultFormat;
+    values.placesFile = localPath(ui->lineEdit_9->text());
     return QString();
 }
 
@@ -197,9 +198,17 @@ void FloodForm::on_pushButton_9_clicked() {
     chooseInto(3, ui->lineEdit_8, true);
 }
 
+void FloodForm::on_pushButton_10_clicked() {
+    // Not an input of the engine, so not an entry of urlList.
+    const QString path = QFileDialog::getOpenFileName(this, "", "", "");
+    if (!path.isEmpty()) {
+        ui->lineEdit_9->setText(path);
+    }
+}
+
 void FloodForm::on_pushButton_2_clicked() {
-    for (QLineEdit* box :
-         {ui->lineEdit, ui->lineEdit_4, ui->lineEdit_5, ui->lineEdit_6, ui->lineEdit_7, ui->lineEdit_8}) {
+    for (QLineEdit* box : {ui->lineEdit, ui->lineEdit_4, ui->lineEdit_5, ui->lineEdit_6, ui->lineEdit_7,
+                           ui->lineEdit_8, ui->lineEdit_9}) {
         box->clear();
     }
     urlList.clear();

@@ -27,6 +27,8 @@ struct FloodFormValues {
     // Simulated seconds between written results; 0 writes one result per five engine steps.
     double resultEverySeconds = 0;
     std::string resultFormat = ".ive";  // extension of the per-step result scenes
+    // Vector file of villages, buildings or roads whose exposure the run's summary lists; empty for none.
+    std::string placesFile;
 };
 
 // The dam-break flood parameter window: reservoir and breach values, break mode, depth colour range,
@@ -68,6 +70,7 @@ private slots:
     void on_pushButton_7_clicked();  // elevation grid
     void on_pushButton_8_clicked();  // outbreak information
     void on_pushButton_9_clicked();  // monitor points
+    void on_pushButton_10_clicked();  // places
     void on_pushButton_2_clicked();  // clean
 
 private:

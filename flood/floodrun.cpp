@@ -1,6 +1,7 @@
 #include "floodrun.h"
 
 #include <iostream>
+#include <sstream>
 #include <streambuf>
 
 #include "cafloodnew.h"
@@ -76,4 +77,19 @@ FloodRunStart startFloodRun(CAFlood& engine, const std::vector<std::string>& inp
     engine.setBreachParameters(settings.capacity, settings.width, settings.height, partialWidth,
                                partialHeight, 1.0f, total);
     return engine.prepareHydrograph() ? FloodRunStart::Ready : FloodRunStart::NoOutflow;
+}
+
+std::string describeBreach(const CAFlood& engine, const FloodRunSettings& settings) {
+    std::ostringstream text;
+    const int ratio = breachRatio(settings.mode);
+    if (ratio == 0) {
+        text << "total breach";
+    } else {
+        text << "partial breach 1/" << ratio << " (width " << settings.width / ratio << " m, height "
+             << settings.height / ratio << " m)";
+    }
+    text << ", released volume " << engine.releaseVolume() << " m^3, peak outflow "
+         << engine.peakOutflowRate() << " m^3/s, hydrograph " << engine.hydrographDuration()
+         << " s, steps of " << 2.0f * engine.stepSeconds() << " s";
+    return text.str();
 }

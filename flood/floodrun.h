@@ -31,3 +31,7 @@ enum class FloodRunStart {
 // to show.
 FloodRunStart startFloodRun(CAFlood& engine, const std::vector<std::string>& inputFiles,
                             const FloodRunSettings& settings, std::string* reason = nullptr);
+
+// The breach of a started run in words: total or partial (with its size), the released volume, the peak
+// outflow, the hydrograph's length and the step, as the headless run prints it and every report lists it.
+std::string describeBreach(const CAFlood& engine, const FloodRunSettings& settings);

@@ -42,6 +42,27 @@ void FloodSummary::start(const CAFlood& engine, float depthForArrival, const Mon
     inputs.clear();
 }
 
+bool startFloodSummary(FloodSummary& summary, const CAFlood& engine, const FloodRunInputs& inputs,
+                       const FloodRunSettings& settings, float arrivalDepth, const MonitorPoints* monitors,
+                       std::string& problem) {
+    summary.start(engine, arrivalDepth, monitors);
+    summary.inputs = {{"elevation", inputs.elevation},
+                      {"roughness", inputs.roughness},
+                      {"outbreak cells", inputs.outbreak},
+                      {"breach", describeBreach(engine, settings)}};
+    if (!inputs.monitors.empty()) {
+        summary.inputs.emplace_back("monitor points", inputs.monitors);
+    }
+    if (inputs.places.empty()) {
+        return true;
+    }
+    if (!summary.setPlaces(inputs.places, problem)) {
+        return false;
+    }
+    summary.inputs.emplace_back("places", inputs.places);
+    return true;
+}
+
 bool FloodSummary::setPlaces(const std::string& path, std::string& problem) {
     if (!started()) {
         problem = "no flood run to place \"" + path + "\" on";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "floodexposure.h"
+#include "floodrun.h"
 #include "georaster.h"
 #include "summaryfiles.h"
 
@@ -98,3 +99,20 @@ private:
     float arrivalDepth = defaultArrivalDepth;
     std::vector<std::pair<double, double>> monitorPositions;
 };
+
+// The files a flood run starts from; monitors and places are empty when the run has none.
+struct FloodRunInputs {
+    std::string roughness;
+    std::string elevation;
+    std::string outbreak;
+    std::string monitors;
+    std::string places;
+};
+
+// Starts `summary` on the grid of the started run `engine` (FloodSummary::start), reads its places and
+// lists its input files and breach for the report: the same for the window's run and the headless one.
+// False, with the reason in `problem`, when the places cannot be read; `summary` is then started
+// without places.
+bool startFloodSummary(FloodSummary& summary, const CAFlood& engine, const FloodRunInputs& inputs,
+                       const FloodRunSettings& settings, float arrivalDepth, const MonitorPoints* monitors,
+                       std::string& problem);

@@ -53,6 +53,11 @@ protected:
         writeVectorFile(
             path("monitors.shp"), wkbPoint25D,
             {{wkbPoint25D, {{195, 300, 100}}, "upper"}, {wkbPoint25D, {{195, 150, 100}}, "lower"}});
+        // A village at the breach and one off the grid, for the exposure table.
+        writeVectorFile(
+            path("villages.shp"), wkbPolygon,
+            {{wkbPolygon, {{150, 330, 0}, {240, 330, 0}, {240, 400, 0}, {150, 400, 0}}, "breach village"},
+             {wkbPolygon, {{-500, 150, 0}, {-400, 150, 0}, {-400, 250, 0}}, "far village"}});
         // The terrain model of the same grid, with vertices where the water mesh puts its own.
         ValleyGrid grid;
         grid.cols = valley.ncols;
@@ -104,11 +109,12 @@ protected:
         ASSERT_TRUE(form()->isVisible());
         EXPECT_EQ(form()->windowTitle(), "Parameter Setting");
         // Fixed by the menu.
-        EXPECT_EQ(form()->size(), QSize(496, 500));
+        EXPECT_EQ(form()->size(), QSize(496, 535));
         EXPECT_EQ(form()->minimumSize(), form()->maximumSize());
         chooseInForm("pushButton_5", path("terrain.ive"));
         chooseInputs();
         chooseInForm("pushButton_9", path("monitors.shp"));
+        chooseInForm("pushButton_10", path("villages.shp"));
         // A small breach that the test valley holds.
         form()->findChild<QLineEdit*>("lineEdit")->setText(capacity);
         form()->findChild<QDoubleSpinBox*>("doubleSpinBox")->setValue(10);
@@ -213,9 +219,9 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
 
     // The stop leaves a summary beside the folder that covers every result the run wrote.
     EXPECT_EQ(QDir(summaryFolder()).entryList(QDir::Files, QDir::Name),
-              QStringList({"arrivalTime.tif", "floodlines.gpkg", "hazard.tif", "hazard.tif.aux.xml",
-                           "maxDepth.tif", "maxDepthVelocity.tif", "maxSpeed.tif", "monitor_1.png",
-                           "monitor_2.png", "monitors.csv", "report.html", "volume.csv"}));
+              QStringList({"arrivalTime.tif", "exposure.csv", "floodlines.gpkg", "hazard.tif",
+                           "hazard.tif.aux.xml", "maxDepth.tif", "maxDepthVelocity.tif", "maxSpeed.tif",
+                           "monitor_1.png", "monitor_2.png", "monitors.csv", "report.html", "volume.csv"}));
     const QStringList volumeRows =
         QString::fromStdString(readTextFile((summaryFolder() + "/volume.csv").toStdString()))
             .split('\n', Qt::SkipEmptyParts);
@@ -227,6 +233,15 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
               2 * written + 1);
     EXPECT_TRUE(volumeRows.last().startsWith(QString::number(written) + ","))
         << volumeRows.last().toStdString();
+    // The places of the form, and the run's inputs and breach in the report, as the headless run lists them.
+    const std::string exposure = readTextFile((summaryFolder() + "/exposure.csv").toStdString());
+    EXPECT_NE(exposure.find("\nbreach village,reached,"), std::string::npos) << exposure;
+    EXPECT_NE(exposure.find("\nfar village,off the grid,"), std::string::npos) << exposure;
+    const std::string report = readTextFile((summaryFolder() + "/report.html").toStdString());
+    for (const std::string& listed : {files[0], files[1], path("villages.shp"),
+                                      std::string("total breach, released volume 200000 m^3")}) {
+        EXPECT_NE(report.find(listed), std::string::npos) << listed;
+    }
     // The monitor dock, opened after the run, holds both points' record of every result.
     auto* dock = window.findChild<MonitorDock*>("monitorDock");
     ASSERT_NE(dock, nullptr);
@@ -343,6 +358,22 @@ TEST_F(FloodRunTest, InputsThatDoNotLoadStartNoRun) {
     EXPECT_FALSE(folder.answered());
     EXPECT_FALSE(window.playbackTimer()->isActive());
     EXPECT_TRUE(QDir(results.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(FloodRunTest, PlacesThatDoNotLoadStartNoRun) {
+    writeTextFile(path("places.shp"), "not a shapefile");
+    trigger("洪水");
+    chooseInputs();
+    chooseInForm("pushButton_10", path("places.shp"));
+    ModalDriver warning(clickButton("OK"), 15000, "QMessageBox");
+    ModalDriver folder(chooseFile(results.path()), 3000, "QFileDialog");
+    press("pushButton_3");
+    ASSERT_TRUE(warning.answered());
+    EXPECT_TRUE(warning.text().contains(QString::fromStdString(path("places.shp"))))
+        << warning.text().toStdString();
+    runEventLoop(300);
+    EXPECT_FALSE(folder.answered());
+    EXPECT_FALSE(window.playbackTimer()->isActive());
 }
 
 TEST_F(FloodRunTest, ResultsThatCannotBeWrittenStopTheRunWithAMessage) {

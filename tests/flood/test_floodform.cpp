@@ -23,7 +23,8 @@
 
 namespace {
 
-const char* const pathBoxes[] = {"lineEdit_4", "lineEdit_5", "lineEdit_6", "lineEdit_7", "lineEdit_8"};
+const char* const pathBoxes[] = {"lineEdit_4", "lineEdit_5", "lineEdit_6",
+                                 "lineEdit_7", "lineEdit_8", "lineEdit_9"};
 
 class FloodFormTest : public ::testing::Test {
 protected:
@@ -167,8 +168,8 @@ TEST_F(FloodFormTest, StartsWithTheDefaults) {
 // The main window connects these by their normalised signatures.
 TEST_F(FloodFormTest, EveryTextFitsItsWidgetInTheWindowsSize) {
     // The size the main window fixes.
-    form->setFixedSize(496, 500);
-    const QRect formArea(0, 0, 496, 500);
+    form->setFixedSize(496, 535);
+    const QRect formArea(0, 0, 496, 535);
     const QList<QWidget*> widgets = form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     QList<QWidget*> fields;
     for (QWidget* background : widgets) {
@@ -254,7 +255,7 @@ TEST_F(FloodFormTest, ChosenFilesKeepTheirPlacesWhateverTheOrderAndChoosingAgain
     choose("pushButton_9", monitors);
     chooseInputs();
     EXPECT_EQ(form->urlList, paths({roughness, elevation, outbreak, monitors}));
-    EXPECT_EQ(boxTexts(), (std::vector<QString>{roughness, elevation, outbreak, "", monitors}));
+    EXPECT_EQ(boxTexts(), (std::vector<QString>{roughness, elevation, outbreak, "", monitors, ""}));
 
     const QString otherRoughness = file("grids/n2.asc");
     const QString otherElevation = file("grids/dem2.asc");
@@ -300,6 +301,7 @@ TEST_F(FloodFormTest, OutbreakFolderPresetsTheWidth) {
 TEST_F(FloodFormTest, CleanEmptiesThePathsAndKeepsTheSettings) {
     chooseInputs();
     choose("pushButton_9", monitors);
+    choose("pushButton_10", monitors);
     choose("pushButton_5", file("scene/valley.ive"));
     spin("doubleSpinBox")->setValue(150);
     spin("doubleSpinBox_2")->setValue(30);
@@ -375,6 +377,8 @@ TEST_F(FloodFormTest, CalculateClosesAndSendsTheFilesThenTheValues) {
     spin("doubleSpinBox_4")->setValue(600);
     edit("lineEdit_2")->setText("2");
     edit("lineEdit_3")->setText("30");
+    // The places go with the values, not with the engine's input files.
+    choose("pushButton_10", monitors);
 
     click("pushButton_3");
     EXPECT_EQ(emitted, (std::vector<std::string>{"sendURL", "sendfloodValues", "transmitSignals(1)"}));
@@ -389,6 +393,7 @@ TEST_F(FloodFormTest, CalculateClosesAndSendsTheFilesThenTheValues) {
     EXPECT_EQ(sentValues.runHours, 2.5);
     EXPECT_EQ(sentValues.resultEverySeconds, 600);
     EXPECT_EQ(sentValues.resultFormat, ".3ds");
+    EXPECT_EQ(sentValues.placesFile, monitors.toStdString());
     EXPECT_EQ(form->resultFormat, ".3ds");
     EXPECT_FALSE(form->isVisible());
 

@@ -92,21 +92,6 @@ std::string volumeText(const CAFlood& engine) {
     return text.str();
 }
 
-std::string breachText(const CAFlood& engine, const FloodRunSettings& settings) {
-    std::ostringstream text;
-    const int ratio = breachRatio(settings.mode);
-    if (ratio == 0) {
-        text << "total breach";
-    } else {
-        text << "partial breach 1/" << ratio << " (width " << settings.width / ratio << " m, height "
-             << settings.height / ratio << " m)";
-    }
-    text << ", released volume " << engine.releaseVolume() << " m^3, peak outflow "
-         << engine.peakOutflowRate() << " m^3/s, hydrograph " << engine.hydrographDuration()
-         << " s, steps of " << 2.0f * engine.stepSeconds() << " s";
-    return text.str();
-}
-
 }  // namespace
 
 int runFloodCommand(const CommandLine& options) {
@@ -222,7 +207,7 @@ int runFloodCommand(const CommandLine& options) {
             break;
     }
     std::cout << engine.columnCount() << " x " << engine.rowCount() << " cells of " << engine.cellSize()
-              << " m; " << breachText(engine, settings) << "\n";
+              << " m; " << describeBreach(engine, settings) << "\n";
 
     MonitorPoints monitors;
     if (options.has("monitors")) {
@@ -232,21 +217,13 @@ int runFloodCommand(const CommandLine& options) {
     }
 
     FloodSummary summary;
-    summary.start(engine, static_cast<float>(arrivalDepth), &monitors);
-    summary.isochroneMinutes = isochroneMinutes;
-    if (options.has("places") && !summary.setPlaces(options.text("places"), problem)) {
+    const FloodRunInputs runInputs{options.text("roughness"), options.text("dem"), options.text("outbreak"),
+                                   options.text("monitors"), options.text("places")};
+    if (!startFloodSummary(summary, engine, runInputs, settings, static_cast<float>(arrivalDepth), &monitors,
+                           problem)) {
         return refuse("--places: " + problem);
     }
-    summary.inputs = {{"elevation", options.text("dem")},
-                      {"roughness", options.text("roughness")},
-                      {"outbreak cells", options.text("outbreak")},
-                      {"breach", breachText(engine, settings)}};
-    if (options.has("monitors")) {
-        summary.inputs.emplace_back("monitor points", options.text("monitors"));
-    }
-    if (options.has("places")) {
-        summary.inputs.emplace_back("places", options.text("places"));
-    }
+    summary.isochroneMinutes = isochroneMinutes;
 
     // Checked last, so that a refused command leaves the folder as it was.
     const std::string folder = options.text("out");
