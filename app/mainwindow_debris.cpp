@@ -4,6 +4,7 @@
 #include "debrissession.h"
 #include "floodsession.h"
 #include "mainwindow.h"
+#include "monitorcharts.h"
 #include "sessionstage.h"
 
 void MainWindow::acceptdebrisValues(DebrisRunSettings values) {
@@ -18,6 +19,7 @@ void MainWindow::acceptdebrisValues(DebrisRunSettings values) {
     if (!chooseRunFolder(this, folder)) {
         return;
     }
+    monitorDock->showReportOf(folder);
 
     // One evolution at a time: a computation still going is stopped as the stop command does, so this run
     // numbers its frames from 1, and a replay gives way with its nodes. The run given way to keeps its

@@ -6,6 +6,7 @@
 #include "landslidesession.h"
 #include "landslidestory.h"
 #include "mainwindow.h"
+#include "monitorcharts.h"
 #include "sessionstage.h"
 #include "viewerqt.h"
 
@@ -28,6 +29,7 @@ void MainWindow::acceptfloodValues(FloodFormValues values) {
     if (!chooseRunFolder(this, folder)) {
         return;
     }
+    monitorDock->showReportOf(folder);
     // The new run replaces whatever runs or replays.
     stopEvolution();
     flood->beginRun(folder);

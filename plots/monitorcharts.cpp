@@ -1,11 +1,19 @@
 #include "monitorcharts.h"
 
 #include <QBuffer>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollArea>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -13,6 +21,7 @@
 #include <algorithm>
 
 #include "fileio.h"
+#include "summaryfiles.h"
 
 using namespace QtCharts;
 
@@ -163,7 +172,23 @@ MonitorDock::MonitorDock(QWidget* parent) : QDockWidget(tr("Monitor Points"), pa
     note->setAlignment(Qt::AlignCenter);
     chartLayout->addWidget(note);
     scroll->setWidget(charts);
-    setWidget(scroll);
+    auto* content = new QWidget(this);
+    auto* contentLayout = new QVBoxLayout(content);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    contentLayout->setSpacing(2);
+    reportButton = new QPushButton(tr("Open report"), content);
+    reportButton->setObjectName(QStringLiteral("openReportButton"));
+    reportButton->setEnabled(false);
+    connect(reportButton, &QPushButton::clicked, this, &MonitorDock::openReport);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(reportButton);
+    buttonRow->addStretch();
+    contentLayout->addLayout(buttonRow);
+    contentLayout->addWidget(scroll);
+    setWidget(content);
+    reportCheck = new QTimer(this);
+    reportCheck->setInterval(1000);
+    connect(reportCheck, &QTimer::timeout, this, &MonitorDock::refreshReportButton);
     // Beneath the view, the charts side by side: they need width more than height.
     scroll->setMinimumHeight(180);
     hide();
@@ -180,6 +205,35 @@ void MonitorDock::showSeries(const std::vector<MonitorSeries>& series) {
 void MonitorDock::showEvent(QShowEvent* event) {
     QDockWidget::showEvent(event);
     buildCharts();
+    refreshReportButton();
+    reportCheck->start();
+}
+
+void MonitorDock::hideEvent(QHideEvent* event) {
+    QDockWidget::hideEvent(event);
+    reportCheck->stop();
+}
+
+void MonitorDock::showReportOf(const std::string& resultFolder) {
+    report = QFile::decodeName((summaryFolderOf(resultFolder) + "/report.html").c_str());
+    refreshReportButton();
+}
+
+void MonitorDock::refreshReportButton() {
+    const bool present = !report.isEmpty() && QFileInfo(report).isFile();
+    reportButton->setEnabled(present);
+    reportButton->setToolTip(present ? report : tr("The run or replay on screen has no report yet."));
+}
+
+void MonitorDock::openReport() {
+    refreshReportButton();
+    if (!reportButton->isEnabled()) {
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(report))) {
+        QMessageBox::information(nullptr, tr("Warning"), tr("No program could open %1.").arg(report),
+                                 QMessageBox::Ok);
+    }
 }
 
 void MonitorDock::buildCharts() {

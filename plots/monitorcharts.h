@@ -13,6 +13,8 @@ class QChartView;
 }  // namespace QtCharts
 class QHBoxLayout;
 class QLabel;
+class QPushButton;
+class QTimer;
 
 // Colours of the three series, the same in the window's dock and in the plots of the summary folder.
 namespace monitorcolours {
@@ -53,16 +55,28 @@ public:
 
     int chartCount() const { return static_cast<int>(views.size()); }
 
+    // The run or replay on screen keeps its results in `resultFolder`: its report ("report.html" in the
+    // summary folder beside it) is what the dock's button opens. The button is enabled while the report
+    // exists; a live run writes it only now and then, so the dock looks again every second while open.
+    void showReportOf(const std::string& resultFolder);
+    QString reportPath() const { return report; }
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     // Makes the charts of `latest` (built only while the dock is open).
     void buildCharts();
+    void refreshReportButton();
+    void openReport();
 
     std::vector<MonitorSeries> latest;
     QHBoxLayout* chartLayout;
     QLabel* note;
+    QPushButton* reportButton;
+    QTimer* reportCheck;
+    QString report;
     std::vector<QtCharts::QChartView*> views;
     std::vector<int> shownPoints;
 };

@@ -247,6 +247,9 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     ASSERT_NE(dock, nullptr);
     trigger("Monitor Points");
     ASSERT_TRUE(dock->isVisible());
+    // Its button opens the report of the run.
+    EXPECT_EQ(dock->reportPath(), summaryFolder() + "/report.html");
+    EXPECT_TRUE(dock->findChild<QPushButton*>("openReportButton")->isEnabled());
     const QList<QtCharts::QChartView*> charts = dock->findChildren<QtCharts::QChartView*>();
     ASSERT_EQ(charts.size(), 2);
     for (QtCharts::QChartView* chart : charts) {

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <algorithm>
@@ -14,6 +18,16 @@
 #include "testfiles.h"
 
 namespace {
+
+// Takes the place of the desktop's browser: the files that would have been opened.
+class OpenedFiles : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl& url) { urls.push_back(url); }
+
+public:
+    std::vector<QUrl> urls;
+};
 
 // A point the flood reaches a quarter of the way through: the depth rises, the speed passes a peak and
 // the flow rises later, so that no two lines lie on each other.
@@ -130,3 +144,35 @@ TEST(MonitorChartsTest, DockFollowsTheRecordOnScreen) {
     EXPECT_TRUE(note->isVisible());
     EXPECT_TRUE(dock.isVisible());
 }
+
+TEST(MonitorChartsTest, ReportButtonOpensTheReportOfTheRunOnScreenWhileItExists) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string results = dir.path().toStdString() + "/run";
+    const QString report = QString::fromStdString(results + "_summary/report.html");
+    MonitorDock dock;
+    dock.show();
+    auto* button = dock.findChild<QPushButton*>("openReportButton");
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isEnabled()) << "nothing on screen";
+    dock.showReportOf(results);
+    EXPECT_FALSE(button->isEnabled()) << "the run has written no report yet";
+
+    // A live run writes its report while the dock is open.
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/run_summary"));
+    writeTextFile(report.toStdString(), "<html></html>");
+    EXPECT_TRUE(waitUntil([button] { return button->isEnabled(); }, 3000));
+
+    OpenedFiles opened;
+    QDesktopServices::setUrlHandler("file", &opened, "open");
+    QTest::mouseClick(button, Qt::LeftButton);
+    // Gone before the click: nothing opens, and the button says so by being disabled.
+    QFile::remove(report);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(opened.urls.size(), 1u);
+    EXPECT_EQ(opened.urls[0], QUrl::fromLocalFile(report));
+    EXPECT_FALSE(button->isEnabled());
+}
+
+#include "test_monitorcharts.moc"
