@@ -202,6 +202,8 @@ void MainWindow::createActions() {
     }
     controlMenu->addSeparator();
     controlMenu->addAction(monitorDock->toggleViewAction());
+    controlMenu->addAction(tr("Export video…"), this, &MainWindow::exportVideo)
+        ->setStatusTip(tr("把当前回放逐帧写成 MP4 视频"));
 
     QMenu* calculationMenu = menuBar()->addMenu(tr("&Calculation and Simulation"));
     calculationMenu->addAction(tr("洪水"), this, &MainWindow::setData_flood)

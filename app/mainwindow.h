@@ -18,6 +18,7 @@
 #include "landslidepoint.h"
 #include "landslideinputs.h"
 #include "presentationpace.h"
+#include "replayvideo.h"
 #include "scenelist.h"
 
 class QBoxLayout;
@@ -86,6 +87,13 @@ public:
     // says so on standard output.
     void stopForSignal(const char* signalName);
 
+    // Replays the result folder `folder` of `mode` in place of whatever runs or replays.
+    void startReplayOf(EvolutionMode mode, const std::string& folder);
+    // Films the flood or debris-flow replay on screen into the MP4 `path` at `size`, every stored frame
+    // once, as "Export video…" does after asking. Failed, with the reason in `problem`, when there is no
+    // such replay or the film cannot be made.
+    FilmOutcome filmReplay(const QString& path, QSize size, QString& problem);
+
 signals:
     void Sendagrv(std::vector<double> pVectorCameraParameters);
 
@@ -139,6 +147,7 @@ public slots:
     void StripShake3();
     void Twink();
     void showCoordinate();
+    void exportVideo();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

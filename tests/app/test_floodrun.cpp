@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSocketNotifier>
@@ -331,6 +332,52 @@ TEST_F(FloodRunTest, LiveRunDrawsWaterAndWritesNumberedResultsThatReplay) {
     const int last = window.currentFrameIndex();
     runEventLoop(300);
     EXPECT_EQ(window.currentFrameIndex(), last);
+}
+
+TEST_F(FloodRunTest, ReplayFilmsIntoAnMp4OfEveryResultInTheWindowAndWithout) {
+    writeStoredRun(7);
+    window.acceptScenePath(path("terrain.ive"));
+    replayResults();
+    trigger("&暂停演进");
+    const int paused = window.currentFrameIndex();
+
+    const QString film = QString::fromStdString(path("flood.mp4"));
+    ModalDriver size(
+        [](QWidget* dialog) {
+            auto* choice = static_cast<QInputDialog*>(dialog);
+            choice->setTextValue(choice->comboBoxItems().value(1));
+            choice->accept();
+        },
+        15000, "QInputDialog");
+    ModalDriver save(chooseFile(film), 15000, "QFileDialog");
+    trigger("Export video…");
+    ASSERT_TRUE(size.answered());
+    ASSERT_TRUE(save.answered());
+    EXPECT_EQ(probeVideo(film), "h264,1280,720,7");
+    // The replay stays where it was.
+    EXPECT_EQ(window.currentFrameIndex(), paused);
+    EXPECT_FALSE(window.isPlaying());
+
+    // Each frame carries the grey box of the clock in the upper right, as the view does.
+    const QString still = QString::fromStdString(path("still.png"));
+    ASSERT_EQ(runProgram("ffmpeg", {"-v", "error", "-i", film, "-frames:v", "1", still}).exitCode, 0);
+    const QColor hudBox = QImage(still).pixelColor(1270, 10);
+    EXPECT_NEAR(hudBox.red(), 217, 15);
+    EXPECT_NEAR(hudBox.blue(), hudBox.red(), 8);
+
+    // The same without a window, at a size of one's own.
+    const QString headless = QString::fromStdString(path("headless.mp4"));
+    const ProgramRun run = runProgram(
+        VANTOREL_RENDER_VIDEO,
+        {results.path(), QString::fromStdString(path("terrain.ive")), headless, "--size", "320x240"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(probeVideo(headless), "h264,320,240,7");
+    // A folder without results films nothing.
+    const ProgramRun empty = runProgram(
+        VANTOREL_RENDER_VIDEO,
+        {QString::fromStdString(path("none")), QString::fromStdString(path("terrain.ive")), headless});
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_NE(empty.err.find(path("none")), std::string::npos) << empty.err;
 }
 
 TEST_F(FloodRunTest, FormOpenedTwiceStartsOneReplay) {

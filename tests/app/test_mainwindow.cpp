@@ -73,7 +73,7 @@ TEST_F(MainWindowTest, StartsAsVantorelWithMenusAndTheirActionsInOrder) {
               QStringList({"&数据处理工具"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&Simulation Control")->actions()),
               QStringList({"&开始演进", "&暂停演进", "&继续演进", "&停止演进", "|", "&快速演进", "&重新演进",
-                           "|", "Monitor Points"}));
+                           "|", "Monitor Points", "Export video…"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&Calculation and Simulation")->actions()),
               QStringList({"洪水", "&泥石流", "&滑坡", "&获取相机参数", "&停止运算"}));
     EXPECT_EQ(visibleTexts(menuTitled(window, "&Mode")->actions()), QStringList({"全溃", "半溃"}));

@@ -85,3 +85,13 @@ std::vector<std::string> folderEntries(const std::string& folder) {
 RemovedFolder::~RemovedFolder() {
     QDir(path).removeRecursively();
 }
+
+std::string probeVideo(const QString& path) {
+    const ProgramRun probe =
+        runProgram("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                               "stream=codec_name,width,height,nb_read_frames", "-of", "csv=p=0", path});
+    if (probe.exitCode != 0) {
+        return "ffprobe failed: " + probe.err;
+    }
+    return QString::fromStdString(probe.out).trimmed().toStdString();
+}

@@ -28,6 +28,10 @@ struct ProgramRun {
 };
 ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
 
+// What ffprobe finds in the video file `path` when it decodes every frame of its first picture stream:
+// "codec,width,height,frames" (for instance "h264,1280,720,12"), or what went wrong.
+std::string probeVideo(const QString& path);
+
 // Removes a folder, with what it holds, when it goes: the summary folder a run writes beside a temporary
 // result folder. Declared before the window of a test, so that it goes after the window, which writes
 // the summary once more as it closes.
