@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #include "cafloodnew.h"
@@ -112,4 +113,31 @@ void runUntil(CAFlood& engine, double seconds) {
 float cellDepth(const CAFlood& engine, int r, int c) {
     const FloodCell& cell = engine.cellRows()[r][c];
     return cell.surfaceOld - cell.ground;
+}
+
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+const char* firstDifference(const FloodCell& a, const FloodCell& b) {
+    if (a.wet != b.wet) {
+        return "wet";
+    }
+    if (a.source != b.source) {
+        return "source";
+    }
+    const std::pair<const char*, float FloodCell::*> fields[] = {{"ground", &FloodCell::ground},
+                                                                 {"manning", &FloodCell::manning},
+                                                                 {"surfaceNew", &FloodCell::surfaceNew},
+                                                                 {"surfaceOld", &FloodCell::surfaceOld},
+                                                                 {"fluxXNew", &FloodCell::fluxXNew},
+                                                                 {"fluxYNew", &FloodCell::fluxYNew},
+                                                                 {"fluxXOld", &FloodCell::fluxXOld},
+                                                                 {"fluxYOld", &FloodCell::fluxYOld}};
+    for (const auto& [name, field] : fields) {
+        if (!sameBits(a.*field, b.*field)) {
+            return name;
+        }
+    }
+    return nullptr;
 }

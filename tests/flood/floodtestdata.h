@@ -8,6 +8,7 @@
 #include "testfiles.h"
 
 class CAFlood;
+struct FloodCell;
 
 // Input files of the flood engine written by tests and benchmarks.
 
@@ -61,3 +62,10 @@ void runUntil(CAFlood& engine, double seconds);
 
 // Depth of a cell, m: surface minus ground (0 on border, outbreak and no-data cells).
 float cellDepth(const CAFlood& engine, int r, int c);
+
+// Whether two floats are the same bits (NaNs and signed zeros included).
+bool sameBits(float a, float b);
+
+// The first field of the flood state of two cells that differs, or null. Compared field by field: the
+// padding between the flags and the floats is not part of the state.
+const char* firstDifference(const FloodCell& a, const FloodCell& b);

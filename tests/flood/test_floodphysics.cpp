@@ -172,10 +172,6 @@ TEST(FloodPhysicsTest, WaterRunsDownTheValleyIntoALevelLake) {
     EXPECT_LT(highest - lowest, 1.5f);
 }
 
-bool sameBits(float a, float b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 // No cell's result depends on the order in which the step visits the cells, and east and south are
 // treated alike: a flood on a terrain mirrored about the grid's diagonal (rows become columns) is, bit
 // for bit, the mirror image of the flood on the original, east faces becoming south faces. The run is

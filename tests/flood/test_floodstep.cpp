@@ -246,34 +246,6 @@ private:
     int budget = 0;
 };
 
-bool sameBits(float a, float b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-// The first field of a cell that differs, or null.
-const char* firstDifference(const FloodCell& a, const FloodCell& b) {
-    if (a.wet != b.wet) {
-        return "wet";
-    }
-    if (a.source != b.source) {
-        return "source";
-    }
-    const std::pair<const char*, float FloodCell::*> fields[] = {{"ground", &FloodCell::ground},
-                                                                 {"manning", &FloodCell::manning},
-                                                                 {"surfaceNew", &FloodCell::surfaceNew},
-                                                                 {"surfaceOld", &FloodCell::surfaceOld},
-                                                                 {"fluxXNew", &FloodCell::fluxXNew},
-                                                                 {"fluxYNew", &FloodCell::fluxYNew},
-                                                                 {"fluxXOld", &FloodCell::fluxXOld},
-                                                                 {"fluxYOld", &FloodCell::fluxYOld}};
-    for (const auto& [name, field] : fields) {
-        if (!sameBits(a.*field, b.*field)) {
-            return name;
-        }
-    }
-    return nullptr;
-}
-
 TEST(FloodStepTest, OnePassStepMatchesThePlainSweepsBitForBit) {
     const struct {
         const char* name;
