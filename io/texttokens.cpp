@@ -11,6 +11,12 @@ bool isBlank(char c) {
 
 }  // namespace
 
+TextTokens::TextTokens(std::string_view text) : text(text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        position = 3;
+    }
+}
+
 bool TextTokens::peek(std::string_view& token) const {
     std::size_t start = position;
     while (start < text.size() && isBlank(text[start])) {

@@ -6,11 +6,12 @@
 #include <vector>
 
 // The blank-separated tokens of a text held in memory. Blanks are spaces, tabs and line ends of any kind
-// ("\n", "\r\n" or a lone "\r"), so files written on any system split alike.
+// ("\n", "\r\n" or a lone "\r"), so files written on any system split alike. A UTF-8 byte-order mark
+// at the start of the text, which some editors put before the first number, is skipped.
 class TextTokens {
 public:
     TextTokens() = default;
-    explicit TextTokens(std::string_view text) : text(text) {}
+    explicit TextTokens(std::string_view text);
 
     // The next token, or false at the end of the text.
     bool next(std::string_view& token);

@@ -270,6 +270,8 @@ TEST_F(FloodInputsTest, AcceptedVariantsOfTheFormats) {
          16.0f,
          {1, 2},
          "1 entries repeat a cell already listed"},
+        {"files saved with a byte-order mark", "\xEF\xBB\xBF" + std::string(kGoodGrid),
+         "\xEF\xBB\xBF" "1\r\n1 2\r\n", 16.0f, {1, 2}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

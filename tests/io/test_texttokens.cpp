@@ -16,6 +16,25 @@ TEST(TextTokens, SplitAtBlanksAndLineEndsOfAnyKind) {
     }
     EXPECT_EQ(seen, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
 
+    // A byte-order mark before the first token, as some editors save, is no part of it; elsewhere it is.
+    const struct {
+        std::string text;
+        std::vector<std::string> tokens;
+    } marked[] = {
+        {"\xEF\xBB\xBF" "3\r\n1 2\r\n", {"3", "1", "2"}},
+        {"\xEF\xBB\xBF", {}},
+        {"\xEF\xBB" "3", {"\xEF\xBB" "3"}},
+        {"1 \xEF\xBB\xBF" "2", {"1", "\xEF\xBB\xBF" "2"}},
+    };
+    for (const auto& c : marked) {
+        std::vector<std::string> split;
+        TextTokens bomTokens(c.text);
+        for (std::string_view token; bomTokens.next(token);) {
+            split.emplace_back(token);
+        }
+        EXPECT_EQ(split, c.tokens) << c.text;
+    }
+
     const std::vector<std::string_view> lines = firstLines("7.5\r\n\r8\n9\rlast", 10);
     EXPECT_EQ(lines, (std::vector<std::string_view>{"7.5", "", "8", "9", "last"}));
     EXPECT_EQ(firstLines("1\n2\n3\n", 2), (std::vector<std::string_view>{"1", "2"}));
