@@ -1,5 +1,6 @@
 #include "fileio.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,15 @@ void splitPath(const std::string& path, std::string& folder, std::string& name) 
         folder = slash == 0 ? "/" : path.substr(0, slash);
         name = path.substr(slash + 1);
     }
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
 }
 
 // A name no other writer in this or another process picks at the same moment.
@@ -114,10 +124,50 @@ FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, st
     return FileReadStatus::ok;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& problem) {
+bool checkDataFile(const std::string& path, std::string& problem) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        problem = "\"" + path + "\" does not open: " + reason(errno);
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        problem = "\"" + path + "\" is not a regular file";
+        return false;
+    }
+    std::string folder;
+    std::string name;
+    splitPath(path, folder, name);
+    const std::size_t dot = name.find('.', 1);
+    // Companions share the name up to its first dot; libraries look for them in any letter case.
+    const std::string stem = lowerCase(name.substr(0, dot == std::string::npos ? name.size() : dot)) + ".";
+    DIR* entries = ::opendir(folder.c_str());
+    if (entries == nullptr) {
+        return true;
+    }
+    bool fine = true;
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string candidate = entry->d_name;
+        if (candidate == name || lowerCase(candidate.substr(0, stem.size())) != stem ||
+            entry->d_type == DT_REG || entry->d_type == DT_DIR) {
+            continue;
+        }
+        const std::string companion = folder + "/" + candidate;
+        if (::stat(companion.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
+            problem = "\"" + companion + "\", beside \"" + path + "\", is not a regular file";
+            fine = false;
+            break;
+        }
+    }
+    ::closedir(entries);
+    return fine;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string& problem,
+                         LinkAtPath link) {
     std::string target = path;
     struct stat linkStatus {};
-    if (::lstat(path.c_str(), &linkStatus) == 0 && S_ISLNK(linkStatus.st_mode)) {
+    if (link == LinkAtPath::writeThrough && ::lstat(path.c_str(), &linkStatus) == 0 &&
+        S_ISLNK(linkStatus.st_mode)) {
         if (char* resolved = ::realpath(path.c_str(), nullptr)) {
             target = resolved;
             std::free(resolved);
@@ -152,7 +202,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
     };
 
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    if (::lstat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         ::fchmod(descriptor, existing.st_mode & 07777);
     }
     std::size_t done = 0;

@@ -2,6 +2,7 @@
 
 #include <osg/Geode>
 #include <osgDB/FileNameUtils>
+#include <osgDB/ReadFile>
 #include <osgDB/ReaderWriter>
 #include <osgDB/Registry>
 #include <sstream>
@@ -49,4 +50,15 @@ osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node) {
         }
     }
     return copy;
+}
+
+osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& problem) {
+    if (!checkDataFile(path, problem)) {
+        return nullptr;
+    }
+    osg::ref_ptr<osg::Node> node = osgDB::readRefNodeFile(path);
+    if (!node) {
+        problem = "\"" + path + "\" holds no model that can be read";
+    }
+    return node;
 }

@@ -19,3 +19,9 @@ bool writeModelFile(const osg::Node& node, const std::string& path, std::string&
 // own arrays and state, with the original's drawing flags (a copied drawable switches to buffer objects),
 // so that the file is the one the original gives.
 osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node);
+
+// Reads the model at `path` with the OpenSceneGraph plug-in of its extension, once checkDataFile has
+// found it and its companions regular files: a pipe or device named like a model would hold the reader
+// in open() for good. Null, with the reason naming the file in `problem`, otherwise or when the plug-in
+// reads no model from it.
+osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& problem);

@@ -2,7 +2,8 @@
 
 #include <osg/ComputeBoundsVisitor>
 #include <osg/Geometry>
-#include <osgDB/ReadFile>
+
+#include "modelfile.h"
 
 LakeSurface::LakeSurface(float width, float depth, float heightOffset)
     : position(0, 0, 0),
@@ -13,7 +14,8 @@ LakeSurface::LakeSurface(float width, float depth, float heightOffset)
       savedPosition(0, 0, 0) {}
 
 bool readModelBounds(const std::string& path, osg::BoundingBox& box) {
-    osg::ref_ptr<osg::Node> model = osgDB::readRefNodeFile(path);
+    std::string problem;
+    const osg::ref_ptr<osg::Node> model = readModelFile(path, problem);
     if (!model) {
         return false;
     }

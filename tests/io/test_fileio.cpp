@@ -100,6 +100,56 @@ TEST_F(FileIo, WritesThroughATemporaryFileKeepingTheOldOneUntilTheNewIsComplete)
     EXPECT_FALSE(writeFileAtomically(path(""), "x", problem));
 }
 
+TEST_F(FileIo, FilesForLibrariesAreRegularFilesAndSoAreTheirCompanions) {
+    for (const char* name : {"grid.tif", "points.shp", "points.dbf", "other.tif", "plain.asc"}) {
+        writeTextFile(path(name), "x");
+    }
+    ASSERT_EQ(::mkfifo(path("points.SHX").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(path("grid.tif.aux.xml").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(path("pipe.tif").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(path("plainer.prj").c_str(), 0600), 0);
+    std::filesystem::create_symlink(path("other.tif"), path("link.tif"));
+    std::filesystem::create_symlink(path("pipe.tif"), path("other.tfw"));
+    std::filesystem::create_directory(path("plain.asc.d"));
+    const struct {
+        const char* name;
+        const char* problem;  // empty: the file is fine
+    } cases[] = {
+        {"plain.asc", ""},                  // a folder and an unrelated pipe beside it
+        {"link.tif", ""},                   // a link to a regular file
+        {"grid.tif", "grid.tif.aux.xml\", beside"},
+        {"points.shp", "points.SHX\", beside"},  // companions in any letter case
+        {"other.tif", "other.tfw\", beside"},    // a link to a pipe
+        {"pipe.tif", "pipe.tif\" is not a regular file"},
+        {"missing.tif", "missing.tif\" does not open: No such file"},
+        {"", "\" is not a regular file"},     // the folder itself
+    };
+    ::alarm(60);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string problem;
+        EXPECT_EQ(checkDataFile(path(c.name), problem), *c.problem == '\0');
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+    }
+    ::alarm(0);
+}
+
+TEST_F(FileIo, LinkAtTheWrittenPathIsWrittenThroughOrReplacedAsAsked) {
+    const std::string outside = path("outside.txt");
+    writeTextFile(outside, "keep");
+    std::string problem;
+    std::filesystem::create_symlink(outside, path("replaced.csv"));
+    ASSERT_TRUE(writeFileAtomically(path("replaced.csv"), "new", problem, LinkAtPath::replace)) << problem;
+    EXPECT_FALSE(std::filesystem::is_symlink(path("replaced.csv")));
+    EXPECT_EQ(readTextFile(path("replaced.csv")), "new");
+    EXPECT_EQ(readTextFile(outside), "keep");
+
+    std::filesystem::create_symlink(outside, path("through.csv"));
+    ASSERT_TRUE(writeFileAtomically(path("through.csv"), "written", problem)) << problem;
+    EXPECT_TRUE(std::filesystem::is_symlink(path("through.csv")));
+    EXPECT_EQ(readTextFile(outside), "written");
+}
+
 TEST_F(FileIo, PathsAreBytesWhateverTheirEncoding) {
     // A folder whose name is not UTF-8 (Latin-1 "ré"), as another system may have made it.
     const std::string latin1 = path("r\xe9sultats");
