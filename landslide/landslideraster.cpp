@@ -26,6 +26,10 @@ void GdalDatasetCloser::operator()(GDALDataset* dataset) const {
 }
 
 GdalDatasetHandle openRaster(const std::string& path, std::string& problem) {
+    const bool inMemory = path.rfind("/vsimem/", 0) == 0;
+    if (!inMemory && !checkDataFile(path, problem)) {
+        return nullptr;
+    }
     GDALAllRegister();
     QuietGdal quiet;
     GdalDatasetHandle dataset(static_cast<GDALDataset*>(GDALOpen(path.c_str(), GA_ReadOnly)));
@@ -35,6 +39,32 @@ GdalDatasetHandle openRaster(const std::string& path, std::string& problem) {
     }
     if (dataset->GetRasterCount() < 1 || dataset->GetRasterXSize() < 1 || dataset->GetRasterYSize() < 1) {
         problem = quoted(path) + " holds no raster band";
+        return nullptr;
+    }
+    // The bytes of every file the raster is made of (a virtual raster names its sources): files GDAL
+    // would open while reading must be as safe as the one named.
+    long long storedBytes = 0;
+    const CPLStringList files(dataset->GetFileList());
+    for (int i = 0; i < files.size(); ++i) {
+        VSIStatBufL status;
+        if (VSIStatL(files[i], &status) != 0) {
+            continue;
+        }
+        if (!VSI_ISREG(status.st_mode)) {
+            problem = quoted(files[i]) + ", part of the raster " + quoted(path) + ", is not a regular file";
+            return nullptr;
+        }
+        storedBytes += static_cast<long long>(status.st_size);
+    }
+    const long long cells = static_cast<long long>(dataset->GetRasterXSize()) * dataset->GetRasterYSize();
+    const std::string driver = dataset->GetDriver() ? dataset->GetDriver()->GetDescription() : "";
+    const bool text = driver == "AAIGrid" || driver == "GRASSASCIIGrid" || driver == "XYZ";
+    const long double mostCells =
+        text ? (storedBytes + 1) / 2.0L : static_cast<long double>(storedBytes) * maxCellsPerStoredByte;
+    if (storedBytes > 0 && cells > mostCells) {
+        problem = quoted(path) + " declares " + std::to_string(dataset->GetRasterXSize()) + " x " +
+                  std::to_string(dataset->GetRasterYSize()) + " cells but holds only " +
+                  std::to_string(storedBytes) + " bytes; it is cut short, damaged or sparse";
         return nullptr;
     }
     return dataset;

@@ -9,6 +9,10 @@
 
 // Largest grid the landslide run reads into memory, in cells (a float grid of this size is 800 MB).
 constexpr long long maxLandslideRasterCells = 200'000'000;
+// Cells a raster file may declare per byte it stores: above what any lossless compression gives (DEFLATE
+// packs at most 1032 bytes into one). A file declaring more is damaged or sparse, and reading it would
+// fill memory with cells it does not hold. Text rasters (ESRI ASCII grids) need two bytes per cell.
+constexpr long long maxCellsPerStoredByte = 2048;
 
 class GDALDataset;
 struct GdalDatasetCloser {
@@ -16,8 +20,12 @@ struct GdalDatasetCloser {
 };
 using GdalDatasetHandle = std::unique_ptr<GDALDataset, GdalDatasetCloser>;
 
-// Opens the raster at `path` read-only, without GDAL's own complaints on the terminal. Null, with the
-// reason (GDAL's words included) in `problem`, when it does not open as a raster or has no band.
+// Opens the raster at `path` read-only, without GDAL's own complaints on the terminal. The file, its
+// companions and every file GDAL names as part of the raster must be regular files (a pipe would hold
+// GDAL in open() for good), and together hold at least a byte per maxCellsPerStoredByte cells the
+// raster declares (two per cell for a text raster). Null, with the reason (GDAL's words included) in
+// `problem`, otherwise, or when it does not open as a raster or has no band. Paths under "/vsimem/"
+// name files this process made in memory.
 GdalDatasetHandle openRaster(const std::string& path, std::string& problem);
 
 // Band 1 of a raster as 32-bit floats, row-major, row 0 at the top.

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "landsliderun.h"
 
@@ -25,11 +27,12 @@ bool fail(std::string& problem, const char* input, const std::string& reason) {
     return false;
 }
 
-// trunc(|difference / cellSize|): the whole cells between two origins. False when it is no whole number
-// of cells a grid can hold (a cell size of 0, an origin far outside).
+// trunc(difference / cellSize): the whole cells from one grid's origin to another's, with their sign
+// (a grid whose origin lies west or north of the reference grid's has a negative offset). False when it
+// is no number of cells a grid can hold (a cell size of 0, an origin far outside).
 bool cellOffset(double difference, double cellSize, int& offset) {
-    const double cells = std::fabs(difference / cellSize);
-    if (!std::isfinite(cells) || cells >= INT_MAX) {
+    const double cells = difference / cellSize;
+    if (!std::isfinite(cells) || std::fabs(cells) >= INT_MAX) {
         return false;
     }
     offset = static_cast<int>(cells);
@@ -38,6 +41,37 @@ bool cellOffset(double difference, double cellSize, int& offset) {
 
 bool isNoData(float value, double noData) {
     return std::isnan(noData) ? std::isnan(value) : static_cast<double>(value) == noData;
+}
+
+// Bytes a run holds for the seven inputs at once: the rasters read whole, the pixels of the image, and
+// on the mosaic's grid the slide path, the three step surfaces and a radius per slide-path cell.
+constexpr long long maxRunBytes = 2LL << 30;
+
+// Heights beyond any terrain or slide, m: a value past them is a no-data marker the raster does not
+// declare, or damage, and would turn the step surfaces into infinities.
+constexpr double maxElevation = 100000.0;
+constexpr double maxThickness = 10000.0;
+
+// The first value of `raster` that is not finite or beyond `limit` in magnitude, and not a no-data
+// value (`alsoNoData` is one more, the absolute no-data value the slide body's count skips). False,
+// naming the input, the file, the value and its cell.
+bool checkValues(const FloatRaster& raster, const char* input, const std::string& path, double limit,
+                 const char* meaning, std::string& problem, std::optional<double> alsoNoData = {}) {
+    for (std::size_t i = 0; i < raster.values.size(); ++i) {
+        const float value = raster.values[i];
+        if (std::fabs(value) <= limit ||
+            (raster.hasNoData && isNoData(value, raster.noData)) ||
+            (alsoNoData && static_cast<double>(value) == *alsoNoData)) {
+            continue;
+        }
+        std::ostringstream text;
+        text << input << " \"" << path << "\" holds " << value << " at row " << i / raster.frame.width
+             << ", column " << i % raster.frame.width << ", which is no " << meaning << " (beyond "
+             << limit << " m); mark cells without data with the raster's no-data value";
+        problem = text.str();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -74,17 +108,54 @@ bool LandslideRun::prepare(const LandslideInputs& inputs, std::string& problem, 
     return true;
 }
 
+bool LandslideRun::checkRunSize(const LandslideInputs& inputs, std::string& problem) const {
+    // Every raster is opened, and nothing read, before the first grid is allocated.
+    const struct {
+        const std::string& path;
+        const char* name;
+        int gridsOfItsSize;  // float grids of its size the run holds; 0 for the image: a grid per band
+    } rasters[] = {
+        {inputs.postDem, postDemName, 1}, {inputs.image, imageName, 0}, {inputs.mosaic, mosaicName, 5},
+        {inputs.body, bodyName, 1},       {inputs.centreline, centreName, 1}, {inputs.deposit, depositName, 1},
+        {inputs.path, pathName, 0},  // read on the mosaic's grid: counted there
+    };
+    long long bytes = 0;
+    for (const auto& raster : rasters) {
+        const GdalDatasetHandle dataset = openRaster(raster.path, problem);
+        if (!dataset) {
+            return fail(problem, raster.name, problem);
+        }
+        const bool image = &raster.path == &inputs.image;
+        const int grids = image ? std::min(dataset->GetRasterCount(), 3) : raster.gridsOfItsSize;
+        bytes += static_cast<long long>(dataset->GetRasterXSize()) * dataset->GetRasterYSize() * 4 * grids;
+    }
+    if (bytes > maxRunBytes) {
+        problem = "the seven inputs would take " + std::to_string(bytes >> 20) + " MiB of memory, more than the " +
+                  std::to_string(maxRunBytes >> 20) +
+                  " MiB a landslide run may hold; cut the rasters to the slide's surroundings";
+        return false;
+    }
+    return true;
+}
+
 bool LandslideRun::readInputs(const LandslideInputs& inputs, std::string& problem,
                               std::ostream* diagnostics) {
+    if (!checkRunSize(inputs, problem)) {
+        return false;
+    }
     FloatRaster raster;
     if (!readFloatRaster(inputs.postDem, raster, problem)) {
         return fail(problem, postDemName, problem);
+    }
+    if (!checkValues(raster, postDemName, inputs.postDem, maxElevation, "elevation", problem)) {
+        return false;
     }
     postDemWidth = raster.frame.width;
     postDemHeight = raster.frame.height;
     postDemNoData = static_cast<float>(raster.noData);
     postDemHasNoData = raster.hasNoData;
     postDem = std::move(raster.values);
+    const RasterFrame postDemFrame = raster.frame;
 
     if (!postImage.load(inputs.image, problem)) {
         return fail(problem, imageName, problem);
@@ -104,6 +175,22 @@ bool LandslideRun::readInputs(const LandslideInputs& inputs, std::string& proble
     if (mosaicGeoTransform[1] == 0.0 || mosaicGeoTransform[5] == 0.0) {
         return fail(problem, mosaicName, "\"" + inputs.mosaic + "\" has a cell size of 0");
     }
+    if (!checkValues(mosaic, mosaicName, inputs.mosaic, maxElevation, "elevation", problem)) {
+        return false;
+    }
+    if (!coversMosaic(postDemFrame)) {
+        std::ostringstream text;
+        text.precision(10);
+        const GeoTransform& g = postDemFrame.geoTransform;
+        text << postDemName << " \"" << inputs.postDem << "\" (" << postDemFrame.width << " x "
+             << postDemFrame.height << " cells of " << g[1] << " x " << -g[5] << " from (" << g[0] << ", "
+             << g[3] << ")) does not cover the mosaicked DEM (" << mosaicWidth << " x " << mosaicHeight
+             << " cells of " << mosaicGeoTransform[1] << " x " << -mosaicGeoTransform[5] << " from ("
+             << mosaicGeoTransform[0] << ", " << mosaicGeoTransform[3]
+             << ")); the final state is drawn on the mosaic's cells, so both must share origin and cell size";
+        problem = text.str();
+        return false;
+    }
 
     FloatRaster path;
     if (!readFloatRaster(inputs.path, path, problem, mosaicWidth, mosaicHeight)) {
@@ -112,6 +199,9 @@ bool LandslideRun::readInputs(const LandslideInputs& inputs, std::string& proble
     FloatRaster body;
     if (!readFloatRaster(inputs.body, body, problem)) {
         return fail(problem, bodyName, problem);
+    }
+    if (!checkValues(body, bodyName, inputs.body, maxThickness, "thickness", problem, std::fabs(body.noData))) {
+        return false;
     }
     bodyWidth = body.frame.width;
     bodyHeight = body.frame.height;
@@ -193,7 +283,7 @@ bool LandslideRun::extractCentreline(const FloatRaster& centre, std::vector<Poin
     const GeoTransform& c = centreGeoTransform;
     int rowOffset = 0;
     int colOffset = 0;
-    if (!cellOffset(m[3] - c[3], m[5], rowOffset) || !cellOffset(m[0] - c[0], m[1], colOffset)) {
+    if (!cellOffset(c[3] - m[3], m[5], rowOffset) || !cellOffset(c[0] - m[0], m[1], colOffset)) {
         problem = "lies too far from the mosaicked DEM";
         return false;
     }
@@ -204,7 +294,7 @@ bool LandslideRun::extractCentreline(const FloatRaster& centre, std::vector<Poin
             }
             const long long mosaicRow = static_cast<long long>(row) + rowOffset;
             const long long mosaicCol = static_cast<long long>(col) + colOffset;
-            if (mosaicRow >= mosaicHeight || mosaicCol >= mosaicWidth) {
+            if (mosaicRow < 0 || mosaicCol < 0 || mosaicRow >= mosaicHeight || mosaicCol >= mosaicWidth) {
                 problem = "reaches beyond the mosaicked DEM (its cell at row " + std::to_string(row) +
                           ", column " + std::to_string(col) + ")";
                 return false;
@@ -296,13 +386,23 @@ bool LandslideRun::deriveOffsets(const GeoTransform& p, const FloatRaster& body,
     const GeoTransform& b = body.frame.geoTransform;
     const GeoTransform& q = deposit.frame.geoTransform;
     // The body's offsets do not enter the steps; a body far off the path is no reason to refuse a run.
-    if (!cellOffset(p[3] - b[3], p[5], bodyRowOffset) || !cellOffset(p[0] - b[0], p[1], bodyColOffset)) {
+    if (!cellOffset(b[3] - p[3], p[5], bodyRowOffset) || !cellOffset(b[0] - p[0], p[1], bodyColOffset)) {
         bodyRowOffset = 0;
         bodyColOffset = 0;
     }
-    if (!cellOffset(p[3] - q[3], p[5], depositRowOffset) ||
-        !cellOffset(p[0] - q[0], p[1], depositColOffset)) {
+    if (!cellOffset(q[3] - p[3], p[5], depositRowOffset) ||
+        !cellOffset(q[0] - p[0], p[1], depositColOffset)) {
         return false;
     }
     return true;
+}
+
+bool LandslideRun::coversMosaic(const RasterFrame& frame) const {
+    // Half a hundredth of a cell takes the rounding of georeferences written by other programs in.
+    const GeoTransform& g = frame.geoTransform;
+    const GeoTransform& m = mosaicGeoTransform;
+    const auto same = [](double a, double b, double cell) { return std::fabs(a - b) <= 0.005 * std::fabs(cell); };
+    return frame.width >= mosaicWidth && frame.height >= mosaicHeight && same(g[0], m[0], m[1]) &&
+           same(g[3], m[3], m[5]) && same(g[1], m[1], m[1]) && same(g[5], m[5], m[5]) && same(g[2], m[2], m[1]) &&
+           same(g[4], m[4], m[5]);
 }

@@ -103,7 +103,9 @@ public:
     float bodyCells = 0.0f;
     int depositCells = 0;
 
-    int bodyRowOffset = 0;  // the slide body's and the deposit's origins in the slide-path grid
+    // The slide body's and the deposit's origins in the slide-path grid, in whole cells; negative for
+    // an origin west or north of the slide path's.
+    int bodyRowOffset = 0;
     int bodyColOffset = 0;
     int depositRowOffset = 0;
     int depositColOffset = 0;
@@ -126,6 +128,10 @@ public:
     PostImage postImage;
 
 private:
+    // Opens the seven inputs and refuses a run whose grids would not fit its memory budget.
+    bool checkRunSize(const LandslideInputs& inputs, std::string& problem) const;
+    // Whether a raster lies on the mosaic's grid (same origin and cell size) and covers all of it.
+    bool coversMosaic(const RasterFrame& frame) const;
     bool readInputs(const LandslideInputs& inputs, std::string& problem, std::ostream* diagnostics);
     bool extractCentreline(const FloatRaster& centre, std::vector<Point>& points, std::string& problem) const;
     // The body's and the deposit's origins in the slide-path grid; false when the deposit's lies beyond

@@ -2,8 +2,15 @@
 // size and thickness, the raising, the trail, and the inputs a run refuses.
 #include <gtest/gtest.h>
 
+#include <gdal_priv.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QTemporaryDir>
 #include <algorithm>
+#include <filesystem>
+#include <limits>
 #include <cmath>
 #include <sstream>
 
@@ -343,6 +350,164 @@ TEST_F(LandslideRunTest, RefusesUnusableInputsNamingThem) {
         EXPECT_TRUE(run.finished());
         EXPECT_EQ(run.computeStep(1).step, 0);
     }
+}
+
+TEST_F(LandslideRunTest, RefusesRastersOfValuesNoTerrainHasAndRastersOffTheMosaic) {
+    const std::string base = folder.path().toStdString() + "/";
+    const auto mosaicWith = [&](float value) {
+        std::vector<float> values = scene.mosaic;
+        values[cell(7, 30)] = value;
+        return values;
+    };
+    const auto shifted = [&](double east, double north) {
+        GeoTransform transform = scene.mosaicTransform;
+        transform[0] += east;
+        transform[3] += north;
+        return transform;
+    };
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    writeTestRaster(base + "inf.tif", design.width, design.height, scene.mosaicTransform, {mosaicWith(inf)});
+    writeTestRaster(base + "nan post.tif", design.width, design.height, scene.mosaicTransform, {mosaicWith(nan)},
+                    -9999.0);
+    writeTestRaster(base + "undeclared.tif", design.width, design.height, scene.mosaicTransform,
+                    {mosaicWith(-3.4e38f)});
+    // Cells of no data are no elevation, whatever value marks them.
+    writeTestRaster(base + "declared.tif", design.width, design.height, scene.mosaicTransform,
+                    {mosaicWith(-3.4e38f)}, -3.4e38f);
+    std::vector<float> body(25, 4.0f);
+    body[12] = nan;
+    writeTestRaster(base + "nan body.tif", 5, 5, scene.mosaicTransform, {body});
+    body[12] = 1e30f;
+    writeTestRaster(base + "deep body.tif", 5, 5, scene.mosaicTransform, {body});
+    writeTestRaster(base + "1x1.tif", 1, 1, scene.mosaicTransform, {{800.0f}});
+    writeTestRaster(base + "10x10.tif", 10, 10, scene.mosaicTransform, {std::vector<float>(100, 800.0f)});
+    writeTestRaster(base + "far.tif", design.width, design.height, shifted(1e6, 0), {scene.postDem}, -9999.0);
+    writeTestRaster(base + "half a cell.tif", design.width, design.height, shifted(0, 5), {scene.postDem},
+                    -9999.0);
+    GeoTransform coarse = scene.mosaicTransform;
+    coarse[1] *= 2;
+    coarse[5] *= 2;
+    writeTestRaster(base + "coarse.tif", design.width, design.height, coarse, {scene.postDem}, -9999.0);
+    const struct {
+        const char* what;
+        std::string LandslideInputs::*input;
+        std::string file;
+        const char* reason;  // empty: the run takes it
+    } cases[] = {
+        {"inf in the mosaic", &LandslideInputs::mosaic, base + "inf.tif", "holds inf at row 7, column 30"},
+        {"an undeclared no-data value", &LandslideInputs::mosaic, base + "undeclared.tif",
+         "holds -3.4e+38 at row 7, column 30, which is no elevation"},
+        {"a declared no-data value", &LandslideInputs::mosaic, base + "declared.tif", ""},
+        {"nan in the post-disaster DEM", &LandslideInputs::postDem, base + "nan post.tif", "holds nan at row 7"},
+        {"nan in the body", &LandslideInputs::body, base + "nan body.tif", "holds nan at row 2, column 2"},
+        {"a body 1e30 m thick", &LandslideInputs::body, base + "deep body.tif",
+         "holds 1e+30 at row 2, column 2, which is no thickness"},
+        {"a post-disaster DEM of one cell", &LandslideInputs::postDem, base + "1x1.tif",
+         "(1 x 1 cells of 10 x 10 from (500000, 3000000)) does not cover the mosaicked DEM (140 x 40 cells"},
+        {"a post-disaster DEM of 10 x 10 cells", &LandslideInputs::postDem, base + "10x10.tif",
+         "does not cover"},
+        {"a post-disaster DEM 1000 km east", &LandslideInputs::postDem, base + "far.tif", "does not cover"},
+        {"a post-disaster DEM half a cell north", &LandslideInputs::postDem, base + "half a cell.tif",
+         "does not cover"},
+        {"a post-disaster DEM of coarser cells", &LandslideInputs::postDem, base + "coarse.tif", "does not cover"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LandslideInputs inputs = scene.inputs;
+        inputs.*c.input = c.file;
+        std::string problem;
+        EXPECT_EQ(run.prepare(inputs, problem), *c.reason == '\0') << problem;
+        EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
+        if (*c.reason != '\0') {
+            EXPECT_NE(problem.find(c.file), std::string::npos) << problem;
+        }
+    }
+}
+
+TEST_F(LandslideRunTest, ADepositWestAndNorthOfThePathIsReadWhereItLies) {
+    prepare();
+    ASSERT_EQ(run.depositAtLastCentre, 1.0f);
+    run.computeStep(100);
+    const std::vector<float> expected = run.surface;
+    // The deposit on a grid that starts 3 rows north and 5 columns west of the slide path's: the end of
+    // the centreline lies 3 rows and 5 columns further into it. Read 3 rows and 5 columns short, as an
+    // absolute offset would, it falls beside the path, where nothing lies.
+    const int rowsNorth = 3;
+    const int columnsWest = 5;
+    const int width = design.width + columnsWest;
+    const int height = design.height + rowsNorth;
+    std::vector<float> deposit(static_cast<std::size_t>(width) * height, 0.0f);
+    for (int r = 0; r < design.height; ++r) {
+        for (int c = design.lastColumn - design.depositColumns + 1; c < design.width; ++c) {
+            deposit[static_cast<std::size_t>(r + rowsNorth) * width + c + columnsWest] = onPath(r, c) ? 1.0f : 0.0f;
+        }
+    }
+    GeoTransform transform = scene.mosaicTransform;
+    transform[0] -= columnsWest * design.cellSize;
+    transform[3] += rowsNorth * design.cellSize;
+    scene.inputs.deposit = folder.path().toStdString() + "/north-west deposit.tif";
+    writeTestRaster(scene.inputs.deposit, width, height, transform, {deposit});
+    prepare();
+    EXPECT_EQ(run.depositRowOffset, -rowsNorth);
+    EXPECT_EQ(run.depositColOffset, -columnsWest);
+    EXPECT_EQ(run.depositAtLastCentre, 1.0f);
+    run.computeStep(100);
+    EXPECT_EQ(run.surface, expected);
+}
+
+TEST_F(LandslideRunTest, RastersAreCheckedAgainstTheirFilesAndTheRunsMemoryBeforeAnythingIsRead) {
+    const std::string base = folder.path().toStdString() + "/";
+    // 96 bytes declaring 196 million cells.
+    writeTextFile(base + "tiny.asc",
+                  "ncols 14000\nnrows 14000\nxllcorner 500000\nyllcorner 2999600\ncellsize 10\n"
+                  "NODATA_value -9999\n1 2 3\n");
+    GDALAllRegister();
+    const auto create = [&](const std::string& name, int size, const char* option) {
+        const char* options[] = {"TILED=YES", "COMPRESS=DEFLATE", option, nullptr};
+        GDALDataset* dataset = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+            (base + name).c_str(), size, size, 1, GDT_Byte, const_cast<char**>(options));
+        ASSERT_NE(dataset, nullptr);
+        double transform[6];
+        std::copy(scene.mosaicTransform.begin(), scene.mosaicTransform.end(), transform);
+        dataset->SetGeoTransform(transform);
+        if (std::string(option) != "SPARSE_OK=TRUE") {
+            ASSERT_EQ(dataset->GetRasterBand(1)->Fill(1.0), CE_None);
+        }
+        GDALClose(dataset);
+    };
+    // A sparse GeoTIFF of 400 million cells in a few kilobytes, and a compressed one of 144 million cells
+    // that holds them but, as a mosaic, would need 2.7 GiB.
+    create("sparse.tif", 20000, "SPARSE_OK=TRUE");
+    create("large.tif", 12000, "BLOCKXSIZE=512");
+    ASSERT_EQ(::mkfifo((base + "pipe.tif").c_str(), 0600), 0);
+    std::filesystem::copy_file(scene.inputs.mosaic, base + "beside a pipe.tif");
+    ASSERT_EQ(::mkfifo((base + "beside a pipe.tif.aux.xml").c_str(), 0600), 0);
+    const struct {
+        const char* what;
+        std::string LandslideInputs::*input;
+        std::string file;
+        std::string reason;
+    } cases[] = {
+        {"an ASCII grid declaring more than it holds", &LandslideInputs::mosaic, base + "tiny.asc",
+         "\"" + base + "tiny.asc\" declares 14000 x 14000 cells but holds only 96 bytes"},
+        {"a sparse GeoTIFF", &LandslideInputs::deposit, base + "sparse.tif", "declares 20000 x 20000 cells"},
+        {"a mosaic beyond the run's memory", &LandslideInputs::mosaic, base + "large.tif",
+         "the seven inputs would take 2"},
+        {"a pipe", &LandslideInputs::body, base + "pipe.tif", "pipe.tif\" is not a regular file"},
+        {"a pipe beside", &LandslideInputs::mosaic, base + "beside a pipe.tif",
+         "beside a pipe.tif.aux.xml\", beside"},
+    };
+    ::alarm(120);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LandslideInputs inputs = scene.inputs;
+        inputs.*c.input = c.file;
+        std::string problem;
+        EXPECT_FALSE(run.prepare(inputs, problem));
+        EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
+    }
+    ::alarm(0);
 }
 
 }  // namespace
