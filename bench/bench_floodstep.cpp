@@ -175,14 +175,30 @@ BENCHMARK(cellStorageCopy)
     ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--write-valley") == 0) {
+    if (argc >= 2 && std::strcmp(argv[1], "--write-valley") == 0) {
+        // The valley needs interior cells beside the lattice's outbreak cells, and fits in memory.
+        constexpr long smallest = 40;
+        constexpr long largest = 20000;
+        char* end = nullptr;
+        const long size = argc == 4 ? std::strtol(argv[3], &end, 10) : 0;
+        if (argc != 4 || *end != '\0' || size < smallest || size > largest) {
+            std::cerr << "usage: bench_floodstep --write-valley DIR SIZE   (SIZE a whole number of cells from "
+                      << smallest << " to " << largest << ")\n";
+            return 2;
+        }
         ValleyShape shape;
-        shape.ncols = shape.nrows = std::atoi(argv[3]);
+        shape.ncols = shape.nrows = static_cast<int>(size);
         shape.sideSlope = 0.01f;
         shape.floorSlope = 0.001f;
-        // Outbreak cells every 32 cells over the valley, so that the water spreads over much of it.
-        for (const std::string& path : writeValley(argv[2], shape, outbreakLattice(shape, 32))) {
-            std::cout << path << "\n";
+        try {
+            // Outbreak cells every 32 cells over the valley, so that the water spreads over much of it.
+            for (const std::string& path : writeValley(argv[2], shape, outbreakLattice(shape, 32))) {
+                std::cout << path << "\n";
+            }
+        } catch (const std::exception& failure) {
+            std::cerr << "bench_floodstep: " << failure.what() << " (the folder " << argv[2]
+                      << " must exist and take files)\n";
+            return 1;
         }
         return 0;
     }

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <limits>
 #include <new>
+#include <sstream>
 
 #include "fileio.h"
 #include "gridreader.h"
@@ -237,6 +238,23 @@ bool CAFlood::readRoughness(const std::string& path) {
     if (header.ncols != ncols || header.nrows != nrows) {
         std::cerr << "roughness grid " << path << ": " << header.ncols << " columns x " << header.nrows
                   << " rows, but the elevation grid has " << ncols << " x " << nrows << "\n";
+        return false;
+    }
+    // Another origin or cell size would put every roughness on another cell than its own. The elevation
+    // grid's origin is held in single precision: the tolerance takes its rounding in.
+    const auto differs = [this](double value, double elevationValue) {
+        return !(std::fabs(value - elevationValue) <=
+                 0.01 * cellsize + 1.2e-7 * std::fabs(elevationValue));
+    };
+    if (differs(header.xllcorner, xllcorner) || differs(header.yllcorner, yllcorner) ||
+        differs(header.cellsize, cellsize)) {
+        std::ostringstream text;
+        text.precision(10);
+        text << "roughness grid " << path << ": its lower-left corner (" << header.xllcorner << ", "
+             << header.yllcorner << ") and cell size " << header.cellsize << " are not those of the elevation "
+             << "grid (" << xllcorner << ", " << yllcorner << "; " << cellsize
+             << "): both grids must cover the same cells\n";
+        std::cerr << text.str();
         return false;
     }
     // Roughness enters squared and any friction beyond the flux is cut back to it: any finite value

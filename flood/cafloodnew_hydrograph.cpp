@@ -106,10 +106,12 @@ bool CAFlood::prepareHydrograph() {
 
     double duration = static_cast<double>(4.0f * breachVolume) / peakOutflow;
     if (duration > kLongestHydrographSeconds) {
-        clearHydrograph();
+        // Said before the hydrograph is cleared, which sets the peak to 0.
         std::cerr << "breach: a peak outflow of " << peakOutflow << " m^3/s would take over "
-                  << kLongestHydrographSeconds << " s to let out " << breachVolume
-                  << " m^3; the breach lets no water out\n";
+                  << kLongestHydrographSeconds << " s (about " << kLongestHydrographSeconds / 31557600.0
+                  << " years) to let out " << breachVolume
+                  << " m^3; lower the reservoir capacity or widen the breach. The breach lets no water out\n";
+        clearHydrograph();
         return false;
     }
 

@@ -1,10 +1,58 @@
 #include "floodrun.h"
 
+#include <cmath>
 #include <iostream>
 #include <sstream>
 #include <streambuf>
 
 #include "cafloodnew.h"
+#include "monitorpoints.h"
+
+namespace {
+
+// Ground of the cells the step never updates (border, outbreak and no-data cells).
+constexpr float wallGround = 9999.0f;
+
+bool isTerrain(const CAFlood& engine, int r, int c) {
+    if (r < 1 || c < 1 || r > engine.rowCount() - 2 || c > engine.columnCount() - 2) {
+        return false;
+    }
+    const FloodCell& cell = engine.cellRows()[r][c];
+    return !cell.source && cell.ground != wallGround;
+}
+
+// Whether the loaded grid can hold a flood: some terrain inside the border, and some outbreak cell
+// whose east or south face leads into it. Prints why not.
+bool inputsGiveAFlood(const CAFlood& engine, const std::vector<std::string>& inputFiles) {
+    bool terrain = false;
+    for (int r = 1; r < engine.rowCount() - 1 && !terrain; ++r) {
+        for (int c = 1; c < engine.columnCount() - 1 && !terrain; ++c) {
+            terrain = isTerrain(engine, r, c);
+        }
+    }
+    if (!terrain) {
+        std::cerr << "elevation grid " << inputFiles[1] << ": none of its " << engine.columnCount() << " x "
+                  << engine.rowCount()
+                  << " cells inside the grid's border holds terrain (every one is without data, 9999, or an "
+                     "outbreak cell); there is nowhere for the water to go\n";
+        return false;
+    }
+    std::ostringstream cells;
+    for (const auto& [c, rowFromBottom] : engine.outbreakCells()) {
+        const int r = engine.rowCount() - rowFromBottom;
+        if (isTerrain(engine, r, c + 1) || isTerrain(engine, r + 1, c)) {
+            return true;
+        }
+        cells << (cells.tellp() > 0 ? ", " : "") << "(" << c << ", " << rowFromBottom << ")";
+    }
+    std::cerr << "outbreak-information file " << inputFiles[2] << ": no outbreak cell lets water into the "
+              << "terrain: the east and south faces of " << cells.str()
+              << " lead into the grid's edge, cells without data or other outbreak cells (columns count "
+                 "from 0 at the west edge, rows from 1 at the bottom edge)\n";
+    return false;
+}
+
+}  // namespace
 
 namespace {
 
@@ -71,7 +119,7 @@ FloodRunStart startFloodRun(CAFlood& engine, const std::vector<std::string>& inp
     const float partialHeight = total ? 0.0f : settings.height / static_cast<float>(ratio);
 
     engine.setTimeStepDivisor(settings.timeStepDivisor);
-    if (!engine.loadInputs(inputFiles)) {
+    if (!engine.loadInputs(inputFiles) || !inputsGiveAFlood(engine, inputFiles)) {
         return FloodRunStart::InputsRejected;
     }
     engine.setBreachParameters(settings.capacity, settings.width, settings.height, partialWidth,
@@ -92,4 +140,32 @@ std::string describeBreach(const CAFlood& engine, const FloodRunSettings& settin
          << engine.peakOutflowRate() << " m^3/s, hydrograph " << engine.hydrographDuration()
          << " s, steps of " << 2.0f * engine.stepSeconds() << " s";
     return text.str();
+}
+
+bool checkMonitorPoints(const CAFlood& engine, const MonitorPoints& monitors, const std::string& path,
+                        std::string& problem) {
+    const double cellSize = engine.cellSize();
+    const double west = engine.lowerLeftX();
+    const double south = engine.lowerLeftY();
+    int number = 0;
+    for (const PointM& point : monitors.list()) {
+        ++number;
+        // The cell whose corner is nearest, as the summary reads it: (column, rows - row) cells from the
+        // lower-left corner.
+        const double column = std::round((point.x - west) / cellSize);
+        const double row = engine.rowCount() - std::round((point.y - south) / cellSize);
+        if (column > 0 && row > 0 && column < engine.columnCount() - 1 && row < engine.rowCount() - 1) {
+            continue;
+        }
+        std::ostringstream text;
+        text.setf(std::ios::fixed);
+        text.precision(3);
+        text << "monitor point " << number << " of \"" << path << "\" at (" << point.x << ", " << point.y
+             << ") lies off the flood grid's inner cells (x " << west + 0.5 * cellSize << " to "
+             << west + (engine.columnCount() - 1.5) * cellSize << ", y " << south + 1.5 * cellSize << " to "
+             << south + (engine.rowCount() - 0.5) * cellSize << "), where it would read no water";
+        problem = text.str();
+        return false;
+    }
+    return true;
 }

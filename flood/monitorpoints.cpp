@@ -11,6 +11,7 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <sstream>
 
 #include "fileio.h"
 
@@ -23,16 +24,51 @@ struct DatasetCloser {
 }  // namespace
 
 bool MonitorPoints::load(const std::string& path) {
+    std::string problem;
+    if (!load(path, problem)) {
+        std::cout << "monitor points: " << problem << std::endl;
+        return false;
+    }
+    return true;
+}
+
+bool MonitorPoints::load(const std::string& path, std::string& problem) {
+    // OGR opens the file and its companions itself; a pipe among them would hold it for good.
+    if (!checkDataFile(path, problem)) {
+        return false;
+    }
     GDALAllRegister();
     CPLSetConfigOption("SHAPE_ENCODING", "");
     std::unique_ptr<GDALDataset, DatasetCloser> dataset(
         GDALDataset::FromHandle(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
     if (!dataset) {
-        std::cout << "monitor points: cannot open " << path << " as vector data" << std::endl;
+        problem = "cannot open \"" + path + "\" as vector data";
         return false;
     }
 
     std::list<PointM> loaded;
+    std::size_t total = 0;
+    std::string badPoint;
+    // Every point is counted and checked; only the first maxPoints + 1 are kept, so that a file of
+    // millions of vertices takes no memory before it is refused.
+    const auto add = [&](double x, double y, double z) {
+        ++total;
+        if (!(std::isfinite(x) && std::isfinite(y) && std::isfinite(z))) {
+            std::ostringstream where;
+            where << "point " << total << " of \"" << path << "\" lies at (" << x << ", " << y << ", " << z
+                  << "), which is no position on a map";
+            badPoint = where.str();
+            return false;
+        }
+        if (loaded.size() <= maxPoints) {
+            PointM monitor;
+            monitor.x = x;
+            monitor.y = y;
+            monitor.z = z;
+            loaded.push_back(monitor);
+        }
+        return true;
+    };
     for (OGRLayer* layer : dataset->GetLayers()) {
         if (layer->GetName() && layer->GetName()[0] != '\0') {
             std::cout << layer->GetName() << " 's FeatureCount :" << layer->GetFeatureCount() << std::endl;
@@ -43,14 +79,13 @@ bool MonitorPoints::load(const std::string& path) {
             if (!geometry) {
                 continue;
             }
+            bool finite = true;
             switch (wkbFlatten(geometry->getGeometryType())) {
                 case wkbPoint: {
+                    // A point of no coordinates ("POINT EMPTY", as readers make of NaN) is at no position.
                     const auto* point = geometry->toPoint();
-                    PointM monitor;
-                    monitor.x = point->getX();
-                    monitor.y = point->getY();
-                    monitor.z = point->getZ();
-                    loaded.push_back(monitor);
+                    finite = point->IsEmpty() ? add(NAN, NAN, NAN)
+                                              : add(point->getX(), point->getY(), point->getZ());
                     break;
                 }
                 case wkbLineString: {
@@ -58,23 +93,23 @@ bool MonitorPoints::load(const std::string& path) {
                     std::cout << " Geo name:" << line->getGeometryName() << std::endl;
                     std::cout << " Point Count:" << line->getNumPoints() << " Len :" << line->get_Length()
                               << std::endl;
-                    for (int vertex = 0; vertex < line->getNumPoints(); ++vertex) {
-                        PointM monitor;
-                        monitor.x = line->getX(vertex);
-                        monitor.y = line->getY(vertex);
-                        monitor.z = line->getZ(vertex);
-                        loaded.push_back(monitor);
+                    for (int vertex = 0; vertex < line->getNumPoints() && finite; ++vertex) {
+                        finite = add(line->getX(vertex), line->getY(vertex), line->getZ(vertex));
                     }
                     break;
                 }
                 default:
                     break;
             }
+            if (!finite) {
+                problem = badPoint;
+                return false;
+            }
         }
     }
-    if (loaded.size() > maxPoints) {
-        std::cout << "monitor points: " << path << " holds " << loaded.size() << " points, more than the "
-                  << maxPoints << " a flood can show; none is loaded" << std::endl;
+    if (total > maxPoints) {
+        problem = "\"" + path + "\" holds " + std::to_string(total) + " points, more than the " +
+                  std::to_string(maxPoints) + " a flood can show; none is loaded";
         return false;
     }
     points = std::move(loaded);

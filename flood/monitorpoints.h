@@ -28,9 +28,12 @@ public:
     static constexpr std::size_t maxJsonBytes = 1024 * 1024;
 
     // Replaces the list by the points of the vector file: every point feature, and every vertex of every
-    // line string. A file that does not open as a vector dataset, or holds more than maxPoints points,
-    // keeps the list and returns false with a line saying why.
+    // line string. A file that is not a regular file (checkDataFile), does not open as a vector dataset,
+    // holds more than maxPoints points or a point without finite coordinates keeps the list and returns
+    // false with a line on standard output saying why.
     bool load(const std::string& path);
+    // The same, with the reason, naming the file, in `problem` instead of the line.
+    bool load(const std::string& path, std::string& problem);
 
     // Gives every point within `tolerance` (strictly, in x and in y) of (x, y) these values; the arrival
     // time is set by the first match at a time other than 0. True when any point matched.
