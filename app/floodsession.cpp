@@ -15,6 +15,7 @@
 #include "lakesurface.h"
 #include "monitorcharts.h"
 #include "monitormarks.h"
+#include "resultfiles.h"
 #include "sessionstage.h"
 #include "viewerqt.h"
 

@@ -111,6 +111,15 @@ void DebrisSummary::record(const DebrisRun& run, int frameNumber, double time) {
     rows.push_back(row);
 }
 
+long long DebrisSummary::bytesToWrite() const {
+    // Five float rasters with their headers, the report, and the lines of the volume table at about 60
+    // bytes each.
+    constexpr long long rasterHeader = 4096;
+    constexpr long long report = 1024 * 1024;
+    return 5 * (static_cast<long long>(frame.cellCount()) * 4 + rasterHeader) + report +
+           (static_cast<long long>(rows.size()) + 1) * 60;
+}
+
 bool DebrisSummary::write(const DebrisRun& run, const std::string& folder, std::string& problem) const {
     if (!started() || run.debrisGrid.rows() != frame.height || run.debrisGrid.cols() != frame.width) {
         problem = "no debris-flow run to summarise";

@@ -33,6 +33,9 @@ public:
     // the volume balance) into `folder`, creating it; each file appears whole or not at all. False, with the reason in `problem`, when one cannot be written.
     bool write(const DebrisRun& run, const std::string& folder, std::string& problem) const;
 
+    // About the bytes write puts on the disk: what a run keeps free for its summary.
+    long long bytesToWrite() const;
+
     bool started() const { return frame.width > 0; }
     int lastFrame() const { return rows.empty() ? 0 : rows.back().frame; }
 

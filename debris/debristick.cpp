@@ -57,25 +57,30 @@ osg::ref_ptr<osg::Geode> advanceDebrisTick(DebrisRun& run, const TerrainHeights&
 }
 
 bool writeDebrisFrame(const std::string& folder, int number, const std::string& format,
-                      const osg::Node& surface, const DebrisHud& hud, std::string& failedFile) {
+                      const osg::Node& surface, const DebrisHud& hud, std::string& failedFile,
+                      std::string* problem) {
     ResultFrameWriter frame(folder, number);
+    const auto failed = [&frame, &failedFile, problem]() {
+        failedFile = frame.failedFile();
+        if (problem != nullptr) {
+            *problem = frame.problem();
+        }
+        return false;
+    };
     if (!format.empty()) {
         std::string bytes;
         std::string reason;
         if (!modelFileBytes(surface, format, bytes, reason)) {
             frame.fail(format, reason);
-            failedFile = frame.failedFile();
-            return false;
+            return failed();
         }
         if (!frame.write(format, bytes)) {
-            failedFile = frame.failedFile();
-            return false;
+            return failed();
         }
     }
     // The figures come last: a frame with its ".txt" file is complete.
     if (!frame.write(".txt", hud.frameInfoText())) {
-        failedFile = frame.failedFile();
-        return false;
+        return failed();
     }
     return true;
 }

@@ -33,7 +33,9 @@ osg::ref_ptr<osg::Geode> advanceDebrisTick(DebrisRun& run, const TerrainHeights&
                                            const DebrisTickSettings& settings);
 
 // Writes frame `number` into `folder`: the surface as `number` + `format` (".ive" or ".3ds"; no model
-// for an empty format) and the figures as `number` + ".txt". False, naming the file in `failedFile`,
-// when a file could not be written.
+// for an empty format) and the figures as `number` + ".txt". False, naming the file in `failedFile`
+// (and in `problem`, when given, with the reason: "cannot write "FILE": REASON"), when a file could not
+// be written.
 bool writeDebrisFrame(const std::string& folder, int number, const std::string& format,
-                      const osg::Node& surface, const DebrisHud& hud, std::string& failedFile);
+                      const osg::Node& surface, const DebrisHud& hud, std::string& failedFile,
+                      std::string* problem = nullptr);

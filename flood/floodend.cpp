@@ -1,9 +1,5 @@
 #include "floodend.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStorageInfo>
-
 #include "cafloodnew.h"
 
 bool floodHasSettled(const CAFlood& engine, float restSpeed) {
@@ -23,23 +19,4 @@ bool floodHasSettled(const CAFlood& engine, float restSpeed) {
         }
     }
     return true;
-}
-
-long long resultSetBytes(const std::string& folder, int number) {
-    long long bytes = 0;
-    const QFileInfoList files = QDir(QString::fromLocal8Bit(folder.c_str()))
-                                    .entryInfoList({QString("%1.*").arg(number)}, QDir::Files);
-    for (const QFileInfo& file : files) {
-        bytes += file.size();
-    }
-    return bytes;
-}
-
-bool diskHasRoomForResults(const std::string& folder, long long lastResultBytes) {
-    const QStorageInfo disk(QString::fromLocal8Bit(folder.c_str()));
-    // Pseudo file systems (such as /proc) report no size at all; their writes fail on their own.
-    if (!disk.isValid() || !disk.isReady() || disk.bytesTotal() <= 0) {
-        return true;
-    }
-    return disk.bytesAvailable() > resultDiskReserve + 4 * lastResultBytes;
 }

@@ -16,14 +16,3 @@ constexpr float floodRestMinimumDepth = 0.05f;
 // Whether a computed flood is over: the breach hydrograph has ended and no cell holding more than a film
 // of water moves faster than `restSpeed`. From then on further steps change nothing the user could see.
 bool floodHasSettled(const CAFlood& engine, float restSpeed = floodRestSpeed);
-
-// Bytes a live run leaves free on the disk of its result folder, however small its results.
-constexpr long long resultDiskReserve = 8LL * 1024 * 1024;
-
-// Total size of the result files numbered `number` in `folder` (n.ive, n.txt, n.json, ...), bytes.
-long long resultSetBytes(const std::string& folder, int number);
-
-// Whether the disk holding `folder` (a local 8-bit path) has room for more results: more than the
-// reserve plus four result sets of `lastResultBytes` free. A disk that cannot be asked, or reports no
-// size, counts as roomy.
-bool diskHasRoomForResults(const std::string& folder, long long lastResultBytes);

@@ -135,6 +135,19 @@ void FloodSummary::recordCell(std::size_t index, float depth, float speed, doubl
     }
 }
 
+long long FloodSummary::bytesToWrite() const {
+    // Four float rasters, the hazard classes and the flood lines (no more than a float raster each) with
+    // their headers, the report, the lines of the tables at about 80 bytes each, and a plot of at most a
+    // quarter of a megabyte per monitor point.
+    constexpr long long rasterHeader = 4096;
+    constexpr long long tableLine = 80;
+    constexpr long long plot = 256 * 1024;
+    constexpr long long report = 1024 * 1024;
+    return 6 * (static_cast<long long>(frame.cellCount()) * 4 + rasterHeader) + report +
+           (static_cast<long long>(rows.size()) + static_cast<long long>(monitorSamples.size()) + 2) * tableLine +
+           static_cast<long long>(monitorPositions.size()) * plot;
+}
+
 bool FloodSummary::write(const std::string& folder, std::string& problem) const {
     if (!started()) {
         problem = "no flood run to summarise";

@@ -58,6 +58,9 @@ public:
     // reason in `problem`, when one cannot be written. Nothing is written before start.
     bool write(const std::string& folder, std::string& problem) const;
 
+    // About the bytes write and the monitor plots put on the disk: what a run keeps free for its summary.
+    long long bytesToWrite() const;
+
     bool started() const { return !maxDepth.empty(); }
     int lastResult() const { return rows.empty() ? 0 : rows.back().result; }
 

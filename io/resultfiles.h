@@ -19,9 +19,46 @@ std::vector<std::string> listResultFiles(const std::string& folder);
 // missing frame among them is skipped); 0 when the folder holds none.
 int lastResultNumber(const std::string& folder);
 
-// Removes every file listResultFiles names, and nothing else. False, naming the file, when one cannot
-// be removed.
+// Removes every file listResultFiles names, and nothing else. Refuses, removing nothing, when one of
+// those names is a folder (a user's own, which no run could write its result over). False, naming the
+// entry, when one cannot be removed.
 bool removeResultFiles(const std::string& folder, std::string& problem);
+
+// An exclusive lock on a result folder, held while a run writes into it, so that a second run into the
+// same folder, from this process or another, is refused instead of mixing its results with the first's
+// or replacing them. It goes with the object, or with the process however that ends.
+//
+//     ResultFolderLock lock;
+//     if (!lock.lock(folder, problem)) { ... refuse the run: problem names the folder ... }
+class ResultFolderLock {
+public:
+    ResultFolderLock() = default;
+    ~ResultFolderLock() { unlock(); }
+    ResultFolderLock(const ResultFolderLock&) = delete;
+    ResultFolderLock& operator=(const ResultFolderLock&) = delete;
+
+    // Locks `folder`, which must exist, letting go of any folder locked before. False, naming the
+    // folder, when another run holds it or it cannot be opened. A file system without locks counts as
+    // locked.
+    bool lock(const std::string& folder, std::string& problem);
+    void unlock();
+    bool locked() const { return descriptor >= 0; }
+
+private:
+    int descriptor = -1;
+};
+
+// Bytes a run leaves free on the disk of its result folder, however small its results: room for the
+// summary and for the message that tells where the run stopped.
+constexpr long long resultDiskReserve = 8LL * 1024 * 1024;
+
+// Total size of the result files numbered `number` in `folder` (n.ive, n.txt, n.json, ...), bytes.
+long long resultSetBytes(const std::string& folder, int number);
+
+// Whether the disk holding `folder` has room for more results: more than the reserve, `alsoKeepFree`
+// (what the run still writes at its end, such as its summary) and four result sets of `lastResultBytes`
+// free. A disk that cannot be asked, or reports no size, counts as roomy.
+bool diskHasRoomForResults(const std::string& folder, long long lastResultBytes, long long alsoKeepFree = 0);
 
 // The files of one numbered result, each written through a temporary name (writeFileAtomically). A
 // result whose files cannot all be written is taken away whole, so that a folder holds only complete

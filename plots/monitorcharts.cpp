@@ -154,7 +154,8 @@ bool writeMonitorPlots(const std::vector<MonitorSeries>& series, const std::stri
             return false;
         }
         if (!writeFileAtomically(
-                path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())), problem)) {
+                path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())), problem,
+                LinkAtPath::replace)) {
             return false;
         }
     }

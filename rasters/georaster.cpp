@@ -63,6 +63,16 @@ RasterFrame asciiGridFrame(int cols, int rows, double cellSize, double lowerLeft
 
 bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::vector<float>& values,
                   std::optional<double> noData, std::string& problem) {
+    // Made in memory and written whole through a temporary file, so that a full disk or an interrupted
+    // run never leaves a raster cut short under the result's name.
+    std::string bytes;
+    return geoTiffBytes(path, frame, values, noData, bytes, problem) &&
+           writeFileAtomically(path, bytes, problem);
+}
+
+bool geoTiffBytes(const std::string& path, const RasterFrame& frame, const std::vector<float>& values,
+                  std::optional<double> noData, std::string& bytes, std::string& problem) {
+    bytes.clear();
     if (frame.width < 1 || frame.height < 1 || values.size() != frame.cellCount()) {
         problem = quoted(path) + ": the grid does not match its " + std::to_string(frame.width) + " x " +
                   std::to_string(frame.height) + " frame";
@@ -75,8 +85,6 @@ bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::
         problem = "GDAL has no GTiff driver";
         return false;
     }
-    // Made in memory and written whole through a temporary file, so that a full disk or an interrupted
-    // run never leaves a raster cut short under the result's name.
     const std::string memoryFile = memoryFilePath(".tif");
     GDALDataset* dataset =
         driver->Create(memoryFile.c_str(), frame.width, frame.height, 1, GDT_Float32, nullptr);
@@ -98,16 +106,12 @@ bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::
                        frame.width, frame.height, GDT_Float32, 0, 0);
     // Closing flushes the file; a failure there shows only as GDAL's last error.
     GDALClose(dataset);
-    const std::optional<std::string> bytes = takeMemoryFile(memoryFile);
-    if (written != CE_None || CPLGetLastErrorType() == CE_Failure || !bytes) {
+    const std::optional<std::string> made = takeMemoryFile(memoryFile);
+    if (written != CE_None || CPLGetLastErrorType() == CE_Failure || !made) {
         problem = quoted(path) + " cannot be written" + gdalReason();
         return false;
     }
-    std::string failure;
-    if (!writeFileAtomically(path, *bytes, failure)) {
-        problem = failure;
-        return false;
-    }
+    bytes = *made;
     return true;
 }
 

@@ -32,6 +32,9 @@ RasterFrame asciiGridFrame(int cols, int rows, double cellSize, double lowerLeft
 // False, with the reason in `problem`, when the file cannot be created or written.
 bool writeGeoTiff(const std::string& path, const RasterFrame& frame, const std::vector<float>& values,
                   std::optional<double> noData, std::string& problem);
+// The bytes of that GeoTIFF, made in memory; `path` only names the file in `problem`.
+bool geoTiffBytes(const std::string& path, const RasterFrame& frame, const std::vector<float>& values,
+                  std::optional<double> noData, std::string& bytes, std::string& problem);
 
 // The coordinate system of a grid file as WKT, from the ".prj" file beside it (the grid's name with its
 // extension replaced, as GIS tools look for it). Empty when there is none; empty, with the reason in

@@ -104,8 +104,8 @@ bool writeSummaryClasses(const std::string& folder, const std::string& name, con
         problem = quoted(path) + " cannot be written" + gdalReason();
         return false;
     }
-    return writeFileAtomically(path + ".aux.xml", *sideFile, problem) &&
-           writeFileAtomically(path, *bytes, problem);
+    return writeFileAtomically(path + ".aux.xml", *sideFile, problem, LinkAtPath::replace) &&
+           writeFileAtomically(path, *bytes, problem, LinkAtPath::replace);
 }
 
 bool writeExtentAndIsochrones(const std::string& folder, const std::string& name, const RasterFrame& frame,
@@ -176,5 +176,5 @@ bool writeExtentAndIsochrones(const std::string& folder, const std::string& name
         problem = quoted(path) + " cannot be written" + gdalReason();
         return false;
     }
-    return writeFileAtomically(path, *bytes, problem);
+    return writeFileAtomically(path, *bytes, problem, LinkAtPath::replace);
 }

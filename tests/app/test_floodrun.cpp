@@ -24,6 +24,7 @@
 
 #include "cafloodnew.h"
 #include "floodend.h"
+#include "resultfiles.h"
 #include "floodform.h"
 #include "floodhud.h"
 #include "floodoverlaychecks.h"

@@ -223,6 +223,9 @@ TEST_F(DebrisCommand, InterruptedRunSaysWhereItStopped) {
         EXPECT_EQ(QString::fromStdString(contents(out + QString("/%1.txt").arg(k))).split('\n').size(), 4)
             << k;
     }
+    // The summary of the frames written: a header and a row per frame, and the peak rasters.
+    EXPECT_EQ(QString::fromStdString(contents(out + "_summary/volume.csv")).count('\n'), frames + 1);
+    EXPECT_TRUE(QFile::exists(out + "_summary/peakDepth.tif"));
 }
 
 TEST_F(DebrisCommand, ShowsItsOptions) {

@@ -424,11 +424,36 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
     writeAsciiGrid(negativeRoughness.toStdString(), shape.ncols, shape.nrows, roughness);
     const QString tinyCells = folder.filePath("tiny-cells.asc");
     writeAsciiGrid(tinyCells.toStdString(), shape.ncols, shape.nrows, valleyGround(shape), 1e-20f);
+    // Inputs that load but give no flood: terrain nowhere, a breach on the bottom edge, roughness a cell
+    // further east, monitor points off the grid or at no position at all.
+    const QString noTerrain = folder.filePath("no-terrain.asc");
+    writeAsciiGrid(noTerrain.toStdString(), shape.ncols, shape.nrows,
+                   std::vector<float>(static_cast<std::size_t>(shape.ncols) * shape.nrows, -9999.0f));
+    const QString edgeOutbreak = folder.filePath("edge-outbreak.txt");
+    writeOutbreakFile(edgeOutbreak.toStdString(), {{9, 1}});
+    const QString shiftedRoughness = folder.filePath("shifted-n.asc");
+    writeAsciiGrid(shiftedRoughness.toStdString(), shape.ncols, shape.nrows, roughness, shape.cellsize,
+                   shape.cellsize);
+    const auto monitorFile = [this](const char* name, const char* geometry) {
+        const QString file = folder.filePath(name);
+        writeTextFile(file.toStdString(), std::string("WKT,name\n\"") + geometry + "\",a\n");
+        return file;
+    };
+    const QString offGrid = monitorFile("off-grid.csv", "POINT (95 -300)");
+    const QString onBorder = monitorFile("on-border.csv", "LINESTRING (95 270,2 270)");
+    const QString emptyPoint = folder.filePath("empty.geojson");
+    writeTextFile(emptyPoint.toStdString(), R"({"type": "FeatureCollection", "features": [{"type": "Feature",)"
+                                            R"( "properties": {}, "geometry": {"type": "Point", "coordinates": [NaN, 270]}}]})");
+    const QString monitorPipe = folder.filePath("monitors.shp");
+    ASSERT_EQ(::mkfifo(monitorPipe.toLocal8Bit().constData(), 0600), 0);
+    const QString companionPipe = folder.filePath("points.shp");
+    writeTextFile(companionPipe.toStdString(), "x");
+    ASSERT_EQ(::mkfifo(folder.filePath("points.dbf").toLocal8Bit().constData(), 0600), 0);
     const struct {
         const char* name;
         QStringList inputFiles;  // none: no input options
         QStringList arguments;
-        const char* message;
+        std::string message;
     } cases[] = {
         {"no inputs", {}, run3, "--roughness is required"},
         {"unknown format", inputs, QStringList{"--format", ".png"} + run3, "not a result format"},
@@ -480,6 +505,28 @@ TEST_F(FloodBatchTest, RefusesBadInputWithAMessage) {
          inputs,
          {"--results", "1", "--out", inputs[2]},
          "cannot create the output folder"},
+        {"no terrain", {inputs[0], noTerrain, inputs[2]}, run3, "none of its 20 x 30 cells inside the grid's border"},
+        {"outbreak on the bottom edge",
+         {inputs[0], inputs[1], edgeOutbreak},
+         run3,
+         "no outbreak cell lets water into the terrain: the east and south faces of (9, 1)"},
+        {"roughness a cell east",
+         {shiftedRoughness, inputs[1], inputs[2]},
+         run3,
+         "its lower-left corner (10, 0) and cell size 10 are not those of the elevation grid (0, 0; 10)"},
+        {"monitor point south of the grid", inputs, QStringList{"--monitors", offGrid} + run3,
+         "monitor point 1 of \"" + offGrid.toStdString() + "\" at (95.000, -300.000) lies off the flood "
+         "grid's inner cells (x 5.000 to 185.000, y 15.000 to 295.000)"},
+        {"monitor point on the border", inputs, QStringList{"--monitors", onBorder} + run3,
+         "monitor point 2 of"},
+        {"monitor point of no coordinates", inputs, QStringList{"--monitors", emptyPoint} + run3,
+         "point 1 of \"" + emptyPoint.toStdString() + "\" lies at (nan, nan, nan), which is no position"},
+        {"monitor file that is a pipe", inputs, QStringList{"--monitors", monitorPipe} + run3,
+         "monitors.shp\" is not a regular file"},
+        {"monitor file beside a pipe", inputs, QStringList{"--monitors", companionPipe} + run3,
+         "points.dbf\", beside"},
+        {"a reservoir no breach empties", inputs, QStringList{"--capacity", "1e15"} + run3,
+         "breach: a peak outflow of 40386 m^3/s would take over 1e+08 s"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -251,6 +251,22 @@ TEST(FloodSummaryTest, SummaryFolderLiesBesideTheResultFolder) {
     }
 }
 
+TEST(FloodSummaryTest, SummaryFilesAreTheNamesASummaryWrites) {
+    const struct {
+        const char* name;
+        bool summary;
+    } cases[] = {
+        {"volume.csv", true},       {"maxDepth.tif", true},         {"finalTrace.tif", true},
+        {"monitors.csv", true},     {"monitor_12.png", true},       {".volume.csv.partial-a8Bc3d", true},
+        {"monitor_0.png", false},   {"monitor_012.png", false},     {"monitor_.png", false},
+        {"monitor_1.png.bak", false}, {"Volume.csv", false},         {"volume.csv.partial", false},
+        {"notes.txt", false},       {"1.tif", false},               {".notes.txt.partial-a8Bc3d", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isSummaryFileName(c.name), c.summary) << c.name;
+    }
+}
+
 TEST(FloodSummaryTest, WriteIntoAnUnusableFolderSaysSo) {
     SummarisedValley valley(2e4f);
     ASSERT_TRUE(valley.ready);

@@ -59,6 +59,51 @@ TEST_F(ResultFiles, LastFrameIsTheHighestNumberWhateverIsMissingOrBeside) {
     EXPECT_EQ(folderEntries(dir()), (std::vector<std::string>{"40.png", "notes.txt"}));
 }
 
+TEST_F(ResultFiles, AFolderNamedLikeAResultIsRefusedBeforeAnythingIsRemoved) {
+    touch({"1.ive", "1.txt", "notes.txt"});
+    writeTextFile(dir() + "/9.ive/mine.txt", "a user's own folder");
+    std::string problem;
+    EXPECT_FALSE(removeResultFiles(dir(), problem));
+    EXPECT_NE(problem.find(dir() + "/9.ive\" is a folder, not a result file; nothing was removed"),
+              std::string::npos)
+        << problem;
+    EXPECT_EQ(folderEntries(dir()), (std::vector<std::string>{"1.ive", "1.txt", "9.ive", "notes.txt"}));
+}
+
+TEST_F(ResultFiles, OneRunAtATimeHoldsAFolder) {
+    ResultFolderLock first;
+    ResultFolderLock second;
+    std::string problem;
+    ASSERT_TRUE(first.lock(dir(), problem)) << problem;
+    EXPECT_FALSE(second.lock(dir(), problem));
+    EXPECT_EQ(problem, "the result folder \"" + dir() + "\" is in use by another run; wait for it to end, or "
+                       "choose another folder");
+    EXPECT_FALSE(second.locked());
+    {
+        // Another folder is free, and a lock goes with its object.
+        ResultFolderLock other;
+        EXPECT_TRUE(other.lock(dir() + "/..", problem)) << problem;
+    }
+    first.unlock();
+    EXPECT_TRUE(second.lock(dir(), problem)) << problem;
+    EXPECT_FALSE(first.lock(dir() + "/missing", problem));
+    EXPECT_NE(problem.find("cannot open the result folder \"" + dir() + "/missing\""), std::string::npos);
+}
+
+TEST_F(ResultFiles, ResultSetsAreSizedByTheirNumberAlone) {
+    writeTextFile(dir() + "/3.ive", "12345");
+    writeTextFile(dir() + "/3.json", "12");
+    writeTextFile(dir() + "/30.txt", "1234567");
+    writeTextFile(dir() + "/3.png", "1234567");
+    EXPECT_EQ(resultSetBytes(dir(), 3), 7);
+    EXPECT_EQ(resultSetBytes(dir(), 30), 7);
+    EXPECT_EQ(resultSetBytes(dir(), 4), 0);
+    // Nothing is that large: the disk cannot hold it; a folder on no disk cannot be asked.
+    EXPECT_TRUE(diskHasRoomForResults(dir(), 7));
+    EXPECT_FALSE(diskHasRoomForResults(dir(), 7, 1LL << 62));
+    EXPECT_TRUE(diskHasRoomForResults("/proc", 1LL << 40));
+}
+
 TEST_F(ResultFiles, ResultThatCannotBeWrittenWholeIsTakenAway) {
     touch({"1.ive", "1.txt"});
     ResultFrameWriter second(dir(), 2);

@@ -14,6 +14,7 @@
 #include "debrissummary.h"
 #include "debristick.h"
 #include "progress.h"
+#include "resultfiles.h"
 #include "resultfolder.h"
 #include "stopsignals.h"
 #include "summaryfiles.h"
@@ -183,7 +184,8 @@ int runDebrisCommand(const CommandLine& options) {
     }
 
     const std::string outDir = options.text("out");
-    if (!prepareResultFolder(outDir, options.has("overwrite"), problem)) {
+    ResultFolderLock folderLock;
+    if (!prepareResultFolder(outDir, options.has("overwrite"), RunSummary::beside, folderLock, problem)) {
         return refuse(problem);
     }
     catchStopSignals();
@@ -191,6 +193,19 @@ int runDebrisCommand(const CommandLine& options) {
     DebrisSummary summary;
     summary.start(run);
     const std::string summaryFolder = summaryFolderOf(outDir);
+    // The summary of the frames written so far, also when the run ends early.
+    const auto writeSummary = [&summary, &run, &summaryFolder]() {
+        std::string summaryProblem;
+        if (!summary.write(run, summaryFolder, summaryProblem)) {
+            std::cerr << "vantorel-batch debris: the summary cannot be written: " << summaryProblem << "\n";
+            return false;
+        }
+        return true;
+    };
+    const auto completeFrames = [](int frames) {
+        return frames == 0 ? std::string("no frame was written")
+                           : "frames 1 to " + std::to_string(frames) + " are complete";
+    };
     ProgressLine progress;
     int framesWritten = 0;
     // --until stops at the step nearest to the time asked for; without it the run goes to its end.
@@ -200,14 +215,22 @@ int runDebrisCommand(const CommandLine& options) {
         DebrisHud hud;
         const osg::ref_ptr<osg::Geode> surface = advanceDebrisTick(run, heights, hud, settings);
         if (surface) {
-            std::string failedFile;
-            if (!writeDebrisFrame(outDir, framesWritten + 1, format, *surface, hud, failedFile)) {
+            // A full disk would take the summary, and the message saying where the run stopped, with it.
+            if (!diskHasRoomForResults(outDir, resultSetBytes(outDir, framesWritten), summary.bytesToWrite())) {
                 progress.finish();
-                std::cerr << "vantorel-batch debris: cannot write \"" << failedFile << "\"; "
-                          << (framesWritten == 0
-                                  ? "no frame was written"
-                                  : "frames 1 to " + std::to_string(framesWritten) + " are complete")
+                std::cerr << "vantorel-batch debris: the disk of " << outDir << " is nearly full; stopping at "
+                          << run.debrisElapsed << " s, leaving room for the summary; "
+                          << completeFrames(framesWritten) << "\n";
+                writeSummary();
+                return 1;
+            }
+            std::string failedFile;
+            std::string failure;
+            if (!writeDebrisFrame(outDir, framesWritten + 1, format, *surface, hud, failedFile, &failure)) {
+                progress.finish();
+                std::cerr << "vantorel-batch debris: " << failure << "; " << completeFrames(framesWritten)
                           << "\n";
+                writeSummary();
                 return 1;
             }
             ++framesWritten;
@@ -218,6 +241,7 @@ int runDebrisCommand(const CommandLine& options) {
             std::cerr << "vantorel-batch debris: stopped by " << stopSignalName() << " at "
                       << run.debrisElapsed << " s after frame " << framesWritten << "; frames 1 to "
                       << framesWritten << " in " << outDir << " are complete\n";
+            writeSummary();
             return 128 + stopSignal();
         }
         const bool done = run.finished() || run.debrisElapsed >= stopAt;
@@ -235,8 +259,7 @@ int runDebrisCommand(const CommandLine& options) {
                   "debris: %.0f m3 of debris on the grid; %d packets of %g m3 released of the %.0f m3\n",
                   run.debrisVolumeOnGrid(), run.debrisPacketCount, run.packetVolume, run.totalVolume);
     std::cout << balance;
-    if (!summary.write(run, summaryFolder, problem)) {
-        std::cerr << "vantorel-batch debris: the summary cannot be written: " << problem << "\n";
+    if (!writeSummary()) {
         return 1;
     }
     std::cout << "debris: summary in " << summaryFolder << "\n";

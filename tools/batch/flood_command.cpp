@@ -1,5 +1,6 @@
 // vantorel-batch flood: the computed flood run without a window. Five engine steps per result, as the
 // live run does, and the same result files, so that the folder replays in the window.
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "monitorpoints.h"
 #include "plotprogram.h"
 #include "progress.h"
+#include "resultfiles.h"
 #include "resultfolder.h"
 #include "resultwriter.h"
 #include "stopsignals.h"
@@ -211,8 +213,15 @@ int runFloodCommand(const CommandLine& options) {
 
     MonitorPoints monitors;
     if (options.has("monitors")) {
-        if (!monitors.load(options.text("monitors")) || monitors.empty()) {
-            return refuse("--monitors " + options.text("monitors") + " gives no monitor points (see above)");
+        const std::string monitorFile = options.text("monitors");
+        if (!monitors.load(monitorFile, problem)) {
+            return refuse("--monitors " + monitorFile + " gives no monitor points: " + problem);
+        }
+        if (monitors.empty()) {
+            return refuse("--monitors " + monitorFile + " gives no monitor points: it holds no point and no line");
+        }
+        if (!checkMonitorPoints(engine, monitors, monitorFile, problem)) {
+            return refuse("--monitors: " + problem);
         }
     }
 
@@ -227,7 +236,8 @@ int runFloodCommand(const CommandLine& options) {
 
     // Checked last, so that a refused command leaves the folder as it was.
     const std::string folder = options.text("out");
-    if (!prepareResultFolder(folder, options.has("overwrite"), problem)) {
+    ResultFolderLock folderLock;
+    if (!prepareResultFolder(folder, options.has("overwrite"), RunSummary::beside, folderLock, problem)) {
         return refuse(problem);
     }
     catchStopSignals();
@@ -286,6 +296,24 @@ int runFloodCommand(const CommandLine& options) {
             return 1;
         }
         const int number = written + 1;
+        // A full disk would take the summary, and the message saying where the run stopped, with it. The
+        // last result may still be on its way to the disk; the one before it is whole.
+        const long long lastResultBytes =
+            std::max(resultSetBytes(folder, written), resultSetBytes(folder, written - 1));
+        if (!diskHasRoomForResults(folder, lastResultBytes, summary.bytesToWrite())) {
+            std::string failure;
+            if (!writer.finish(failure)) {
+                return unwritten(failure, written - 1);
+            }
+            progress.finish();
+            std::cerr << "vantorel-batch flood: the disk of " << folder << " is nearly full; stopping "
+                      << (written == 0 ? "before the first result"
+                                       : "after result " + std::to_string(written) + " (results 1 to " +
+                                             std::to_string(written) + " are complete)")
+                      << ", leaving room for the summary\n";
+            writeSummary();
+            return 1;
+        }
         const auto files = std::make_shared<const FloodResultFiles>(
             copyFloodResult(folder, number, format, *water, engine, hud, monitors));
         std::string failure;

@@ -8,6 +8,7 @@
 #include "landsliderun.h"
 #include "landslidetick.h"
 #include "progress.h"
+#include "resultfiles.h"
 #include "resultfolder.h"
 #include "stopsignals.h"
 
@@ -89,7 +90,8 @@ int runLandslideCommand(const CommandLine& options) {
     // Checked last, so that a refused command leaves the folder as it was.
     settings.folder = options.text("out");
     settings.buildMeshes = false;
-    if (!prepareResultFolder(settings.folder, options.has("overwrite"), problem)) {
+    ResultFolderLock folderLock;
+    if (!prepareResultFolder(settings.folder, options.has("overwrite"), RunSummary::none, folderLock, problem)) {
         return refuse(problem);
     }
     catchStopSignals();
