@@ -240,11 +240,10 @@ bool CAFlood::readRoughness(const std::string& path) {
                   << " rows, but the elevation grid has " << ncols << " x " << nrows << "\n";
         return false;
     }
-    // Another origin or cell size would put every roughness on another cell than its own. The elevation
-    // grid's origin is held in single precision: the tolerance takes its rounding in.
+    // Another origin or cell size would put every roughness on another cell than its own; a hundredth of
+    // a cell takes in the rounding of coordinates written by other programs.
     const auto differs = [this](double value, double elevationValue) {
-        return !(std::fabs(value - elevationValue) <=
-                 0.01 * cellsize + 1.2e-7 * std::fabs(elevationValue));
+        return !(std::fabs(value - elevationValue) <= 0.01 * cellsize);
     };
     if (differs(header.xllcorner, xllcorner) || differs(header.yllcorner, yllcorner) ||
         differs(header.cellsize, cellsize)) {
