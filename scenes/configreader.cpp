@@ -10,8 +10,12 @@
 #include "fileio.h"
 #include "scenelist.h"
 
-static void printParseFailure(int line, int column, const QString& message) {
-    std::cout << "parse file failed:" << line << "---" << column << ":" << message.toStdString() << std::endl;
+static void printParseFailure(int line, int column, const QString& message, QString* failure) {
+    const QString text = QString("%1---%2:%3").arg(line).arg(column).arg(message);
+    std::cout << "parse file failed:" << text.toStdString() << std::endl;
+    if (failure != nullptr) {
+        *failure = text;
+    }
 }
 
 // Scene files list a few paths and positions; a file this large is not one, and its document tree
@@ -23,7 +27,7 @@ static constexpr std::size_t maxXmlBytes = 64 * 1024 * 1024;
 // tree is built.
 static constexpr int maxXmlDepth = 64;
 
-bool parseXmlText(const QByteArray& text, QDomDocument& document) {
+bool parseXmlText(const QByteArray& text, QDomDocument& document, QString* failure) {
     document.clear();
     // The depth is measured with the same parser that then builds the tree, so both see one document.
     QXmlStreamReader scan(text);
@@ -33,7 +37,7 @@ bool parseXmlText(const QByteArray& text, QDomDocument& document) {
         const QXmlStreamReader::TokenType token = scan.readNext();
         if (token == QXmlStreamReader::StartElement && ++depth > maxXmlDepth) {
             printParseFailure(static_cast<int>(scan.lineNumber()), static_cast<int>(scan.columnNumber()),
-                              QString("elements nested deeper than %1 levels").arg(maxXmlDepth));
+                              QString("elements nested deeper than %1 levels").arg(maxXmlDepth), failure);
             return false;
         }
         if (token == QXmlStreamReader::EndElement) {
@@ -42,7 +46,7 @@ bool parseXmlText(const QByteArray& text, QDomDocument& document) {
     }
     if (scan.hasError()) {
         printParseFailure(static_cast<int>(scan.lineNumber()), static_cast<int>(scan.columnNumber()),
-                          scan.errorString());
+                          scan.errorString(), failure);
         return false;
     }
     QXmlStreamReader reader(text);
@@ -50,42 +54,44 @@ bool parseXmlText(const QByteArray& text, QDomDocument& document) {
     int line = 0;
     int column = 0;
     if (!document.setContent(&reader, false, &message, &line, &column)) {
-        printParseFailure(line, column, message);
+        printParseFailure(line, column, message, failure);
         document.clear();
         return false;
     }
     return true;
 }
 
-bool parseXmlFile(const QString& file, QDomDocument& document) {
+bool parseXmlFile(const QString& file, QDomDocument& document, QString* failure) {
     document.clear();
     std::string bytes;
     std::string problem;
     switch (readRegularFile(QFile::encodeName(file).toStdString(), maxXmlBytes, bytes, problem)) {
         case FileReadStatus::ok:
-            return parseXmlText(QByteArray::fromStdString(bytes), document);
+            return parseXmlText(QByteArray::fromStdString(bytes), document, failure);
         case FileReadStatus::tooLarge:
             printParseFailure(0, 0,
-                              file + " is too large (" + QString::number(QFileInfo(file).size()) + " bytes)");
+                              file + " is too large (" + QString::number(QFileInfo(file).size()) + " bytes)",
+                              failure);
             return false;
         default:
-            printParseFailure(0, 0, QString::fromStdString(problem));
+            printParseFailure(0, 0, QString::fromStdString(problem), failure);
             return false;
     }
 }
 
 void SceneConfigReader::readSceneDocument(const QString& fileName, QString& filePath,
-                                          QDomDocument& document) const {
+                                          QDomDocument& document, QString* failure) const {
     const QString folder = catalog.currentFolder();
     if (folder.isEmpty()) {
         // An empty folder would turn the file name into a path at the file-system root.
         filePath.clear();
         document.clear();
-        printParseFailure(0, 0, "no data folder is bound to the scene \"" + catalog.currentScene + "\"");
+        printParseFailure(0, 0, "no data folder is bound to the scene \"" + catalog.currentScene + "\"",
+                          failure);
         return;
     }
     filePath = folder + "/" + fileName;
-    parseXmlFile(filePath, document);
+    parseXmlFile(filePath, document, failure);
 }
 
 void SceneConfigReader::forEachEntry(const QDomDocument& document, const std::string& category,

@@ -13,9 +13,10 @@ class QDomElement;
 // a regular file, over 64 MiB), is not well-formed or nests elements more than 64 levels deep, writes
 // "parse file failed:<line>---<column>:<message>" to standard output, leaves the document empty and
 // returns false.
-bool parseXmlFile(const QString& file, QDomDocument& document);
+// `failure`, when given, receives the same text after "parse file failed:".
+bool parseXmlFile(const QString& file, QDomDocument& document, QString* failure = nullptr);
 // The same for the text of an XML file.
-bool parseXmlText(const QByteArray& text, QDomDocument& document);
+bool parseXmlText(const QByteArray& text, QDomDocument& document, QString* failure = nullptr);
 
 struct SceneCatalog;
 
@@ -41,6 +42,12 @@ public:
     // empty list. `landslidePath` receives the path of the file read (empty when no folder is bound).
     std::vector<std::string> readLandslideValues(QString& landslidePath, const std::string& category);
 
+    // Whether the scenario file of the current scene can be played: it reads as XML, its opening camera
+    // ("Camera1") is nine finite numbers, its terrain (the first "Path") a model file that can be opened
+    // and its slide's frames (the first "landslide" path) a folder. False, with one message naming the
+    // file and the value at fault in `problem`, otherwise.
+    bool checkLandslideScenario(std::string& problem);
+
     // Where callers keep the path of the last file read.
     QString path;
 
@@ -48,7 +55,8 @@ private:
     const SceneCatalog& catalog;
 
     // Parses `fileName` in the current scene's folder; `filePath` receives its full path.
-    void readSceneDocument(const QString& fileName, QString& filePath, QDomDocument& document) const;
+    void readSceneDocument(const QString& fileName, QString& filePath, QDomDocument& document,
+                           QString* failure = nullptr) const;
     // Calls `visit` with every entry element of every category element named `category` under the
     // document's root, in document order.
     static void forEachEntry(const QDomDocument& document, const std::string& category,

@@ -1,9 +1,13 @@
 // The landslide scenario file "LandslideXML.xml", read by category like the scene configuration.
 #include <QDomDocument>
+#include <QFileInfo>
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "configreader.h"
+#include "fileio.h"
 
 namespace {
 
@@ -105,4 +109,46 @@ std::vector<std::string> SceneConfigReader::readLandslideValues(QString& landsli
         }
     });
     return values;
+}
+
+bool SceneConfigReader::checkLandslideScenario(std::string& problem) {
+    QString file;
+    QDomDocument document;
+    QString failure;
+    readSceneDocument("LandslideXML.xml", file, document, &failure);
+    const std::string name = "\"" + file.toStdString() + "\"";
+    if (document.documentElement().isNull()) {
+        problem = "the scenario file " + name + " cannot be read: " +
+                  (failure.isEmpty() ? std::string("it holds no element") : failure.toStdString());
+        return false;
+    }
+    QString ignored;
+    const std::vector<std::string> camera = readLandslideValues(ignored, "Camera1");
+    if (camera.size() < 9) {
+        problem = "the scenario file " + name + " gives " + std::to_string(camera.size()) +
+                  " of the nine values of its opening camera (\"Camera1\": eye, center and up)";
+        return false;
+    }
+    for (std::size_t i = 0; i < 9; ++i) {
+        if (!std::isfinite(std::atof(camera[i].c_str()))) {
+            problem = "the scenario file " + name + " gives \"" + camera[i] + "\" as value " +
+                      std::to_string(i + 1) + " of its opening camera (\"Camera1\"), which is no number";
+            return false;
+        }
+    }
+    const std::vector<std::string> terrain = readLandslideValues(ignored, "Path");
+    std::string fileProblem;
+    if (terrain.empty() || !checkDataFile(terrain.front(), fileProblem)) {
+        problem = "the scenario file " + name + " names no terrain model that can be opened" +
+                  (terrain.empty() ? std::string(" (\"Path\")") : ": " + fileProblem);
+        return false;
+    }
+    const std::vector<std::string> slide = readLandslideValues(ignored, "landslide");
+    if (slide.empty() || slide.front().empty() ||
+        !QFileInfo(QString::fromStdString(slide.front())).isDir()) {
+        problem = "the scenario file " + name + " names no folder of the slide's frames" +
+                  (slide.empty() ? std::string(" (\"landslide\")") : ": \"" + slide.front() + "\" is none");
+        return false;
+    }
+    return true;
 }

@@ -112,4 +112,48 @@ TEST(LandslideValues, MissingFileOrUnboundSceneGivesNothing) {
     EXPECT_EQ(printed.rfind("parse file failed:", 0), 0u) << printed;
 }
 
+TEST(LandslideValues, ScenarioThatCannotBePlayedIsNamedWithTheValueAtFault) {
+    BoundScene scene;
+    scene.write("terrain.ive", "a model");
+    scene.write("frames/1.ive", "a frame");
+    const std::string terrain = scene.path("terrain.ive");
+    const std::string frames = scene.path("frames");
+    const auto scenario = [&](const std::string& camera, const std::string& path, const std::string& slide) {
+        return "<L><Camera1><eye x=\"" + camera +
+               "\" y=\"2\" z=\"3\"/><center x=\"4\" y=\"5\" z=\"6\"/><up x=\"0\" y=\"0\" z=\"1\"/></Camera1>"
+               "<Path><a strPath=\"" + path + "\"/></Path><landslide><path strPath=\"" + slide +
+               "\"/></landslide></L>";
+    };
+    const std::string good = scenario("1", terrain, frames);
+    const struct {
+        const char* what;
+        std::string xml;
+        std::string problem;  // empty: it plays
+    } cases[] = {
+        {"a scenario that plays", good, ""},
+        {"cut short", good.substr(0, good.size() / 2), "cannot be read: 1---"},
+        {"a camera at no number", scenario("nan", terrain, frames),
+         "gives \"nan\" as value 1 of its opening camera"},
+        {"a camera of six values", "<L><Camera1><eye x=\"1\" y=\"2\" z=\"3\"/><up x=\"0\" y=\"0\" z=\"1\"/></Camera1></L>",
+         "gives 6 of the nine values"},
+        {"a terrain that is not there", scenario("1", scene.path("none.ive"), frames),
+         "names no terrain model that can be opened: \"" + scene.path("none.ive") + "\" does not open"},
+        {"frames that are not there", scenario("1", terrain, scene.path("gone")),
+         "names no folder of the slide's frames: \"" + scene.path("gone") + "\" is none"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        scene.write("LandslideXML.xml", QByteArray::fromStdString(c.xml));
+        SceneConfigReader reader(scene.catalog());
+        std::string problem;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(reader.checkLandslideScenario(problem), c.problem.empty());
+        testing::internal::GetCapturedStdout();
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+        if (!c.problem.empty()) {
+            EXPECT_NE(problem.find(scene.path("LandslideXML.xml")), std::string::npos) << problem;
+        }
+    }
+}
+
 }  // namespace
