@@ -11,6 +11,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "fileio.h"
 #include "georaster.h"
 
 namespace {
@@ -72,6 +73,11 @@ using DatasetPointer = std::unique_ptr<GDALDataset, DatasetCloser>;
 // but cannot read the file.
 DatasetPointer openWithGdal(const std::string& path, std::string& problem) {
     if (startsLikeAsciiGrid(path)) {
+        return nullptr;
+    }
+    // GDAL opens companions of the file by itself ("dem.tif.aux.xml", "dem.prj"); a pipe among them would
+    // hold it for good.
+    if (!checkDataFile(path, problem)) {
         return nullptr;
     }
     GDALAllRegister();
