@@ -23,7 +23,7 @@ TEST(FloodDepthTiff, RasterHoldsTheDepthsWithTheGridsGeotransform) {
                    7600000.3);
     writeAsciiGrid(base + "/n.asc", shape.ncols, shape.nrows,
                    std::vector<float>(static_cast<std::size_t>(shape.ncols) * shape.nrows, 0.035f),
-                   shape.cellsize, 500000.5, 3000000.25);
+                   shape.cellsize, 500000.3, 7600000.3);
     writeOutbreakFile(base + "/outbreak.txt", {{7, shape.nrows - 2}});
     CAFlood engine;
     ASSERT_EQ(startFloodRun(engine, {base + "/n.asc", base + "/dem.asc", base + "/outbreak.txt"},
