@@ -14,6 +14,7 @@
 #include <osgUtil/Tessellator>
 
 #include "depthsetter.h"
+#include "fileio.h"
 #include "vectorlayer.h"
 
 namespace {
@@ -41,8 +42,16 @@ void VectorLayerBuilder::readShapefile(const char* path) {
     CPLSetConfigOption("GDAL_FILENAME_IS_UTF8", "NO");
     CPLSetConfigOption("SHAPE_ENCODING", "");
 
+    // A pipe named like the file or one of its companions would hold OGR in open() for good.
+    std::string problem;
+    if (!checkDataFile(path ? path : "", problem)) {
+        std::cerr << problem << std::endl;
+        std::cout << "Open failed" << std::endl;
+        valid = false;
+        return;
+    }
     GDALDatasetUniquePtr dataset(
-        GDALDataset::FromHandle(GDALOpenEx(path ? path : "", GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
+        GDALDataset::FromHandle(GDALOpenEx(path, GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
     if (!dataset) {
         std::cout << "Open failed" << std::endl;
         valid = false;

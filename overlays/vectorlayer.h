@@ -37,7 +37,8 @@ struct ShpFeature {
 class VectorLayerBuilder {
 public:
     // Appends the point, line and polygon features of every layer of the file (local 8-bit path). A file
-    // that does not open prints "Open failed" and marks the builder invalid until the next `buildLayer`.
+    // that does not open prints "Open failed" (and, when it or a companion is no regular file, why on
+    // standard error) and marks the builder invalid until the next `buildLayer`.
     void readShapefile(const char* path);
 
     // The scene-graph layer of the features read, drawing only the kind of the last feature read. Leaves

@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "fileio.h"
 #include "gridreader.h"
 
 namespace {
@@ -47,7 +48,8 @@ constexpr double heightBeyondTerrain = 1e5;
 // Opens a raster that a user named; `what` names it in messages ("the DEM", "the image").
 Dataset openRaster(const std::string& path, const std::string& what, std::string& problem) {
     std::string reason;
-    if (regularFileStatus(path, reason) != FileReadStatus::ok) {
+    // GDAL opens companions of the raster on its own ("dem.tif.aux.xml"): a pipe among them would hold it.
+    if (regularFileStatus(path, reason) != FileReadStatus::ok || !checkDataFile(path, reason)) {
         problem = what + ": " + reason;
         return nullptr;
     }

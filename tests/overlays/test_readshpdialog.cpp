@@ -1,6 +1,9 @@
 // Shapefiles as vector layers: the builder's scene graph for points, lines and polygons, and the dialog
 // that collects the file, colours and label size.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 
 #include <QColorDialog>
 #include <QFile>
@@ -298,13 +301,24 @@ TEST_F(VectorLayerTest, MixedFileDrawsOnlyTheKindOfItsLastFeature) {
 TEST_F(VectorLayerTest, FileThatDoesNotOpenGivesAnEmptyLayerAndTheNextDrawsNormally) {
     writeVectorFile(file("road.shp"), wkbLineString, {{wkbLineString, {{0, 0, 0}, {5, 5, 0}}, "G318"}});
     writeTextFile(file("junk.shp"), "not a shapefile");
-    for (const std::string& broken : {file("absent.shp"), file("junk.shp"), std::string()}) {
+    // A pipe as the file or as a companion OGR opens on its own would hold the reader for good.
+    writeVectorFile(file("piped.shp"), wkbLineString, {{wkbLineString, {{0, 0, 0}, {5, 5, 0}}, "G318"}});
+    ASSERT_EQ(::unlink(file("piped.dbf").c_str()), 0);
+    ASSERT_EQ(::mkfifo(file("piped.dbf").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(file("pipe.shp").c_str(), 0600), 0);
+    for (const std::string& broken :
+         {file("absent.shp"), file("junk.shp"), std::string(), file("pipe.shp"), file("piped.shp")}) {
         SCOPED_TRACE(broken);
         builder.clearFeatures();
         builder.renderBin = 6.0f;
         testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         builder.readShapefile(broken.c_str());
+        const std::string why = testing::internal::GetCapturedStderr();
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open failed\n");
+        if (broken.find("pipe") != std::string::npos) {
+            EXPECT_NE(why.find(broken.substr(0, broken.size() - 4)), std::string::npos) << why;
+        }
         EXPECT_FALSE(builder.valid);
         EXPECT_EQ(builder.buildLayer()->getNumChildren(), 0u);
         EXPECT_TRUE(builder.valid);

@@ -1,6 +1,7 @@
 // A case study from a small DEM in degrees, as a user with a GeoTIFF of their own valley makes it: the
 // case folder, its scene list entry, the flood computed on it, and the messages for bad input.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <ogr_spatialref.h>
 
@@ -214,6 +215,8 @@ TEST_F(CaseStudyTest, BadInputIsRefusedNamingTheFile) {
     writeTextFile(path("bad-table.txt"), "11 0.04\n12, fast\n");
     writeTextFile(path("words.tif"), "no raster at all");
     writeTextFile(path("case-of-mine/notes.txt"), "mine");
+    writeValleyInDegrees(path("piped.tif"), 0);
+    ASSERT_EQ(::mkfifo(path("piped.tif.aux.xml").c_str(), 0600), 0);
     const auto with = [this](const std::function<void(CaseStudySettings&)>& change) {
         CaseStudySettings changed = settings;
         change(changed);
@@ -234,6 +237,8 @@ TEST_F(CaseStudyTest, BadInputIsRefusedNamingTheFile) {
          "the coordinate system \"EPSG:999999\" given for the DEM \"" + path("no-crs.tif") + "\""},
         {"DEM that is no raster", with([this](CaseStudySettings& s) { s.demPath = path("words.tif"); }),
          "the DEM \"" + path("words.tif") + "\" is no raster GDAL reads"},
+        {"DEM with a pipe as its companion", with([this](CaseStudySettings& s) { s.demPath = path("piped.tif"); }),
+         "the DEM: \"" + path("piped.tif.aux.xml") + "\", beside"},
         {"missing DEM", with([this](CaseStudySettings& s) { s.demPath = path("none.tif"); }),
          "the DEM: cannot open \"" + path("none.tif") + "\""},
         {"dam outside the DEM", with([](CaseStudySettings& s) {
