@@ -3,7 +3,6 @@
 #include <QMessageBox>
 #include <algorithm>
 #include <iostream>
-#include <osgDB/ReadFile>
 
 #include "debrisflow.h"
 #include "debrisoverlays.h"
@@ -25,7 +24,8 @@ bool DebrisSession::load(const DebrisRunSettings& settings, const std::vector<st
     return startDebrisRun(loaded, loadedHeights, settings.parameters(), gridPath, breachPath, problem);
 }
 
-void DebrisSession::beginRun(const std::string& runFolder) {
+void DebrisSession::beginRun(const std::string& runFolder, std::unique_ptr<ResultFolderLock> lock) {
+    folderLock = std::move(lock);
     run = std::move(loaded);
     heights = std::move(loadedHeights);
     folder = runFolder;
@@ -41,6 +41,7 @@ void DebrisSession::stopRun() {
     stage.finishResultFiles();
     run.resetClock();
     tickClock.invalidate();
+    folderLock.reset();
     stage.evolution.release(Beat::DebrisRun);
     nextFrame = 1;
 }
@@ -135,7 +136,7 @@ void DebrisSession::showStoredFrame() {
 
     hud.readFrameInfo(frame + ".txt");
     // A frame whose surface does not load shows its legend and caption without the surface.
-    if (osg::ref_ptr<osg::Node> surface = osgDB::readNodeFile(frame + ".ive")) {
+    if (osg::ref_ptr<osg::Node> surface = loadShownModel(frame + ".ive")) {
         drawOverTerrain(*surface, 5);
         stage.addRunNode(surface.get());
     }

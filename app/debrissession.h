@@ -2,11 +2,13 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "debrishud.h"
 #include "debrisrun.h"
 #include "debrissummary.h"
+#include "resultfiles.h"
 #include "terrainheights.h"
 
 class DebrisFlow;
@@ -16,8 +18,8 @@ class SessionStage;
 // replay of a stored folder. The window starts and stops it through the playback controller; the
 // session draws its frames into the stage.
 //
-//     if (session.load(settings, inputs, problem) && chooseRunFolder(window, folder)) {
-//         session.beginRun(folder);           // then one tick() per beat of Beat::DebrisRun
+//     if (session.load(settings, inputs, problem) && chooseRunFolder(window, folder, lock)) {
+//         session.beginRun(folder, std::move(lock));  // then one tick() per beat of Beat::DebrisRun
 //     }
 class DebrisSession {
 public:
@@ -26,8 +28,9 @@ public:
     // Sets up a run on its own from the form's settings and input files (terrain grid, breach file); a
     // run still going is left as it is. False with the reason in `problem`.
     bool load(const DebrisRunSettings& settings, const std::vector<std::string>& inputs, std::string& problem);
-    // The loaded run replaces the previous one and writes its frames into `folder`, numbered from 1.
-    void beginRun(const std::string& folder);
+    // The loaded run replaces the previous one and writes its frames into `folder`, numbered from 1; `lock`
+    // holds the folder until the run stops.
+    void beginRun(const std::string& folder, std::unique_ptr<ResultFolderLock> lock);
     // One beat of the live run: as many model steps as the window's own time allows, with their frames.
     void tick();
     // Lets go of the run's beat once the files in flight have landed; the next run numbers from 1.
@@ -59,6 +62,7 @@ private:
     DebrisHud hud;
     DebrisSummary summary;  // peak results and volume balance of the run
     std::string folder;
+    std::unique_ptr<ResultFolderLock> folderLock;
     int nextFrame = 1;
     int summaryWrittenFrame = 0;
     bool summaryFailed = false;

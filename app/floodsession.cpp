@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <iostream>
-#include <osgDB/ReadFile>
 
 #include "drawontop.h"
 #include "evolutioncontroller.h"
@@ -59,7 +58,8 @@ bool FloodSession::load(const FloodFormValues& formValues, const std::vector<std
     return true;
 }
 
-void FloodSession::beginRun(const std::string& runFolder) {
+void FloodSession::beginRun(const std::string& runFolder, std::unique_ptr<ResultFolderLock> lock) {
+    folderLock = std::move(lock);
     folder = runFolder;
     nextResult = 1;
     summary = std::move(preparedSummary);
@@ -73,6 +73,7 @@ void FloodSession::beginRun(const std::string& runFolder) {
 void FloodSession::stopRun() {
     // The files in flight land before anything else of the run changes.
     stage.finishResultFiles();
+    folderLock.reset();
     stage.evolution.release(Beat::FloodRun);
     nextResult = 1;
 }
@@ -89,9 +90,13 @@ void FloodSession::tick() {
         // Stopped between two results, so every result in the folder is complete.
         const int written = nextResult - 1;
         stopRun();
+        // The reserve left room for the summary of the results written.
+        writeSummary();
         QMessageBox::information(
             nullptr, QObject::tr("Warning"),
-            QObject::tr("结果文件夹所在的磁盘空间将满，计算已停止：结果 1 到 %1 已写入 %2。").arg(written).arg(shownFolder),
+            written > 0
+                ? QObject::tr("结果文件夹所在的磁盘空间将满，计算已停止：结果 1 到 %1 已写入 %2。").arg(written).arg(shownFolder)
+                : QObject::tr("结果文件夹所在的磁盘空间将满，计算已停止：%1 中没有写入任何结果。").arg(shownFolder),
             QMessageBox::Ok);
         return;
     }
@@ -230,7 +235,7 @@ void FloodSession::showStoredFrame() {
         lakeSurface->rise();
     }
     // A frame whose water model does not load shows its overlays without water.
-    if (osg::ref_ptr<osg::Node> water = osgDB::readNodeFile(frame + ".ive")) {
+    if (osg::ref_ptr<osg::Node> water = loadShownModel(frame + ".ive")) {
         drawOverTerrain(*water, 10);
         stage.addRunNode(water.get());
     }

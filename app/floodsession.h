@@ -11,6 +11,7 @@
 #include "floodsummary.h"
 #include "monitorpoints.h"
 #include "monitorseries.h"
+#include "resultfiles.h"
 
 class LakeSurface;
 class SessionStage;
@@ -19,8 +20,8 @@ class SessionStage;
 // or the replay of a stored folder with the scene's lake rising beside it. The window starts and stops
 // it through the playback controller; the session draws its frames into the stage.
 //
-//     if (session.load(values, inputs, refusal) && chooseRunFolder(window, folder)) {
-//         session.beginRun(folder);           // then one tick() per beat of Beat::FloodRun
+//     if (session.load(values, inputs, refusal) && chooseRunFolder(window, folder, lock)) {
+//         session.beginRun(folder, std::move(lock));  // then one tick() per beat of Beat::FloodRun
 //     }
 class FloodSession {
 public:
@@ -30,8 +31,9 @@ public:
     // Loads the engine with the form's values and input files, and the monitor points; false with the
     // engine's reason in `refusal` when it refuses them.
     bool load(const FloodFormValues& values, const std::vector<std::string>& inputs, QString& refusal);
-    // The loaded run writes its results into `folder`, numbered from 1.
-    void beginRun(const std::string& folder);
+    // The loaded run writes its results into `folder`, numbered from 1; `lock` holds the folder until the
+    // run stops.
+    void beginRun(const std::string& folder, std::unique_ptr<ResultFolderLock> lock);
     // One beat of the live run: its steps, frame, result files and summary; the run stops itself at its end.
     void tick();
     // Lets go of the run's beat once the files in flight have landed; the next run numbers from 1.
@@ -73,6 +75,7 @@ private:
     int colourLow = 0;
     int colourHigh = 20;
     std::string folder;
+    std::unique_ptr<ResultFolderLock> folderLock;
     int nextResult = 1;  // number of the run's next result files
     int summaryWrittenResult = 0;  // the last result the written summary covers
     int plotsWrittenResult = 0;    // and the written monitor plots

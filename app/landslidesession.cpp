@@ -2,7 +2,6 @@
 
 #include <QMessageBox>
 #include <iostream>
-#include <osgDB/ReadFile>
 
 #include "drawontop.h"
 #include "evolutioncontroller.h"
@@ -21,11 +20,13 @@ bool LandslideSession::load(const LandslideInputs& inputs, const std::string& ou
     return run.prepare(inputs, problem, &std::cout);
 }
 
-void LandslideSession::beginRun(const std::string& runFolder) {
+void LandslideSession::beginRun(const std::string& runFolder, std::unique_ptr<ResultFolderLock> lock) {
+    folderLock = std::move(lock);
     folder = runFolder;
 }
 
 void LandslideSession::stopRun() {
+    folderLock.reset();
     stage.evolution.release(Beat::LandslideRun);
 }
 
@@ -90,7 +91,7 @@ bool LandslideSession::showStoredFrame(bool partOfStory) {
     frameGroup->removeChildren(0, frameGroup->getNumChildren());
     stage.root.removeChild(frameGroup);
     if (osg::ref_ptr<osg::Node> frame =
-            osgDB::readRefNodeFile(replayFolder + "/" + std::to_string(evolution.frameIndex) + ".ive")) {
+            loadShownModel(replayFolder + "/" + std::to_string(evolution.frameIndex) + ".ive")) {
         frameGroup->addChild(frame);
     }
     stage.root.addChild(frameGroup);
@@ -104,7 +105,7 @@ bool LandslideSession::showStoredFrame(bool partOfStory) {
     // The last frame stays, in front of the terrain.
     frameGroup->removeChildren(0, frameGroup->getNumChildren());
     if (osg::ref_ptr<osg::Node> last =
-            osgDB::readRefNodeFile(replayFolder + "/" + std::to_string(evolution.frameCount) + ".ive")) {
+            loadShownModel(replayFolder + "/" + std::to_string(evolution.frameCount) + ".ive")) {
         drawOverTerrain(*last, 1);
         frameGroup->addChild(last);
     }

@@ -3,10 +3,12 @@
 #include <osg/Group>
 #include <osg/Node>
 #include <osg/ref_ptr>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "landsliderun.h"
+#include "resultfiles.h"
 
 class SessionStage;
 
@@ -14,8 +16,8 @@ class SessionStage;
 // (also the slide of a landslide story). The window starts and stops it through the playback
 // controller; the session draws into the stage.
 //
-//     if (session.load(inputs, format, problem) && chooseRunFolder(window, folder)) {
-//         session.beginRun(folder);           // then one tick() per beat of Beat::LandslideRun
+//     if (session.load(inputs, format, problem) && chooseRunFolder(window, folder, lock)) {
+//         session.beginRun(folder, std::move(lock));  // then one tick() per beat of Beat::LandslideRun
 //     }
 class LandslideSession {
 public:
@@ -24,8 +26,8 @@ public:
     // Prepares the run's grids from the form's inputs and output format; false with the reason in
     // `problem`. A run still going must have been stopped: it works on the grids this replaces.
     bool load(const LandslideInputs& inputs, const std::string& format, std::string& problem);
-    // The prepared run writes its results into `folder`.
-    void beginRun(const std::string& folder);
+    // The prepared run writes its results into `folder`. `lock` holds the folder until the run stops.
+    void beginRun(const std::string& folder, std::unique_ptr<ResultFolderLock> lock);
     // One step of the live run with its mesh and result file; the run stops itself after its last step.
     void tick();
     // Lets go of the run's beat.
@@ -47,6 +49,7 @@ private:
     SessionStage& stage;
     LandslideRun run;  // the grids, centreline and step counter of the run
     std::string folder;
+    std::unique_ptr<ResultFolderLock> folderLock;
     std::string format = ".ive";
     // The mesh on screen: the last step's slide, then the post-disaster surface.
     osg::ref_ptr<osg::Node> mesh;

@@ -2,9 +2,9 @@
 
 #include <QColor>
 #include <QFile>
+#include <QMessageBox>
 #include <iostream>
 #include <osg/MatrixTransform>
-#include <osgDB/ReadFile>
 #include <osgText/Text>
 
 #include "configreader.h"
@@ -37,7 +37,7 @@ osg::ref_ptr<osg::Node> loadGeologicalLines(const std::vector<std::string>& line
     if (lines.empty()) {
         return nullptr;
     }
-    osg::ref_ptr<osg::Node> model = osgDB::readRefNodeFile(lines.front());
+    osg::ref_ptr<osg::Node> model = loadShownModel(lines.front());
     if (model) {
         model->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
     }
@@ -67,6 +67,15 @@ std::vector<std::string> LandslideStory::scenarioValues(const std::string& categ
 void LandslideStory::open(bool dynamicTerrain) {
     // A presentation still running (the same case opened again) would go on beside the new one.
     stop();
+    // A scenario that does not load plays nothing: a blank view or NaN cameras tell the user nothing.
+    SceneConfigReader reader(catalog);
+    std::string problem;
+    if (!reader.checkLandslideScenario(problem)) {
+        std::cerr << problem << std::endl;
+        QMessageBox::information(nullptr, QObject::tr("Warning"),
+                                 QObject::tr("滑坡场景无法演示：%1").arg(localText(problem)), QMessageBox::Ok);
+        return;
+    }
     stage.evolution.mode = EvolutionMode::Landslide;
     const std::vector<std::string> slideFolders = scenarioValues("landslide");
     // Without its result folder the story ends at the title instead of replaying another case's slide.
@@ -77,7 +86,7 @@ void LandslideStory::open(bool dynamicTerrain) {
     lakeGroup->removeChildren(0, lakeGroup->getNumChildren());
     onScreen = true;
     if (!paths.empty()) {
-        if (osg::ref_ptr<osg::Node> terrain = osgDB::readRefNodeFile(paths.front())) {
+        if (osg::ref_ptr<osg::Node> terrain = loadShownModel(paths.front())) {
             if (dynamicTerrain) {
                 terrain->setDataVariance(osg::Object::DYNAMIC);
             }

@@ -158,6 +158,9 @@ private:
     void buildSceneTree();
     // Adds the model at `path` to the scene; a model that does not load adds nothing.
     void loadTerrain(const std::string& path);
+    // Reads a model the window shows through loadShownModel; the reason one does not load, naming the
+    // file, goes to the status bar as well.
+    osg::ref_ptr<osg::Node> loadModel(const std::string& path);
     void addFloodMarksAndLake();
     // Replays a prepared result folder of a case study.
     void startCaseReplay(EvolutionMode mode, const std::string& folder, int intervalMs);

@@ -5,7 +5,6 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <iostream>
-#include <osgDB/ReadFile>
 
 #include "debrisflow.h"
 #include "debrissession.h"
@@ -164,7 +163,7 @@ void MainWindow::acceptScenePath(std::string path) {
     stopEvolution();
     evolution->mode = EvolutionMode::None;
     root->removeChildren(0, root->getNumChildren());
-    osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(path);
+    osg::ref_ptr<osg::Node> model = loadModel(path);
     if (model) {
         model->getOrCreateStateSet()->setMode(GL_LIGHTING,
                                               osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
@@ -196,7 +195,7 @@ void MainWindow::acceptStart(int flag) {
     if (evolution->mode == EvolutionMode::Debris) {
         // A folder of another valley would play far away from the view, with nothing to say why.
         const int last = resultFrameCount(chosen);
-        const osg::ref_ptr<osg::Node> frame = osgDB::readRefNodeFile(folder + "/" + std::to_string(last) + ".ive");
+        const osg::ref_ptr<osg::Node> frame = loadShownModel(folder + "/" + std::to_string(last) + ".ive");
         if (frame && !stage->liesOnTerrain(*frame)) {
             QMessageBox::information(nullptr, tr("警告"),
                                      tr("所选结果 %1 不在当前场景的地形范围内，没有演进。请先打开它所在的场景。")

@@ -16,7 +16,8 @@ void MainWindow::acceptdebrisValues(DebrisRunSettings values) {
         return;
     }
     std::string folder;
-    if (!chooseRunFolder(this, folder)) {
+    std::unique_ptr<ResultFolderLock> lock;
+    if (!chooseRunFolder(this, folder, lock)) {
         return;
     }
     monitorDock->showReportOf(folder);
@@ -29,7 +30,7 @@ void MainWindow::acceptdebrisValues(DebrisRunSettings values) {
     stopEvolution();
 
     evolution->mode = EvolutionMode::Debris;
-    debris->beginRun(folder);
+    debris->beginRun(folder, std::move(lock));
     startComputation(Beat::DebrisRun);
 }
 

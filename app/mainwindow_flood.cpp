@@ -26,13 +26,14 @@ void MainWindow::acceptfloodValues(FloodFormValues values) {
     // The files of a run before this one land under their own numbers first.
     stage->finishResultFiles();
     std::string folder;
-    if (!chooseRunFolder(this, folder)) {
+    std::unique_ptr<ResultFolderLock> lock;
+    if (!chooseRunFolder(this, folder, lock)) {
         return;
     }
     monitorDock->showReportOf(folder);
     // The new run replaces whatever runs or replays.
     stopEvolution();
-    flood->beginRun(folder);
+    flood->beginRun(folder, std::move(lock));
     startComputation(Beat::FloodRun);
 }
 

@@ -26,12 +26,13 @@ void MainWindow::acceptLandSlideSignals(LandslideRunRequest request) {
 
     // Asks before mixing with an earlier run's results, and names every file by the folder's own bytes.
     std::string folder;
-    if (!chooseRunFolder(this, folder)) {
+    std::unique_ptr<ResultFolderLock> lock;
+    if (!chooseRunFolder(this, folder, lock)) {
         return;
     }
     // The new run replaces whatever runs or replays, with its nodes.
     stopEvolution();
-    landslide->beginRun(folder);
+    landslide->beginRun(folder, std::move(lock));
     startComputation(Beat::LandslideRun);
 }
 

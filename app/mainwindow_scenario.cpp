@@ -2,10 +2,10 @@
 #include <QAction>
 #include <QCursor>
 #include <QMenu>
+#include <QStatusBar>
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <iostream>
-#include <osgDB/ReadFile>
 
 #include "choosefiledialog.h"
 #include "configreader.h"
@@ -131,9 +131,18 @@ std::unique_ptr<LakeSurface> configuredLake(const SceneCatalog& catalog) {
 }
 
 void MainWindow::loadTerrain(const std::string& path) {
-    if (osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(path)) {
+    if (osg::ref_ptr<osg::Node> model = loadModel(path)) {
         root->addChild(model.get());
     }
+}
+
+osg::ref_ptr<osg::Node> MainWindow::loadModel(const std::string& path) {
+    std::string problem;
+    osg::ref_ptr<osg::Node> model = loadShownModel(path, &problem);
+    if (!model) {
+        statusBar()->showMessage(localText(problem), 10000);
+    }
+    return model;
 }
 
 void MainWindow::addFloodMarksAndLake() {

@@ -43,7 +43,7 @@ void MainWindow::open() {
     setCurrentFile(fileName);
     statusBar()->showMessage(fileName, 2000);
 
-    models[1] = osgDB::readNodeFile(fileName.toLocal8Bit().toStdString());
+    models[1] = loadModel(fileName.toLocal8Bit().toStdString());
     if (!models[1]) {
         return;
     }
@@ -58,7 +58,9 @@ void MainWindow::open() {
     const QFileInfo info(fileName);
     const QString cameraFile = info.absolutePath() + "/" + info.completeBaseName() + "_cam.osg";
     std::cout << cameraFile.toLocal8Bit().toStdString() << std::endl;
-    osg::ref_ptr<osg::Node> cameraNode = osgDB::readNodeFile(cameraFile.toLocal8Bit().toStdString());
+    // Most models have no saved view: its absence needs no word.
+    std::string noView;
+    osg::ref_ptr<osg::Node> cameraNode = readModelFile(cameraFile.toLocal8Bit().toStdString(), noView);
     if (auto* camera = dynamic_cast<osg::Camera*>(cameraNode.get())) {
         viewer->getCameraManipulator()->setByInverseMatrix(camera->getViewMatrix());
     } else {
@@ -74,7 +76,7 @@ void MainWindow::addData() {
     }
     statusBar()->showMessage(fileName, 2000);
 
-    osg::ref_ptr<osg::Node> model = osgDB::readNodeFile(fileName.toLocal8Bit().toStdString());
+    osg::ref_ptr<osg::Node> model = loadModel(fileName.toLocal8Bit().toStdString());
     if (model) {
         root->addChild(model.get());
         // Re-home the view on the enlarged scene.

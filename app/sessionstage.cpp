@@ -8,7 +8,9 @@
 #include <iostream>
 #include <osg/ComputeBoundsVisitor>
 
+#include "modelfile.h"
 #include "resultfiles.h"
+#include "summaryfiles.h"
 #include "terrainmanipulator.h"
 #include "viewerqt.h"
 
@@ -99,7 +101,7 @@ void reportUnwrittenFile(const std::string& failedFile) {
                              QMessageBox::Ok);
 }
 
-bool chooseRunFolder(QWidget* parent, std::string& folder) {
+bool chooseRunFolder(QWidget* parent, std::string& folder, std::unique_ptr<ResultFolderLock>& lock) {
     const QString chosen = QFileDialog::getExistingDirectory(parent, QObject::tr("选择计算结果保存文件夹"), "./",
                                                              QFileDialog::ShowDirsOnly);
     if (chosen.isEmpty()) {
@@ -108,6 +110,18 @@ bool chooseRunFolder(QWidget* parent, std::string& folder) {
     }
     // The bytes every file of the run is written under.
     const std::string bytes = QFile::encodeName(chosen).toStdString();
+    const auto refuse = [&lock](const std::string& problem) {
+        lock.reset();
+        QMessageBox::information(nullptr, QObject::tr("Warning"),
+                                 QObject::tr("计算没有开始：%1").arg(localText(problem)), QMessageBox::Ok);
+        return false;
+    };
+    // Two runs into one folder would each report success while one's results replace the other's.
+    std::string problem;
+    lock = std::make_unique<ResultFolderLock>();
+    if (!lock->lock(bytes, problem)) {
+        return refuse(problem);
+    }
     const std::vector<std::string> results = listResultFiles(bytes);
     if (!results.empty()) {
         const QMessageBox::StandardButton answer = QMessageBox::question(
@@ -117,15 +131,30 @@ bool chooseRunFolder(QWidget* parent, std::string& folder) {
                 .arg(results.size()),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
+            lock.reset();
             return false;
         }
-        std::string problem;
         if (!removeResultFiles(bytes, problem)) {
-            QMessageBox::information(nullptr, QObject::tr("Warning"),
-                                     QObject::tr("计算没有开始：%1").arg(localText(problem)), QMessageBox::Ok);
-            return false;
+            return refuse(problem);
         }
+    }
+    // An earlier run's monitor record and plots would stand beside the new results, and a replay would
+    // plot them.
+    if (!removeSummaryFiles(bytes, problem)) {
+        return refuse(problem);
     }
     folder = bytes;
     return true;
+}
+
+osg::ref_ptr<osg::Node> loadShownModel(const std::string& path, std::string* problem) {
+    std::string reason;
+    osg::ref_ptr<osg::Node> model = readModelFile(path, reason);
+    if (!model) {
+        std::cerr << reason << std::endl;
+        if (problem) {
+            *problem = reason;
+        }
+    }
+    return model;
 }

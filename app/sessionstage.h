@@ -5,9 +5,11 @@
 #include <osg/Node>
 #include <osg/Vec3d>
 #include <osg/ref_ptr>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "resultfiles.h"
 #include "resultwriter.h"
 
 class EvolutionController;
@@ -71,9 +73,16 @@ bool cameraFromValues(const std::vector<std::string>& values, osg::Vec3d& eye, o
 void reportUnwrittenFile(const std::string& failedFile);
 
 // Asks for the output folder of a computed run ("save && save as"). A folder holding results of an earlier
-// run is used only when the user agrees to remove them. On success `folder` holds the folder's bytes;
-// false when the user chose none.
-bool chooseRunFolder(QWidget* parent, std::string& folder);
+// run is used only when the user agrees to remove them, and its summary files go with them. A folder
+// another run, of this window or another program, writes into is refused. On success `folder` holds the
+// folder's bytes and `lock` holds the folder for the run from then until it stops; false when the user
+// chose none or it cannot be used.
+bool chooseRunFolder(QWidget* parent, std::string& folder, std::unique_ptr<ResultFolderLock>& lock);
+
+// Reads a model the window shows (terrain, a stored frame, a layer) once readModelFile has found it a
+// regular file: a pipe named like one would hold the window in open() for good. One that does not load
+// is null, and the reason, naming the file, goes to standard error and into `problem` when given.
+osg::ref_ptr<osg::Node> loadShownModel(const std::string& path, std::string* problem = nullptr);
 
 // Text in the local 8-bit encoding (file names, engine messages) for a message box.
 inline QString localText(const std::string& text) {

@@ -21,6 +21,7 @@
 #include "debristestdata.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
+#include "resultfiles.h"
 #include "syntheticvalley.h"
 #include "testfiles.h"
 #include "testmodels.h"
@@ -343,6 +344,44 @@ TEST_F(DebrisFlowRunTest, ASecondSetupStopsTheRunningOneAndNumbersItsFramesFromO
         "29.4");
     // Stopped here, the second run writes its summary while the folder beside it is still to be removed.
     trigger("&停止运算");
+}
+
+TEST_F(DebrisFlowRunTest, AFolderAnotherRunHoldsIsRefusedAndEarlierResultsGoWithTheirSummary) {
+    // Another run, of this or another program, writes into the folder: the run is refused, naming it.
+    {
+        ResultFolderLock other;
+        std::string problem;
+        ASSERT_TRUE(other.lock(results.path().toStdString(), problem)) << problem;
+        ModalDriver refused(clickButton("OK"), 15000, "QMessageBox");
+        setUpRun(path("breach.txt"), runVolume, results.path());
+        ASSERT_TRUE(refused.answered());
+        EXPECT_NE(refused.text().indexOf(results.path()), -1) << refused.text().toStdString();
+        EXPECT_FALSE(window.playbackTimer()->isActive());
+        EXPECT_TRUE(frameFiles(results.path()).isEmpty());
+    }
+
+    // An earlier run's results, its summary's monitor record and plots, and a file of the user's.
+    const QString summary = results.path() + "_summary";
+    writeTextFile(result("1.txt").toStdString(), "earlier");
+    for (const char* name : {"monitors.csv", "monitor_2.png", "notes.txt"}) {
+        writeTextFile((summary + "/" + name).toStdString(), "earlier");
+    }
+    holdOnceWritten(result("2.txt"));
+    ModalDriver removeEarlier(clickButton("&Yes"), 15000, "QMessageBox");
+    setUpRun(path("breach.txt"), runVolume, results.path());
+    ASSERT_TRUE(removeEarlier.answered());
+    ASSERT_TRUE(held());
+    EXPECT_FALSE(QFile::exists(summary + "/monitors.csv"));
+    EXPECT_FALSE(QFile::exists(summary + "/monitor_2.png"));
+    EXPECT_TRUE(QFile::exists(summary + "/notes.txt"));
+    EXPECT_NE(readTextFile(result("1.txt").toStdString()), "earlier");
+
+    // The window holds the folder while its run goes, and lets go when the run stops.
+    ResultFolderLock second;
+    std::string problem;
+    EXPECT_FALSE(second.lock(results.path().toStdString(), problem));
+    trigger("&停止运算");
+    EXPECT_TRUE(second.lock(results.path().toStdString(), problem)) << problem;
 }
 
 TEST_F(DebrisFlowRunTest, FramesThatCannotBeWrittenStopTheRunWithAMessage) {

@@ -476,6 +476,44 @@ TEST_F(LandslideCaseTest, EveryLandslideSceneOpensItsTerrainAtItsOpeningView) {
     }
 }
 
+TEST_F(LandslideCaseTest, AScenarioFileThatDoesNotLoadShowsOneMessageAndPlaysNothing) {
+    const std::string good =
+        readTextFile((window->sceneCatalog().pathOf("金江滑坡") + "/LandslideXML.xml").toStdString());
+    std::string nanCamera = good;
+    const std::size_t camera = nanCamera.find("<Camera1>");
+    ASSERT_NE(camera, std::string::npos);
+    const std::size_t x = nanCamera.find("x=\"", camera) + 3;
+    nanCamera.replace(x, nanCamera.find('"', x) - x, "nan");
+    std::string noFrames = good;
+    const std::size_t frames = noFrames.find("Landslide_Play");
+    ASSERT_NE(frames, std::string::npos);
+    noFrames.replace(frames, std::string("Landslide_Play").size(), "Landslide_Gone");
+    QTemporaryDir broken;
+    const struct {
+        const char* name;
+        std::string xml;
+        const char* named;  // in the message
+    } cases[] = {
+        {"截断滑坡", good.substr(0, good.size() / 2), "LandslideXML.xml"},
+        {"无数滑坡", nanCamera, "\"nan\""},
+        {"无帧滑坡", noFrames, "Landslide_Gone"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QString::fromUtf8(c.name);
+        const QString folder = broken.path() + "/" + name;
+        writeTextFile((folder + "/LandslideXML.xml").toStdString(), c.xml);
+        window->sceneCatalog().scenes.push_back({name, folder, "3"});
+        window->sceneTreeModel()->appendRow(new QStandardItem(name));
+        ModalDriver box(clickButton("OK"), 15000, "QMessageBox");
+        doubleClick(name);
+        ASSERT_TRUE(box.answered());
+        EXPECT_NE(box.text().indexOf(QString::fromUtf8(c.named)), -1) << box.text().toStdString();
+        EXPECT_FALSE(window->playbackTimer()->isActive());
+        EXPECT_EQ(window->presentationStep(), 0);
+    }
+}
+
 TEST_F(LandslideCaseTest, DamBreakModelsReplayTheConfiguredFoldersInFloodModeOnly) {
     // The scene in a folder of its own, as other tests read the demo data meanwhile: its files are the
     // demo data's, its configuration a copy the test changes, beside a half-break folder with the first

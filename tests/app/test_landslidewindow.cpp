@@ -1,6 +1,7 @@
 // A landslide from the user's side: the seven inputs chosen in the form, the run drawn over the scene and
 // written step by step, a second run, the inputs it refuses, and the hand-over of a replay.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QComboBox>
 #include <QDir>
@@ -230,6 +231,29 @@ TEST_F(LandslideWindowTest, EvolutionAsksForAResultFolderToReplay) {
     runEventLoop(300);
     EXPECT_EQ(window.sceneRoot()->getNumChildren(), 0u);
     EXPECT_EQ(window.currentFrameIndex(), 1);
+}
+
+TEST_F(LandslideWindowTest, AFramePipeIsLeftOutWithAMessageInsteadOfHoldingTheWindow) {
+    ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(0, 0, 100, 10), results.filePath("1.ive").toStdString()));
+    const std::string pipe = results.filePath("2.ive").toStdString();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    triggerMenuAction(window, "&滑坡");
+    {
+        ModalDriver dialog(chooseFile(results.path()), 15000, "QFileDialog");
+        press("pushButton_2");
+        ASSERT_TRUE(dialog.answered());
+    }
+    window.playbackTimer()->stop();
+    ASSERT_EQ(window.availableFrameCount(), 2);
+    QMetaObject::invokeMethod(&window, "Visualize");
+    const unsigned drawn = window.view()->getFrameStamp()->getFrameNumber();
+    ASSERT_TRUE(waitUntil([&] { return window.view()->getFrameStamp()->getFrameNumber() > drawn; }));
+    testing::internal::CaptureStderr();
+    QMetaObject::invokeMethod(&window, "Visualize");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(window.currentFrameIndex(), 3);
+    EXPECT_NE(said.find(pipe), std::string::npos) << said;
+    EXPECT_FALSE(window.playbackTimer()->isActive());
 }
 
 TEST_F(LandslideWindowTest, ReplayShowsEveryStoredFrameOnceAndHoldsTheLast) {

@@ -1,5 +1,8 @@
 // The roam controls and the hand-over of a result folder, through the real menu actions and dialogs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QStatusBar>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -222,6 +225,43 @@ TEST_F(SimulationControlTest, AReplayShowsItsLastFrameAndPlaysAgainAfterItsEnd) 
             QMetaObject::invokeMethod(&window, "Visualize");
         }
     }
+}
+
+TEST_F(SimulationControlTest, PipesNamedLikeModelsAreLeftOutWithAMessageInsteadOfHoldingTheWindow) {
+    // Frames 1 to 3 of a flood or debris-flow replay, the last one's model a pipe (a flood replay steps
+    // over frames, but shows its last one).
+    const std::string pipe = folder.path().toStdString() + "/3.ive";
+    for (int n = 1; n <= 3; ++n) {
+        FloodHud state;
+        state.time = 10.0f * n;
+        ASSERT_TRUE(state.writeState(folder.path().toStdString() + "/" + std::to_string(n) + ".txt"));
+        const std::string model = folder.path().toStdString() + "/" + std::to_string(n) + ".ive";
+        if (n == 3) {
+            ASSERT_EQ(::mkfifo(model.c_str(), 0600), 0);
+        } else {
+            ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(0, 0, 10, n), model));
+        }
+    }
+    for (const int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        // A replay at no interval may tick while the folder dialog closes.
+        testing::internal::CaptureStderr();
+        startReplay(mode);
+        for (int tick = 0; tick < 5 && window.currentFrameIndex() <= 3; ++tick) {
+            QMetaObject::invokeMethod(&window, "Visualize");
+        }
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_GT(window.currentFrameIndex(), 3);
+        EXPECT_NE(said.find(pipe), std::string::npos) << said;
+    }
+
+    // A pipe as the scene's terrain leaves the scene empty and says so.
+    testing::internal::CaptureStderr();
+    QMetaObject::invokeMethod(&window, "acceptScenePath", Q_ARG(std::string, pipe));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(window.sceneRoot()->getNumChildren(), 0u);
+    EXPECT_NE(window.statusBar()->currentMessage().indexOf(QString::fromStdString(pipe)), -1)
+        << window.statusBar()->currentMessage().toStdString();
 }
 
 TEST_F(SimulationControlTest, EmptyScenePathIsRefusedAndAModelBecomesTheTerrain) {
