@@ -1,7 +1,11 @@
 #include "fuzzfiles.h"
 
+#include <cpl_conv.h>
+#include <cpl_vsi.h>
+#include <gdal_priv.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,4 +54,32 @@ std::string writeFuzzFile(const std::string& name, const std::uint8_t* data, std
 
 std::string writeFuzzFile(const std::string& name, const std::string& text) {
     return writeFuzzFile(name, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+void restrictGdal(const std::vector<std::string>& drivers) {
+    for (const char* variable : {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "HTTP_PROXY",
+                                 "HTTPS_PROXY", "ALL_PROXY"}) {
+        ::setenv(variable, "http://127.0.0.1:9", 1);
+    }
+    CPLSetConfigOption("GDAL_HTTP_PROXY", "127.0.0.1:9");
+    CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
+    CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "0");
+    CPLSetConfigOption("CPL_VSIL_CURL_ALLOWED_EXTENSIONS", ".no-network");
+    GDALAllRegister();
+    GDALDriverManager* manager = GetGDALDriverManager();
+    for (int i = manager->GetDriverCount() - 1; i >= 0; --i) {
+        GDALDriver* driver = manager->GetDriver(i);
+        if (std::find(drivers.begin(), drivers.end(), driver->GetDescription()) == drivers.end()) {
+            manager->DeregisterDriver(driver);
+            delete driver;
+        }
+    }
+}
+
+void writeGdalFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    VSILFILE* file = VSIFOpenL(path.c_str(), "wb");
+    if (file == nullptr || VSIFWriteL(data, 1, size, file) != size) {
+        std::abort();
+    }
+    VSIFCloseL(file);
 }

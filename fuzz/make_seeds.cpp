@@ -11,6 +11,7 @@
 #include "debristestdata.h"
 #include "floodhud.h"
 #include "floodtestdata.h"
+#include "fuzzslide.h"
 #include "monitorpoints.h"
 #include "scenelist.h"
 #include "syntheticvalley.h"
@@ -27,6 +28,12 @@ std::string seed(const std::string& target, const std::string& name) {
 
 void literal(const std::string& target, const std::string& name, const std::string& text) {
     writeTextFile(seed(target, name), text);
+}
+
+// A seed of a target whose input begins with bytes that choose what the rest is.
+void prefixed(const std::string& target, const std::string& name, const std::string& prefix,
+              const std::string& text) {
+    writeTextFile(seed(target, name), prefix + text);
 }
 
 void gridSeeds(const std::string& target) {
@@ -176,6 +183,55 @@ int main(int argc, char** argv) {
         literal("fuzz_floodstate", std::to_string(hud.colourLow + 10) + ".txt", hud.stateText());
     }
     literal("fuzz_floodstate", "absurd.txt", "1e30\r\nnan\r\n-inf\r\n99999999999\r\n1.5");
+
+    // Result folders: records of a kind byte (bit 7 the summary folder, bit 6 a summary folder that is
+    // a link out, bit 5 --overwrite) and a name.
+    const auto record = [](char kind, const std::string& name) {
+        return std::string(1, kind) + static_cast<char>(name.size()) + name;
+    };
+    literal("fuzz_resultfolder", "earlier-run.bin",
+            record(0, "1.ive") + record(0, "1.txt") + record(0, "2.ive") + record(0, "notes.txt") +
+                record(static_cast<char>(0x80), "volume.csv") + record(static_cast<char>(0x81), "monitors.csv") +
+                record(static_cast<char>(0x80), "monitor_3.png") + record(0x20, ".2.txt.partial-a8Bc3d"));
+    literal("fuzz_resultfolder", "tricks.bin",
+            record(0x23, "9.ive") + record(0x21, "3.json") + record(0x24, "4.tif") + record(0x25, "5.3ds") +
+                record(static_cast<char>(0x81), "volume.csv.partial") + record(static_cast<char>(0x82), "maxDepth.tif") +
+                record(static_cast<char>(0xa3), "peakDepth.tif"));
+    literal("fuzz_resultfolder", "summary-link.bin", record(0x40, "x") + record(0x20, "7.txt"));
+
+    // The rasters of a small slide, each in the role it has (a first byte of 7 reads it alone).
+    const std::string slideFolder = out + "/slide-inputs";
+    std::filesystem::create_directories(slideFolder);
+    const LandslideInputs slide = writeSlideScene(slideFolder, fuzzSlideDesign()).inputs;
+    const std::string roles[] = {slide.deposit, slide.path, slide.body, slide.image,
+                                 slide.centreline, slide.mosaic, slide.postDem};
+    for (int role = 0; role < 7; ++role) {
+        prefixed("fuzz_landslideraster", "role" + std::to_string(role) + ".tif",
+                 std::string{static_cast<char>(role), 0}, readTextFile(roles[role]));
+    }
+    prefixed("fuzz_landslideraster", "mosaic.asc", std::string{5, 1},
+             "ncols 4\nnrows 3\nxllcorner 500000\nyllcorner 2999970\ncellsize 10\nNODATA_value -9999\n"
+             "1 2 3 4\n5 inf 7 8\n9 10 -9999 12\n");
+    prefixed("fuzz_landslideraster", "overdeclared.asc", std::string{7, 1},
+             "ncols 14000\nnrows 14000\nxllcorner 500000\nyllcorner 2999600\ncellsize 10\n1 2 3\n");
+    prefixed("fuzz_landslideraster", "post.vrt", std::string{6, 2},
+             "<VRTDataset rasterXSize=\"40\" rasterYSize=\"20\"><GeoTransform>500000, 10, 0, 3000000, 0, "
+             "-10</GeoTransform><VRTRasterBand dataType=\"Float32\" band=\"1\"><SimpleSource><SourceFilename "
+             "relativeToVRT=\"0\">/vsimem/slide/mosaic.tif</SourceFilename><SourceBand>1</SourceBand>"
+             "</SimpleSource></VRTRasterBand></VRTDataset>");
+    std::filesystem::remove_all(slideFolder);
+
+    // Monitor points: a first byte choosing the format.
+    prefixed("fuzz_monitorvector", "points.geojson", std::string(1, 0),
+             R"({"type": "FeatureCollection", "features": [{"type": "Feature", "properties": {},)"
+             R"( "geometry": {"type": "Point", "coordinates": [95, 270, 100]}}, {"type": "Feature",)"
+             R"( "properties": {}, "geometry": {"type": "LineString", "coordinates": [[50, 50], [150, 250]]}}]})");
+    prefixed("fuzz_monitorvector", "points.csv", std::string(1, 1),
+             "WKT,name\n\"POINT (95 270)\",a\n\"LINESTRING (2 270,95 -300)\",b\n\"POINT (nan 5)\",c\n");
+    prefixed("fuzz_monitorvector", "points.kml", std::string(1, 2),
+             "<kml><Placemark><Point><coordinates>95,270,0</coordinates></Point></Placemark></kml>");
+    prefixed("fuzz_monitorvector", "points.gpx", std::string(1, 3),
+             "<gpx version=\"1.1\"><wpt lat=\"270\" lon=\"95\"/></gpx>");
 
     DebrisHud debris;
     debris.maxSpeed = 12.3456789f;
