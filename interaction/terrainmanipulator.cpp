@@ -11,6 +11,7 @@ namespace {
 
 class WorldBoundsVisitor : public osg::ComputeBoundsVisitor {
 public:
+    using osg::ComputeBoundsVisitor::apply;  // every other node type as the base visits it
     void apply(osg::Transform& transform) override {
         if (transform.getReferenceFrame() != osg::Transform::RELATIVE_RF) {
             return;
