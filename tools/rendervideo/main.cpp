@@ -6,9 +6,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <iostream>
-#include <osgDB/ReadFile>
 
 #include "mainwindow.h"
+#include "modelfile.h"
 #include "sessionstage.h"
 
 namespace {
@@ -60,8 +60,10 @@ int main(int argc, char* argv[]) {
     if (resultFrameCount(folder) < 1) {
         return refuse(folder.toStdString() + " holds no numbered result frames");
     }
-    if (!osgDB::readRefNodeFile(QFile::encodeName(scene).toStdString())) {
-        return refuse(scene.toStdString() + " does not load as a terrain model");
+    // Through the regular-file check: a pipe named like the terrain would hold the program in open().
+    std::string loadProblem;
+    if (!readModelFile(QFile::encodeName(scene).toStdString(), loadProblem)) {
+        return refuse(loadProblem);
     }
 
     MainWindow window;
