@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t length = size - 1;
     if (extension == ".shp" && length >= 4) {
         // The ".shx" and ".dbf" lengths first, then the three files.
-        std::size_t index = (std::size_t(body[0]) << 8 | body[1]) % (length - 3);
-        std::size_t table = (std::size_t(body[2]) << 8 | body[3]) % (length - 3 - index + 1);
+        const std::size_t index = (std::size_t(body[0]) << 8 | body[1]) % (length - 4 + 1);
+        const std::size_t table = (std::size_t(body[2]) << 8 | body[3]) % (length - 4 - index + 1);
         body += 4;
         length -= 4;
         const std::size_t shapes = length - index - table;
