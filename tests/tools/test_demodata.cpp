@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <map>
+#include <sys/stat.h>
 
+#include "realterrain.h"
 #include "testfiles.h"
 
 namespace {
@@ -28,6 +30,26 @@ TEST(DemoData, RefusesAFolderHoldingOtherFiles) {
     EXPECT_EQ(readTextFile(folder.filePath("TreeMeta.json").toStdString()), "{\"test\": []}");
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{"TreeMeta.json", "金江洪水"}));
+}
+
+// The archive of the case on real terrain goes to GDAL by its path: a pipe in its place or named like it
+// beside it would hold the reader for good, and is refused by name instead.
+TEST(DemoData, RealTerrainArchiveRefusesAPipeInItsPlaceOrBesideIt) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString archive = folder.filePath("dem.npz");
+    ASSERT_TRUE(QFile::copy(jacksboroDemArchive, archive));
+    NpyArray cellSize;
+    std::string problem;
+    ASSERT_TRUE(readNpzArray(archive.toStdString(), "dx", cellSize, problem)) << problem;
+    for (const char* name : {"dem.npz.aux.xml", "dem.prj", "dem.npz"}) {
+        const std::string pipe = folder.filePath(name).toStdString();
+        QFile::remove(QString::fromStdString(pipe));
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0) << name;
+        EXPECT_FALSE(readNpzArray(archive.toStdString(), "dx", cellSize, problem)) << name;
+        EXPECT_NE(problem.find(pipe), std::string::npos) << problem;
+        QFile::remove(QString::fromStdString(pipe));
+    }
 }
 
 // The frame folders of the debris-flow and landslide cases, below the demo folder.

@@ -9,6 +9,7 @@
 
 #include "casefiles.h"
 #include "casestudy.h"
+#include "fileio.h"
 #include "georaster.h"
 #include "gridreader.h"
 
@@ -50,7 +51,9 @@ double valueAt(const unsigned char* bytes, char kind, int size) {
 
 bool readNpzArray(const std::string& path, const std::string& name, NpyArray& array, std::string& problem) {
     const std::string where = "\"" + path + "\", array " + name;
-    if (regularFileStatus(path, problem) != FileReadStatus::ok) {
+    // Checked as every file handed to GDAL by its path: a pipe in its place or among its companions
+    // ("x.npz.aux.xml") would hold a reader in open() for good.
+    if (regularFileStatus(path, problem) != FileReadStatus::ok || !checkDataFile(path, problem)) {
         return false;
     }
     VsiFile file;
