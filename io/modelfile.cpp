@@ -1,5 +1,6 @@
 #include "modelfile.h"
 
+#include <exception>
 #include <osg/Geode>
 #include <osgDB/FileNameUtils>
 #include <osgDB/ReadFile>
@@ -56,7 +57,15 @@ osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& prob
     if (!checkDataFile(path, problem)) {
         return nullptr;
     }
-    osg::ref_ptr<osg::Node> node = osgDB::readRefNodeFile(path);
+    osg::ref_ptr<osg::Node> node;
+    // The plug-in allocates every array at the length the file declares before it reads the array: a
+    // damaged length throws out of it (std::bad_alloc), which would end the window.
+    try {
+        node = osgDB::readRefNodeFile(path);
+    } catch (const std::exception& error) {
+        problem = "\"" + path + "\" holds no model that can be read: " + error.what();
+        return nullptr;
+    }
     if (!node) {
         problem = "\"" + path + "\" holds no model that can be read";
     }

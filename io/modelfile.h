@@ -23,5 +23,5 @@ osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node);
 // Reads the model at `path` with the OpenSceneGraph plug-in of its extension, once checkDataFile has
 // found it and its companions regular files: a pipe or device named like a model would hold the reader
 // in open() for good. Null, with the reason naming the file in `problem`, otherwise or when the plug-in
-// reads no model from it.
+// reads no model from it or fails to allocate what the file declares.
 osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& problem);
