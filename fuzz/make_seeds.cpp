@@ -2,9 +2,14 @@
 // the tests and the demo data write, and from malformed variants the tests try.
 #include <QString>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <list>
+#include <osg/Geometry>
+#include <osg/MatrixTransform>
+#include <osgDB/Registry>
+#include <sstream>
 
 #include "casefiles.h"
 #include "debrishud.h"
@@ -12,10 +17,12 @@
 #include "floodhud.h"
 #include "floodtestdata.h"
 #include "fuzzslide.h"
+#include "modelfile.h"
 #include "monitorpoints.h"
 #include "scenelist.h"
 #include "syntheticvalley.h"
 #include "testfiles.h"
+#include "watermesh.h"
 
 namespace {
 
@@ -232,6 +239,57 @@ int main(int argc, char** argv) {
              "<kml><Placemark><Point><coordinates>95,270,0</coordinates></Point></Placemark></kml>");
     prefixed("fuzz_monitorvector", "points.gpx", std::string(1, 3),
              "<gpx version=\"1.1\"><wpt lat=\"270\" lon=\"95\"/></gpx>");
+
+    // Stored frames: a water surface as the flood writes it, alone and under a transform, compressed, cut
+    // short, and with the length of a vertex array (stored before its first vertex) damaged to 24 GB.
+    std::vector<FloodCell> cells(5 * 4);
+    std::vector<const FloodCell*> rows;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        cells[i].ground = 100.0f + static_cast<float>(i % 4);
+        cells[i].wet = i % 3 == 0;
+        cells[i].surfaceOld = cells[i].ground + (cells[i].wet ? 1.5f : 0.0f);
+    }
+    for (int r = 0; r < 5; ++r) {
+        rows.push_back(&cells[static_cast<std::size_t>(r) * 4]);
+    }
+    const FloodGridView grid{rows.data(), 5, 4, 10.0, 500000.0, 3300000.0};
+    const osg::ref_ptr<osg::Geode> water = buildWaterGeode(grid, 20, floodShallowColour, floodDeepColour);
+    osg::ref_ptr<osg::MatrixTransform> placed = new osg::MatrixTransform(osg::Matrix::translate(5, 5, 5));
+    placed->addChild(water);
+    std::string waterBytes;
+    std::string placedBytes;
+    std::string problem;
+    if (!modelFileBytes(*water, ".ive", waterBytes, problem) ||
+        !modelFileBytes(*placed, ".ive", placedBytes, problem)) {
+        std::cerr << problem << "\n";
+        return 1;
+    }
+    literal("fuzz_resultframe", "water.ive", waterBytes);
+    literal("fuzz_resultframe", "placed.ive", placedBytes);
+    literal("fuzz_resultframe", "cut-short.ive", waterBytes.substr(0, waterBytes.size() / 2));
+    osg::ref_ptr<osgDB::Options> compressed = new osgDB::Options("compressed");
+    std::ostringstream stream(std::ios::out | std::ios::binary);
+    osgDB::ReaderWriter* ive = osgDB::Registry::instance()->getReaderWriterForExtension("ive");
+    ive->writeNode(*water, stream, compressed.get());
+    literal("fuzz_resultframe", "compressed.ive", stream.str());
+    const osg::Vec3Array* vertices = nullptr;
+    for (unsigned i = 0; i < water->getNumDrawables() && (vertices == nullptr || vertices->empty()); ++i) {
+        vertices = dynamic_cast<const osg::Vec3Array*>(water->getDrawable(i)->asGeometry()->getVertexArray());
+    }
+    std::string stored(4 + sizeof(osg::Vec3), '\0');
+    const std::uint32_t length = vertices ? static_cast<std::uint32_t>(vertices->size()) : 0;
+    std::memcpy(&stored[0], &length, 4);
+    if (length > 0) {
+        std::memcpy(&stored[4], vertices->front().ptr(), sizeof(osg::Vec3));
+    }
+    const std::size_t at = waterBytes.find(stored);
+    if (length == 0 || at == std::string::npos) {
+        std::cerr << "vantorel-fuzz-seeds: no vertex array in the water surface\n";
+        return 1;
+    }
+    const std::uint32_t damaged = 0x7fffffff;
+    std::memcpy(&waterBytes[at], &damaged, 4);
+    literal("fuzz_resultframe", "declares-huge-array.ive", waterBytes);
 
     DebrisHud debris;
     debris.maxSpeed = 12.3456789f;
