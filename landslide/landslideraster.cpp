@@ -13,18 +13,6 @@
 
 #include "fileio.h"
 
-namespace {
-
-std::string quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
-}  // namespace
-
-void GdalDatasetCloser::operator()(GDALDataset* dataset) const {
-    GDALClose(dataset);
-}
-
 GdalDatasetHandle openRaster(const std::string& path, std::string& problem) {
     const bool inMemory = path.rfind("/vsimem/", 0) == 0;
     if (!inMemory && !checkDataFile(path, problem)) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "gdaldataset.h"
 #include "georaster.h"
 
 // Largest grid the landslide run reads into memory, in cells (a float grid of this size is 800 MB).
@@ -13,12 +14,6 @@ constexpr long long maxLandslideRasterCells = 200'000'000;
 // packs at most 1032 bytes into one). A file declaring more is damaged or sparse, and reading it would
 // fill memory with cells it does not hold. Text rasters (ESRI ASCII grids) need two bytes per cell.
 constexpr long long maxCellsPerStoredByte = 2048;
-
-class GDALDataset;
-struct GdalDatasetCloser {
-    void operator()(GDALDataset* dataset) const;
-};
-using GdalDatasetHandle = std::unique_ptr<GDALDataset, GdalDatasetCloser>;
 
 // Opens the raster at `path` read-only, without GDAL's own complaints on the terminal. The file, its
 // companions and every file GDAL names as part of the raster must be regular files (a pipe would hold

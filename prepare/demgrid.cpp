@@ -12,18 +12,10 @@
 #include <sstream>
 
 #include "fileio.h"
+#include "gdaldataset.h"
 #include "gridreader.h"
 
 namespace {
-
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using Dataset = std::unique_ptr<GDALDataset, DatasetCloser>;
-
-std::string quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 std::string number(double value) {
     std::ostringstream text;
@@ -46,7 +38,7 @@ std::string wktOf(const OGRSpatialReference& reference) {
 constexpr double heightBeyondTerrain = 1e5;
 
 // Opens a raster that a user named; `what` names it in messages ("the DEM", "the image").
-Dataset openRaster(const std::string& path, const std::string& what, std::string& problem) {
+GdalDatasetHandle openRaster(const std::string& path, const std::string& what, std::string& problem) {
     std::string reason;
     // GDAL opens companions of the raster on its own ("dem.tif.aux.xml"): a pipe among them would hold it.
     if (regularFileStatus(path, reason) != FileReadStatus::ok || !checkDataFile(path, reason)) {
@@ -55,7 +47,7 @@ Dataset openRaster(const std::string& path, const std::string& what, std::string
     }
     GDALAllRegister();
     QuietGdal quiet;
-    Dataset dataset(
+    GdalDatasetHandle dataset(
         GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     if (!dataset) {
         problem = what + " " + quoted(path) + " is no raster GDAL reads" + gdalReason();
@@ -109,7 +101,7 @@ bool readBand(GDALDataset& dataset, int band, std::vector<double>& values, std::
 }
 
 // Runs gdalwarp on `source` into memory with `arguments`.
-Dataset warp(GDALDataset& source, const std::vector<std::string>& arguments, std::string& problem) {
+GdalDatasetHandle warp(GDALDataset& source, const std::vector<std::string>& arguments, std::string& problem) {
     CPLStringList argv;
     for (const std::string& argument : arguments) {
         argv.AddString(argument.c_str());
@@ -118,7 +110,8 @@ Dataset warp(GDALDataset& source, const std::vector<std::string>& arguments, std
     GDALWarpAppOptions* options = GDALWarpAppOptionsNew(argv.List(), nullptr);
     GDALDatasetH sourceHandle = GDALDataset::ToHandle(&source);
     int usageError = 0;
-    Dataset result(GDALDataset::FromHandle(GDALWarp("", nullptr, 1, &sourceHandle, options, &usageError)));
+    GdalDatasetHandle result(
+        GDALDataset::FromHandle(GDALWarp("", nullptr, 1, &sourceHandle, options, &usageError)));
     GDALWarpAppOptionsFree(options);
     if (!result) {
         problem = "it cannot be resampled" + gdalReason();
@@ -173,7 +166,7 @@ int utmZoneEpsg(double longitude, double latitude) {
 
 bool loadDem(const std::string& path, const DemOptions& options, DemGrid& dem, std::string& problem) {
     const std::string what = "the DEM";
-    Dataset source = openRaster(path, what, problem);
+    GdalDatasetHandle source = openRaster(path, what, problem);
     if (!source) {
         return false;
     }
@@ -214,7 +207,7 @@ bool loadDem(const std::string& path, const DemOptions& options, DemGrid& dem, s
     const std::string targetWkt = wktOf(target);
     const std::string sourceWkt = wktOf(reference);
 
-    Dataset grid;
+    GdalDatasetHandle grid;
     if (metres && squareNorthUp && (options.cellSize == 0.0 || options.cellSize == g[1])) {
         const double cells = static_cast<double>(source->GetRasterXSize()) * source->GetRasterYSize();
         if (cells > maxPreparedCells) {
@@ -309,7 +302,7 @@ bool loadDem(const std::string& path, const DemOptions& options, DemGrid& dem, s
 bool drapeOnDem(const std::string& path, const DemGrid& dem, int bands, int pixelsPerCell, bool nearest,
                 const std::string& coordinateSystem, DrapedRaster& draped, std::string& problem) {
     const std::string what = bands == 1 ? "the land-cover raster" : "the image";
-    Dataset source = openRaster(path, what, problem);
+    GdalDatasetHandle source = openRaster(path, what, problem);
     if (!source) {
         return false;
     }
@@ -350,12 +343,13 @@ bool drapeOnDem(const std::string& path, const DemGrid& dem, int bands, int pixe
     }
     const int width = dem.columns() * pixelsPerCell;
     const int height = dem.rows() * pixelsPerCell;
-    Dataset result = warp(*source,
-                          {"-of", "MEM", "-s_srs", wktOf(reference), "-t_srs", dem.frame.projection, "-r",
-                           nearest ? "near" : "bilinear", "-ot", "Float64", "-dstalpha", "-te",
-                           number(dem.west()), number(dem.south()), number(dem.east()), number(dem.north()),
-                           "-ts", std::to_string(width), std::to_string(height)},
-                          problem);
+    GdalDatasetHandle result =
+        warp(*source,
+             {"-of", "MEM", "-s_srs", wktOf(reference), "-t_srs", dem.frame.projection, "-r",
+              nearest ? "near" : "bilinear", "-ot", "Float64", "-dstalpha", "-te", number(dem.west()),
+              number(dem.south()), number(dem.east()), number(dem.north()), "-ts", std::to_string(width),
+              std::to_string(height)},
+             problem);
     if (!result) {
         problem = what + " " + quoted(path) + ": " + problem;
         return false;

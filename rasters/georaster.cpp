@@ -12,14 +12,7 @@
 #include <sstream>
 
 #include "fileio.h"
-
-namespace {
-
-std::string quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
-}  // namespace
+#include "gdaldataset.h"
 
 std::string gdalReason() {
     const char* message = CPLGetLastErrorMsg();
@@ -92,11 +85,7 @@ bool geoTiffBytes(const std::string& path, const RasterFrame& frame, const std::
         problem = quoted(path) + " cannot be created" + gdalReason();
         return false;
     }
-    GeoTransform coefficients = frame.geoTransform;
-    dataset->SetGeoTransform(coefficients.data());
-    if (!frame.projection.empty()) {
-        dataset->SetProjection(frame.projection.c_str());
-    }
+    georeference(*dataset, frame);
     GDALRasterBand* band = dataset->GetRasterBand(1);
     if (noData) {
         band->SetNoDataValue(*noData);

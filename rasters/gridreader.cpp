@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "fileio.h"
+#include "gdaldataset.h"
 #include "georaster.h"
 
 namespace {
@@ -51,11 +52,11 @@ FileReadStatus regularFileStatus(const std::string& path, std::string& problem) 
         return FileReadStatus::missing;
     }
     if (error) {
-        problem = "cannot open \"" + path + "\": " + error.message();
+        problem = "cannot open " + quoted(path) + ": " + error.message();
         return FileReadStatus::unreadable;
     }
     if (status.type() != std::filesystem::file_type::regular) {
-        problem = "\"" + path + "\" is not a regular file";
+        problem = quoted(path) + " is not a regular file";
         return FileReadStatus::notRegular;
     }
     return FileReadStatus::ok;
@@ -63,15 +64,10 @@ FileReadStatus regularFileStatus(const std::string& path, std::string& problem) 
 
 namespace {
 
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using DatasetPointer = std::unique_ptr<GDALDataset, DatasetCloser>;
-
 // Opens `path` with GDAL when it is a raster GDAL knows and not an ESRI ASCII grid. Null without a
 // problem for a file to hand to the ESRI ASCII reader; null with a problem when GDAL knows the format
 // but cannot read the file.
-DatasetPointer openWithGdal(const std::string& path, std::string& problem) {
+GdalDatasetHandle openWithGdal(const std::string& path, std::string& problem) {
     if (startsLikeAsciiGrid(path)) {
         return nullptr;
     }
@@ -86,7 +82,7 @@ DatasetPointer openWithGdal(const std::string& path, std::string& problem) {
     if (driver == nullptr || std::string(GDALGetDriverShortName(driver)) == "AAIGrid") {
         return nullptr;
     }
-    DatasetPointer dataset(
+    GdalDatasetHandle dataset(
         GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     if (!dataset) {
         problem = std::string("GDAL cannot read it as a ") + GDALGetDriverShortName(driver) + " raster" +
@@ -114,7 +110,7 @@ std::string wktOf(const OGRSpatialReference* reference) {
 }  // namespace
 
 struct GridReader::Dataset {
-    DatasetPointer handle;
+    GdalDatasetHandle handle;
     GDALRasterBand* band = nullptr;
 };
 
@@ -132,7 +128,7 @@ bool GridReader::open(const std::string& path, std::string& problem) {
         return false;
     }
     std::string rasterProblem;
-    DatasetPointer raster = openWithGdal(path, rasterProblem);
+    GdalDatasetHandle raster = openWithGdal(path, rasterProblem);
     if (!rasterProblem.empty()) {
         problem = rasterProblem;
         return false;
@@ -293,9 +289,9 @@ std::string gridCoordinateSystem(const std::string& path, std::string& problem) 
         return {};
     }
     std::string rasterProblem;
-    const DatasetPointer raster = openWithGdal(path, rasterProblem);
+    const GdalDatasetHandle raster = openWithGdal(path, rasterProblem);
     if (!rasterProblem.empty()) {
-        problem = "\"" + path + "\": " + rasterProblem;
+        problem = quoted(path) + ": " + rasterProblem;
         return {};
     }
     problem.clear();

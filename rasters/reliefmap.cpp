@@ -7,14 +7,10 @@
 #include <cmath>
 #include <memory>
 
+#include "gdaldataset.h"
 #include "summaryfiles.h"
 
 namespace {
-
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using DatasetHandle = std::unique_ptr<GDALDataset, DatasetCloser>;
 
 struct DemOptionsFree {
     void operator()(GDALDEMProcessingOptions* options) const { GDALDEMProcessingOptionsFree(options); }
@@ -23,20 +19,8 @@ struct DemOptionsFree {
 // GDAL's hillshade of the elevation, one byte per cell: 1 (shadow) to 255 (lit), 0 where it has no
 // data.
 bool hillshade(const RasterFrame& frame, const std::vector<float>& elevation, std::vector<std::uint8_t>& shade) {
-    GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("MEM");
-    if (!memory) {
-        return false;
-    }
-    DatasetHandle terrain(memory->Create("", frame.width, frame.height, 1, GDT_Float32, nullptr));
-    if (!terrain) {
-        return false;
-    }
-    GeoTransform coefficients = frame.geoTransform;
-    terrain->SetGeoTransform(coefficients.data());
-    GDALRasterBand* band = terrain->GetRasterBand(1);
-    band->SetNoDataValue(summaryNoData);
-    if (band->RasterIO(GF_Write, 0, 0, frame.width, frame.height, const_cast<float*>(elevation.data()),
-                       frame.width, frame.height, GDT_Float32, 0, 0) != CE_None) {
+    GdalDatasetHandle terrain = memoryRaster(frame, GDT_Float32, elevation.data());
+    if (!terrain || terrain->GetRasterBand(1)->SetNoDataValue(summaryNoData) != CE_None) {
         return false;
     }
     const char* arguments[] = {"-of", "MEM", "-compute_edges", "-multidirectional", nullptr};
@@ -45,9 +29,8 @@ bool hillshade(const RasterFrame& frame, const std::vector<float>& elevation, st
     if (!options) {
         return false;
     }
-    DatasetHandle shaded(GDALDataset::FromHandle(
-        GDALDEMProcessing("", GDALDataset::ToHandle(terrain.get()), "hillshade", nullptr, options.get(),
-                          nullptr)));
+    GdalDatasetHandle shaded(GDALDataset::FromHandle(GDALDEMProcessing(
+        "", GDALDataset::ToHandle(terrain.get()), "hillshade", nullptr, options.get(), nullptr)));
     if (!shaded) {
         return false;
     }
@@ -109,14 +92,16 @@ bool drawReliefMap(const RasterFrame& frame, const std::vector<float>& elevation
     }
     GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("MEM");
     GDALDriver* png = GetGDALDriverManager()->GetDriverByName("PNG");
-    DatasetHandle image(memory && png ? memory->Create("", width, height, 3, GDT_Byte, nullptr) : nullptr);
+    GdalDatasetHandle image(memory && png ? memory->Create("", width, height, 3, GDT_Byte, nullptr)
+                                          : nullptr);
     if (!image || image->RasterIO(GF_Write, 0, 0, width, height, bands.data(), width, height, GDT_Byte, 3,
                                   nullptr, 0, 0, 0, nullptr) != CE_None) {
         problem = "the map cannot be drawn" + gdalReason();
         return false;
     }
     const std::string memoryFile = memoryFilePath(".png");
-    DatasetHandle written(png->CreateCopy(memoryFile.c_str(), image.get(), FALSE, nullptr, nullptr, nullptr));
+    GdalDatasetHandle written(
+        png->CreateCopy(memoryFile.c_str(), image.get(), FALSE, nullptr, nullptr, nullptr));
     const bool made = written != nullptr;
     written.reset();
     // PNG keeps no georeference; GDAL leaves it in a side file nobody reads.

@@ -8,43 +8,13 @@
 #include <memory>
 
 #include "fileio.h"
+#include "gdaldataset.h"
 #include "summaryfiles.h"
 
 namespace {
 
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using DatasetHandle = std::unique_ptr<GDALDataset, DatasetCloser>;
-
-std::string quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
 bool matchesFrame(const RasterFrame& frame, std::size_t values) {
     return frame.width > 0 && frame.height > 0 && values == frame.cellCount();
-}
-
-// A raster in memory on the frame, with its georeference, for GDAL's algorithms to read.
-DatasetHandle memoryRaster(const RasterFrame& frame, GDALDataType type, void* values) {
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("MEM");
-    if (!driver) {
-        return nullptr;
-    }
-    DatasetHandle dataset(driver->Create("", frame.width, frame.height, 1, type, nullptr));
-    if (!dataset) {
-        return nullptr;
-    }
-    GeoTransform coefficients = frame.geoTransform;
-    dataset->SetGeoTransform(coefficients.data());
-    if (!frame.projection.empty()) {
-        dataset->SetProjection(frame.projection.c_str());
-    }
-    if (dataset->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, frame.width, frame.height, values, frame.width,
-                                            frame.height, type, 0, 0) != CE_None) {
-        return nullptr;
-    }
-    return dataset;
 }
 
 }  // namespace
@@ -64,18 +34,14 @@ bool writeSummaryClasses(const std::string& folder, const std::string& name, con
     QuietGdal quiet;
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     const std::string memoryFile = memoryFilePath(".tif");
-    DatasetHandle dataset(driver ? driver->Create(memoryFile.c_str(), frame.width, frame.height, 1, GDT_Byte,
-                                                  nullptr)
-                                 : nullptr);
+    GdalDatasetHandle dataset(
+        driver ? driver->Create(memoryFile.c_str(), frame.width, frame.height, 1, GDT_Byte, nullptr)
+               : nullptr);
     if (!dataset) {
         problem = quoted(path) + " cannot be created" + gdalReason();
         return false;
     }
-    GeoTransform coefficients = frame.geoTransform;
-    dataset->SetGeoTransform(coefficients.data());
-    if (!frame.projection.empty()) {
-        dataset->SetProjection(frame.projection.c_str());
-    }
+    georeference(*dataset, frame);
     GDALRasterBand* band = dataset->GetRasterBand(1);
     band->SetNoDataValue(0);
     GDALColorTable colours;
@@ -134,13 +100,13 @@ bool writeExtentAndIsochrones(const std::string& folder, const std::string& name
     }
     GDALAllRegister();
     QuietGdal quiet;
-    const DatasetHandle wetRaster = memoryRaster(frame, GDT_Byte, wet.data());
-    const DatasetHandle minutesRaster = memoryRaster(frame, GDT_Float32, minutes.data());
+    const GdalDatasetHandle wetRaster = memoryRaster(frame, GDT_Byte, wet.data());
+    const GdalDatasetHandle minutesRaster = memoryRaster(frame, GDT_Float32, minutes.data());
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
     const std::string memoryFile = memoryFilePath(".gpkg");
-    DatasetHandle package(driver && wetRaster && minutesRaster
-                              ? driver->Create(memoryFile.c_str(), 0, 0, 0, GDT_Unknown, nullptr)
-                              : nullptr);
+    GdalDatasetHandle package(driver && wetRaster && minutesRaster
+                                  ? driver->Create(memoryFile.c_str(), 0, 0, 0, GDT_Unknown, nullptr)
+                                  : nullptr);
     if (!package) {
         problem = quoted(path) + " cannot be created" + gdalReason();
         return false;
