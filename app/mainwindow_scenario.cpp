@@ -231,7 +231,9 @@ void MainWindow::OnlineTreeViewDoubleClick(QModelIndex index) {
             root->addChild(buildSceneMarks(catalog).get());
         }
         stage->placeCamera(wiredDebris->eye, wiredDebris->center, wiredDebris->up);
-        startCaseReplay(EvolutionMode::Debris, folder + wiredDebris->play, 0);
+        // At the pace of every other debris replay: with no pause between frames the flow would pass as
+        // fast as the machine draws, in about a second.
+        startCaseReplay(EvolutionMode::Debris, folder + wiredDebris->play, 60);
     } else if (type == "1") {
         evolution->mode = EvolutionMode::Flood;
         root->removeChildren(0, root->getNumChildren());

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -169,6 +170,9 @@ struct ScreenBox {
     double left, bottom, right, top;
     bool overlaps(const ScreenBox& other) const {
         return left < other.right && other.left < right && bottom < other.top && other.bottom < top;
+    }
+    bool holds(const ScreenBox& inner) const {
+        return left <= inner.left && inner.right <= right && bottom <= inner.bottom && inner.top <= top;
     }
     std::string text() const {
         return "(" + std::to_string(int(left)) + ", " + std::to_string(int(bottom)) + ") - (" +
@@ -387,7 +391,7 @@ TEST_F(CaseStudyTest, EachDebrisCaseReplaysItsFlowDownItsSlope) {
             EXPECT_EQ(marks->getNumChildren(), 2u);
         }
         EXPECT_EQ(window->currentSimulationMode(), EvolutionMode::Debris);
-        EXPECT_EQ(window->playbackTimer()->interval(), 0);
+        EXPECT_EQ(window->playbackTimer()->interval(), 60);
         const QString folder = window->sceneCatalog().pathOf(c.name) + c.playFolder;
         EXPECT_EQ(window->availableFrameCount(), QDir(folder).entryList({"*.txt"}, QDir::Files).size());
         EXPECT_GT(window->availableFrameCount(), 30);
@@ -437,6 +441,98 @@ TEST_F(CaseStudyTest, ADebrisSceneOfAnotherNameReadsItsConfigurationAndReplaysEv
     EXPECT_EQ(window->playbackTimer()->interval(), 60);
     EXPECT_TRUE(window->playbackTimer()->isActive());
     ASSERT_TRUE(waitUntil([this] { return window->currentFrameIndex() >= 4; }, 10000));
+}
+
+// Where the vertices drawn by a subtree's geometries lie in the world.
+class DrawnVertices : public osg::NodeVisitor {
+public:
+    DrawnVertices() : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) {}
+    void apply(osg::Geode& geode) override {
+        const osg::Matrix toWorld = osg::computeLocalToWorld(getNodePath());
+        for (unsigned i = 0; i < geode.getNumDrawables(); ++i) {
+            const osg::Geometry* geometry = geode.getDrawable(i)->asGeometry();
+            const auto* vertices =
+                geometry ? dynamic_cast<const osg::Vec3Array*>(geometry->getVertexArray()) : nullptr;
+            for (unsigned p = 0; vertices && p < geometry->getNumPrimitiveSets(); ++p) {
+                const osg::PrimitiveSet* primitives = geometry->getPrimitiveSet(p);
+                for (unsigned k = 0; k < primitives->getNumIndices(); ++k) {
+                    points.push_back((*vertices)[primitives->index(k)] * toWorld);
+                }
+            }
+        }
+    }
+    std::vector<osg::Vec3> points;
+};
+
+// Opened from the scene list, each debris case shows what it is about in its first view: the road and the
+// gully's name where it has them and, at the end of its replay, everywhere the debris went; and it
+// replays at a pace a person can follow, on any machine.
+TEST_F(CaseStudyTest, EachDebrisCaseShowsItsMarksAndItsWholeFlowAtAPaceToFollow) {
+    const struct {
+        const char* name;
+        bool marks;
+    } cases[] = {{"七盘泥石流", false}, {"文家泥石流", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->sceneTreeModel()->item(0)->setEnabled(false);
+        QElapsedTimer replay;
+        replay.start();
+        doubleClick(c.name);
+        // The view takes its camera in the frame it draws next.
+        runEventLoop(100);
+        const osg::Camera& camera = *window->view()->getCamera();
+        const osg::Matrix toScreen = camera.getViewMatrix() * camera.getProjectionMatrix() *
+                                     camera.getViewport()->computeWindowMatrix();
+        const ScreenBox view{0, 0, camera.getViewport()->width(), camera.getViewport()->height()};
+        const auto expectInView = [&view](const ScreenBox& box, const char* what) {
+            EXPECT_TRUE(view.holds(box)) << what << " at " << box.text() << ", the view is " << view.text();
+        };
+        const auto screenExtent = [&toScreen](const std::vector<osg::Vec3>& points) {
+            ScreenBox box{1e9, 1e9, -1e9, -1e9};
+            for (const osg::Vec3& point : points) {
+                const osg::Vec3 at = point * toScreen;
+                box = {std::min<double>(box.left, at.x()), std::min<double>(box.bottom, at.y()),
+                       std::max<double>(box.right, at.x()), std::max<double>(box.top, at.y())};
+            }
+            return box;
+        };
+        osg::Group* root = window->sceneRoot();
+        if (c.marks) {
+            ASSERT_GE(root->getNumChildren(), 2u);
+            osg::Group* marks = root->getChild(1)->asGroup();
+            ASSERT_NE(marks, nullptr);
+            // The road runs on beyond the view's sides; what lies inside spans most of its width.
+            DrawnVertices road;
+            marks->getChild(0)->accept(road);
+            std::vector<osg::Vec3> roadInView;
+            for (const osg::Vec3& point : road.points) {
+                const osg::Vec3 at = point * toScreen;
+                if (view.holds({at.x(), at.y(), at.x(), at.y()})) {
+                    roadInView.push_back(point);
+                }
+            }
+            ASSERT_GE(roadInView.size(), 2u) << "the road at " << screenExtent(road.points).text();
+            const ScreenBox shown = screenExtent(roadInView);
+            EXPECT_GT(shown.right - shown.left, view.right / 2) << "the road in view at " << shown.text();
+            TextCollector names;
+            marks->accept(names);
+            ASSERT_EQ(names.texts.size(), 1u);
+            expectInView(screenBoxOf(*names.texts.front().first, names.texts.front().second, camera),
+                         "the gully's name");
+        }
+
+        const int frames = window->availableFrameCount();
+        ASSERT_TRUE(waitUntil([this, frames] { return window->currentFrameIndex() > frames; }, 60000));
+        // No more than 25 frames a second, and seconds in all.
+        EXPECT_GE(replay.elapsed(), 40 * frames);
+        EXPECT_GE(replay.elapsed(), 1500);
+        // The last frame stays: its debris surface follows the terrain and the marks.
+        ASSERT_GE(root->getNumChildren(), c.marks ? 3u : 2u);
+        DrawnVertices debris;
+        root->getChild(c.marks ? 2 : 1)->accept(debris);
+        ASSERT_FALSE(debris.points.empty());
+        expectInView(screenExtent(debris.points), "the debris");
+    }
 }
 
 }  // namespace

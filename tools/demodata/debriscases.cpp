@@ -33,8 +33,9 @@ std::vector<DebrisCase> debrisCases() {
              {0.684762, -0.160791, 0.710808},
              "",
              7,
-             900,
-             300},
+             -1000,
+             -100,
+             700},
             {"文家泥石流",
              "/Disaster_DiXing/debrisflow.ive",
              "/Disaster_Play",
@@ -43,8 +44,9 @@ std::vector<DebrisCase> debrisCases() {
              {0.845675, -0.0922817, 0.525659},
              "文家沟",
              23,
-             450,
-             100}};
+             -420,
+             -80,
+             250}};
 }
 
 bool buildDebrisCase(const DebrisCase& debrisCase, const QString& folder, const QString& batch, int seconds) {
@@ -55,22 +57,30 @@ bool buildDebrisCase(const DebrisCase& debrisCase, const QString& folder, const 
         return false;
     }
 
-    // The slope faces the viewpoint: it falls towards the viewer, centred where the line of sight meets
-    // the ground.
+    // The slope falls down the picture: towards the viewer, along the line the view's vertical through
+    // its middle makes on the ground, and is centred where the line of sight meets the ground.
     const osg::Vec3d eye(debrisCase.eye[0], debrisCase.eye[1], debrisCase.eye[2]);
     osg::Vec3d sight = osg::Vec3d(debrisCase.center[0], debrisCase.center[1], debrisCase.center[2]) - eye;
     sight.normalize();
+    const osg::Vec3d up(debrisCase.up[0], debrisCase.up[1], debrisCase.up[2]);
+    // Level, in the plane of the sight and the view's up direction.
+    osg::Vec3d downhill = up * sight.z() - sight * up.z();
+    downhill.z() = 0;
+    if (downhill * sight > 0) {
+        downhill = -downhill;
+    }
+    downhill.normalize();
     const osg::Vec3d target = eye + sight * ((eye.z() - viewedGround) / -sight.z());
     SlopeDesign design;
     design.centreX = target.x();
     design.centreY = target.y();
     design.centreElevation = viewedGround;
-    design.downhillX = -sight.x();
-    design.downhillY = -sight.y();
+    design.downhillX = downhill.x();
+    design.downhillY = downhill.y();
     design.seed = debrisCase.seed;
-    design.headDistance = debrisCase.headDistance;
-    design.fanStart = debrisCase.fanStart;
-    design.basinStart = debrisCase.fanStart + 900;
+    design.headDistance = -debrisCase.headAt;
+    design.fanStart = debrisCase.fanAt;
+    design.basinStart = debrisCase.basinAt;
     const DebrisSlope slope = makeDebrisSlope(design);
     const ValleyGrid& grid = slope.grid;
 
@@ -86,25 +96,30 @@ bool buildDebrisCase(const DebrisCase& debrisCase, const QString& folder, const 
         return false;
     }
 
-    // A road across the fan below the gully, and the gully's name at its head.
+    // A road across the fan, where the debris comes down, and the gully's name over its middle.
     const std::string signs = root + "/Disaster_Signs";
-    const double downhillLength = std::hypot(design.downhillX, design.downhillY);
-    const osg::Vec3d downhill(design.downhillX / downhillLength, design.downhillY / downhillLength, 0);
     const osg::Vec3d across(-downhill.y(), downhill.x(), 0);
-    const osg::Vec3d roadMiddle = target + downhill * 900.0;
+    const auto cellUnder = [&grid](const osg::Vec3d& point, int& row, int& col) {
+        col = static_cast<int>(std::floor((point.x() - grid.xll) / grid.cellSize));
+        row = grid.rows - 1 - static_cast<int>(std::floor((point.y() - grid.yll) / grid.cellSize));
+        return col >= 0 && col < grid.cols && row >= 0 && row < grid.rows;
+    };
+    const osg::Vec3d roadMiddle = target + downhill * ((debrisCase.fanAt + debrisCase.basinAt) / 2);
     std::vector<osg::Vec3d> road;
     for (int step = -8; step <= 8; ++step) {
         osg::Vec3d point = roadMiddle + across * (step * 150.0);
-        const int col = static_cast<int>((point.x() - grid.xll) / grid.cellSize);
-        const int row = grid.rows - 1 - static_cast<int>((point.y() - grid.yll) / grid.cellSize);
-        if (col >= 0 && col < grid.cols && row >= 0 && row < grid.rows) {
+        int row = 0;
+        int col = 0;
+        if (cellUnder(point, row, col)) {
             point.z() = grid.at(row, col) + 25;
             road.push_back(point);
         }
     }
     std::vector<TextMark> marks;
-    if (!debrisCase.gullyName.empty() && !slope.breachCells.empty()) {
-        const auto [row, col] = slope.breachCells[slope.breachCells.size() / 2];
+    int row = 0;
+    int col = 0;
+    if (!debrisCase.gullyName.empty() &&
+        cellUnder(target + downhill * ((debrisCase.headAt + debrisCase.fanAt) / 2), row, col)) {
         marks.push_back({debrisCase.gullyName, grid.cellX(col), grid.cellY(row), grid.at(row, col), 1.0f,
                          1.0f, 1.0f, 1.0f, static_cast<float>(grid.cellSize * 6)});
     }

@@ -12,12 +12,14 @@ struct DebrisCase {
     double eye[3];
     double center[3];  // far along the line of sight: a view direction
     double up[3];
-    std::string gullyName;  // text mark at the gully's head; none when empty
+    std::string gullyName;  // text mark over the gully; none when empty
     unsigned seed;
-    // Where the gully begins and where its fan begins, metres uphill and downhill of the point the view
-    // looks at: a closer view needs a shorter gully to show it whole.
-    double headDistance;
-    double fanStart;
+    // Where the gully begins, where its fan begins and where the ground rises again beyond the fan,
+    // metres along the fall line from the point the view looks at (uphill negative): the view is to show
+    // the gully's head and the whole fan, on which the debris comes to rest.
+    double headAt;
+    double fanAt;
+    double basinAt;
 };
 
 // "七盘泥石流" and "文家泥石流", in the order of the scene list.
