@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <osg/Geometry>
 
+#include "legendbar.h"
 #include "screenoverlay.h"
 
 osg::ref_ptr<osg::Camera> makeFloodHud(const FloodHud& hud) {
-    // In overlay units: the overlay is stretched over a view that is smaller than 800 x 600 in a window of
-    // that size, so the lines need this size to stay legible there.
+    // In pixels from the view's upper right corner.
     const float size = floodHudCharacterSize;
     const float margin = 8.0f;
     const float lineStep = size + 8.0f;
@@ -27,8 +27,8 @@ osg::ref_ptr<osg::Camera> makeFloodHud(const FloodHud& hud) {
             widest = std::max(widest, bounds.xMax() - bounds.xMin());
         }
     }
-    const float left = static_cast<float>(overlayWidth) - widest - 2.0f * margin;
-    const float top = static_cast<float>(overlayHeight) - margin - size;
+    const float left = -widest - 2.0f * margin;
+    const float top = -margin - size;
     timeText->setPosition({left + margin, top, 0});
     residualText->setPosition({left + margin, top - lineStep, 0});
     storageText->setPosition({left + margin, top - 2.0f * lineStep, 0});
@@ -36,8 +36,7 @@ osg::ref_ptr<osg::Camera> makeFloodHud(const FloodHud& hud) {
 
     osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
     osg::ref_ptr<osg::Geometry> background = osg::createTexturedQuadGeometry(
-        osg::Vec3(left, bottom, 0), osg::Vec3(static_cast<float>(overlayWidth) - left, 0, 0),
-        osg::Vec3(0, static_cast<float>(overlayHeight) - bottom, 0), 1.0f, 1.0f);
+        osg::Vec3(left, bottom, 0), osg::Vec3(-left, 0, 0), osg::Vec3(0, -bottom, 0), 1.0f, 1.0f);
     osg::ref_ptr<osg::Vec4Array> grey = new osg::Vec4Array;
     grey->push_back(osg::Vec4(0.8f, 0.8f, 0.8f, 0.75f));
     background->setColorArray(grey.get(), osg::Array::BIND_OVERALL);
@@ -45,17 +44,17 @@ osg::ref_ptr<osg::Camera> makeFloodHud(const FloodHud& hud) {
     geode->addDrawable(storageText.get());
     geode->addDrawable(timeText.get());
     geode->addDrawable(residualText.get());
-    return makeScreenOverlayCamera(geode.get());
+    return makeScreenOverlayCamera(geode.get(), ViewCorner::UpperRight, -left);
 }
 
 osg::ref_ptr<osg::Camera> makeFloodDepthCaption() {
     osg::ref_ptr<osg::Geode> geode = makeOverlayGeode();
     // Left of the legend bar, white with a dark outline so that it reads over snow and shadow alike.
     osg::ref_ptr<osgText::Text> caption =
-        makeOverlayText("Water Depth", floodDepthCaptionAnchor, 16, osg::Vec4(1, 1, 1, 1));
+        makeOverlayText("Water Depth", legendCaptionAnchor(), 16, osg::Vec4(1, 1, 1, 1));
     caption->setAlignment(osgText::Text::RIGHT_BOTTOM);
     caption->setBackdropType(osgText::Text::OUTLINE);
     caption->setBackdropColor(osg::Vec4(0, 0, 0, 1));
     geode->addDrawable(caption.get());
-    return makeScreenOverlayCamera(geode.get());
+    return makeScreenOverlayCamera(geode.get(), ViewCorner::LowerRight, legendNeedsWidthPixels);
 }

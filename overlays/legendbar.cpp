@@ -7,6 +7,21 @@
 #include <utility>
 #include <vector>
 
+#include "screenoverlay.h"
+
+namespace {
+
+// The bar in its own units: from x 0.5, 0.8 long, at y 0.5; its height is the aspect ratio times its length.
+constexpr float barStart = 0.5f;
+constexpr float barLength = 0.8f;
+constexpr float barAspectRatio = 0.08f;
+
+}  // namespace
+
+osg::Vec3 legendCaptionAnchor() {
+    return osg::Vec3(-(legendRightMarginPixels + legendBarLengthPixels + 6.0f), legendBottomPixels + 8.0f, 0.0f);
+}
+
 osg::ref_ptr<osg::Projection> LegendBarBuilder::buildLegendBar(const osg::Vec4& lowColour,
                                                                const osg::Vec4& highColour, int lower,
                                                                int upper) const {
@@ -25,15 +40,16 @@ osg::ref_ptr<osg::Projection> LegendBarBuilder::buildLegendBar(const osg::Vec4& 
 
     osg::ref_ptr<osgSim::ColorRange> colourRange = new osgSim::ColorRange(rangeMin, rangeMax, colours);
     osg::ref_ptr<osgSim::ScalarBar> bar =
-        new osgSim::ScalarBar(30, 6, colourRange.get(), "", osgSim::ScalarBar::HORIZONTAL, 0.1f,
+        new osgSim::ScalarBar(30, 6, colourRange.get(), "", osgSim::ScalarBar::HORIZONTAL, barAspectRatio,
                               new osgSim::ScalarBar::ScalarPrinter);
-    bar->setPosition(osg::Vec3(0.5f, 0.5f, 0.0f));
-    bar->setWidth(0.8f);  // in the bar's own units, so it is 0.08 high with the aspect ratio above
+    bar->setPosition(osg::Vec3(barStart, barStart, 0.0f));
+    bar->setWidth(barLength);
+    // Pixels per bar unit: the same across and up, so that the labels keep their shape.
+    const float scale = legendBarLengthPixels / barLength;
 
     osgSim::ScalarBar::TextProperties textProperties;
     textProperties._fontFile = "fonts/times.ttf";
-    // Large enough to read in a view of some 600 x 500 pixels (0.04 gave labels 8 pixels high there).
-    textProperties._characterSize = 0.06f;
+    textProperties._characterSize = legendLabelPixels / scale;
     bar->setTextProperties(textProperties);
 
     // The labels are white with a dark outline, readable over snow and shadow alike.
@@ -49,14 +65,14 @@ osg::ref_ptr<osg::Projection> LegendBarBuilder::buildLegendBar(const osg::Vec4& 
     state->setMode(GL_DEPTH_TEST, osg::StateAttribute::OFF);
     state->setRenderBinDetails(11, "RenderBin", osg::StateSet::USE_RENDERBIN_DETAILS);
 
-    // Bar units to the 1280 x 1024 screen space below: x 650..1210, y 35..87, right of the middle and
-    // high enough above the bottom edge for its labels underneath to show.
+    // Bar units to pixels from the view's lower right corner.
     osg::ref_ptr<osg::MatrixTransform> placement = new osg::MatrixTransform;
-    placement->setReferenceFrame(osg::Transform::ABSOLUTE_RF);
-    placement->setMatrix(osg::Matrix::scale(700, 650, 600) * osg::Matrix::translate(300, -290, 0));
+    placement->setMatrix(osg::Matrix::translate(-barStart, -barStart, 0.0f) * osg::Matrix::scale(scale, scale, 1.0f) *
+                         osg::Matrix::translate(-(legendRightMarginPixels + legendBarLengthPixels),
+                                                legendBottomPixels, 0.0f));
     placement->addChild(bar.get());
 
-    osg::ref_ptr<osg::Projection> projection = new osg::Projection(osg::Matrixd::ortho2D(0, 1280, 0, 1024));
-    projection->addChild(placement.get());
+    osg::ref_ptr<osg::Projection> projection = new osg::Projection(osg::Matrixd::ortho2D(0, 1, 0, 1));
+    anchorToViewCorner(*projection, placement.get(), ViewCorner::LowerRight, legendNeedsWidthPixels);
     return projection;
 }

@@ -19,6 +19,7 @@
 
 #include "debrisflow.h"
 #include "debristestdata.h"
+#include "legendbar.h"
 #include "mainwindow.h"
 #include "modaldriver.h"
 #include "resultfiles.h"
@@ -174,20 +175,23 @@ TEST_F(DebrisFlowRunTest, LiveRunShowsTheFlowWritesItsFramesToTheEndAndTheFolder
         }
     }
     EXPECT_GT(debrisPixels, 30);
-    // The white caption at the foot of the view, a little left of the middle, lightens the terrain under
-    // it (its small glyphs are blended); the same strip further left is terrain alone.
-    auto lightPixels = [&frame](int fromX, int toX) {
+    // The white caption at the foot of the view, ending left of the legend, lightens the terrain under it
+    // (its glyphs are blended); the same strip higher up is terrain alone (left of it the view may show
+    // beyond the terrain).
+    const osg::Vec3 caption = legendCaptionAnchor() + osg::Vec3(frame.width(), 0, 0);
+    auto lightPixels = [&frame, &caption](int lift) {
         int count = 0;
-        for (int y = frame.height() * 580 / 600; y < frame.height(); ++y) {
-            for (int x = frame.width() * fromX / 800; x < frame.width() * toX / 800; ++x) {
+        const int top = frame.height() - static_cast<int>(caption.y()) - lift;
+        for (int y = top - 16; y < top; ++y) {
+            for (int x = static_cast<int>(caption.x()) - 32; x < caption.x(); ++x) {
                 const QColor pixel = frame.pixelColor(x, y);
                 count += pixel.red() > 170 && pixel.green() > 170 && pixel.blue() > 170;
             }
         }
         return count;
     };
-    EXPECT_GT(lightPixels(378, 405), 15);
-    EXPECT_LT(lightPixels(340, 367), 3);
+    EXPECT_GT(lightPixels(0), 15);
+    EXPECT_LT(lightPixels(40), 3);
     ModalDriver ended(clickButton("OK"), 240000, "QMessageBox");
     window.playbackTimer()->start(0);
 

@@ -365,6 +365,8 @@ TEST_F(FloodRunTest, ReplayFilmsIntoAnMp4OfEveryResultInTheWindowAndWithout) {
     const QColor hudBox = QImage(still).pixelColor(1270, 10);
     EXPECT_NEAR(hudBox.red(), 217, 15);
     EXPECT_NEAR(hudBox.blue(), hudBox.red(), 8);
+    // Laid out in the film's pixels as in the view's: the clock's lines, the legend and its caption.
+    expectReadableOverlays(QImage(still));
 
     // The same without a window, at a size of one's own.
     const QString headless = QString::fromStdString(path("headless.mp4"));

@@ -374,7 +374,10 @@ TEST_F(DebrisFormTest, ColoursLegendAndHeightsComeFromTheForm) {
 
     // The legend bar paints the form's two colours over the range.
     const osg::ref_ptr<osg::Projection> legend = form->legendBar(2, 12);
-    auto* placement = dynamic_cast<osg::MatrixTransform*>(legend->getChild(0));
+    // Under the transform that anchors it to a corner of the view.
+    osg::Group* anchor = legend->getChild(0)->asGroup();
+    ASSERT_TRUE(anchor && anchor->getNumChildren() == 1);
+    auto* placement = dynamic_cast<osg::MatrixTransform*>(anchor->getChild(0));
     ASSERT_NE(placement, nullptr);
     auto* bar = dynamic_cast<osgSim::ScalarBar*>(placement->getChild(0));
     ASSERT_NE(bar, nullptr);

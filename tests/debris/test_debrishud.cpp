@@ -9,6 +9,7 @@
 
 #include "debrishud.h"
 #include "debrisoverlays.h"
+#include "legendbar.h"
 #include "debristestdata.h"
 
 namespace {
@@ -129,10 +130,12 @@ TEST(DebrisHudCamera, CaptionsTheLegendAtTheFootOfTheView) {
     EXPECT_EQ(camera->getRenderOrder(), osg::Camera::POST_RENDER);
     EXPECT_EQ(camera->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
     EXPECT_EQ(camera->getClearMask(), static_cast<GLbitfield>(GL_DEPTH_BUFFER_BIT));
-    EXPECT_EQ(camera->getProjectionMatrix(), osg::Matrixd::ortho2D(0, 800, 0, 600));
     EXPECT_FALSE(camera->getAllowEventFocus());
     ASSERT_EQ(camera->getNumChildren(), 1u);
-    const osg::Geode* geode = camera->getChild(0)->asGeode();
+    // Under the transform that anchors it to a corner of the view.
+    const osg::Group* anchor = camera->getChild(0)->asGroup();
+    ASSERT_TRUE(anchor && anchor->getNumChildren() == 1u);
+    const osg::Geode* geode = anchor->getChild(0)->asGeode();
     ASSERT_NE(geode, nullptr);
     EXPECT_EQ(geode->getStateSet()->getMode(GL_LIGHTING), osg::StateAttribute::OFF);
     EXPECT_EQ(geode->getStateSet()->getMode(GL_DEPTH_TEST), osg::StateAttribute::OFF);
@@ -141,9 +144,12 @@ TEST(DebrisHudCamera, CaptionsTheLegendAtTheFootOfTheView) {
     const auto* text = dynamic_cast<const osgText::Text*>(geode->getDrawable(0));
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(text->getText().createUTF8EncodedString(), "泥深");
-    EXPECT_EQ(text->getPosition(), osg::Vec3(380, 4, 0));
+    // Ending left of the legend's bar, in pixels from the view's lower right corner.
+    EXPECT_LT(text->getPosition().x(), -(legendRightMarginPixels + legendBarLengthPixels));
+    EXPECT_EQ(text->getAlignment(), osgText::Text::RIGHT_BOTTOM);
     EXPECT_EQ(text->getColor(), osg::Vec4(1, 1, 1, 1));
-    EXPECT_EQ(text->getCharacterHeight(), 11.0f);
+    // Legible: no text on the screen is smaller.
+    EXPECT_GE(text->getCharacterHeight(), 12.0f);
     ASSERT_NE(text->getFont(), nullptr);
     EXPECT_EQ(text->getFont()->getFileName(), "fonts/simhei.ttf");
 }

@@ -464,7 +464,10 @@ TEST_F(FloodFormTest, DepthColourHasFiveClassesOverTheRange) {
 TEST_F(FloodFormTest, DepthLegendRunsFromTheShallowToTheDeepColour) {
     osg::ref_ptr<osg::Projection> legend = form->makeDepthLegend(0, 10);
     ASSERT_TRUE(legend.valid() && legend->getNumChildren() == 1);
-    auto* placement = dynamic_cast<osg::MatrixTransform*>(legend->getChild(0));
+    // Under the transform that anchors it to a corner of the view.
+    osg::Group* anchor = legend->getChild(0)->asGroup();
+    ASSERT_TRUE(anchor && anchor->getNumChildren() == 1);
+    auto* placement = dynamic_cast<osg::MatrixTransform*>(anchor->getChild(0));
     ASSERT_TRUE(placement && placement->getNumChildren() == 1);
     auto* bar = dynamic_cast<osgSim::ScalarBar*>(placement->getChild(0));
     ASSERT_NE(bar, nullptr);

@@ -11,6 +11,7 @@
 
 #include "floodhud.h"
 #include "floodoverlays.h"
+#include "legendbar.h"
 #include "testfiles.h"
 
 namespace {
@@ -156,10 +157,16 @@ TEST(FloodHudOverlay, LinesFollowTheTimeAndVolumeRules) {
     EXPECT_EQ(FloodHud::residualLine(0).toStdString(), "Residual capacity : 0.00 m^3");
 }
 
+// The geode of an overlay camera, under the transform that anchors it to a corner of the view.
+const osg::Geode* overlayGeode(const osg::Camera& camera) {
+    const osg::Group* anchor = camera.getNumChildren() == 1 ? camera.getChild(0)->asGroup() : nullptr;
+    return anchor && anchor->getNumChildren() == 1 ? anchor->getChild(0)->asGeode() : nullptr;
+}
+
 // The texts of an overlay camera's geode, in drawable order.
 std::vector<std::string> overlayTexts(const osg::Camera& camera) {
     std::vector<std::string> texts;
-    const osg::Geode* geode = camera.getChild(0)->asGeode();
+    const osg::Geode* geode = overlayGeode(camera);
     for (unsigned i = 0; i < geode->getNumDrawables(); ++i) {
         if (const auto* text = dynamic_cast<const osgText::Text*>(geode->getDrawable(i))) {
             texts.push_back(text->getText().createUTF8EncodedString());
@@ -173,9 +180,7 @@ TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
     EXPECT_EQ(camera->getRenderOrder(), osg::Camera::POST_RENDER);
     EXPECT_EQ(camera->getReferenceFrame(), osg::Transform::ABSOLUTE_RF);
     EXPECT_EQ(camera->getClearMask(), static_cast<GLbitfield>(GL_DEPTH_BUFFER_BIT));
-    EXPECT_EQ(camera->getProjectionMatrix(), osg::Matrixd::ortho2D(0, 800, 0, 600));
-    ASSERT_EQ(camera->getNumChildren(), 1u);
-    const osg::Geode* geode = camera->getChild(0)->asGeode();
+    const osg::Geode* geode = overlayGeode(*camera);
     ASSERT_NE(geode, nullptr);
     EXPECT_EQ(geode->getStateSet()->getMode(GL_DEPTH_TEST), osg::StateAttribute::OFF);
     EXPECT_EQ(geode->getStateSet()->getMode(GL_LIGHTING), osg::StateAttribute::OFF);
@@ -189,9 +194,9 @@ TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
     for (const osg::Vec3& corner : *static_cast<const osg::Vec3Array*>(box->getVertexArray())) {
         extent.expandBy(corner);
     }
-    // In the upper right corner, and holding every line whole.
-    EXPECT_EQ(extent.xMax(), 800.0f);
-    EXPECT_EQ(extent.yMax(), 600.0f);
+    // In pixels from the upper right corner: reaching it, and holding every line whole.
+    EXPECT_EQ(extent.xMax(), 0.0f);
+    EXPECT_EQ(extent.yMax(), 0.0f);
     for (unsigned i = 1; i < geode->getNumDrawables(); ++i) {
         const auto* line = static_cast<const osgText::Text*>(geode->getDrawable(i));
         EXPECT_EQ(line->getCharacterHeight(), floodHudCharacterSize);
@@ -212,8 +217,10 @@ TEST(FloodHudOverlay, HudIsAPostRenderOverlayOfBoxAndThreeLines) {
 TEST(FloodHudOverlay, DepthCaptionSitsUnderTheLegend) {
     const osg::ref_ptr<osg::Camera> caption = makeFloodDepthCaption();
     EXPECT_EQ(overlayTexts(*caption), std::vector<std::string>{"Water Depth"});
-    const auto* text = static_cast<const osgText::Text*>(caption->getChild(0)->asGeode()->getDrawable(0));
-    EXPECT_EQ(text->getPosition(), floodDepthCaptionAnchor);
+    const auto* text = static_cast<const osgText::Text*>(overlayGeode(*caption)->getDrawable(0));
+    // Left of the bar, in pixels from the lower right corner.
+    EXPECT_LT(text->getPosition().x(), -(legendRightMarginPixels + legendBarLengthPixels));
+    EXPECT_EQ(text->getAlignment(), osgText::Text::RIGHT_BOTTOM);
     EXPECT_EQ(text->getColor(), osg::Vec4(1, 1, 1, 1));
     // Readable on a white background too.
     EXPECT_EQ(text->getBackdropType(), osgText::Text::OUTLINE);

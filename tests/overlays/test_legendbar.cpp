@@ -20,10 +20,12 @@ const osg::Vec4 red(1, 0, 0, 1);
 const osg::Vec4 blue(0, 0, 1, 1);
 
 const osgSim::ScalarBar* findBar(osg::Projection& legend) {
-    if (legend.getNumChildren() != 1) {
+    // Under the transform that anchors it to a corner of the view, and the one that places it there.
+    osg::Group* anchor = legend.getNumChildren() == 1 ? legend.getChild(0)->asGroup() : nullptr;
+    if (!anchor || anchor->getNumChildren() != 1) {
         return nullptr;
     }
-    auto* placement = dynamic_cast<osg::MatrixTransform*>(legend.getChild(0));
+    auto* placement = dynamic_cast<osg::MatrixTransform*>(anchor->getChild(0));
     if (!placement || placement->getNumChildren() != 1) {
         return nullptr;
     }
@@ -83,9 +85,9 @@ TEST(LegendBar, LabelsAndEndColoursFollowTheRange) {
 }
 
 // The bar drawn by a real view over a terrain that fills the screen: it covers the terrain near the bottom
-// edge, right of the middle, from the low colour on the left to the high colour on the right, with its
+// edge, toward the right, from the low colour on the left to the high colour on the right, with its
 // numbers outlined above it.
-TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddleWithItsNumbersOnScreen) {
+TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightWithItsNumbersOnScreen) {
     auto* viewer = new ViewerQT;
     viewer->resize(640, 512);
     osg::ref_ptr<osg::Group> scene = new osg::Group;
@@ -103,11 +105,12 @@ TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddleWithItsNumbersOnScre
     ASSERT_EQ(frame.width(), 640);
     ASSERT_EQ(frame.height(), 512);
 
-    // In the 1280 x 1024 legend space the bar spans x 650..1210 and y 35..87: here x 325..605 and rows
-    // 18 to 43 from the bottom.
-    const int row = frame.height() - 30;
-    const QColor leftEnd = frame.pixelColor(330, row);
-    const QColor rightEnd = frame.pixelColor(600, row);
+    // The bar in pixels from the lower right corner; some 28 pixels high.
+    const int barLeft = frame.width() - static_cast<int>(legendRightMarginPixels + legendBarLengthPixels);
+    const int barRight = frame.width() - static_cast<int>(legendRightMarginPixels);
+    const int row = frame.height() - static_cast<int>(legendBottomPixels) - 14;
+    const QColor leftEnd = frame.pixelColor(barLeft + 4, row);
+    const QColor rightEnd = frame.pixelColor(barRight - 4, row);
     EXPECT_GT(leftEnd.red(), 230);
     EXPECT_LT(leftEnd.blue(), 25);
     EXPECT_LT(leftEnd.green(), 10);
@@ -116,12 +119,13 @@ TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddleWithItsNumbersOnScre
     EXPECT_LT(rightEnd.green(), 10);
 
     // The middle cell is half way between the ends.
-    const QColor middle = frame.pixelColor(465, row);
+    const QColor middle = frame.pixelColor((barLeft + barRight) / 2, row);
     EXPECT_NEAR(middle.red(), 128, 20);
     EXPECT_NEAR(middle.blue(), 128, 20);
 
     // Above the numbers and left of the bar the terrain shows: neither legend colour.
-    for (const QPoint& outside : {QPoint(465, frame.height() - 90), QPoint(300, row), QPoint(620, row)}) {
+    for (const QPoint& outside : {QPoint((barLeft + barRight) / 2, row - 80), QPoint(barLeft - 20, row),
+                                  QPoint(barRight + 20, row)}) {
         const QColor colour = frame.pixelColor(outside);
         EXPECT_NEAR(colour.red(), colour.blue(), 10) << outside.x() << "," << outside.y();
     }
@@ -129,8 +133,8 @@ TEST(LegendBar, DrawsOverTheSceneAtTheBottomRightOfTheMiddleWithItsNumbersOnScre
     // Over the bar the numbers: white strokes in a dark outline over the grey terrain.
     int white = 0;
     int dark = 0;
-    for (int y = frame.height() - 64; y < frame.height() - 45; ++y) {
-        for (int x = 300; x < 630; ++x) {
+    for (int y = row - 50; y < row - 16; ++y) {
+        for (int x = barLeft - 20; x < barRight + 20; ++x) {
             const QColor pixel = frame.pixelColor(x, y);
             white += pixel.red() > 220 && pixel.green() > 220 && pixel.blue() > 220;
             dark += pixel.red() < 50 && pixel.green() < 50 && pixel.blue() < 50;
