@@ -10,6 +10,7 @@
 #include "configreader.h"
 #include "depthsetter.h"
 #include "evolutioncontroller.h"
+#include "labellayout.h"
 #include "lakefilling.h"
 #include "landslidesession.h"
 #include "presentationpace.h"
@@ -42,6 +43,21 @@ osg::ref_ptr<osg::Node> loadGeologicalLines(const std::vector<std::string>& line
         model->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF | osg::StateAttribute::OVERRIDE);
     }
     return model;
+}
+
+// The labels of the geodes under `group`, one label per text, each under the label layout.
+osg::ref_ptr<osg::Group> laidOutEach(osg::Group& group) {
+    osg::ref_ptr<osg::Group> labels = new osg::Group;
+    for (unsigned i = 0; i < group.getNumChildren(); ++i) {
+        osg::Geode* geode = group.getChild(i)->asGeode();
+        for (unsigned k = 0; geode && k < geode->getNumDrawables(); ++k) {
+            osg::ref_ptr<osg::Geode> one = new osg::Geode;
+            one->setStateSet(geode->getStateSet());
+            one->addDrawable(geode->getDrawable(k));
+            labels->addChild(makeLaidOutLabel(one, LabelPriority::Story));
+        }
+    }
+    return labels;
 }
 
 // Takes away the last child of `group` with this name, if there is one.
@@ -149,10 +165,10 @@ void LandslideStory::showNextStage() {
         stage.keepOnlyTerrain();
         evolution.release(Beat::StoryLabels);
         evolution.drive(Beat::StoryShake, stage.pace.intervalMs(50));
-        root.addChild(symbols.disasterLabels(current));
+        root.addChild(laidOutEach(*symbols.disasterLabels(current)));
         if (current == disasters) {
             if (osg::ref_ptr<osg::Geode> geology = symbols.geologyLabel()) {
-                root.addChild(geology);
+                root.addChild(makeLaidOutLabel(geology, LabelPriority::Story));
             }
         }
     } else if (current == disasters + 1) {
@@ -171,13 +187,17 @@ void LandslideStory::showNextStage() {
             root.addChild(lines);
         }
         if (osg::ref_ptr<osg::Geode> label = symbols.boundaryLabel()) {
-            root.addChild(label);
+            root.addChild(makeLaidOutLabel(label, LabelPriority::Story));
         }
         const std::vector<std::string> rain = scenarioValues("rainDescribe");
         if (rain.size() >= 4 && !rain[0].empty()) {
             const osg::Vec3 at(std::atof(rain[1].c_str()), std::atof(rain[2].c_str()), std::atof(rain[3].c_str()));
-            root.addChild(SymbolBuilder().makeScreenLabel(rain[0], at, 45.0f, osg::Vec4(0.0f, 0.3f, 0.6f, 1.0f),
-                                                          osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f)));
+            // Under the label layout, which keeps it inside the view.
+            root.addChild(makeLaidOutLabel(SymbolBuilder()
+                                               .makeScreenLabel(rain[0], at, 45.0f, osg::Vec4(0.0f, 0.3f, 0.6f, 1.0f),
+                                                                osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f))
+                                               .get(),
+                                           LabelPriority::Story));
         }
         root.addChild(symbols.buildRain());
         evolution.restartTimer(stage.pace.intervalMs(5000));
@@ -193,7 +213,7 @@ void LandslideStory::showNextStage() {
         evolution.frameCount = scenario.empty() ? 0 : resultFrameCount(QString::fromUtf8(scenario.c_str()));
 
         if (osg::ref_ptr<osg::Geode> title = makeTitle()) {
-            root.addChild(title);
+            root.addChild(makeLaidOutLabel(title, LabelPriority::Story));
         }
         std::cout << "fileNum: " << evolution.frameCount << std::endl;
 
@@ -322,8 +342,9 @@ void LandslideStory::fillLake() {
     if (lakeTick == lakeFillingLabelTick) {
         const std::vector<std::string> lake = scenarioValues("BarrierLake");
         const std::wstring name = lake.size() > 1 ? symbols.toWideText(lake[1]) : std::wstring();
-        lakeLabelGroup->addChild(
-            makeLakeLabel(name, osg::Vec3(lakeOrigin.x() + 500.0f, lakeOrigin.y() + 500.0f, labelAnchor.z())));
+        lakeLabelGroup->addChild(makeLaidOutLabel(
+            makeLakeLabel(name, osg::Vec3(lakeOrigin.x() + 500.0f, lakeOrigin.y() + 500.0f, labelAnchor.z())),
+            LabelPriority::Story));
         if (!root.containsNode(lakeLabelGroup)) {
             root.addChild(lakeLabelGroup);
         }

@@ -20,6 +20,7 @@
 #include "debrissession.h"
 #include "floodform.h"
 #include "floodsession.h"
+#include "labellayout.h"
 #include "landslideform.h"
 #include "landslidesession.h"
 #include "landslidestory.h"
@@ -56,6 +57,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     viewer = new ViewerQT;
 
     root = new osg::Group;
+    // Every view of the scene, the window's and a film's, lays out its labels before it draws them.
+    root->setCullCallback(new LabelLayout);
 
     stage = std::make_unique<SessionStage>(*root, *viewer, *evolution, pace, *monitorDock, *treeModel);
     flood = std::make_unique<FloodSession>(*stage, *floodForm);

@@ -7,6 +7,8 @@
 #include <osg/ShapeDrawable>
 #include <osgText/Text>
 
+#include "labellayout.h"
+
 namespace {
 
 QString labelText(const PointM& point) {
@@ -71,7 +73,7 @@ osg::ref_ptr<osg::Node> makeMonitorNode(const MonitorPoints& monitors) {
             if (!font) {
                 font = osgText::readRefFontFile("fonts/simhei.ttf");
             }
-            group->addChild(makeLabel(point, font.get()).get());
+            group->addChild(makeLaidOutLabel(makeLabel(point, font.get()).get(), LabelPriority::MonitorValues));
         }
     }
     return group;

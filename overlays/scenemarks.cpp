@@ -10,6 +10,7 @@
 #include <osgText/Text>
 
 #include "configreader.h"
+#include "labellayout.h"
 #include "scenelist.h"
 #include "vectorlayer.h"
 
@@ -74,7 +75,7 @@ osg::ref_ptr<osg::Group> buildMarkNode(const std::vector<SceneMark>& marks) {
         text->setAxisAlignment(osgText::Text::SCREEN);
         osg::ref_ptr<osg::Geode> geode = new osg::Geode;
         geode->addDrawable(text);
-        group->addChild(geode);
+        group->addChild(makeLaidOutLabel(geode, LabelPriority::PlaceName));
     }
     return group;
 }

@@ -24,7 +24,8 @@ struct SceneMark {
 // gives no marks; a malformed one gives no marks and a diagnostic line.
 std::vector<SceneMark> readSceneMarks(const QString& markFile);
 
-// One geode per mark: the text 200 units above its point, facing the viewer.
+// One geode per mark: the text 200 units above its point, facing the viewer, as a place name under the
+// label layout.
 osg::ref_ptr<osg::Group> buildMarkNode(const std::vector<SceneMark>& marks);
 
 // The map decoration of the catalog's current scene, in this order: the house, river and road

@@ -21,6 +21,7 @@
 #include "../scenes/boundscene.h"
 #include "casestudywindow.h"
 #include "configreader.h"
+#include "labellayout.h"
 #include "scenelist.h"
 #include "testmodels.h"
 #include "viewerqt.h"
@@ -99,7 +100,12 @@ LakeFillingNodes lakeFillingNodes(osg::Group* root) {
     for (unsigned i = 0; i < root->getNumChildren(); ++i) {
         osg::Group* group = root->getChild(i)->asGroup();
         for (unsigned j = 0; group && !group->asGeode() && j < group->getNumChildren(); ++j) {
-            const osg::Geode* geode = group->getChild(j)->asGeode();
+            osg::Node* child = group->getChild(j);
+            // A label stands under the label layout.
+            if (dynamic_cast<ScreenLabel*>(child)) {
+                child = child->asGroup()->getChild(0);
+            }
+            const osg::Geode* geode = child->asGeode();
             for (unsigned k = 0; geode && k < geode->getNumDrawables(); ++k) {
                 if (const auto* text = dynamic_cast<const osgText::Text*>(geode->getDrawable(k))) {
                     found.texts.push_back(text->getText().createUTF8EncodedString());
@@ -658,8 +664,10 @@ TEST(LandslideScenario, TitleIsTheScenariosOwnOrTheScenesNameAboveTheSlidePoint)
         osg::Group* root = window.sceneRoot();
         const osgText::Text* title = nullptr;
         for (unsigned i = 0; i < root->getNumChildren(); ++i) {
-            if (root->getChild(i)->getName() == "landslideinfo") {
-                title = dynamic_cast<const osgText::Text*>(root->getChild(i)->asGeode()->getDrawable(0));
+            // Under the label layout, by the title's name.
+            auto* label = dynamic_cast<ScreenLabel*>(root->getChild(i));
+            if (label && label->getName() == "landslideinfo") {
+                title = dynamic_cast<const osgText::Text*>(label->getChild(0)->asGeode()->getDrawable(0));
             }
         }
         ASSERT_NE(title, nullptr);

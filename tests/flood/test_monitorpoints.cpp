@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "labellayout.h"
 #include "monitormarks.h"
 #include "monitorpoints.h"
 #include "testfiles.h"
@@ -292,7 +293,14 @@ TEST_F(MonitorPointsTest, NodeHasASphereForEveryPointAndLabelsOnlyForReachedOnes
     std::vector<osg::Vec3> centres;
     std::vector<const osgText::Text*> labels;
     for (unsigned index = 0; index < group->getNumChildren(); ++index) {
-        osg::Geode* geode = group->getChild(index)->asGeode();
+        osg::Node* child = group->getChild(index);
+        // Labels stand under the label layout, ahead of place names.
+        if (auto* label = dynamic_cast<ScreenLabel*>(child)) {
+            EXPECT_EQ(label->priority, LabelPriority::MonitorValues);
+            ASSERT_EQ(label->getNumChildren(), 1u) << "screen-sized: no smaller copy";
+            child = label->getChild(0);
+        }
+        osg::Geode* geode = child->asGeode();
         ASSERT_TRUE(geode && geode->getNumDrawables() == 1 && geode->getStateSet());
         const osg::StateSet* state = geode->getStateSet();
         const auto* depthTest =

@@ -7,6 +7,7 @@
 
 #include "../scenes/boundscene.h"
 #include "scenegraph.h"
+#include "labellayout.h"
 #include "scenemarks.h"
 #include "testshapefiles.h"
 
@@ -104,7 +105,18 @@ TEST(SceneMarks, MarkNodeFloatsEachTextAboveItsPoint) {
     osg::ref_ptr<osg::Group> node = buildMarkNode(marks);
     ASSERT_EQ(node->getNumChildren(), 2u);
     for (unsigned i = 0; i < 2; ++i) {
-        const std::vector<osgText::Text*> texts = textsOf(geodeAt(node, i));
+        // A place name under the label layout, drawn at its own size or, where that is too small, at the
+        // smallest size the layout draws.
+        auto* label = dynamic_cast<ScreenLabel*>(node->getChild(i));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->priority, LabelPriority::PlaceName);
+        ASSERT_EQ(label->getNumChildren(), 2u);
+        const std::vector<osgText::Text*> smallest = textsOf(geodeAt(label, 1));
+        ASSERT_EQ(smallest.size(), 1u);
+        EXPECT_EQ(utf8(*smallest[0]), marks[i].text);
+        EXPECT_EQ(smallest[0]->getCharacterSizeMode(), osgText::Text::SCREEN_COORDS);
+        EXPECT_EQ(smallest[0]->getCharacterHeight(), smallestLabelPixels);
+        const std::vector<osgText::Text*> texts = textsOf(geodeAt(label, 0));
         ASSERT_EQ(texts.size(), 1u);
         const osgText::Text& text = *texts[0];
         EXPECT_EQ(utf8(text), marks[i].text);
@@ -240,7 +252,9 @@ TEST_F(SceneMarksTest, LayersAndMarksComeInTheirOrderWithTheirColours) {
         EXPECT_EQ(drawn.lines, expected.lines);
     }
 
-    const std::vector<osgText::Text*> texts = textsOf(geodeAt(marks->getChild(3)->asGroup(), 0));
+    // The text mark under the label layout.
+    const std::vector<osgText::Text*> texts =
+        textsOf(geodeAt(marks->getChild(3)->asGroup()->getChild(0)->asGroup(), 0));
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(utf8(*texts[0]), "金江");
     EXPECT_EQ(texts[0]->getPosition(), osg::Vec3(1, 2, 203));

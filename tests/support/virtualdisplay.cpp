@@ -39,7 +39,7 @@ bool VirtualDisplay::start(std::string& problem, const std::string& server, int 
             dup2(quiet, STDERR_FILENO);
         }
         const std::string fd = std::to_string(channel[1]);
-        execlp(server.c_str(), server.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+        execlp(server.c_str(), server.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1920x1200x24",
                "-nolisten", "tcp", static_cast<char*>(nullptr));
         _exit(127);
     }
