@@ -9,6 +9,7 @@
 
 #include "cafloodnew.h"
 #include "fileio.h"
+#include "gdaldataset.h"
 
 FloodDepthGrid CAFlood::depthGrid() const {
     FloodDepthGrid grid;
@@ -56,8 +57,8 @@ bool depthTiffBytes(const FloodDepthGrid& grid, std::string& bytes, std::string&
     // reported for the file it hit and leaves no raster cut short.
     static std::atomic<unsigned> serial{0};
     const std::string memoryFile = "/vsimem/vantorel-depth-" + std::to_string(serial++) + ".tif";
-    GDALDataset* dataset = driver->Create(memoryFile.c_str(), ncols, nrows, 1, GDT_Float32, nullptr);
-    if (dataset == nullptr) {
+    GdalDatasetHandle dataset(driver->Create(memoryFile.c_str(), ncols, nrows, 1, GDT_Float32, nullptr));
+    if (!dataset) {
         problem = "GDAL cannot make the raster";
         return false;
     }
@@ -78,7 +79,7 @@ bool depthTiffBytes(const FloodDepthGrid& grid, std::string& bytes, std::string&
     }
 
     CPLErrorReset();
-    GDALClose(dataset);
+    dataset.reset();
     vsi_l_offset length = 0;
     GByte* buffer = VSIGetMemFileBuffer(memoryFile.c_str(), &length, TRUE);
     const bool made = written == CE_None && CPLGetLastErrorType() != CE_Failure && buffer != nullptr;

@@ -10,13 +10,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "gdaldataset.h"
 #include "summaryfiles.h"
 
 namespace {
 
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
 
 // The cells of `frame` a geometry covers, by map coordinates.
 class CellCollector {
@@ -150,10 +148,10 @@ bool loadPlaces(const std::string& path, const RasterFrame& frame, std::vector<P
                 std::string& problem) {
     GDALAllRegister();
     QuietGdal quiet;
-    std::unique_ptr<GDALDataset, DatasetCloser> dataset(
+    GdalDatasetHandle dataset(
         GDALDataset::FromHandle(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
     if (!dataset) {
-        problem = "\"" + path + "\" does not open as vector data" + gdalReason();
+        problem = quoted(path) + " does not open as vector data" + gdalReason();
         return false;
     }
     OGRSpatialReference gridReference;
@@ -167,7 +165,7 @@ bool loadPlaces(const std::string& path, const RasterFrame& frame, std::vector<P
         if (gridReferenced && layerReference && !layerReference->IsSame(&gridReference)) {
             toGrid.reset(OGRCreateCoordinateTransformation(layerReference, &gridReference));
             if (!toGrid) {
-                problem = "\"" + path + "\": the places of layer " + layer->GetName() +
+                problem = quoted(path) + ": the places of layer " + layer->GetName() +
                           " cannot be brought into the grid's coordinate system" + gdalReason();
                 return false;
             }
@@ -180,12 +178,12 @@ bool loadPlaces(const std::string& path, const RasterFrame& frame, std::vector<P
                 continue;
             }
             if (loaded.size() == maxPlaces) {
-                problem = "\"" + path + "\" holds more than " + std::to_string(maxPlaces) + " places";
+                problem = quoted(path) + " holds more than " + std::to_string(maxPlaces) + " places";
                 return false;
             }
             std::unique_ptr<OGRGeometry> onGrid(geometry->clone());
             if (toGrid && onGrid->transform(toGrid.get()) != OGRERR_NONE) {
-                problem = "\"" + path + "\": place " + std::to_string(loaded.size() + 1) +
+                problem = quoted(path) + ": place " + std::to_string(loaded.size() + 1) +
                           " cannot be brought into the grid's coordinate system";
                 return false;
             }
@@ -205,7 +203,7 @@ bool loadPlaces(const std::string& path, const RasterFrame& frame, std::vector<P
         }
     }
     if (loaded.empty()) {
-        problem = "\"" + path + "\" holds no point, line or polygon";
+        problem = quoted(path) + " holds no point, line or polygon";
         return false;
     }
     places = std::move(loaded);

@@ -14,14 +14,7 @@
 #include <sstream>
 
 #include "fileio.h"
-
-namespace {
-
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-
-}  // namespace
+#include "gdaldataset.h"
 
 bool MonitorPoints::load(const std::string& path) {
     std::string problem;
@@ -39,10 +32,10 @@ bool MonitorPoints::load(const std::string& path, std::string& problem) {
     }
     GDALAllRegister();
     CPLSetConfigOption("SHAPE_ENCODING", "");
-    std::unique_ptr<GDALDataset, DatasetCloser> dataset(
+    GdalDatasetHandle dataset(
         GDALDataset::FromHandle(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
     if (!dataset) {
-        problem = "cannot open \"" + path + "\" as vector data";
+        problem = "cannot open " + quoted(path) + " as vector data";
         return false;
     }
 
@@ -108,7 +101,7 @@ bool MonitorPoints::load(const std::string& path, std::string& problem) {
         }
     }
     if (total > maxPoints) {
-        problem = "\"" + path + "\" holds " + std::to_string(total) + " points, more than the " +
+        problem = quoted(path) + " holds " + std::to_string(total) + " points, more than the " +
                   std::to_string(maxPoints) + " a flood can show; none is loaded";
         return false;
     }

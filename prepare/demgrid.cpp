@@ -24,16 +24,6 @@ std::string number(double value) {
     return text.str();
 }
 
-std::string wktOf(const OGRSpatialReference& reference) {
-    char* wkt = nullptr;
-    std::string result;
-    if (reference.exportToWkt(&wkt) == OGRERR_NONE && wkt != nullptr) {
-        result = wkt;
-    }
-    CPLFree(wkt);
-    return result;
-}
-
 // Heights beyond any terrain on Earth: the no-data markers of programs that do not declare theirs.
 constexpr double heightBeyondTerrain = 1e5;
 
@@ -204,8 +194,8 @@ bool loadDem(const std::string& path, const DemOptions& options, DemGrid& dem, s
         target.importFromEPSG(utmZoneEpsg((bounds[0] + bounds[2]) / 2, (bounds[1] + bounds[3]) / 2));
         target.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     }
-    const std::string targetWkt = wktOf(target);
-    const std::string sourceWkt = wktOf(reference);
+    const std::string targetWkt = wktOf(&target);
+    const std::string sourceWkt = wktOf(&reference);
 
     GdalDatasetHandle grid;
     if (metres && squareNorthUp && (options.cellSize == 0.0 || options.cellSize == g[1])) {
@@ -345,7 +335,7 @@ bool drapeOnDem(const std::string& path, const DemGrid& dem, int bands, int pixe
     const int height = dem.rows() * pixelsPerCell;
     GdalDatasetHandle result =
         warp(*source,
-             {"-of", "MEM", "-s_srs", wktOf(reference), "-t_srs", dem.frame.projection, "-r",
+             {"-of", "MEM", "-s_srs", wktOf(&reference), "-t_srs", dem.frame.projection, "-r",
               nearest ? "near" : "bilinear", "-ot", "Float64", "-dstalpha", "-te", number(dem.west()),
               number(dem.south()), number(dem.east()), number(dem.north()), "-ts", std::to_string(width),
               std::to_string(height)},

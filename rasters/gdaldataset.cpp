@@ -1,6 +1,8 @@
 #include "gdaldataset.h"
 
+#include <cpl_conv.h>
 #include <gdal_priv.h>
+#include <ogr_spatialref.h>
 
 void GdalDatasetCloser::operator()(GDALDataset* dataset) const {
     GDALClose(dataset);
@@ -8,6 +10,19 @@ void GdalDatasetCloser::operator()(GDALDataset* dataset) const {
 
 std::string quoted(const std::string& path) {
     return "\"" + path + "\"";
+}
+
+std::string wktOf(const OGRSpatialReference* reference) {
+    if (reference == nullptr || reference->IsEmpty()) {
+        return {};
+    }
+    char* wkt = nullptr;
+    std::string result;
+    if (reference->exportToWkt(&wkt) == OGRERR_NONE && wkt != nullptr) {
+        result = wkt;
+    }
+    CPLFree(wkt);
+    return result;
 }
 
 void georeference(GDALDataset& dataset, const RasterFrame& frame) {

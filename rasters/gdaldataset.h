@@ -8,6 +8,7 @@
 #include "georaster.h"
 
 class GDALDataset;
+class OGRSpatialReference;
 
 // A GDAL dataset owned by the code that opened or made it: closing it flushes and frees it.
 struct GdalDatasetCloser {
@@ -17,6 +18,9 @@ using GdalDatasetHandle = std::unique_ptr<GDALDataset, GdalDatasetCloser>;
 
 // A path in double quotes, as messages name files.
 std::string quoted(const std::string& path);
+
+// The coordinate system as WKT; empty for none.
+std::string wktOf(const OGRSpatialReference* reference);
 
 // Gives `dataset` the frame's georeference, and its projection when it has one.
 void georeference(GDALDataset& dataset, const RasterFrame& frame);

@@ -79,8 +79,8 @@ bool geoTiffBytes(const std::string& path, const RasterFrame& frame, const std::
         return false;
     }
     const std::string memoryFile = memoryFilePath(".tif");
-    GDALDataset* dataset =
-        driver->Create(memoryFile.c_str(), frame.width, frame.height, 1, GDT_Float32, nullptr);
+    GdalDatasetHandle dataset(
+        driver->Create(memoryFile.c_str(), frame.width, frame.height, 1, GDT_Float32, nullptr));
     if (!dataset) {
         problem = quoted(path) + " cannot be created" + gdalReason();
         return false;
@@ -94,7 +94,7 @@ bool geoTiffBytes(const std::string& path, const RasterFrame& frame, const std::
         band->RasterIO(GF_Write, 0, 0, frame.width, frame.height, const_cast<float*>(values.data()),
                        frame.width, frame.height, GDT_Float32, 0, 0);
     // Closing flushes the file; a failure there shows only as GDAL's last error.
-    GDALClose(dataset);
+    dataset.reset();
     const std::optional<std::string> made = takeMemoryFile(memoryFile);
     if (written != CE_None || CPLGetLastErrorType() == CE_Failure || !made) {
         problem = quoted(path) + " cannot be written" + gdalReason();

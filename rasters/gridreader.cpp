@@ -94,19 +94,6 @@ GdalDatasetHandle openWithGdal(const std::string& path, std::string& problem) {
     return dataset;
 }
 
-std::string wktOf(const OGRSpatialReference* reference) {
-    if (reference == nullptr || reference->IsEmpty()) {
-        return {};
-    }
-    char* wkt = nullptr;
-    std::string result;
-    if (reference->exportToWkt(&wkt) == OGRERR_NONE && wkt != nullptr) {
-        result = wkt;
-    }
-    CPLFree(wkt);
-    return result;
-}
-
 }  // namespace
 
 struct GridReader::Dataset {
