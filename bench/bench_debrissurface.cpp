@@ -29,7 +29,7 @@ struct FrameGrid {
                 heights[r][c] = 2000 - 0.05 * c * 23 + 0.02 * std::abs(r - gridSize / 2) * 23;
                 const double meander = 60 * std::sin(c / 40.0);
                 if (std::abs(r - gridSize / 2 - meander) < gridSize / 20) {
-                    covered[r][c].depth = 0.5 + (r * 7 + c * 3) % 90 / 10.0;
+                    covered.depths(r)[c] = 0.5 + (r * 7 + c * 3) % 90 / 10.0;
                     ++coveredCells;
                 }
             }

@@ -6,6 +6,7 @@ DebrisGrid::DebrisGrid(int rows, int cols)
     : rowCount(rows),
       colCount(cols),
       cells(static_cast<std::size_t>(rows) * cols),
+      traceDepths(cells.size()),
       touchedCells(cells.size()) {}
 
 double CADebrisFlow::yieldStress(double yieldConcentration, double limitConcentration) const {
@@ -28,7 +29,7 @@ void CADebrisFlow::releaseRate(double releaseSpeed, double cellSize, double pack
                                int breachCount, double timeStep) const {
     perCell = std::fabs(releaseSpeed) * cellSize * outletDepth / packetVolume * timeStep;
     for (int i = 0; i < breachCount; ++i) {
-        grid[breachCells[i].row][breachCells[i].col].depth = outletDepth;
+        grid.depths(breachCells[i].row)[breachCells[i].col] = outletDepth;
     }
 }
 
@@ -67,6 +68,7 @@ void CADebrisFlow::accumulate(const PacketTable& packets, DebrisGrid& grid, doub
     int* const touched = grid.touchedCells.data();
     int touchedCount = 0;
     DebrisCell* cells = grid.cells.data();
+    double* depths = grid.traceDepths.data();
     const int cols = grid.colCount;
     for (int j = 0; j < packetCount; ++j) {
         const FlowPacket& packet = packets[j];
@@ -85,12 +87,13 @@ void CADebrisFlow::accumulate(const PacketTable& packets, DebrisGrid& grid, doub
     const double area = cellSize * cellSize;
     for (int i = 0; i < touchedCount; ++i) {
         DebrisCell& cell = cells[touched[i]];
+        double& depth = depths[touched[i]];
         const int m = cell.packetCount;
         cell.meanVx = cell.sumVx / m;
         cell.meanVy = cell.sumVy / m;
         cell.speed = std::sqrt(cell.meanVx * cell.meanVx + cell.meanVy * cell.meanVy);
-        cell.depth = m * packetVolume / area;
-        cell.presentDepth = cell.depth;
+        depth = m * packetVolume / area;
+        cell.presentDepth = depth;
         cell.kineticEnergy = 0.5 * density * m * packetVolume * cell.speed * cell.speed;
         cell.momentum = m * density * packetVolume * cell.speed;
         if (cell.speed > cell.peakSpeed) {
@@ -98,8 +101,8 @@ void CADebrisFlow::accumulate(const PacketTable& packets, DebrisGrid& grid, doub
             cell.momentumAtPeak = cell.momentum;
             cell.energyAtPeak = cell.kineticEnergy;
         }
-        if (cell.depth > cell.peakDepth) {
-            cell.peakDepth = cell.depth;
+        if (depth > cell.peakDepth) {
+            cell.peakDepth = depth;
         }
         cell.packetCount = 0;
         cell.sumSpeedSq = 0;

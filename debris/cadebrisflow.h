@@ -7,9 +7,10 @@
 #include <vector>
 
 // One cell of the debris-flow grid. Everything but `elevation` starts at zero; the accumulation after
-// every step turns the packets found in the cell into its depth and mean velocity. `depth` and the
-// results after it keep the trace of the last packets that crossed the cell (what the surface shows);
-// `presentDepth` is the debris in the cell now, which is what the packets' slope sees.
+// every step turns the packets found in the cell into its depth and mean velocity. The cell's depth (in
+// the grid's depth array, DebrisGrid::depths) and the results after `sumVy` keep the trace of the last
+// packets that crossed the cell (what the surface shows); `presentDepth` is the debris in the cell now,
+// which is what the packets' slope sees.
 struct DebrisCell {
     int packetCount = 0;   // packets counted during the accumulation under way; 0 between accumulations
     double elevation = 0;  // terrain height, m
@@ -20,7 +21,6 @@ struct DebrisCell {
     double sumSpeedSq = 0;
     double sumVx = 0;
     double sumVy = 0;
-    double depth = 0;  // debris depth, m
     double kineticEnergy = 0;
     double momentumAtPeak = 0;  // momentum when peakSpeed was last raised
     double peakSpeed = 0;
@@ -63,7 +63,8 @@ struct FlowPacket {
 };
 
 // The terrain grid: `rows()` rows of `cols()` cells in one block, addressed grid[row][column], row 0
-// the northern-most.
+// the northern-most. The debris depths of the cells lie apart in an array of their own, depths(row)[column],
+// so that a scan for debris (every frame's surface) reads eight bytes a cell.
 class DebrisGrid {
 public:
     DebrisGrid() = default;
@@ -75,6 +76,11 @@ public:
     const DebrisCell* operator[](int row) const {
         return cells.data() + static_cast<std::size_t>(row) * colCount;
     }
+    // Debris depth of the cells of a row, m: the trace of the last packets that crossed each cell.
+    double* depths(int row) { return traceDepths.data() + static_cast<std::size_t>(row) * colCount; }
+    const double* depths(int row) const {
+        return traceDepths.data() + static_cast<std::size_t>(row) * colCount;
+    }
 
 private:
     friend class CADebrisFlow;
@@ -82,6 +88,7 @@ private:
     int rowCount = 0;
     int colCount = 0;
     std::vector<DebrisCell> cells;
+    std::vector<double> traceDepths;
     // The flat indices of the cells that received packets at the last accumulation, so that averaging
     // visits only those and the next accumulation knows which present depths to clear. Sized for every
     // cell, so that it never grows (also in a copy of the grid).

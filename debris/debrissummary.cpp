@@ -125,15 +125,17 @@ bool DebrisSummary::write(const DebrisRun& run, const std::string& folder, std::
         problem = "no debris-flow run to summarise";
         return false;
     }
-    // One raster per result the model keeps in its cells; a cell no packet reached has a peak depth of 0.
+    // One raster per result the model keeps in its cells (a field of the cell, or with none the depth
+    // of the trace); a cell no packet reached has a peak depth of 0.
     const auto raster = [&run, this](double DebrisCell::*field) {
         std::vector<float> values(frame.cellCount(), summaryNoData);
         std::size_t index = 0;
         for (int r = 0; r < frame.height; ++r) {
             const DebrisCell* row = run.debrisGrid[r];
+            const double* depths = run.debrisGrid.depths(r);
             for (int c = 0; c < frame.width; ++c, ++index) {
                 if (row[c].peakDepth > 0.0) {
-                    values[index] = static_cast<float>(row[c].*field);
+                    values[index] = static_cast<float>(field ? row[c].*field : depths[c]);
                 }
             }
         }
@@ -155,7 +157,7 @@ bool DebrisSummary::write(const DebrisRun& run, const std::string& folder, std::
                               problem) &&
            writeSummaryRaster(folder, "energyAtPeak.tif", frame, raster(&DebrisCell::energyAtPeak),
                               problem) &&
-           writeSummaryRaster(folder, "finalTrace.tif", frame, raster(&DebrisCell::depth), problem) &&
+           writeSummaryRaster(folder, "finalTrace.tif", frame, raster(nullptr), problem) &&
            writeSummaryText(folder, "volume.csv", csv, problem) &&
            debrisReportHtml(run, frame, rows, peakDepth, peakSpeed, report, problem) &&
            writeSummaryText(folder, "report.html", report, problem);

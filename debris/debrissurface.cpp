@@ -25,11 +25,6 @@ DebrisSurfaceGrid debrisSurfaceGrid(const DebrisRun& run, const TerrainHeights& 
 
 namespace {
 
-// What the surface shows of a cell: the depth of the debris trace it holds.
-double surfaceDepth(const DebrisCell& cell) {
-    return cell.depth;
-}
-
 class StripBuilder {
 public:
     StripBuilder(const DebrisSurfaceGrid& grid, float span, const osg::Vec4& shallow, const osg::Vec4& deep)
@@ -76,14 +71,15 @@ osg::ref_ptr<osg::Geode> buildDebrisGeode(const DebrisSurfaceGrid& grid, float s
     StripBuilder strip(grid, span, shallow, deep);
     for (int lower = cells.rows() - 1; lower >= 2; --lower) {
         const int upper = lower - 1;
-        const DebrisCell* upperRow = cells[upper];
-        const DebrisCell* lowerRow = cells[lower];
+        // What the surface shows of a cell: the depth of the debris trace it holds.
+        const double* upperRow = cells.depths(upper);
+        const double* lowerRow = cells.depths(lower);
         // a, b: this column's upper and lower cell; d, e: the next column's, which become a and b next.
-        double a = surfaceDepth(upperRow[0]);
-        double b = surfaceDepth(lowerRow[0]);
+        double a = upperRow[0];
+        double b = lowerRow[0];
         for (int col = 0; col + 1 < cells.cols(); ++col) {
-            const double d = surfaceDepth(upperRow[col + 1]);
-            const double e = surfaceDepth(lowerRow[col + 1]);
+            const double d = upperRow[col + 1];
+            const double e = lowerRow[col + 1];
             if (a != 0 || b != 0 || d != 0 || e != 0) {
                 double ha = 0, hb = 0, hd = 0, he = 0;
                 const bool aSolid = strip.height(upper, col, ha);

@@ -70,9 +70,9 @@ TEST(DebrisRelease, RateAndPacketsOfOneBreachCell) {
     double perCell = 0;
     model.releaseRate(11.64, cellSize, packetVolume, perCell, 5.0, grid, breach, 2, timeStep);
     EXPECT_NEAR(perCell, 8.73, 1e-9);
-    EXPECT_EQ(grid[2][3].depth, 5.0);
-    EXPECT_EQ(grid[3][3].depth, 5.0);
-    EXPECT_EQ(grid[2][2].depth, 0.0);
+    EXPECT_EQ(grid.depths(2)[3], 5.0);
+    EXPECT_EQ(grid.depths(3)[3], 5.0);
+    EXPECT_EQ(grid.depths(2)[2], 0.0);
 
     double vx0 = 0;
     double vy0 = 0;
@@ -179,10 +179,11 @@ TEST_F(PacketMotion, StopsInTheOuterRingAndKeepsBeingCounted) {
     const double area = cellSize * cellSize;
 
     model.accumulate(packets, grid, cellSize, packetVolume, density, 1);
-    EXPECT_DOUBLE_EQ(grid[6][7].depth, packetVolume / area);
+    EXPECT_DOUBLE_EQ(grid.depths(6)[7], packetVolume / area);
     EXPECT_DOUBLE_EQ(grid[6][7].speed, 2.0);
     // What the start cell held at the last accumulation that found the packet in it.
     DebrisCell startCellLeft = grid[6][7];
+    double startDepthLeft = grid.depths(6)[7];
 
     int steps = 0;
     while (!packets[0].stopped && steps < 100) {
@@ -190,6 +191,7 @@ TEST_F(PacketMotion, StopsInTheOuterRingAndKeepsBeingCounted) {
         model.accumulate(packets, grid, cellSize, packetVolume, density, 1);
         if (packets[0].col == 7) {
             startCellLeft = grid[6][7];
+            startDepthLeft = grid.depths(6)[7];
         }
         ++steps;
     }
@@ -201,19 +203,19 @@ TEST_F(PacketMotion, StopsInTheOuterRingAndKeepsBeingCounted) {
 
     for (int i = 0; i < 3; ++i) {
         model.accumulate(packets, grid, cellSize, packetVolume, density, 1);
-        EXPECT_DOUBLE_EQ(grid[6][11].depth, packetVolume / area);
+        EXPECT_DOUBLE_EQ(grid.depths(6)[11], packetVolume / area);
         EXPECT_DOUBLE_EQ(grid[6][11].speed, lastSpeed);
         EXPECT_EQ(grid[6][11].packetCount, 0);
     }
     // The start cell keeps the depth and speed the packet left there, but no debris is in it now.
     EXPECT_DOUBLE_EQ(grid[6][11].presentDepth, packetVolume / area);
     EXPECT_EQ(grid[6][7].presentDepth, 0);
-    EXPECT_EQ(grid[6][7].depth, startCellLeft.depth);
+    EXPECT_EQ(grid.depths(6)[7], startDepthLeft);
     EXPECT_EQ(grid[6][7].speed, startCellLeft.speed);
     EXPECT_GT(grid[6][7].speed, 2.0);
     EXPECT_EQ(grid[6][7].peakSpeed, startCellLeft.speed);
     // Cells the packet never reached are untouched.
-    EXPECT_EQ(grid[2][2].depth, 0);
+    EXPECT_EQ(grid.depths(2)[2], 0);
     EXPECT_EQ(grid[2][2].peakDepth, 0);
 }
 
@@ -239,18 +241,18 @@ TEST(DebrisAccumulate, AveragesThePacketsOfACell) {
     EXPECT_DOUBLE_EQ(cell.meanVy, 2.0);
     // The speed of the mean velocity, not the mean of the speeds.
     EXPECT_DOUBLE_EQ(cell.speed, std::hypot(2.0 / 3, 2.0));
-    EXPECT_DOUBLE_EQ(cell.depth, 3 * packetVolume / (cellSize * cellSize));
+    EXPECT_DOUBLE_EQ(grid.depths(1)[2], 3 * packetVolume / (cellSize * cellSize));
     EXPECT_DOUBLE_EQ(cell.momentum, 3 * density * packetVolume * cell.speed);
     EXPECT_DOUBLE_EQ(cell.kineticEnergy, 0.5 * density * 3 * packetVolume * cell.speed * cell.speed);
     // The peak speed was higher before, the peak depth lower.
     EXPECT_EQ(cell.peakSpeed, 10);
     EXPECT_EQ(cell.momentumAtPeak, 0);
-    EXPECT_DOUBLE_EQ(cell.peakDepth, cell.depth);
+    EXPECT_DOUBLE_EQ(cell.peakDepth, grid.depths(1)[2]);
     EXPECT_EQ(cell.packetCount, 0);
     EXPECT_EQ(cell.sumVx, 0);
     EXPECT_EQ(cell.sumVy, 0);
     EXPECT_EQ(cell.sumSpeedSq, 0);
-    EXPECT_EQ(grid[2][2].depth, 0);
+    EXPECT_EQ(grid.depths(2)[2], 0);
 }
 
 // Positions far outside the grid, or not numbers at all, land on the ring instead of overflowing.

@@ -75,7 +75,7 @@ TEST_F(DebrisReaders, ReadsAGridByKeywordNorthernRowFirst) {
         for (int c = 0; c < 3; ++c) {
             SCOPED_TRACE(std::to_string(r) + ", " + std::to_string(c));
             EXPECT_EQ(grid[r][c].elevation, expected[r][c]);
-            EXPECT_EQ(grid[r][c].depth, 0);
+            EXPECT_EQ(grid.depths(r)[c], 0);
             EXPECT_EQ(grid[r][c].packetCount, 0);
         }
     }

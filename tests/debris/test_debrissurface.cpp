@@ -148,7 +148,7 @@ struct SampleGrid {
 
     osg::ref_ptr<osg::Geode> build(const std::vector<std::pair<Cell, double>>& debris, float span = 10) {
         for (const auto& [cell, depth] : debris) {
-            cells[cell.first][cell.second].depth = depth;
+            cells.depths(cell.first)[cell.second] = depth;
         }
         return buildDebrisGeode({&cells, &heights, 1000, 2000, 10}, span, debrisShallowColour,
                                 debrisDeepColour);
@@ -156,7 +156,7 @@ struct SampleGrid {
 
     // The vertex the surface puts at a cell's north-west corner, and its colour.
     osg::Vec3 vertexOf(const Cell& cell) const {
-        const double depth = cells[cell.first][cell.second].depth;
+        const double depth = cells.depths(cell.first)[cell.second];
         return osg::Vec3(cell.second * 10 + 1000, (rows - cell.first) * 10 + 2000,
                          static_cast<float>(depth + heights[cell.first][cell.second] + 20));
     }
@@ -248,7 +248,7 @@ TEST(DebrisSurface, GridsWithoutDebrisOrRowsGiveEmptySurfaces) {
     EXPECT_EQ(SampleGrid::triangleCount(*grid.build({})), 0u);
     EXPECT_EQ(grid.build({})->getNumDrawables(), 4u);
     DebrisGrid twoRows(2, 5);
-    twoRows[1][1].depth = 3;
+    twoRows.depths(1)[1] = 3;
     EXPECT_EQ(buildDebrisGeode({&twoRows, &grid.heights, 0, 0, 10}, 10, debrisShallowColour, debrisDeepColour)
                   ->getNumDrawables(),
               0u);
