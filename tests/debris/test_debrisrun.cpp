@@ -477,6 +477,84 @@ TEST_F(DebrisRunTest, GroupedSteppingMatchesSteppingOneByOne) {
     }
 }
 
+// Stepping in groups, on whatever vector instructions the processor offers, gives bit for bit the packets
+// of the public sub-steps applied in order to each packet alone: packets of the run in full and partial
+// groups, of two materials, and packets placed where a step meets the border and the ring.
+TEST_F(DebrisRunTest, GroupedSteppingMatchesTheSubStepsInOrder) {
+    ASSERT_TRUE(run.setup(withPackets(2000), grid(), breach(), problem)) << problem;
+    for (int step = 0; step < 60; ++step) {
+        run.advance();
+        run.advanceClock();
+    }
+    PacketTable packets(run.packets.begin(), run.packets.begin() + run.debrisPacketCount);
+    // Where in their cells (fractions from its western and southern edges) and how fast the placed packets
+    // start: towards each ring, past the eastern edge, thrown off the grid, slow, and (with no velocity
+    // given) heading uphill at the speed the slope takes away in one step, so that it comes to rest.
+    struct Placed {
+        int row, col;
+        double fracX, fracY, vx, vy;
+    };
+    const Placed placed[] = {{15, 58, 0.95, 0.5, 5, 0},  {15, 1, 0.05, 0.5, -5, 1}, {1, 30, 0.5, 0.95, 1, 5},
+                             {28, 30, 0.5, 0.05, -1, -5}, {15, 58, 2.5, 0.5, 3, 0},  {10, 20, 0.5, 0.5, 1e308, -1e308},
+                             {15, 30, 0.5, 0.5, 0.01, -0.01}, {15, 40, 0.5, 0.5, 0, 0}};
+    for (const Placed& at : placed) {
+        FlowPacket packet = packets[0];
+        packet.stopped = false;
+        packet.row = at.row;
+        packet.col = at.col;
+        packet.x = run.gridMinX + (at.col + at.fracX) * 10;
+        packet.y = run.gridMinY + (valleyRows - 1 - at.row + at.fracY) * 10;
+        packet.vx = packet.vxPrev = at.vx;
+        packet.vy = packet.vyPrev = at.vy;
+        if (at.vx == 0 && at.vy == 0) {
+            FlowPacket probe = packet;
+            run.model.slopeAcceleration(probe, run.debrisGrid, run.gridCellSize);
+            packet.vx = packet.vxPrev = -probe.slopeX * run.timeStep;
+            packet.vy = packet.vyPrev = -probe.slopeY * run.timeStep;
+        }
+        packets.push_back(packet);
+    }
+    std::vector<int> moving;
+    for (int j = 0; j < static_cast<int>(packets.size()); ++j) {
+        if (!packets[j].stopped) {
+            packets[j].manningN = moving.size() % 3 == 0 ? 0.1 : packets[j].manningN;
+            moving.push_back(j);
+        }
+    }
+    // The last group a partial one.
+    if (moving.size() % 8 == 0) {
+        moving.erase(moving.begin());
+    }
+    PacketTable grouped = packets;
+    StepMemo memo;
+    memo.resize(run.debrisGrid);
+    memo.startPass();
+    std::vector<int> list = moving;
+    run.model.stepPackets(grouped, list.data(), static_cast<int>(list.size()), run.debrisGrid, run.gridCellSize,
+                          run.timeStep, run.gridMinX, run.gridMinY, run.gridMaxX, run.gridMaxY, run.gridRows,
+                          run.gridCols, memo);
+    int stopped = 0;
+    for (const int j : moving) {
+        FlowPacket alone = packets[j];
+        // The fixed flow depth and the Chezy coefficient of the material, as the step sets them.
+        alone.flowDepth = grouped[j].flowDepth;
+        alone.chezy = grouped[j].chezy;
+        run.model.slopeAcceleration(alone, run.debrisGrid, run.gridCellSize);
+        run.model.frictionDeceleration(alone);
+        run.model.updateVelocity(alone, run.timeStep);
+        run.model.advancePosition(alone, run.timeStep);
+        run.model.reflectAtBorder(alone, run.gridMinX, run.gridMinY, run.gridMaxX, run.gridMaxY);
+        run.model.locateCell(alone, run.gridCellSize, run.gridMinX, run.gridMinY, run.gridRows, run.gridCols);
+        run.model.cellFraction(alone, run.gridCellSize, run.gridMinX, run.gridMinY, run.gridRows);
+        alone.vxPrev = alone.vx;
+        alone.vyPrev = alone.vy;
+        ASSERT_TRUE(samePacket(grouped[j], alone)) << "packet " << j;
+        stopped += alone.stopped;
+    }
+    EXPECT_GE(stopped, 7) << "the placed packets that leave the grid stop on its ring, the last at rest";
+    EXPECT_TRUE(grouped.back().stopped && grouped.back().col == 40);
+}
+
 // The threads share each pass over the moving packets in stretches of the list and share the slopes
 // they work out; the run is the same, bit for bit, for any number of them: every packet, every cell and
 // the list of the packets still moving.
