@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <future>
 #include <iostream>
 #include <limits>
 #include <new>
@@ -26,32 +28,33 @@ constexpr double kElevationBeyondTerrain = 1e7;
 // Largest outbreak-information file: a few cells, one short line each.
 constexpr std::size_t kMaxOutbreakFileBytes = 64 * 1024 * 1024;
 
-// Opens a grid; on failure prints the diagnostic of `grid` ("elevation grid", "roughness grid").
-bool openGrid(GridReader& reader, const std::string& path, const char* grid) {
+// Opens a grid; on failure prints the diagnostic of `grid` ("elevation grid", "roughness grid") to `out`.
+bool openGrid(GridReader& reader, const std::string& path, const char* grid, std::ostream& out = std::cerr) {
     std::string problem;
     if (reader.open(path, problem)) {
         return true;
     }
     const bool cannotRead = reader.fileStatus() != FileReadStatus::ok;
     if (cannotRead && std::string(grid) == "elevation grid") {
-        std::cerr << "打开DEM文件失败!" << std::endl;
+        out << "打开DEM文件失败!" << std::endl;
     }
-    std::cerr << grid << " " << path << ": " << problem << "\n";
+    out << grid << " " << path << ": " << problem << "\n";
     return false;
 }
 
 // Reads every value of the grid in file order and hands each to store(index, value, noData). False,
 // with a diagnostic, when the grid holds fewer or more values than its header gives or a value is not
-// a number.
+// a number, to `out`.
 template <typename Store>
-bool readGridValues(GridReader& reader, const std::string& path, const char* grid, Store store) {
+bool readGridValues(GridReader& reader, const std::string& path, const char* grid, Store store,
+                    std::ostream& out = std::cerr) {
     std::string problem;
     const long long count = reader.cellCount();
     for (long long i = 0; i < count; ++i) {
         double value = 0.0;
         bool noData = false;
         if (!reader.nextValue(value, noData, problem)) {
-            std::cerr << grid << " " << path << ": " << problem << "\n";
+            out << grid << " " << path << ": " << problem << "\n";
             return false;
         }
         if (!store(i, value, noData)) {
@@ -59,13 +62,43 @@ bool readGridValues(GridReader& reader, const std::string& path, const char* gri
         }
     }
     if (!reader.finish(problem)) {
-        std::cerr << grid << " " << path << ": " << problem << "\n";
+        out << grid << " " << path << ": " << problem << "\n";
         return false;
     }
     return true;
 }
 
 }  // namespace
+
+// The roughness grid as read from its file, before it is checked against the elevation grid.
+struct CAFlood::RoughnessValues {
+    GridReader grid;
+    bool opened = false;
+    bool complete = false;  // every value was read
+    std::vector<double> values;
+    std::vector<std::uint8_t> noData;
+    std::ostringstream diagnostic;  // why it could not be opened or read
+};
+
+// Reads the roughness grid's values, keeping what goes wrong for later: the elevation grid's diagnostics
+// come first, and a roughness grid that covers other cells is refused before its values are looked at.
+void CAFlood::readRoughnessValues(const std::string& path, RoughnessValues& read) {
+    read.opened = openGrid(read.grid, path, "roughness grid", read.diagnostic);
+    if (!read.opened) {
+        return;
+    }
+    const std::size_t count = static_cast<std::size_t>(read.grid.cellCount());
+    read.values.reserve(count);
+    read.noData.reserve(count);
+    read.complete = readGridValues(
+        read.grid, path, "roughness grid",
+        [&read](long long, double value, bool noData) {
+            read.values.push_back(value);
+            read.noData.push_back(noData ? 1 : 0);
+            return true;
+        },
+        read.diagnostic);
+}
 
 void CAFlood::unload() {
     cellStorage = std::vector<FloodCell>();
@@ -103,7 +136,16 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
     }
     bool loaded = false;
     try {
-        loaded = readElevation(paths[1]) && readRoughness(paths[0]) && readOutbreakCells(paths[2]);
+        // With more than one thread the roughness grid is parsed while the elevation grid is; with one,
+        // once the elevation grid has been read. (The future of a thread waits for it when it goes.)
+        RoughnessValues roughness;
+        std::future<void> roughnessRead =
+            std::async(threadCount() > 1 ? std::launch::async : std::launch::deferred,
+                       [&roughness, &paths] { readRoughnessValues(paths[0], roughness); });
+        if (readElevation(paths[1])) {
+            roughnessRead.get();
+            loaded = applyRoughness(paths[0], roughness) && readOutbreakCells(paths[2]);
+        }
     } catch (const std::bad_alloc&) {
         std::cerr << "flood inputs: not enough memory for a grid of " << ncols << " x " << nrows
                   << " cells\n";
@@ -229,11 +271,12 @@ bool CAFlood::readElevation(const std::string& path) {
     return true;
 }
 
-bool CAFlood::readRoughness(const std::string& path) {
-    GridReader grid;
-    if (!openGrid(grid, path, "roughness grid")) {
+bool CAFlood::applyRoughness(const std::string& path, RoughnessValues& read) {
+    if (!read.opened) {
+        std::cerr << read.diagnostic.str();
         return false;
     }
+    const GridReader& grid = read.grid;
     const AsciiGridHeader& header = grid.header();
     if (header.ncols != ncols || header.nrows != nrows) {
         std::cerr << "roughness grid " << path << ": " << header.ncols << " columns x " << header.nrows
@@ -250,24 +293,27 @@ bool CAFlood::readRoughness(const std::string& path) {
         std::ostringstream text;
         text.precision(10);
         text << "roughness grid " << path << ": its lower-left corner (" << header.xllcorner << ", "
-             << header.yllcorner << ") and cell size " << header.cellsize << " are not those of the elevation "
+             << header.yllcorner << ") and cell size " << header.cellsize
+             << " are not those of the elevation "
              << "grid (" << xllcorner << ", " << yllcorner << "; " << cellsize
              << "): both grids must cover the same cells\n";
         std::cerr << text.str();
         return false;
     }
     // Roughness enters squared and any friction beyond the flux is cut back to it: any finite value
-    // computes, but a negative Manning n is no roughness, and terrain needs one.
-    return readGridValues(grid, path, "roughness grid", [&](long long i, double value, bool noData) {
-        FloodCell& cell = cellStorage[static_cast<std::size_t>(i)];
-        const bool terrain = cell.ground != kNoData;
-        if (!terrain) {
+    // computes, but a negative Manning n is no roughness, and terrain needs one. The values are taken in
+    // file order up to the first that could not be read, so that the first fault in the file is named.
+    for (std::size_t i = 0; i < read.values.size(); ++i) {
+        FloodCell& cell = cellStorage[i];
+        if (cell.ground == kNoData) {
             // Never used: the cell takes no part in the sweeps.
             cell.manning = 0.0f;
-            return true;
+            continue;
         }
+        const double value = read.values[i];
+        const bool noData = read.noData[i] != 0;
         if (noData || !(value >= 0.0) || !(std::fabs(value) <= std::numeric_limits<float>::max())) {
-            std::cerr << "roughness grid " << path << ": " << grid.cellName(i);
+            std::cerr << "roughness grid " << path << ": " << grid.cellName(static_cast<long long>(i));
             if (noData) {
                 std::cerr << " has no data";
             } else {
@@ -277,8 +323,12 @@ bool CAFlood::readRoughness(const std::string& path) {
             return false;
         }
         cell.manning = static_cast<float>(value);
-        return true;
-    });
+    }
+    if (!read.complete) {
+        std::cerr << read.diagnostic.str();
+        return false;
+    }
+    return true;
 }
 
 bool CAFlood::readOutbreakCells(const std::string& path) {
@@ -388,8 +438,10 @@ std::size_t CAFlood::stateBytes() const {
            cells.capacity() * sizeof(FloodCell*) + rowDepthSums.capacity() * sizeof(double) +
            validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
            outbreakFaces.capacity() * sizeof(OutbreakFaces) +
-           (fieldFloats.capacity() + bandScratchFloats.capacity() + bandEdgeSouthFluxes.capacity()) * sizeof(float) +
+           (fieldFloats.capacity() + bandScratchFloats.capacity() + bandEdgeSouthFluxes.capacity()) *
+               sizeof(float) +
            bandScratchInts.capacity() * sizeof(std::int32_t) +
-           (unsettledColumns.capacity() + outbreakColumns.capacity() + behindColumns.capacity()) * sizeof(floodrows::ColumnSpan) +
+           (unsettledColumns.capacity() + outbreakColumns.capacity() + behindColumns.capacity()) *
+               sizeof(floodrows::ColumnSpan) +
            rowWork.capacity() * sizeof(floodrows::RowWork) + bandStarts.capacity() * sizeof(int);
 }

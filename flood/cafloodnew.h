@@ -158,7 +158,10 @@ private:
     // One sub-step of the step, from `from` to `until` seconds of simulated time.
     void subStep(double from, double until);
     bool readElevation(const std::string& path);
-    bool readRoughness(const std::string& path);
+    struct RoughnessValues;
+    static void readRoughnessValues(const std::string& path, RoughnessValues& read);
+    // Checks the roughness grid read against the elevation grid and gives every cell its roughness.
+    bool applyRoughness(const std::string& path, RoughnessValues& read);
     bool readOutbreakCells(const std::string& path);
     void findOutbreakFaces();
 

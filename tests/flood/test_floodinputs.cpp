@@ -190,6 +190,51 @@ TEST_F(FloodInputsTest, MalformedOrMissingInputsAreRefusedWithTheirReason) {
     expectRefused(engine, {"only-one.asc"}, "got 1 paths");
 }
 
+// With two threads the roughness grid is read while the elevation grid is; what is said stays what one
+// thread says: the elevation grid's fault alone, a roughness grid of other cells before its values, and
+// the first faulty value of the roughness grid in file order, whether it is no number or no roughness.
+TEST_F(FloodInputsTest, DiagnosticsOfTwoFaultyGridsAreTheSameForOneThreadAndTwo) {
+    const std::string good = kGoodGrid;
+    const std::string otherSize =
+        "ncols 3\nnrows 4\nxllcorner 0\nyllcorner 0\ncellsize 10\n1 2 3 4 5 6 7 8 9 10 11 x\n";
+    // Value 6 lies on a cell without data, whose roughness is never used.
+    const std::string holedElevation = kHeader + "10 11 12 13 14 -9999 16 17 18 19 20 21\n";
+    const std::optional<std::string> missing;
+    const struct {
+        const char* name;
+        std::optional<std::string> roughness, elevation;
+        const char* said;
+        const char* unsaid;
+    } cases[] = {
+        {"both grids faulty", kHeader + "1 2 x 4 5 6 7 8 9 10 11 12",
+         kHeader + "10 11 abc 13 14 15 16 17 18 19 20 21", "-dem.asc: value 3", "-n.asc"},
+        {"both grids missing", missing, missing, "打开DEM文件失败!", "-n.asc"},
+        {"roughness of other cells", otherSize, good, "3 columns x 4 rows", "\"x\""},
+        {"no number after no roughness", kHeader + "1 2 3 4 5 -0.03 7 8 x", good,
+         "value 6 (row 1, column 1) is -0.03", "\"x\""},
+        {"no roughness after no number", kHeader + "1 2 x 4 5 -0.03 7 8 9 10 11 12", good,
+         "value 3 (row 0, column 2) is \"x\"", "-0.03"},
+        {"no roughness off the terrain", kHeader + "1 2 3 4 5 -0.03 7 8 9 10 11", holedElevation,
+         "the grid holds 11 values, fewer than the 12", "-0.03"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::string> paths = write({c.roughness, c.elevation, kGoodOutbreak});
+        std::string said[2];
+        for (const int threads : {1, 2}) {
+            CAFlood engine;
+            engine.setThreadCount(threads);
+            testing::internal::CaptureStderr();
+            EXPECT_FALSE(engine.loadInputs(paths));
+            said[threads - 1] = testing::internal::GetCapturedStderr();
+            expectUnloadedAndHarmless(engine);
+        }
+        EXPECT_EQ(said[0], said[1]);
+        EXPECT_NE(said[1].find(c.said), std::string::npos) << said[1];
+        EXPECT_EQ(said[1].find(c.unsaid), std::string::npos) << said[1];
+    }
+}
+
 TEST_F(FloodInputsTest, BinaryGarbageIsQuotedShortAndPrintable) {
     std::string garbage(200000, '\0');
     for (std::size_t i = 0; i < garbage.size(); ++i) {
