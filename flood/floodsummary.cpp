@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 
 #include "cafloodnew.h"
 #include "floodhazard.h"
@@ -148,11 +149,20 @@ long long FloodSummary::bytesToWrite() const {
            static_cast<long long>(monitorPositions.size()) * plot;
 }
 
-bool FloodSummary::write(const std::string& folder, std::string& problem) const {
+bool FloodSummary::write(const std::string& folder, std::string& problem, int threads) const {
     if (!started()) {
         problem = "no flood run to summarise";
         return false;
     }
+    // The flood lines take longest: with a second thread they are traced there while the rasters and the
+    // report are made here. The files are written in the same order, and the first that fails is named.
+    std::string lines;
+    std::string linesProblem;
+    std::future<bool> linesTraced =
+        std::async(threads > 1 ? std::launch::async : std::launch::deferred, [&, this] {
+            return extentAndIsochronesPackage(folder + "/floodlines.gpkg", frame, maxDepth, arrivalDepth,
+                                              arrivalTime, isochroneMinutes, lines, linesProblem);
+        });
     std::string csv = "result,time_s,released_m3,on_grid_m3,trimmed_m3,residual_storage_m3\n";
     char line[256];
     for (const FloodVolumeRow& row : rows) {
@@ -166,15 +176,25 @@ bool FloodSummary::write(const std::string& folder, std::string& problem) const 
         !writeSummaryRaster(folder, "arrivalTime.tif", frame, arrivalTime, problem) ||
         !writeSummaryRaster(folder, "maxDepthVelocity.tif", frame, maxDepthVelocity, problem) ||
         !writeSummaryClasses(folder, "hazard.tif", frame, hazard, floodHazardClasses(), problem) ||
-        !writeSummaryText(folder, "volume.csv", csv, problem) ||
-        !writeExtentAndIsochrones(folder, "floodlines.gpkg", frame, maxDepth, arrivalDepth, arrivalTime,
-                                  isochroneMinutes, problem) ||
-        (!places.empty() && !writeSummaryText(folder, "exposure.csv", exposureCsv(exposure), problem))) {
+        !writeSummaryText(folder, "volume.csv", csv, problem)) {
         return false;
     }
     std::string report;
-    if (!floodReportHtml(*this, exposure, report, problem) ||
-        !writeSummaryText(folder, "report.html", report, problem)) {
+    std::string reportProblem;
+    const bool reported = floodReportHtml(*this, exposure, report, reportProblem);
+    if (!linesTraced.get()) {
+        problem = linesProblem;
+        return false;
+    }
+    if (!writeSummaryText(folder, "floodlines.gpkg", lines, problem) ||
+        (!places.empty() && !writeSummaryText(folder, "exposure.csv", exposureCsv(exposure), problem))) {
+        return false;
+    }
+    if (!reported) {
+        problem = reportProblem;
+        return false;
+    }
+    if (!writeSummaryText(folder, "report.html", report, problem)) {
         return false;
     }
     if (monitorPositions.empty()) {

@@ -55,8 +55,9 @@ public:
     // Writes "maxDepth.tif", "maxSpeed.tif", "arrivalTime.tif", "maxDepthVelocity.tif", "hazard.tif",
     // "volume.csv", "floodlines.gpkg", "report.html", with monitor points "monitors.csv" and with places
     // "exposure.csv" into `folder`, creating it; each file appears whole or not at all. False, with the
-    // reason in `problem`, when one cannot be written. Nothing is written before start.
-    bool write(const std::string& folder, std::string& problem) const;
+    // reason in `problem`, when one cannot be written. Nothing is written before start. With `threads`
+    // above 1, a second thread shares the work; the files are the same.
+    bool write(const std::string& folder, std::string& problem, int threads = 1) const;
 
     // About the bytes write and the monitor plots put on the disk: what a run keeps free for its summary.
     long long bytesToWrite() const;

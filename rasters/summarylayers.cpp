@@ -74,20 +74,16 @@ bool writeSummaryClasses(const std::string& folder, const std::string& name, con
            writeFileAtomically(path, *bytes, problem, LinkAtPath::replace);
 }
 
-bool writeExtentAndIsochrones(const std::string& folder, const std::string& name, const RasterFrame& frame,
-                              const std::vector<float>& depth, float wetDepth,
-                              const std::vector<float>& arrivalSeconds, double intervalMinutes,
-                              std::string& problem) {
-    const std::string path = folder + "/" + name;
+bool extentAndIsochronesPackage(const std::string& path, const RasterFrame& frame,
+                                const std::vector<float>& depth, float wetDepth,
+                                const std::vector<float>& arrivalSeconds, double intervalMinutes,
+                                std::string& package, std::string& problem) {
     if (!matchesFrame(frame, depth.size()) || !matchesFrame(frame, arrivalSeconds.size())) {
         problem = quoted(path) + ": the grids do not match their frame";
         return false;
     }
     if (!(intervalMinutes > 0.0)) {
         problem = quoted(path) + ": the isochrone interval must be above 0 minutes";
-        return false;
-    }
-    if (!makeSummaryFolder(folder, problem)) {
         return false;
     }
     std::vector<std::uint8_t> wet(depth.size());
@@ -104,25 +100,25 @@ bool writeExtentAndIsochrones(const std::string& folder, const std::string& name
     const GdalDatasetHandle minutesRaster = memoryRaster(frame, GDT_Float32, minutes.data());
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
     const std::string memoryFile = memoryFilePath(".gpkg");
-    GdalDatasetHandle package(driver && wetRaster && minutesRaster
-                                  ? driver->Create(memoryFile.c_str(), 0, 0, 0, GDT_Unknown, nullptr)
-                                  : nullptr);
-    if (!package) {
+    GdalDatasetHandle layers(driver && wetRaster && minutesRaster
+                                 ? driver->Create(memoryFile.c_str(), 0, 0, 0, GDT_Unknown, nullptr)
+                                 : nullptr);
+    if (!layers) {
         problem = quoted(path) + " cannot be created" + gdalReason();
         return false;
     }
     OGRSpatialReference reference;
     const bool referenced =
         !frame.projection.empty() && reference.importFromWkt(frame.projection.c_str()) == OGRERR_NONE;
-    OGRLayer* extent = package->CreateLayer("extent", referenced ? &reference : nullptr, wkbPolygon, nullptr);
+    OGRLayer* extent = layers->CreateLayer("extent", referenced ? &reference : nullptr, wkbPolygon, nullptr);
     OGRLayer* isochrones =
-        package->CreateLayer("isochrones", referenced ? &reference : nullptr, wkbLineString, nullptr);
+        layers->CreateLayer("isochrones", referenced ? &reference : nullptr, wkbLineString, nullptr);
     OGRFieldDefn wetField("wet", OFTInteger);
     OGRFieldDefn minutesField("minutes", OFTReal);
     bool made = extent && isochrones && extent->CreateField(&wetField) == OGRERR_NONE &&
                 isochrones->CreateField(&minutesField) == OGRERR_NONE;
     // One transaction: a GeoPackage commits every feature on its own otherwise, slowly.
-    made = made && package->StartTransaction() == OGRERR_NONE;
+    made = made && layers->StartTransaction() == OGRERR_NONE;
     if (made) {
         GDALRasterBandH wetBand = GDALRasterBand::ToHandle(wetRaster->GetRasterBand(1));
         made = GDALPolygonize(wetBand, wetBand, OGRLayer::ToHandle(extent), 0, nullptr, nullptr, nullptr) ==
@@ -134,13 +130,14 @@ bool writeExtentAndIsochrones(const std::string& folder, const std::string& name
         made = made && GDALContourGenerateEx(GDALRasterBand::ToHandle(minutesRaster->GetRasterBand(1)),
                                              OGRLayer::ToHandle(isochrones), const_cast<char**>(options),
                                              nullptr, nullptr) == CE_None;
-        made = package->CommitTransaction() == OGRERR_NONE && made;
+        made = layers->CommitTransaction() == OGRERR_NONE && made;
     }
-    package.reset();
-    const std::optional<std::string> bytes = takeMemoryFile(memoryFile);
+    layers.reset();
+    std::optional<std::string> bytes = takeMemoryFile(memoryFile);
     if (!made || CPLGetLastErrorType() == CE_Failure || !bytes) {
         problem = quoted(path) + " cannot be written" + gdalReason();
         return false;
     }
-    return writeFileAtomically(path, *bytes, problem, LinkAtPath::replace);
+    package = std::move(*bytes);
+    return true;
 }

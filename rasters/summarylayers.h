@@ -25,11 +25,12 @@ bool writeSummaryClasses(const std::string& folder, const std::string& name, con
                          const std::vector<std::uint8_t>& classes, const std::vector<RasterClass>& legend,
                          std::string& problem);
 
-// Writes the GeoPackage `name` in `folder`, in the frame's coordinate system, with two layers:
-// "extent", the polygons of the cells where `depth` rose above `wetDepth`, and "isochrones", lines of
-// equal `arrivalSeconds` (summaryNoData where no water came) every `intervalMinutes`, each with its
-// time in the field "minutes". False, with the reason in `problem`.
-bool writeExtentAndIsochrones(const std::string& folder, const std::string& name, const RasterFrame& frame,
-                              const std::vector<float>& depth, float wetDepth,
-                              const std::vector<float>& arrivalSeconds, double intervalMinutes,
-                              std::string& problem);
+// The bytes of a GeoPackage, in the frame's coordinate system, with two layers: "extent", the polygons
+// of the cells where `depth` rose above `wetDepth`, and "isochrones", lines of equal `arrivalSeconds`
+// (summaryNoData where no water came) every `intervalMinutes`, each with its time in the field "minutes".
+// Made in memory, so that it can be made while other files are written; `path`, where it is to go, names
+// it in problems. False, with the reason in `problem`.
+bool extentAndIsochronesPackage(const std::string& path, const RasterFrame& frame,
+                                const std::vector<float>& depth, float wetDepth,
+                                const std::vector<float>& arrivalSeconds, double intervalMinutes,
+                                std::string& package, std::string& problem);

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -279,6 +280,88 @@ TEST(FloodSummaryTest, WriteIntoAnUnusableFolderSaysSo) {
     FloodSummary unstarted;
     EXPECT_FALSE(unstarted.write(valley.base + "/other", problem));
     EXPECT_FALSE(QDir(QString::fromStdString(valley.base + "/other")).exists());
+}
+
+// Each layer of a GeoPackage as text, feature by feature: what a GIS tool reads of it (its bytes carry the
+// time it was made).
+std::string packageFeatures(const std::string& path) {
+    GDALAllRegister();
+    std::unique_ptr<GDALDataset> package(
+        GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    if (!package) {
+        return "(unreadable)";
+    }
+    std::string text;
+    for (OGRLayer* layer : package->GetLayers()) {
+        text += std::string(layer->GetName()) + "\n";
+        for (const auto& feature : *layer) {
+            char* wkt = nullptr;
+            if (feature->GetGeometryRef() != nullptr) {
+                feature->GetGeometryRef()->exportToWkt(&wkt);
+            }
+            text += (wkt ? std::string(wkt) : std::string("no geometry")) + " " +
+                    feature->GetFieldAsString(0) + "\n";
+            CPLFree(wkt);
+        }
+    }
+    return text;
+}
+
+// With a second thread the flood lines are traced while the rasters and the report are made: the files
+// are those of one thread, and a file that cannot be written (a folder in its way) stops the summary at
+// the same file, named alike, with the files after it not written.
+TEST(FloodSummaryTest, ASecondThreadWritesTheSameFilesAndStopsAtTheSameFile) {
+    SummarisedValley valley(2e4f);
+    ASSERT_TRUE(valley.ready);
+    valley.runResults(40);
+    valley.summary.isochroneMinutes = valley.summary.rows.back().time / 60.0 / 4.0;
+    std::map<std::string, std::string> files[2];
+    std::string features[2];
+    for (const int threads : {1, 2}) {
+        const std::string folder = valley.base + "/summary" + std::to_string(threads);
+        std::string problem;
+        ASSERT_TRUE(valley.summary.write(folder, problem, threads)) << problem;
+        files[threads - 1] = readFolderFiles(folder);
+        features[threads - 1] = packageFeatures(folder + "/floodlines.gpkg");
+        files[threads - 1].erase("floodlines.gpkg");
+    }
+    ASSERT_GE(files[0].size(), 7u);
+    for (const auto& [name, bytes] : files[0]) {
+        EXPECT_TRUE(files[1].count(name) == 1 && files[1].at(name) == bytes) << name;
+    }
+    EXPECT_EQ(features[0], features[1]);
+    EXPECT_NE(features[0].find("POLYGON"), std::string::npos) << features[0];
+    EXPECT_NE(features[0].find("LINESTRING"), std::string::npos) << features[0];
+
+    const struct {
+        const char* blocked;
+        const char* writtenBefore;  // a file before the blocked one, or none
+        const char* notAfter;       // a file after it
+    } cases[] = {
+        {"maxDepth.tif", nullptr, "floodlines.gpkg"},
+        {"floodlines.gpkg", "volume.csv", "report.html"},
+        {"report.html", "floodlines.gpkg", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blocked);
+        std::string problems[2];
+        for (const int threads : {1, 2}) {
+            const std::string folder = valley.base + "/blocked " + c.blocked + std::to_string(threads);
+            ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder + "/" + c.blocked)));
+            std::string problem;
+            EXPECT_FALSE(valley.summary.write(folder, problem, threads));
+            // The problem without the folder, which differs.
+            for (std::size_t at = problem.find(folder); at != std::string::npos; at = problem.find(folder)) {
+                problem.replace(at, folder.size(), "FOLDER");
+            }
+            problems[threads - 1] = problem;
+            const std::map<std::string, std::string> written = readFolderFiles(folder);
+            EXPECT_TRUE(c.writtenBefore == nullptr || written.count(c.writtenBefore) == 1) << threads;
+            EXPECT_TRUE(c.notAfter == nullptr || written.count(c.notAfter) == 0) << threads;
+        }
+        EXPECT_NE(problems[0].find(std::string("FOLDER/") + c.blocked), std::string::npos) << problems[0];
+        EXPECT_EQ(problems[1], problems[0]);
+    }
 }
 
 // The depth-velocity classes of Australian Rainfall and Runoff: a pair on a limit belongs to the lower

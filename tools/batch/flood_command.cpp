@@ -252,9 +252,9 @@ int runFloodCommand(const CommandLine& options) {
     tick.buildWater = format != ".tif";
     const std::string summaryFolder = summaryFolderOf(folder);
     // The summary of the results written so far, also when the run ends early.
-    const auto writeSummary = [&summary, &summaryFolder, &monitors]() {
+    const auto writeSummary = [&summary, &summaryFolder, &monitors, &engine]() {
         std::string summaryProblem;
-        if (!summary.write(summaryFolder, summaryProblem)) {
+        if (!summary.write(summaryFolder, summaryProblem, engine.threadCount())) {
             std::cerr << "vantorel-batch flood: the summary cannot be written: " << summaryProblem << "\n";
             return false;
         }
