@@ -535,4 +535,19 @@ TEST_F(CaseStudyTest, EachDebrisCaseShowsItsMarksAndItsWholeFlowAtAPaceToFollow)
     }
 }
 
+// A case whose replay has ended holds its last frame without drawing it again, printing, or keeping a
+// core busy: the replay's and the view's timers must not run on for nothing.
+TEST_F(CaseStudyTest, AReplayedCaseLeavesTheWindowIdle) {
+    doubleClick("文家泥石流");
+    const int frames = window->availableFrameCount();
+    ASSERT_TRUE(waitUntil([this, frames] { return window->currentFrameIndex() > frames; }, 60000));
+    runEventLoop(300);
+    const unsigned drawn = window->view()->getFrameStamp()->getFrameNumber();
+    const IdleSpell idle = idleSpell(3000);
+    // Under 3 % of a core, the software renderer's threads included.
+    EXPECT_LT(idle.processorSeconds, 0.03 * 3.0);
+    EXPECT_EQ(window->view()->getFrameStamp()->getFrameNumber(), drawn);
+    EXPECT_EQ(idle.printed, "");
+}
+
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <ctime>
 
 ModalDriver::ModalDriver(std::function<void(QWidget*)> answer, int timeoutMs, const char* onlyClass)
     : timer(new QTimer) {
@@ -102,6 +103,17 @@ void idleEventLoop(int milliseconds) {
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+IdleSpell idleSpell(int milliseconds) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const std::clock_t before = std::clock();
+    idleEventLoop(milliseconds);
+    const double seconds = static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC;
+    std::string printed = testing::internal::GetCapturedStdout();
+    printed += testing::internal::GetCapturedStderr();
+    return {seconds, printed};
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 #include <ostream>
+#include <string>
 
 // Readable QString values in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -47,6 +48,15 @@ void runEventLoop(int milliseconds);
 // Lets the event loop sleep until events come, for `milliseconds`, as an idle program does (runEventLoop
 // polls, and keeps a core busy).
 void idleEventLoop(int milliseconds);
+
+// What the program did during an idleEventLoop of `milliseconds`: processor seconds of the whole process
+// (the software renderer's threads included) and all it wrote to standard output and standard error.
+struct IdleSpell {
+    double processorSeconds;
+    std::string printed;
+};
+IdleSpell idleSpell(int milliseconds);
+
 // Processes events until `done` holds or the time is up; returns `done()`.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000);
 
