@@ -134,7 +134,8 @@ void DebrisSession::showStoredFrame() {
     // part of an earlier frame is left under this one.
     stage.removeRunNodes();
 
-    hud.readFrameInfo(frame + ".txt");
+    std::string problem;
+    hud.readFrameInfo(frame + ".txt", &problem);
     // A frame whose surface does not load shows its legend and caption without the surface.
     if (osg::ref_ptr<osg::Node> surface = loadShownModel(frame + ".ive")) {
         drawOverTerrain(*surface, 5);
@@ -142,6 +143,7 @@ void DebrisSession::showStoredFrame() {
     }
     stage.addRunNode(form.legendBar(hud.rangeLower, hud.rangeUpper).get());
     stage.addRunNode(makeDebrisDepthCaption().get());
+    stage.reportReplayProblem(problem);
 
     evolution.advance(evolution.speedStep);
     // frameCount is the last frame of the folder.

@@ -219,7 +219,8 @@ void FloodSession::showStoredFrame() {
     // and no part of an earlier frame is left under this one.
     stage.removeRunNodes();
 
-    hud.readState(frame + ".txt");
+    std::string problem;
+    hud.readState(frame + ".txt", &problem);
     showReplayRecord(n);
     colourLow = hud.colourLow;
     colourHigh = hud.colourHigh;
@@ -248,6 +249,7 @@ void FloodSession::showStoredFrame() {
     if (lakeSurface) {
         stage.addRunNode(lakeSurface->makeNode().get());
     }
+    stage.reportReplayProblem(problem);
 
     advanceStoredFrame();
 }

@@ -148,6 +148,7 @@ void MainWindow::assignReplayFolder(const std::string& folder) {
     evolution->frameIndex = 1;
     evolution->frameCount = resultFrameCount(QString::fromUtf8(folder.c_str()));
     monitorDock->showReportOf(folder);
+    stage->startReplayReports();
 }
 
 void MainWindow::acceptURL(std::vector<std::string> url) {

@@ -9,6 +9,7 @@
 #include "mainwindow.h"
 #include "monitorcharts.h"
 #include "replayvideo.h"
+#include "sessionstage.h"
 #include "viewerqt.h"
 
 namespace {
@@ -54,12 +55,14 @@ FilmOutcome MainWindow::filmReplay(const QString& path, QSize size, QString& pro
                                                : camera->getViewMatrix();
     film.projection = camera->getProjectionMatrix();
     film.background = camera->getClearColor();
+    stage->filming = true;
     const FilmOutcome outcome = writeReplayFilm(film, this, problem);
 
     evolution->frameIndex = shownFrame;
     if (shownFrame <= evolution->frameCount) {
         Visualize();
     }
+    stage->filming = false;
     evolution->playing = wasPlaying;
     if (held) {
         evolution->resume();

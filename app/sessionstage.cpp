@@ -8,6 +8,7 @@
 #include <iostream>
 #include <osg/ComputeBoundsVisitor>
 
+#include "evolutioncontroller.h"
 #include "modelfile.h"
 #include "resultfiles.h"
 #include "summaryfiles.h"
@@ -43,6 +44,21 @@ bool SessionStage::finishResultFiles() {
     }
     reportUnwrittenFile(failedFile);
     return false;
+}
+
+void SessionStage::reportReplayProblem(const std::string& problem) {
+    if (problem.empty() || replayProblemTold || filming) {
+        return;
+    }
+    replayProblemTold = true;
+    // A tick of the replay would otherwise run again under the message, in the middle of this one.
+    const bool held = evolution.hold();
+    QMessageBox::information(nullptr, QObject::tr("Warning"),
+                             QObject::tr("回放文件无法正确读取，该帧的时间和图例可能不对：%1").arg(localText(problem)),
+                             QMessageBox::Ok);
+    if (held) {
+        evolution.resume();
+    }
 }
 
 void SessionStage::enableSceneTree() {

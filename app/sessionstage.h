@@ -46,6 +46,16 @@ public:
     void placeCamera(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up);
     // Hands a look-at view to the current camera manipulator as its view matrix.
     void applyView(const osg::Vec3d& eye, const osg::Vec3d& center, const osg::Vec3d& up);
+    // Tells the user of the first file of a replay that could not be read, or held values no run writes,
+    // naming it and why; the replay waits while the message is up and shows the rest of the frame. Later
+    // problems of the same replay, and those met while a film is made (no one may be there to answer), go
+    // to standard output only, where the readers have already put them.
+    void reportReplayProblem(const std::string& problem);
+    // A new replay starts: its first problem is told again.
+    void startReplayReports() { replayProblemTold = false; }
+
+    // Set while a film is made of the replay.
+    bool filming = false;
 
     osg::Group& root;
     ViewerQT& viewer;
@@ -58,6 +68,7 @@ public:
 private:
     QStandardItemModel& sceneTree;
     std::vector<osg::ref_ptr<osg::Node>> runNodes;
+    bool replayProblemTold = false;
 };
 
 // Frames available in a result folder: the highest result number in it (a missing frame among them is

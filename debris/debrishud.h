@@ -19,11 +19,12 @@ public:
     bool writeFrameInfo(const std::string& path) const;
     // Reads the first four lines of a frame information file into the fields; a missing or non-numeric
     // line gives 0, as does a figure no run writes (not finite, beyond a float, a time outside 0 to
-    // maxFrameSeconds, a range beyond an int). Prints "Open failed." and keeps the fields when the file
-    // cannot be read (missing, not a regular file, larger than a frame information file).
-    bool readFrameInfo(const std::string& path);
-    // The same for the text of such a file.
-    void parseFrameInfo(std::string_view text);
+    // maxFrameSeconds, a range beyond an int), the latter two with a line saying so. Prints "Open failed."
+    // and keeps the fields when the file cannot be read (missing, not a regular file, larger than a frame
+    // information file). `problem`, when given, takes the reason or the first line said, for the user.
+    bool readFrameInfo(const std::string& path, std::string* problem = nullptr);
+    // The same for the text of such a file; `name` is used in the lines it prints.
+    void parseFrameInfo(std::string_view text, const std::string& name = "", std::string* problem = nullptr);
 
     // Longest simulated time a frame information file may give, s.
     static constexpr float maxFrameSeconds = 1e9f;

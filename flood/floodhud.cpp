@@ -33,18 +33,21 @@ bool FloodHud::writeState(const std::string& path) const {
     return true;
 }
 
-bool FloodHud::readState(const std::string& path) {
+bool FloodHud::readState(const std::string& path, std::string* problem) {
     std::string text;
-    std::string problem;
-    if (readRegularFile(path, maxStateFileBytes, text, problem) != FileReadStatus::ok) {
-        std::cout << "Open failed." << std::endl << problem << std::endl;
+    std::string reason;
+    if (readRegularFile(path, maxStateFileBytes, text, reason) != FileReadStatus::ok) {
+        std::cout << "Open failed." << std::endl << reason << std::endl;
+        if (problem) {
+            *problem = reason;
+        }
         return false;
     }
-    parseState(text, path);
+    parseState(text, path, problem);
     return true;
 }
 
-void FloodHud::parseState(std::string_view text, const std::string& name) {
+void FloodHud::parseState(std::string_view text, const std::string& name, std::string* problem) {
     const std::vector<std::string_view> lines = firstLines(text, 5);
     QString line[5];
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -53,8 +56,12 @@ void FloodHud::parseState(std::string_view text, const std::string& name) {
     // A missing line reads as 0 without a word; anything else that is not a value a run writes reads as
     // 0 with one, so that a damaged file shows as such and never as an absurd clock.
     const auto complain = [&](int i, const char* what) {
-        std::cout << "display-state file " << name << ": line " << i + 1 << " \""
-                  << line[i].left(24).toStdString() << "\" is not " << what << "; it reads as 0" << std::endl;
+        const std::string said = "display-state file \"" + name + "\": line " + std::to_string(i + 1) + " \"" +
+                                 line[i].left(24).toStdString() + "\" is not " + what + "; it reads as 0";
+        std::cout << said << std::endl;
+        if (problem && problem->empty()) {
+            *problem = said;
+        }
     };
     const auto real = [&](int i, double low, double high, const char* what) {
         bool converted = false;

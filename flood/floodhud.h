@@ -25,10 +25,10 @@ public:
     // not a number or holds a value no run writes (a time outside 0 to maxStateSeconds, a volume that is
     // not finite, a range beyond an int), with a line saying so. When the file cannot be read (missing,
     // not a regular file, larger than a state file), prints "Open failed.", leaves the state unchanged
-    // and returns false.
-    bool readState(const std::string& path);
+    // and returns false. `problem`, when given, takes the reason or the first line said, for the user.
+    bool readState(const std::string& path, std::string* problem = nullptr);
     // The same for the text of a display-state file; `name` is used in the lines it prints.
-    void parseState(std::string_view text, const std::string& name);
+    void parseState(std::string_view text, const std::string& name, std::string* problem = nullptr);
 
     // Longest simulated time a display-state file may give, s (about 31 years).
     static constexpr float maxStateSeconds = 1e9f;

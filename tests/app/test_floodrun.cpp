@@ -383,6 +383,50 @@ TEST_F(FloodRunTest, ReplayFilmsIntoAnMp4OfEveryResultInTheWindowAndWithout) {
     EXPECT_NE(empty.err.find(path("none")), std::string::npos) << empty.err;
 }
 
+TEST_F(FloodRunTest, ReplayTellsOnceWhichClockFileItCouldNotReadAndWhyAndGoesOn) {
+    writeStoredRun(16);
+    window.acceptScenePath(path("terrain.ive"));
+    const std::string good = readTextFile(result("6.txt").toStdString());
+    // Frames 6 and 11 are shown, five results per tick; both are spoilt alike.
+    const struct {
+        const char* what;
+        std::function<void(const QString&)> spoil;
+        const char* why;
+    } cases[] = {
+        {"missing", [](const QString& file) { QFile::remove(file); }, "No such file or directory"},
+        {"a folder", [](const QString& file) { QFile::remove(file) && QDir().mkdir(file); }, "not a regular file"},
+        {"no number", [](const QString& file) { writeTextFile(file.toStdString(), "soon\n1\n2\n0\n20"); },
+         "line 1 \"soon\" is not a number"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* name : {"6.txt", "11.txt"}) {
+            QDir(result(name)).removeRecursively();
+            writeTextFile(result(name).toStdString(), good);
+            c.spoil(result(name));
+        }
+        ModalDriver told(clickButton("OK"), 20000, "QMessageBox");
+        replayResults();
+        ASSERT_TRUE(waitUntil([&] { return told.answered(); }, 20000));
+        EXPECT_EQ(told.title(), "Warning");
+        EXPECT_TRUE(told.text().contains(result("6.txt") + '"') && told.text().contains(c.why))
+            << told.text().toStdString();
+        // Once a replay: frame 11 says nothing more, and the replay plays to its end.
+        ModalDriver again(clickButton("OK"), 20000, "QMessageBox");
+        ASSERT_TRUE(waitUntil([&] { return window.currentFrameIndex() > 16; }, 20000));
+        EXPECT_FALSE(again.answered()) << again.text().toStdString();
+    }
+
+    // A film has no one to answer a message: it is made all the same, from a first frame spoilt too.
+    QFile::remove(result("1.txt"));
+    const QString film = QString::fromStdString(path("spoilt.mp4"));
+    const ProgramRun run = runProgram(
+        VANTOREL_RENDER_VIDEO, {results.path(), QString::fromStdString(path("terrain.ive")), film, "--size", "160x120"},
+        60000);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(probeVideo(film), "h264,160,120,16");
+}
+
 TEST_F(FloodRunTest, FormOpenedTwiceStartsOneReplay) {
     trigger("洪水");
     trigger("洪水");

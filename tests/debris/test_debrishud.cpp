@@ -74,19 +74,20 @@ TEST_F(FrameInfo, ReadsTheFirstFourLinesOnly) {
         std::string text;
         float maxSpeed, elapsedTime;
         int rangeLower, rangeUpper;
+        int faultyLine;  // the first line said to hold no figure a run writes (0: none)
     } cases[] = {
-        {"more than four lines", "1.5\n2.5\n3\n4\n5\n6\n", 1.5f, 2.5f, 3, 4},
-        {"Windows line ends", "1.5\r\n2.5\r\n3\r\n4\r\n", 1.5f, 2.5f, 3, 4},
-        {"missing lines give 0", "7.5\n", 7.5f, 0, 0, 0},
-        {"text that is no number gives 0", "fast\n\n3 m\nten", 0, 0, 0, 0},
-        {"range lines are truncated", "1\n2\n7.9\n-2.5", 1, 2, 7, -2},
-        {"ranges beyond an int give 0", "1\n2\n1e20\n-3e9", 1, 2, 0, 0},
-        {"an overlong line reads as no number", "1\n" + std::string(50000, '9') + "\n5\n6\n", 1, 0, 5, 6},
+        {"more than four lines", "1.5\n2.5\n3\n4\n5\n6\n", 1.5f, 2.5f, 3, 4, 0},
+        {"Windows line ends", "1.5\r\n2.5\r\n3\r\n4\r\n", 1.5f, 2.5f, 3, 4, 0},
+        {"missing lines give 0", "7.5\n", 7.5f, 0, 0, 0, 0},
+        {"text that is no number gives 0", "fast\n\n3 m\nten", 0, 0, 0, 0, 1},
+        {"range lines are truncated", "1\n2\n7.9\n-2.5", 1, 2, 7, -2, 0},
+        {"ranges beyond an int give 0", "1\n2\n1e20\n-3e9", 1, 2, 0, 0, 3},
+        {"an overlong line reads as no number", "1\n" + std::string(50000, '9') + "\n5\n6\n", 1, 0, 5, 6, 2},
         // Figures no run writes read as 0 too.
-        {"figures that are not finite", "nan\ninf\n3\n4\n", 0, 0, 3, 4},
-        {"a negative time", "1\n-29.4\n3\n4\n", 1, 0, 3, 4},
-        {"a time beyond any run", "1\n1e12\n3\n4\n", 1, 0, 3, 4},
-        {"empty file", "", 0, 0, 0, 0},
+        {"figures that are not finite", "nan\ninf\n3\n4\n", 0, 0, 3, 4, 1},
+        {"a negative time", "1\n-29.4\n3\n4\n", 1, 0, 3, 4, 2},
+        {"a time beyond any run", "1\n1e12\n3\n4\n", 1, 0, 3, 4, 2},
+        {"empty file", "", 0, 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -95,8 +96,16 @@ TEST_F(FrameInfo, ReadsTheFirstFourLinesOnly) {
         hud.maxSpeed = 99;
         hud.elapsedTime = 99;
         hud.rangeLower = 99;
-        ASSERT_TRUE(hud.readFrameInfo(path("frame.txt")));
+        std::string problem;
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(hud.readFrameInfo(path("frame.txt"), &problem));
+        const std::string said = testing::internal::GetCapturedStdout();
         expectFigures(hud, c.maxSpeed, c.elapsedTime, c.rangeLower, c.rangeUpper);
+        // Said, and handed on for the user, naming the file and the line.
+        const std::string named =
+            "frame information file \"" + path("frame.txt") + "\": line " + std::to_string(c.faultyLine) + " \"";
+        EXPECT_EQ(problem.rfind(named, 0), c.faultyLine ? 0u : std::string::npos) << problem;
+        EXPECT_EQ(c.faultyLine ? said.rfind(problem + "\n", 0) : said.size(), 0u) << said;
     }
 }
 
@@ -110,7 +119,9 @@ TEST_F(FrameInfo, SaysOpenFailedAndKeepsTheFigures) {
     writeTextFile(path("large.txt"), std::string(100000, '1'));
     testing::internal::CaptureStdout();
     EXPECT_FALSE(hud.readFrameInfo(path("missing.txt")));
-    EXPECT_FALSE(hud.readFrameInfo("/dev/zero"));
+    std::string problem;
+    EXPECT_FALSE(hud.readFrameInfo("/dev/zero", &problem));
+    EXPECT_EQ(problem, "\"/dev/zero\" is not a regular file");
     EXPECT_FALSE(hud.readFrameInfo(path("large.txt")));
     EXPECT_FALSE(hud.writeFrameInfo(path("no such folder/1.txt")));
     const std::string said = testing::internal::GetCapturedStdout();

@@ -105,22 +105,29 @@ TEST(FloodHudState, FileHoldsFiveLinesAndUnreadableLinesReadAsZero) {
         }
         FloodHud hud{-1, -1, -1, -1, -1};
         testing::internal::CaptureStdout();
-        ASSERT_TRUE(hud.readState(file));
+        std::string problem;
+        ASSERT_TRUE(hud.readState(file, &problem));
         const std::string said = testing::internal::GetCapturedStdout();
         expectState(hud, c.read);
         if (*c.said == '\0') {
             EXPECT_EQ(said, "");
+            EXPECT_EQ(problem, "");
         } else {
             EXPECT_NE(said.find(c.said), std::string::npos) << said;
+            // The user is told the first line said, naming the file.
+            EXPECT_EQ(problem.rfind("display-state file \"" + file + "\": line ", 0), 0u) << problem;
+            EXPECT_EQ(said.rfind(problem + "\n", 0), 0u) << said;
         }
     }
 
     FloodHud hud{5, 6, 7, 8, 9};
     testing::internal::CaptureStdout();
     const std::string missing = folder.filePath("no-such-file.txt").toStdString();
-    EXPECT_FALSE(hud.readState(missing));
+    std::string problem;
+    EXPECT_FALSE(hud.readState(missing, &problem));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Open failed.\ncannot open \"" + missing + "\": No such file or directory\n");
+    EXPECT_EQ(problem, "cannot open \"" + missing + "\": No such file or directory");
     expectState(hud, {5, 6, 7, 8, 9});
     // A device, a pipe or a file far larger than five lines is not read.
     writeTextFile(file, std::string(100000, '1'));
