@@ -82,9 +82,11 @@ struct CAFlood::RoughnessValues {
 
 // Reads the roughness grid's values, keeping what goes wrong for later: the elevation grid's diagnostics
 // come first, and a roughness grid that covers other cells is refused before its values are looked at.
-void CAFlood::readRoughnessValues(const std::string& path, RoughnessValues& read) {
+void CAFlood::readRoughnessValues(const std::string& path, int columns, int rows, RoughnessValues& read) {
     read.opened = openGrid(read.grid, path, "roughness grid", read.diagnostic);
-    if (!read.opened) {
+    // A grid of other cells is refused by its header alone: its values, which it may declare by the
+    // hundred million in a small sparse file, are never read.
+    if (!read.opened || read.grid.header().ncols != columns || read.grid.header().nrows != rows) {
         return;
     }
     const std::size_t count = static_cast<std::size_t>(read.grid.cellCount());
@@ -138,13 +140,18 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
     try {
         // With more than one thread the roughness grid is parsed while the elevation grid is; with one,
         // once the elevation grid has been read. (The future of a thread waits for it when it goes.)
-        RoughnessValues roughness;
-        std::future<void> roughnessRead =
-            std::async(threadCount() > 1 ? std::launch::async : std::launch::deferred,
-                       [&roughness, &paths] { readRoughnessValues(paths[0], roughness); });
-        if (readElevation(paths[1])) {
-            roughnessRead.get();
-            loaded = applyRoughness(paths[0], roughness) && readOutbreakCells(paths[2]);
+        GridReader elevation;
+        if (openGrid(elevation, paths[1], "elevation grid")) {
+            RoughnessValues roughness;
+            const int columns = elevation.header().ncols;
+            const int rows = elevation.header().nrows;
+            std::future<void> roughnessRead = std::async(
+                threadCount() > 1 ? std::launch::async : std::launch::deferred,
+                [&roughness, &paths, columns, rows] { readRoughnessValues(paths[0], columns, rows, roughness); });
+            if (readElevation(elevation, paths[1])) {
+                roughnessRead.get();
+                loaded = applyRoughness(paths[0], roughness) && readOutbreakCells(paths[2]);
+            }
         }
     } catch (const std::bad_alloc&) {
         std::cerr << "flood inputs: not enough memory for a grid of " << ncols << " x " << nrows
@@ -206,11 +213,7 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
     return true;
 }
 
-bool CAFlood::readElevation(const std::string& path) {
-    GridReader grid;
-    if (!openGrid(grid, path, "elevation grid")) {
-        return false;
-    }
+bool CAFlood::readElevation(GridReader& grid, const std::string& path) {
     const AsciiGridHeader& header = grid.header();
     timeStep = static_cast<float>(header.cellsize) / timeStepDivisor;
     secondsPerStep = 2.0 * header.cellsize / timeStepDivisor;

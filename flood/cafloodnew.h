@@ -8,6 +8,8 @@
 
 #include "floodspans.h"
 
+class GridReader;
+
 // One grid cell of the flood engine. Lengths in metres; face fluxes in m^2/s (discharge per metre of
 // face), positive toward the higher column (east) or the higher row (south). The field order and the
 // 32-bit floats are part of the engine's numbers and of its 40-byte footprint.
@@ -157,9 +159,11 @@ private:
     void unload();
     // One sub-step of the step, from `from` to `until` seconds of simulated time.
     void subStep(double from, double until);
-    bool readElevation(const std::string& path);
+    // Reads the values of the opened elevation grid `grid` and sizes the cells by its header.
+    bool readElevation(GridReader& grid, const std::string& path);
     struct RoughnessValues;
-    static void readRoughnessValues(const std::string& path, RoughnessValues& read);
+    // Reads the roughness grid's values when it has the elevation grid's `columns` x `rows` cells.
+    static void readRoughnessValues(const std::string& path, int columns, int rows, RoughnessValues& read);
     // Checks the roughness grid read against the elevation grid and gives every cell its roughness.
     bool applyRoughness(const std::string& path, RoughnessValues& read);
     bool readOutbreakCells(const std::string& path);

@@ -2,9 +2,11 @@
 // unloaded and harmless, and nothing crashes or hangs.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QTemporaryDir>
+#include <gdal_priv.h>
 #include <cstring>
 #include <optional>
 
@@ -232,6 +234,40 @@ TEST_F(FloodInputsTest, DiagnosticsOfTwoFaultyGridsAreTheSameForOneThreadAndTwo)
         EXPECT_EQ(said[0], said[1]);
         EXPECT_NE(said[1].find(c.said), std::string::npos) << said[1];
         EXPECT_EQ(said[1].find(c.unsaid), std::string::npos) << said[1];
+    }
+}
+
+// A roughness GeoTIFF declaring 400 million cells in a few kilobytes (its tiles left out) is refused by
+// its size alone, on one thread as on two: none of its values is read, nothing the size of the grid is
+// allocated, and the refusal says why.
+TEST_F(FloodInputsTest, SparseRoughnessOfAnotherSizeIsRefusedBeforeItsValuesAreRead) {
+    GDALAllRegister();
+    const std::string sparse = folder.path().toStdString() + "/sparse-n.tif";
+    {
+        char sparseOk[] = "SPARSE_OK=TRUE";
+        char tiled[] = "TILED=YES";
+        char* options[] = {sparseOk, tiled, nullptr};
+        GDALDataset* raster = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+            sparse.c_str(), 20000, 20000, 1, GDT_Float32, options);
+        ASSERT_NE(raster, nullptr);
+        double geoTransform[6] = {0, 10, 0, 200000, 0, -10};
+        raster->SetGeoTransform(geoTransform);
+        GDALClose(raster);
+    }
+    struct stat file {};
+    ASSERT_EQ(stat(sparse.c_str(), &file), 0);
+    ASSERT_LT(file.st_size, 1 << 20);
+    const std::vector<std::string> small = write({kGoodGrid, kGoodGrid, kGoodOutbreak});
+    for (const int threads : {1, 2}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        rusage before {};
+        getrusage(RUSAGE_SELF, &before);
+        CAFlood engine;
+        engine.setThreadCount(threads);
+        expectRefused(engine, {sparse, small[1], small[2]}, "20000 columns x 20000 rows");
+        rusage after {};
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "kB more at the peak";
     }
 }
 
