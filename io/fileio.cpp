@@ -125,6 +125,10 @@ FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, st
 }
 
 bool checkDataFile(const std::string& path, std::string& problem) {
+    // GDAL's in-memory files are no files of the disk: nothing there can hold a library in open().
+    if (path.rfind("/vsimem/", 0) == 0) {
+        return true;
+    }
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         problem = "\"" + path + "\" does not open: " + reason(errno);

@@ -25,7 +25,8 @@ FileReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, st
 // regular file (a link to one will do), and so must every file beside it whose name is its name up to
 // the first dot followed by another extension ("x.shx", "x.dbf", "x.tif.aux.xml", "x.prj"), since such
 // libraries open those companions on their own. A pipe, device or socket in either place would hold
-// the library in open() for good. False, naming the file and why, otherwise.
+// the library in open() for good. False, naming the file and why, otherwise. GDAL's in-memory files
+// ("/vsimem/...") pass as they are.
 bool checkDataFile(const std::string& path, std::string& problem);
 
 // What writeFileAtomically does when `path` is a symbolic link.

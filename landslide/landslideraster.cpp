@@ -14,8 +14,7 @@
 #include "fileio.h"
 
 GdalDatasetHandle openRaster(const std::string& path, std::string& problem) {
-    const bool inMemory = path.rfind("/vsimem/", 0) == 0;
-    if (!inMemory && !checkDataFile(path, problem)) {
+    if (!checkDataFile(path, problem)) {
         return nullptr;
     }
     GDALAllRegister();
