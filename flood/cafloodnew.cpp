@@ -1,6 +1,8 @@
 // Loading the three inputs of the flood engine and the breach parameters.
 #include "cafloodnew.h"
 
+#include <gdal.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -145,6 +147,8 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
             RoughnessValues roughness;
             const int columns = elevation.header().ncols;
             const int rows = elevation.header().nrows;
+            // GDAL registers its drivers at its first use, which two threads must not make at once.
+            GDALAllRegister();
             std::future<void> roughnessRead = std::async(
                 threadCount() > 1 ? std::launch::async : std::launch::deferred,
                 [&roughness, &paths, columns, rows] { readRoughnessValues(paths[0], columns, rows, roughness); });

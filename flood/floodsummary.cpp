@@ -1,5 +1,7 @@
 #include "floodsummary.h"
 
+#include <gdal.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -158,6 +160,8 @@ bool FloodSummary::write(const std::string& folder, std::string& problem, int th
     // report are made here. The files are written in the same order, and the first that fails is named.
     std::string lines;
     std::string linesProblem;
+    // GDAL registers its drivers at its first use, which two threads must not make at once.
+    GDALAllRegister();
     std::future<bool> linesTraced =
         std::async(threads > 1 ? std::launch::async : std::launch::deferred, [&, this] {
             return extentAndIsochronesPackage(folder + "/floodlines.gpkg", frame, maxDepth, arrivalDepth,
