@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <cstdint>
+#include <cstring>
 
 bool floodInstructionSetAvailable(FloodInstructionSet set) {
 #ifdef VANTOREL_FLOOD_WIDE_KERNELS
@@ -87,9 +88,24 @@ float faceDepth(float groundA, float surfaceA, float groundB, float surfaceB) {
     return std::max(surfaceA, surfaceB) - std::max(groundA, groundB);
 }
 
-// The spacing of the floats around a water surface: the least depth a step can move into or out of it.
+// The spacing of the floats above a water surface's size: the least depth a step can move into or out of
+// it. A float of exponent field e is a multiple of 2^(e - 150); below e = 24 that power is subnormal, and
+// no size has a spacing below 2^-149. Worked out from the bits: a call of nextafter for each face of
+// every wet cell took a third of the work of bringing the cells up to date. The same as nextafter for
+// every float.
 float quantum(float surface) {
-    return std::nextafter(std::fabs(surface), std::numeric_limits<float>::infinity()) - std::fabs(surface);
+    const float size = std::fabs(surface);
+    std::uint32_t bits;
+    std::memcpy(&bits, &size, sizeof bits);
+    const std::uint32_t exponent = bits >> 23;
+    // Above the largest float lies infinity.
+    const std::uint32_t spacing = bits == 0x7f7fffffu ? 0x7f800000u
+                                  : exponent >= 24u   ? (exponent - 23u) << 23
+                                  : exponent == 0u    ? 1u
+                                                      : 1u << (exponent - 1u);
+    float result;
+    std::memcpy(&result, &spacing, sizeof result);
+    return exponent == 255u ? size - size : result;
 }
 
 // The flux of a face between cells of surfaces `surfaceA` and `surfaceB` as far as it moved water in the
