@@ -107,6 +107,7 @@ void CAFlood::readRoughnessValues(const std::string& path, int columns, int rows
 void CAFlood::unload() {
     cellStorage = std::vector<FloodCell>();
     cells = std::vector<FloodCell*>();
+    depthStorage = std::vector<float>();
     rowDepthSums = std::vector<double>();
     fieldFloats = std::vector<float>();
     bandEdgeSouthFluxes = std::vector<float>();
@@ -442,7 +443,8 @@ void CAFlood::setBreachParameters(float capacity, float width, float height, flo
 
 std::size_t CAFlood::stateBytes() const {
     return sizeof(*this) + cellStorage.capacity() * sizeof(FloodCell) +
-           cells.capacity() * sizeof(FloodCell*) + rowDepthSums.capacity() * sizeof(double) +
+           cells.capacity() * sizeof(FloodCell*) + depthStorage.capacity() * sizeof(float) +
+           rowDepthSums.capacity() * sizeof(double) +
            validCells.capacity() * sizeof(validCells[0]) + sources.capacity() * sizeof(sources[0]) +
            outbreakFaces.capacity() * sizeof(OutbreakFaces) +
            (fieldFloats.capacity() + bandScratchFloats.capacity() + bandEdgeSouthFluxes.capacity()) *

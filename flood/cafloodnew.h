@@ -129,6 +129,13 @@ public:
         return cells.empty() ? nullptr : cells.data();
     }
     const std::vector<std::pair<int, int>>& outbreakCells() const { return sources; }
+    // The depth of every cell as the result files show it (surface minus ground: 0 on border, outbreak
+    // and no-data cells), rows from the north; null while nothing is loaded. Kept up to date with the
+    // cells, a tenth of their bytes: what reads every cell's depth at each result reads these.
+    const float* cellDepths() const {
+        catchUpCells();
+        return depthStorage.empty() ? nullptr : depthStorage.data();
+    }
 
     // Clock and volumes.
     // Steps taken times the length of a step, counted in double precision so that result N of a long run
@@ -210,6 +217,7 @@ private:
     // One allocation for the whole grid; `cells` holds a pointer to the start of every row.
     std::vector<FloodCell> cellStorage;
     std::vector<FloodCell*> cells;
+    mutable std::vector<float> depthStorage;  // see cellDepths
     // Cells whose elevation is not the no-data value, (column, row), in file order.
     std::vector<std::pair<int, int>> validCells;
     // Outbreak cells as (column, row counted from the bottom edge, 1 = bottom row).

@@ -75,6 +75,10 @@ void CAFlood::fillFields() {
     const long long stride = floodrows::fieldStride(ncols);
     fieldFloats.assign(static_cast<std::size_t>(stride * nrows * floodrows::kFloatFields), 0.0f);
     floodrows::copyCellsToFields(cells.data(), nrows, ncols, fieldsOf(fieldFloats, ncols));
+    depthStorage.resize(cellStorage.size());
+    for (std::size_t i = 0; i < cellStorage.size(); ++i) {
+        depthStorage[i] = cellStorage[i].surfaceOld - cellStorage[i].ground;
+    }
     cellsBehind = false;
     // Nothing is at rest before the first step (the new surfaces are not yet on the ground): it works on
     // every inner cell and finds out where the water is.
@@ -104,7 +108,7 @@ void CAFlood::catchUpCells() const {
         behind += span.empty() ? 0 : span.last - span.first + 1;
     }
     floodrows::copyFieldsToCells(fieldFloats.data(), nrows, ncols, lastDepthPerFlux, behindColumns.data(),
-                                 threadsFor(behind), cells.data());
+                                 threadsFor(behind), depthStorage.data(), cells.data());
     std::fill(behindColumns.begin(), behindColumns.end(), floodrows::ColumnSpan{1, 0});
     cellsBehind = false;
 }

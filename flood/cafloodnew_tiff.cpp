@@ -19,15 +19,8 @@ FloodDepthGrid CAFlood::depthGrid() const {
     grid.south = yllcorner;
     grid.cellSize = cellsize;
     grid.projection = projection;
-    // Border, outbreak and no-data cells have surface and ground at the no-data value: depth 0.
     catchUpCells();
-    grid.depths.resize(cellStorage.size());
-    const long long count = static_cast<long long>(grid.depths.size());
-#pragma omp parallel for schedule(static) num_threads(threadsFor(count))
-    for (long long i = 0; i < count; ++i) {
-        grid.depths[static_cast<std::size_t>(i)] =
-            cellStorage[static_cast<std::size_t>(i)].surfaceOld - cellStorage[static_cast<std::size_t>(i)].ground;
-    }
+    grid.depths = depthStorage;
     return grid;
 }
 

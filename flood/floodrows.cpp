@@ -128,7 +128,7 @@ float meanFaceVelocity(float fluxA, float depthA, float fluxB, float depthB) {
 }  // namespace
 
 void copyFieldsToCells(const float* floats, int rows, int columns, float depthPerFlux, const ColumnSpan* changed,
-                       int threads, FloodCell* const* cells) {
+                       int threads, float* depths, FloodCell* const* cells) {
     const long long stride = fieldStride(columns);
     const auto floatRow = [&](int r, FloatField field) {
         return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
@@ -137,11 +137,13 @@ void copyFieldsToCells(const float* floats, int rows, int columns, float depthPe
 #pragma omp parallel for schedule(dynamic, 16) num_threads(threads)
     for (int r = 0; r < rows; ++r) {
         FloodCell* row = cells[r];
+        float* depthRow = depths + static_cast<std::size_t>(r) * static_cast<std::size_t>(columns);
         const float* const from[kFloatFields] = {floatRow(r, kGround),      floatRow(r, kManning),
                                                  floatRow(r, kSurfaceNew), floatRow(r, kSurfaceOld),
                                                  floatRow(r, kFluxX),       floatRow(r, kFluxY)};
         for (int c = std::max(0, changed[r].first); c <= std::min(columns - 1, changed[r].last); ++c) {
             FloodCell& cell = row[c];
+            depthRow[c] = from[kSurfaceOld][c] - cell.ground;
             cell.surfaceNew = from[kSurfaceNew][c];
             cell.surfaceOld = from[kSurfaceOld][c];
             cell.fluxXNew = from[kFluxX][c];

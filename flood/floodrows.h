@@ -38,11 +38,12 @@ struct Fields {
 
 // Copies `rows` rows of `columns` cells into the fields, and back from fields laid out as Fields: what a
 // step changes, whether the cell is wet and how fast its water runs (`depthPerFlux`: dt / dx of the last
-// step), over the columns `changed[r]` of each row r, on `threads` threads. Every other cell must have
-// stayed at rest since it was last copied back: dry, its speed 0.
+// step), and its depth into `depths` (rows of `columns`), over the columns `changed[r]` of each row r, on
+// `threads` threads. Every other cell must have stayed at rest since it was last copied back: dry, its
+// speed 0.
 void copyCellsToFields(const FloodCell* const* cells, int rows, int columns, const Fields& fields);
 void copyFieldsToCells(const float* floats, int rows, int columns, float depthPerFlux, const ColumnSpan* changed,
-                       int threads, FloodCell* const* cells);
+                       int threads, float* depths, FloodCell* const* cells);
 
 // The grid and the figures of the step under way, the same for every thread.
 struct StepGrid {

@@ -76,21 +76,22 @@ bool FloodSummary::setPlaces(const std::string& path, std::string& problem) {
 
 void FloodSummary::record(const CAFlood& engine, int number) {
     const FloodCell* const* cells = engine.cellRows();
-    if (!started() || cells == nullptr || engine.columnCount() != frame.width ||
+    const float* depths = engine.cellDepths();
+    if (!started() || cells == nullptr || depths == nullptr || engine.columnCount() != frame.width ||
         engine.rowCount() != frame.height) {
         return;
     }
     const double time = engine.simulatedTime();
-    // Each cell on its own, so the engine's threads share the rows.
+    // Each cell on its own, so the engine's threads share the rows. The depths the result files show pick
+    // the wet cells, so that the dry ones cost four bytes each, not a cell.
 #pragma omp parallel for schedule(dynamic, 16) num_threads(engine.threadCount())
     for (int r = 0; r < frame.height; ++r) {
         const FloodCell* row = cells[r];
-        std::size_t index = static_cast<std::size_t>(r) * static_cast<std::size_t>(frame.width);
-        for (int c = 0; c < frame.width; ++c, ++index) {
-            // The depth the result files show: border, outbreak and no-data cells hold none.
-            const float depth = row[c].surfaceOld - row[c].ground;
+        const std::size_t start = static_cast<std::size_t>(r) * static_cast<std::size_t>(frame.width);
+        for (int c = 0; c < frame.width; ++c) {
+            const float depth = depths[start + static_cast<std::size_t>(c)];
             if (depth > 0.0f) {
-                recordCell(index, depth, row[c].speed, time);
+                recordCell(start + static_cast<std::size_t>(c), depth, row[c].speed, time);
             }
         }
     }

@@ -125,3 +125,32 @@ TEST(FloodDepthTiff, RasterCarriesTheCoordinateSystemBesideTheElevationGrid) {
 }
 
 }  // namespace
+
+// The depths kept beside the cells for the result files follow the cells as the flood spreads, drains and
+// settles, on one thread and on two.
+TEST(FloodDepthTiff, KeptDepthsFollowTheCells) {
+    QTemporaryDir folder;
+    const ValleyShape shape{40, 96, 10.0f};
+    const std::vector<std::string> inputs = writeValley(folder.path().toStdString(), shape, {{20, shape.nrows - 2}});
+    for (const int threads : {1, 2}) {
+        CAFlood engine;
+        engine.setThreadCount(threads);
+        ASSERT_EQ(startFloodRun(engine, inputs, smallBreach(2e5f)), FloodRunStart::Ready);
+        for (const double until : {20.0, 200.0, 900.0, 3000.0}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(until) + " s");
+            runUntil(engine, until);
+            const float* depths = engine.cellDepths();
+            const std::vector<float> grid = engine.depthGrid().depths;
+            int wet = 0;
+            for (int r = 0; r < shape.nrows; ++r) {
+                for (int c = 0; c < shape.ncols; ++c) {
+                    const std::size_t i = static_cast<std::size_t>(r) * shape.ncols + c;
+                    ASSERT_TRUE(sameBits(depths[i], cellDepth(engine, r, c))) << r << ", " << c;
+                    ASSERT_TRUE(sameBits(grid[i], depths[i]));
+                    wet += depths[i] > 0.0f;
+                }
+            }
+            EXPECT_GT(wet, 20);
+        }
+    }
+}
