@@ -1,6 +1,7 @@
-// A stored frame of a result folder as the window's replay takes it: read through the regular-file check
-// and the model plug-in, drawn over the terrain, its bounds taken (a folder replayed in a scene it does
-// not lie in is refused by them) and the line of sight of a pick run through it.
+// A stored frame of a result folder as the window's replay takes it: read through the regular-file check,
+// the model checker and the model plug-in, drawn over the terrain, its bounds taken (a folder replayed in
+// a scene it does not lie in is refused by them) and the line of sight of a pick run through it. The
+// plug-in crashing or looping in the checker is a refusal, and only what it accepts is parsed here.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -87,6 +88,10 @@ void* allocate(std::size_t size, std::align_val_t alignment) {
     }
     throw std::bad_alloc();
 }
+
+// The inputs are a few kilobytes, which the checker reads in milliseconds: a quarter of a second is a
+// hang, and a shorter wait on each of the many inputs that loop leaves time for the others.
+ModelChecker checker({}, 0.25);
 }  // namespace
 
 void* operator new(std::size_t size) {
@@ -168,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = writeFuzzFile("7.ive", data, size);
     std::string problem;
     readingFrame = true;
-    const osg::ref_ptr<osg::Node> frame = readModelFile(path, problem);
+    const osg::ref_ptr<osg::Node> frame = readModelFile(path, problem, checker);
     readingFrame = false;
     if (!frame) {
         // The window shows the reason: it has to say which file.

@@ -1,5 +1,6 @@
 #include "modelfile.h"
 
+#include <cmath>
 #include <exception>
 #include <osg/Geode>
 #include <osgDB/FileNameUtils>
@@ -9,6 +10,14 @@
 #include <sstream>
 
 #include "fileio.h"
+#include "modelparse.h"
+
+namespace {
+
+// Models are read whole before the plug-in parses them; no terrain the data tool makes comes near this.
+constexpr std::size_t largestModelFile = std::size_t(4) << 30;
+
+}  // namespace
 
 bool modelFileBytes(const osg::Node& node, const std::string& extension, std::string& bytes,
                     std::string& problem) {
@@ -54,20 +63,58 @@ osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node) {
 }
 
 osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& problem) {
+    return readModelFile(path, problem, sharedModelChecker());
+}
+
+osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& problem, ModelChecker& checker) {
     if (!checkDataFile(path, problem)) {
         return nullptr;
     }
-    osg::ref_ptr<osg::Node> node;
-    // The plug-in allocates every array at the length the file declares before it reads the array: a
-    // damaged length throws out of it (std::bad_alloc), which would end the window.
-    try {
-        node = osgDB::readRefNodeFile(path);
-    } catch (const std::exception& error) {
-        problem = "\"" + path + "\" holds no model that can be read: " + error.what();
+    const std::string refused = "\"" + path + "\" holds no model that can be read";
+    const std::string extension = "." + osgDB::getLowerCaseFileExtension(path);
+    // The window reads ".ive" (terrain, stored frames, layers) and ".osg" (saved views) from folders users
+    // pass around: these go through the checker. Its other models are shapefiles (a lake's outline),
+    // which the plug-in reads by path together with their companion files, and so only in the window.
+    if (extension != ".ive" && extension != ".osg") {
+        osg::ref_ptr<osg::Node> node;
+        try {
+            node = osgDB::readRefNodeFile(path);
+        } catch (const std::exception& error) {
+            problem = refused + ": " + error.what();
+            return nullptr;
+        }
+        if (!node) {
+            problem = refused;
+        }
+        return node;
+    }
+    // Read once: what the window parses is what the checker read a model from.
+    std::string bytes;
+    if (readRegularFile(path, largestModelFile, bytes, problem) != FileReadStatus::ok) {
         return nullptr;
     }
+    const std::string folder = osgDB::getFilePath(path);
+    const ModelChecker::Answer answer = checker.check(bytes, extension, folder);
+    switch (answer.verdict) {
+        case ModelChecker::Verdict::noModel:
+            problem = refused + (answer.reason.empty() ? std::string() : ": " + answer.reason);
+            return nullptr;
+        case ModelChecker::Verdict::crashed:
+            problem = refused + ": the model reader crashed on it";
+            return nullptr;
+        case ModelChecker::Verdict::noAnswer:
+            problem = refused + ": the model reader gave no answer within " +
+                      std::to_string(static_cast<long long>(std::ceil(answer.seconds))) + " s";
+            return nullptr;
+        case ModelChecker::Verdict::model:
+        case ModelChecker::Verdict::unavailable:
+            break;
+    }
+    // The plug-in is deterministic: the bytes the checker read a model from give the same model here.
+    std::string reason;
+    osg::ref_ptr<osg::Node> node = parseModelBytes(bytes, extension, folder, reason);
     if (!node) {
-        problem = "\"" + path + "\" holds no model that can be read";
+        problem = refused + (reason.empty() ? std::string() : ": " + reason);
     }
     return node;
 }
