@@ -90,8 +90,10 @@ void* allocate(std::size_t size, std::align_val_t alignment) {
 }
 
 // The inputs are a few kilobytes, which the checker reads in milliseconds: a quarter of a second is a
-// hang, and a shorter wait on each of the many inputs that loop leaves time for the others.
-ModelChecker checker({}, 0.25);
+// hang, and a shorter wait on each of the many inputs that loop leaves time for the others. A model of
+// such an input takes far less than 16 MB beyond it; the checker fails larger allocations at once, where
+// filling a gigabyte before the end of the input cost it half a second.
+ModelChecker checker({}, 0.25, 16);
 }  // namespace
 
 void* operator new(std::size_t size) {

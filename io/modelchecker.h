@@ -31,8 +31,9 @@ public:
     };
 
     // `program` empty: vantorel-modelcheck beside the running executable, else in the build's bin
-    // folder. A file of n megabytes gets baseSeconds + n seconds for its answer.
-    explicit ModelChecker(std::string program = {}, double baseSeconds = 4);
+    // folder. A file of n megabytes gets baseSeconds + n seconds for its answer. A model may take
+    // headroomMegabytes beyond sixteen times its file's size: a file declaring more is refused.
+    explicit ModelChecker(std::string program = {}, double baseSeconds = 4, int headroomMegabytes = 1024);
     ~ModelChecker();
     ModelChecker(const ModelChecker&) = delete;
     ModelChecker& operator=(const ModelChecker&) = delete;
@@ -50,6 +51,7 @@ private:
     mutable std::mutex mutex;
     std::string program;
     double baseSeconds;
+    std::string headroom;
     pid_t child = -1;
     int socket = -1;
     // Once no checker starts, none is tried again: each try may wait seconds for it.

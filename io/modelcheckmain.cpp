@@ -1,7 +1,8 @@
 // vantorel-modelcheck: parses the model files the window is about to read, in a process of its own, so
 // that a plug-in crashing or looping on a damaged file ends or holds this process and not the window.
 // Requests come on standard input and answers go to standard output (modelparse.h); it ends at the end
-// of its input. Standard error is the window's to discard: the window parses an accepted file again and
+// of its input. An argument, when given, is the memory in megabytes a model may take beyond its file's
+// sixteen-fold (1024 otherwise). Standard error is the window's to discard: the window parses an accepted file again and
 // its plug-in says the same things there.
 #include <sys/resource.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <osgDB/Registry>
 #include <string>
 
 #include "modelparse.h"
@@ -40,7 +43,7 @@ namespace {
 // beyond what it holds already, so that such an allocation fails (std::bad_alloc) instead of taking the
 // machine's memory. The sanitizer reserves terabytes of address space up front, and bounds instead each
 // allocation (above).
-void boundMemory(std::size_t fileBytes) {
+void boundMemory(std::size_t fileBytes, rlim_t headroom) {
 #ifndef MODELCHECK_ASAN
     std::size_t pages = 0;
     if (std::FILE* status = std::fopen("/proc/self/statm", "r")) {
@@ -51,13 +54,14 @@ void boundMemory(std::size_t fileBytes) {
     }
     rlimit bound{};
     if (pages > 0 && ::getrlimit(RLIMIT_AS, &bound) == 0) {
-        const rlim_t wanted = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (rlim_t(1) << 30) +
+        const rlim_t wanted = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + headroom +
                               16 * static_cast<rlim_t>(fileBytes);
         bound.rlim_cur = bound.rlim_max == RLIM_INFINITY ? wanted : std::min(wanted, bound.rlim_max);
         ::setrlimit(RLIMIT_AS, &bound);
     }
 #else
     (void)fileBytes;
+    (void)headroom;
 #endif
 }
 
@@ -104,7 +108,17 @@ bool readField(std::string& field, std::uint64_t longest) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const long headroomMegabytes = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1024;
+    if (headroomMegabytes <= 0) {
+        return 2;
+    }
+    const rlim_t headroom = static_cast<rlim_t>(headroomMegabytes) << 20;
+    // The plug-ins are loaded before the first file, under no bound yet: a restarted checker then answers
+    // its first file as fast as the next.
+    for (const char* extension : {"ive", "osg"}) {
+        osgDB::Registry::instance()->getReaderWriterForExtension(extension);
+    }
     const std::uint8_t ready = checkerReady;
     if (!writeAll(&ready, 1)) {
         return 1;
@@ -114,7 +128,7 @@ int main() {
     std::string bytes;
     while (readField(extension, longestNameField) && readField(folder, longestNameField) &&
            readField(bytes, UINT64_MAX)) {
-        boundMemory(bytes.size());
+        boundMemory(bytes.size(), headroom);
         std::string problem;
         const bool read = parseModelBytes(bytes, extension, folder, problem).valid();
         problem.resize(std::min<std::size_t>(problem.size(), longestNameField));

@@ -1,8 +1,10 @@
 // Model files read through the checker process: whatever a file does to the plug-in, the reading
 // process gets a model or a message naming the file, and goes on to read the next file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <osg/Billboard>
@@ -30,6 +32,16 @@ protected:
         EXPECT_TRUE(modelFileBytes(node, ".ive", bytes, problem)) << problem;
         return bytes;
     }
+    // A billboard's frame with its geometry's identification damaged: the plug-in crashes on it.
+    std::string crashingFrame() const {
+        osg::ref_ptr<osg::Billboard> board = new osg::Billboard;
+        board->addDrawable(patch->getDrawable(0));
+        std::string bytes = written(*board);
+        const std::size_t geometry = bytes.find(std::string("\x01\x10\0\0\0\x10\0\0", 8));
+        EXPECT_NE(geometry, std::string::npos);
+        std::memset(&bytes[std::min(geometry, bytes.size() - 4)], 0x25, 4);
+        return bytes;
+    }
     // The bytes with the last four, a count, replaced by `count`.
     static std::string withLastCount(std::string bytes, std::uint32_t count) {
         std::memcpy(&bytes[bytes.size() - 4], &count, 4);
@@ -42,14 +54,14 @@ protected:
 
 TEST_F(CheckedModelFiles, GiveAModelOrAMessageNamingTheFile) {
     const std::string frame = written(*patch);
-    // A billboard's frame ends with its positions, a count and one Vec3: a count past the end has the
+    // A billboard's frame ends with its positions, a count and one Vec3: a count past the end had the
     // plug-in write through a null pointer. A plain frame ends with a count of arrays (none): a huge one
-    // has it read past the end for minutes.
+    // has it read on past the end, for minutes unless the first read there ends it.
     osg::ref_ptr<osg::Billboard> board = new osg::Billboard;
     board->addDrawable(patch->getDrawable(0));
     const std::string boardFrame = written(*board);
-    std::string crashes = boardFrame;
-    std::memset(&crashes[crashes.size() - 16], 0x25, 4);
+    std::string countPastTheEnd = boardFrame;
+    std::memset(&countPastTheEnd[countPastTheEnd.size() - 16], 0x25, 4);
     // Drawings and colours that reach past the vertices, as a damaged count leaves them.
     osg::ref_ptr<osg::Geometry> surface =
         static_cast<osg::Geometry*>(patch->getDrawable(0)->clone(osg::CopyOp::DEEP_COPY_ALL));
@@ -74,12 +86,12 @@ TEST_F(CheckedModelFiles, GiveAModelOrAMessageNamingTheFile) {
         {"truncated.ive", frame.substr(0, frame.size() / 2), Verdict::noModel},
         {"empty.ive", "", Verdict::noModel},
         {"count-too-small.ive", withLastCount(frame, 1), Verdict::noModel},
-        {"crashes.ive", crashes, Verdict::crashed},
+        {"board-count-past-the-end.ive", countPastTheEnd, Verdict::noModel},
+        {"crashes.ive", crashingFrame(), Verdict::crashed},
         {"valid-after-crash.ive", frame, Verdict::model},
-        {"loops.ive", withLastCount(frame, 0x7fffffff), Verdict::noAnswer},
-        {"valid-after-loop.ive", frame, Verdict::model},
+        {"reads-past-the-end.ive", withLastCount(frame, 0x7fffffff), Verdict::noModel},
     };
-    // Short enough for the looping file, long enough for a small frame on a loaded machine.
+    // Long enough for a small frame on a loaded machine.
     ModelChecker checker({}, 2);
     pid_t process = -1;
     for (const auto& c : cases) {
@@ -112,11 +124,7 @@ TEST_F(CheckedModelFiles, GiveAModelOrAMessageNamingTheFile) {
 // crash on one thread's file costs no other thread its model.
 TEST_F(CheckedModelFiles, ReadFromSeveralThreadsEachGetTheirOwnAnswer) {
     writeTextFile(path("valid.ive"), written(*patch));
-    osg::ref_ptr<osg::Billboard> board = new osg::Billboard;
-    board->addDrawable(patch->getDrawable(0));
-    std::string crashes = written(*board);
-    std::memset(&crashes[crashes.size() - 16], 0x25, 4);
-    writeTextFile(path("crashes.ive"), crashes);
+    writeTextFile(path("crashes.ive"), crashingFrame());
     osg::ref_ptr<osg::Camera> view = new osg::Camera;
     view->setViewMatrixAsLookAt(osg::Vec3d(5, 5, 100), osg::Vec3d(5, 5, 2), osg::Vec3d(0, 1, 0));
     std::string problem;
@@ -156,6 +164,26 @@ TEST_F(CheckedModelFiles, AreReadInTheWindowWhenNoCheckerStarts) {
         const osg::ref_ptr<osg::Node> node = readModelFile(file, problem, checker);
         ASSERT_TRUE(node.valid()) << problem;
         EXPECT_EQ(vertexCount(*node), vertexCount(*patch));
+    }
+}
+
+// A checker that stops answering, as the plug-in looping on a file leaves it, is stopped in time, the file
+// refused and the next file read by a new checker.
+TEST_F(CheckedModelFiles, AreRefusedWhenTheCheckerGivesNoAnswer) {
+    const std::string file = path("valid.ive");
+    writeTextFile(file, written(*patch));
+    const std::string silent = path("silent-checker");
+    writeTextFile(silent, "#!/bin/sh\nprintf R\nexec sleep 60\n");
+    ASSERT_EQ(::chmod(silent.c_str(), 0755), 0);
+    ModelChecker checker(silent, 0.5);
+    // The second file is refused too: it is not read unchecked in the window once a checker was stopped.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string problem;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_FALSE(readModelFile(file, problem, checker).valid());
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+        EXPECT_NE(problem.find(file), std::string::npos) << problem;
+        EXPECT_EQ(checker.process(), -1);
     }
 }
 
