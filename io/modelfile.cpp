@@ -1,7 +1,9 @@
 #include "modelfile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
 #include <osg/Geode>
 #include <osgDB/FileNameUtils>
 #include <osgDB/ReadFile>
@@ -72,10 +74,11 @@ osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& prob
     }
     const std::string refused = "\"" + path + "\" holds no model that can be read";
     const std::string extension = "." + osgDB::getLowerCaseFileExtension(path);
-    // The window reads ".ive" (terrain, stored frames, layers) and ".osg" (saved views) from folders users
-    // pass around: these go through the checker. Its other models are shapefiles (a lake's outline),
-    // which the plug-in reads by path together with their companion files, and so only in the window.
-    if (extension != ".ive" && extension != ".osg") {
+    // The window reads ".ive" (terrain, stored frames, layers), ".osg" (saved views) and the newer
+    // ".osgt"/".osgb" from folders users pass around: these go through the checker. Other formats are
+    // read by path, some together with companion files, and so only in the window.
+    static const char* const checked[] = {".ive", ".osg", ".osgt", ".osgb"};
+    if (std::find(std::begin(checked), std::end(checked), extension) == std::end(checked)) {
         osg::ref_ptr<osg::Node> node;
         try {
             node = osgDB::readRefNodeFile(path);

@@ -24,10 +24,11 @@ osg::ref_ptr<const osg::Node> copyForWriter(const osg::Node& node);
 
 // Reads the model at `path` with the OpenSceneGraph plug-in of its extension, once checkDataFile has
 // found it and its companions regular files (a pipe or device named like a model would hold the reader
-// in open() for good) and, for the formats the window reads (".ive", ".osg"), once `checker` has read a
-// model from the same bytes in a process of its own: a damaged file crashes or holds the plug-in. Such a
-// file is read once, so what is parsed is what was checked. Null, with the reason naming the file in
-// `problem`, otherwise or when the plug-in reads no model from it or fails to allocate what it declares.
+// in open() for good) and, for the formats the window reads (".ive", ".osg", ".osgt", ".osgb"), once
+// `checker` has read a model from the same bytes in a process of its own: a damaged file crashes or
+// holds the plug-in. Such a file is read once, so what is parsed is what was checked. Null, with the
+// reason naming the file in `problem`, otherwise or when the plug-in reads no model from it or fails to
+// allocate what it declares.
 osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& problem, ModelChecker& checker);
 // The same through sharedModelChecker().
 osg::ref_ptr<osg::Node> readModelFile(const std::string& path, std::string& problem);
