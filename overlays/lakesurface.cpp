@@ -1,9 +1,13 @@
 #include "lakesurface.h"
 
+#include <ogrsf_frmts.h>
 #include <osg/ComputeBoundsVisitor>
 #include <osg/Geometry>
+#include <osgDB/FileNameUtils>
 
 #include "modelfile.h"
+#include "shapefile.h"
+#include "vectorlayer.h"
 
 LakeSurface::LakeSurface(float width, float depth, float heightOffset)
     : position(0, 0, 0),
@@ -13,7 +17,40 @@ LakeSurface::LakeSurface(float width, float depth, float heightOffset)
       riseOffset(0, 0, 0),
       savedPosition(0, 0, 0) {}
 
+namespace {
+
+// The box of every feature's geometry in the shapefile, through OGR: the scene reader's shapefile plug-in
+// parses in the window with nothing guarding it, where OGR's reader is the one the monitor points take.
+bool readShapefileBounds(const std::string& path, osg::BoundingBox& box) {
+    std::string problem;
+    const GDALDatasetUniquePtr dataset = openShapefile(path, problem);
+    if (!dataset) {
+        return false;
+    }
+    osg::BoundingBox read;
+    for (OGRLayer* layer : dataset->GetLayers()) {
+        layer->ResetReading();
+        for (OGRFeatureUniquePtr feature(layer->GetNextFeature()); feature; feature.reset(layer->GetNextFeature())) {
+            const OGRGeometry* geometry = feature->GetGeometryRef();
+            if (geometry == nullptr || geometry->IsEmpty()) {
+                continue;
+            }
+            OGREnvelope3D envelope;
+            geometry->getEnvelope(&envelope);
+            read.expandBy(osg::Vec3(envelope.MinX, envelope.MinY, envelope.MinZ));
+            read.expandBy(osg::Vec3(envelope.MaxX, envelope.MaxY, envelope.MaxZ));
+        }
+    }
+    box = read;
+    return true;
+}
+
+}  // namespace
+
 bool readModelBounds(const std::string& path, osg::BoundingBox& box) {
+    if (osgDB::getLowerCaseFileExtension(path) == "shp") {
+        return readShapefileBounds(path, box) && box.valid();
+    }
     std::string problem;
     const osg::ref_ptr<osg::Node> model = readModelFile(path, problem);
     if (!model) {

@@ -6,8 +6,8 @@
 #include <osg/ref_ptr>
 #include <string>
 
-// The bounding box of the model or shapefile at `path`, read with the scene reader. False when it does not
-// load or holds no geometry (its box would be inverted).
+// The bounding box of the model or shapefile at `path`, read with the scene reader (shapefiles through
+// OGR). False when it does not load or holds no geometry (its box would be inverted).
 bool readModelBounds(const std::string& path, osg::BoundingBox& box);
 
 // The translucent rectangle over a barrier lake. It is placed on the lake model once, raised by the

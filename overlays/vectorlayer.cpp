@@ -15,6 +15,7 @@
 
 #include "depthsetter.h"
 #include "fileio.h"
+#include "shapefile.h"
 #include "vectorlayer.h"
 
 namespace {
@@ -36,23 +37,29 @@ void VectorLayerBuilder::clearFeatures() {
     geometryType = 0;
 }
 
-void VectorLayerBuilder::readShapefile(const char* path) {
+GDALDatasetUniquePtr openShapefile(const std::string& path, std::string& problem) {
     GDALAllRegister();
     // Paths and attribute texts are local 8-bit and pass through unchanged.
     CPLSetConfigOption("GDAL_FILENAME_IS_UTF8", "NO");
     CPLSetConfigOption("SHAPE_ENCODING", "");
 
     // A pipe named like the file or one of its companions would hold OGR in open() for good.
-    std::string problem;
-    if (!checkDataFile(path ? path : "", problem)) {
-        std::cerr << problem << std::endl;
-        std::cout << "Open failed" << std::endl;
-        valid = false;
-        return;
+    if (!checkDataFile(path, problem)) {
+        return nullptr;
     }
     GDALDatasetUniquePtr dataset(
-        GDALDataset::FromHandle(GDALOpenEx(path, GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
+        GDALDataset::FromHandle(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
     if (!dataset) {
+        problem = "\"" + path + "\" holds no features that can be read";
+    }
+    return dataset;
+}
+
+void VectorLayerBuilder::readShapefile(const char* path) {
+    std::string problem;
+    GDALDatasetUniquePtr dataset = openShapefile(path ? path : "", problem);
+    if (!dataset) {
+        std::cerr << problem << std::endl;
         std::cout << "Open failed" << std::endl;
         valid = false;
         return;

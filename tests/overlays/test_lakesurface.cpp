@@ -4,6 +4,7 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <osg/Geometry>
 #include <osg/Group>
 #include <osgDB/WriteFile>
@@ -65,9 +66,12 @@ TEST_F(LakeSurfaceTest, PlaceOnWhatDoesNotLoadChangesNothing) {
     writeTextFile(path("broken.ive"), "not a model at all, just some bytes\n");
     ASSERT_TRUE(osgDB::writeNodeFile(*osg::ref_ptr<osg::Group>(new osg::Group), path("empty.osgt")));
     ASSERT_TRUE(osgDB::writeNodeFile(*makeTerrainPatch(10, 20, 30, 40), path("placed.ive")));
+    // An outline whose shapes were cut off after the file's header: its index still lists one.
+    writeWktShapefile(path("cut.shp"), wkbPolygon, {"POLYGON ((500 700, 900 650, 950 1000, 500 700))"});
+    std::filesystem::resize_file(path("cut.shp"), 100);
 
-    for (const std::string& file :
-         {path("missing.ive"), path("broken.ive"), path("empty.osgt"), std::string()}) {
+    for (const std::string& file : {path("missing.ive"), path("broken.ive"), path("empty.osgt"),
+                                    path("cut.shp"), path("missing.shp"), std::string()}) {
         SCOPED_TRACE(file);
         LakeSurface fresh(100, 50, 5);
         EXPECT_FALSE(fresh.placeOn(file));
