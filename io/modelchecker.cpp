@@ -132,7 +132,8 @@ bool ModelChecker::start() {
         sigaddset(&signals, SIGPIPE);
         posix_spawnattr_setsigdefault(&attributes, &signals);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(headroom.c_str()), nullptr};
+        char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(headroom.c_str()),
+                             nullptr};
         const int failed = ::posix_spawn(&child, program.c_str(), &actions, &attributes, arguments, environ);
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);

@@ -2,8 +2,8 @@
 // that a plug-in crashing or looping on a damaged file ends or holds this process and not the window.
 // Requests come on standard input and answers go to standard output (modelparse.h); it ends at the end
 // of its input. An argument, when given, is the memory in megabytes a model may take beyond its file's
-// sixteen-fold (1024 otherwise). Standard error is the window's to discard: the window parses an accepted file again and
-// its plug-in says the same things there.
+// sixteen-fold (1024 otherwise). Standard error is the window's to discard: the window parses an accepted
+// file again and its plug-in says the same things there.
 #include <sys/resource.h>
 #include <unistd.h>
 #include <algorithm>

@@ -7,7 +7,6 @@
 
 #include "modelfile.h"
 #include "shapefile.h"
-#include "vectorlayer.h"
 
 LakeSurface::LakeSurface(float width, float depth, float heightOffset)
     : position(0, 0, 0),
@@ -30,7 +29,8 @@ bool readShapefileBounds(const std::string& path, osg::BoundingBox& box) {
     osg::BoundingBox read;
     for (OGRLayer* layer : dataset->GetLayers()) {
         layer->ResetReading();
-        for (OGRFeatureUniquePtr feature(layer->GetNextFeature()); feature; feature.reset(layer->GetNextFeature())) {
+        for (OGRFeatureUniquePtr feature(layer->GetNextFeature()); feature;
+             feature.reset(layer->GetNextFeature())) {
             const OGRGeometry* geometry = feature->GetGeometryRef();
             if (geometry == nullptr || geometry->IsEmpty()) {
                 continue;
