@@ -65,36 +65,28 @@ void boundMemory(std::size_t fileBytes, rlim_t headroom) {
 #endif
 }
 
-bool readAll(void* data, std::size_t size) {
-    auto* at = static_cast<char*>(data);
+// Reads `size` bytes from standard input into `data`, or writes them from it to standard output.
+bool transferAll(bool reading, char* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t got = ::read(0, at, size);
-        if (got < 0 && errno == EINTR) {
+        const ssize_t moved = reading ? ::read(0, data, size) : ::write(1, data, size);
+        if (moved < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
+        if (moved <= 0) {
             return false;
         }
-        at += got;
-        size -= static_cast<std::size_t>(got);
+        data += moved;
+        size -= static_cast<std::size_t>(moved);
     }
     return true;
 }
 
+bool readAll(void* data, std::size_t size) {
+    return transferAll(true, static_cast<char*>(data), size);
+}
+
 bool writeAll(const void* data, std::size_t size) {
-    const auto* at = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t put = ::write(1, at, size);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            return false;
-        }
-        at += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
+    return transferAll(false, const_cast<char*>(static_cast<const char*>(data)), size);
 }
 
 bool readField(std::string& field, std::uint64_t longest) {
