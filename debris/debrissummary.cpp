@@ -20,9 +20,9 @@ std::string fixed(double value, int decimals) {
 }
 
 // The peak-depth and peak-speed maps over the relief, and the volume balance, on one page.
-bool debrisReportHtml(const DebrisRun& run, const RasterFrame& frame, const std::vector<DebrisVolumeRow>& rows,
-                      const std::vector<float>& peakDepth, const std::vector<float>& peakSpeed,
-                      std::string& html, std::string& problem) {
+bool debrisReportHtml(const DebrisRun& run, const RasterFrame& frame,
+                      const std::vector<DebrisVolumeRow>& rows, const std::vector<float>& peakDepth,
+                      const std::vector<float>& peakSpeed, std::string& html, std::string& problem) {
     std::vector<float> elevation(frame.cellCount(), summaryNoData);
     std::size_t index = 0;
     for (int r = 0; r < frame.height; ++r) {
@@ -54,13 +54,17 @@ bool debrisReportHtml(const DebrisRun& run, const RasterFrame& frame, const std:
                 {"area reached", fixed(reached * cellArea / 1e6, 3) + " km²"},
                 {"greatest depth", fixed(deepest, 2) + " m"},
                 {"greatest speed", fixed(fastest, 2) + " m/s"}});
+    std::vector<std::uint8_t> shade;
+    if (!shadeRelief(frame, elevation, shade, problem)) {
+        return false;
+    }
     // One map per raster, each on a ramp from 0 to its largest value.
     const auto addMap = [&](const std::string& title, const std::vector<float>& values, float high,
                             const std::string& unit) {
         const float scale = std::max(high, 0.01f);
         MapPicture picture;
         if (!drawReliefMap(
-                frame, elevation,
+                frame, shade,
                 [&values, scale](std::size_t cell, MapColour& colour) {
                     if (values[cell] == summaryNoData) {
                         return false;
@@ -73,7 +77,8 @@ bool debrisReportHtml(const DebrisRun& run, const RasterFrame& frame, const std:
         }
         std::vector<ReportPage::LegendEntry> legend;
         for (int step = 1; step <= 5; ++step) {
-            legend.push_back({"≤ " + fixed(scale * step / 5.0, 2) + " " + unit, depthColour(scale * step / 5.0, scale)});
+            legend.push_back(
+                {"≤ " + fixed(scale * step / 5.0, 2) + " " + unit, depthColour(scale * step / 5.0, scale)});
         }
         page.heading(title);
         page.map(title + " each cell saw, over the shaded relief", picture, legend);

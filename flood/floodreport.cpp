@@ -86,10 +86,14 @@ bool floodReportHtml(const FloodSummary& summary, const std::vector<PlaceExposur
                 {"greatest depth × speed", fixed(strongest, 2) + " m²/s"},
                 {"latest arrival", minutesText(latestArrival)}});
 
+    std::vector<std::uint8_t> shade;
+    if (!shadeRelief(frame, summary.elevation, shade, problem)) {
+        return false;
+    }
     MapPicture depthMap;
     const float depthScale = std::max(deepest, 0.1f);
     if (!drawReliefMap(
-            frame, summary.elevation,
+            frame, shade,
             [&summary, depthScale](std::size_t cell, MapColour& colour) {
                 if (summary.arrivalTime[cell] == summaryNoData) {
                     return false;
@@ -103,7 +107,8 @@ bool floodReportHtml(const FloodSummary& summary, const std::vector<PlaceExposur
     std::vector<ReportPage::LegendEntry> depthLegend;
     for (int step = 1; step <= 5; ++step) {
         const double depth = depthScale * step / 5.0;
-        depthLegend.push_back({"≤ " + fixed(depth, depthScale < 5 ? 2 : 1) + " m", depthColour(depth, depthScale)});
+        depthLegend.push_back(
+            {"≤ " + fixed(depth, depthScale < 5 ? 2 : 1) + " m", depthColour(depth, depthScale)});
     }
     page.heading("Maximum depth");
     page.map("Greatest depth each cell saw, over the shaded relief", depthMap, depthLegend);
@@ -111,7 +116,7 @@ bool floodReportHtml(const FloodSummary& summary, const std::vector<PlaceExposur
     MapPicture hazardMap;
     const std::vector<RasterClass>& classes = floodHazardClasses();
     if (!drawReliefMap(
-            frame, summary.elevation,
+            frame, shade,
             [&summary, &classes](std::size_t cell, MapColour& colour) {
                 const int hazardClass = summary.hazard[cell];
                 if (hazardClass < 1 || hazardClass > static_cast<int>(classes.size())) {
@@ -168,10 +173,11 @@ bool floodReportHtml(const FloodSummary& summary, const std::vector<PlaceExposur
     page.chart("Water of the run", "simulated time, min", "volume, m³", {released, onGrid, residual});
     if (!summary.rows.empty()) {
         const FloodVolumeRow& last = summary.rows.back();
-        page.table({"at the last result", "m³"}, {{"released by the breach", fixed(last.released, 0)},
-                                                  {"on the grid", fixed(last.onGrid, 0)},
-                                                  {"taken off by the excess-volume guard", fixed(last.trimmed, 0)},
-                                                  {"still in the reservoir", fixed(last.residual, 0)}});
+        page.table({"at the last result", "m³"},
+                   {{"released by the breach", fixed(last.released, 0)},
+                    {"on the grid", fixed(last.onGrid, 0)},
+                    {"taken off by the excess-volume guard", fixed(last.trimmed, 0)},
+                    {"still in the reservoir", fixed(last.residual, 0)}});
     }
 
     if (!exposure.empty()) {

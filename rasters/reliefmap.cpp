@@ -16,50 +16,56 @@ struct DemOptionsFree {
     void operator()(GDALDEMProcessingOptions* options) const { GDALDEMProcessingOptionsFree(options); }
 };
 
-// GDAL's hillshade of the elevation, one byte per cell: 1 (shadow) to 255 (lit), 0 where it has no
-// data.
-bool hillshade(const RasterFrame& frame, const std::vector<float>& elevation, std::vector<std::uint8_t>& shade) {
-    GdalDatasetHandle terrain = memoryRaster(frame, GDT_Float32, elevation.data());
-    if (!terrain || terrain->GetRasterBand(1)->SetNoDataValue(summaryNoData) != CE_None) {
-        return false;
-    }
-    const char* arguments[] = {"-of", "MEM", "-compute_edges", "-multidirectional", nullptr};
-    std::unique_ptr<GDALDEMProcessingOptions, DemOptionsFree> options(
-        GDALDEMProcessingOptionsNew(const_cast<char**>(arguments), nullptr));
-    if (!options) {
-        return false;
-    }
-    GdalDatasetHandle shaded(GDALDataset::FromHandle(GDALDEMProcessing(
-        "", GDALDataset::ToHandle(terrain.get()), "hillshade", nullptr, options.get(), nullptr)));
-    if (!shaded) {
-        return false;
-    }
-    shade.resize(frame.cellCount());
-    return shaded->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, frame.width, frame.height, shade.data(),
-                                              frame.width, frame.height, GDT_Byte, 0, 0) == CE_None;
-}
-
 }  // namespace
 
 MapColour depthColour(double value, double high) {
     const double t = high > 0.0 ? std::clamp(value / high, 0.0, 1.0) : 1.0;
-    const auto mix = [t](double pale, double dark) { return static_cast<std::uint8_t>(pale + (dark - pale) * t); };
+    const auto mix = [t](double pale, double dark) {
+        return static_cast<std::uint8_t>(pale + (dark - pale) * t);
+    };
     return {mix(198, 8), mix(219, 48), mix(239, 107)};
 }
 
-bool drawReliefMap(const RasterFrame& frame, const std::vector<float>& elevation, const CellColour& colourOf,
-                   int maxWidth, MapPicture& picture, std::string& problem) {
-    if (frame.width < 1 || frame.height < 1 || elevation.size() != frame.cellCount() || maxWidth < 1) {
+bool shadeRelief(const RasterFrame& frame, const std::vector<float>& elevation,
+                 std::vector<std::uint8_t>& shade, std::string& problem) {
+    if (frame.width < 1 || frame.height < 1 || elevation.size() != frame.cellCount()) {
         problem = "the terrain does not match its frame";
         return false;
     }
     GDALAllRegister();
     QuietGdal quiet;
-    std::vector<std::uint8_t> shade;
-    if (!hillshade(frame, elevation, shade)) {
+    const auto failed = [&problem] {
         problem = "the relief cannot be shaded" + gdalReason();
         return false;
+    };
+    GdalDatasetHandle terrain = memoryRaster(frame, GDT_Float32, elevation.data());
+    if (!terrain || terrain->GetRasterBand(1)->SetNoDataValue(summaryNoData) != CE_None) {
+        return failed();
     }
+    const char* arguments[] = {"-of", "MEM", "-compute_edges", "-multidirectional", nullptr};
+    std::unique_ptr<GDALDEMProcessingOptions, DemOptionsFree> options(
+        GDALDEMProcessingOptionsNew(const_cast<char**>(arguments), nullptr));
+    if (!options) {
+        return failed();
+    }
+    GdalDatasetHandle shaded(GDALDataset::FromHandle(GDALDEMProcessing(
+        "", GDALDataset::ToHandle(terrain.get()), "hillshade", nullptr, options.get(), nullptr)));
+    shade.resize(frame.cellCount());
+    if (!shaded || shaded->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, frame.width, frame.height, shade.data(),
+                                                      frame.width, frame.height, GDT_Byte, 0, 0) != CE_None) {
+        return failed();
+    }
+    return true;
+}
+
+bool drawReliefMap(const RasterFrame& frame, const std::vector<std::uint8_t>& shade,
+                   const CellColour& colourOf, int maxWidth, MapPicture& picture, std::string& problem) {
+    if (frame.width < 1 || frame.height < 1 || shade.size() != frame.cellCount() || maxWidth < 1) {
+        problem = "the terrain does not match its frame";
+        return false;
+    }
+    GDALAllRegister();
+    QuietGdal quiet;
     // Large grids show every so many cells in a pixel; small ones are drawn a few pixels a cell, so that
     // the map is large enough to read.
     const int stride = (frame.width + maxWidth - 1) / maxWidth;
@@ -86,7 +92,8 @@ bool drawReliefMap(const RasterFrame& frame, const std::vector<float>& elevation
             }
             const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
             for (int channel = 0; channel < 3; ++channel) {
-                bands[channel * pixels + pixel] = static_cast<std::uint8_t>(std::clamp(rgb[channel], 0.0, 255.0));
+                bands[channel * pixels + pixel] =
+                    static_cast<std::uint8_t>(std::clamp(rgb[channel], 0.0, 255.0));
             }
         }
     }

@@ -29,11 +29,17 @@ struct MapPicture {
     double metresPerPixel = 0.0;
 };
 
-// The terrain `elevation` (on `frame`, summaryNoData where it has none) shaded by GDAL's hillshade, lit
-// from the north-west, with the cells `colourOf` colours laid over it; at most `maxWidth` pixels wide,
-// a pixel showing every so many cells of a large grid and a cell taking a few pixels of a small one. False, with the reason in `problem`, when GDAL cannot draw it.
-bool drawReliefMap(const RasterFrame& frame, const std::vector<float>& elevation, const CellColour& colourOf,
-                   int maxWidth, MapPicture& picture, std::string& problem);
+// GDAL's hillshade of the terrain `elevation` (on `frame`, summaryNoData where it has none), lit from
+// the north-west: one byte per cell, 1 (shadow) to 255 (lit), 0 where it has no data. A report shades its
+// terrain once and draws all its maps over it. False, with the reason in `problem`, when GDAL cannot.
+bool shadeRelief(const RasterFrame& frame, const std::vector<float>& elevation,
+                 std::vector<std::uint8_t>& shade, std::string& problem);
+
+// The relief `shade` (shadeRelief's on `frame`) with the cells `colourOf` colours laid over it; at most
+// `maxWidth` pixels wide, a pixel showing every so many cells of a large grid and a cell taking a few
+// pixels of a small one. False, with the reason in `problem`, when GDAL cannot draw it.
+bool drawReliefMap(const RasterFrame& frame, const std::vector<std::uint8_t>& shade,
+                   const CellColour& colourOf, int maxWidth, MapPicture& picture, std::string& problem);
 
 // The colour of `value` on a ramp from pale to dark blue between 0 and `high` (values above take the
 // darkest).
