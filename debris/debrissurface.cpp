@@ -1,6 +1,8 @@
 #include "debrissurface.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <osg/Geometry>
 
 #include "colouredtriangles.h"
@@ -59,6 +61,18 @@ private:
     ColouredTriangles triangles;
 };
 
+// Whether every depth of a row is +0 by its bits: most rows of a frame hold no debris, and one pass that
+// vectorises finds them. A row with a -0 in it takes the cell-by-cell scan, which shows nothing for it.
+bool allPositiveZero(const double* row, int count) {
+    std::uint64_t bits = 0;
+    for (int c = 0; c < count; ++c) {
+        std::uint64_t value;
+        std::memcpy(&value, row + c, sizeof value);
+        bits |= value;
+    }
+    return bits == 0;
+}
+
 }  // namespace
 
 osg::ref_ptr<osg::Geode> buildDebrisGeode(const DebrisSurfaceGrid& grid, float span, const osg::Vec4& shallow,
@@ -69,11 +83,19 @@ osg::ref_ptr<osg::Geode> buildDebrisGeode(const DebrisSurfaceGrid& grid, float s
     }
     const DebrisGrid& cells = *grid.cells;
     StripBuilder strip(grid, span, shallow, deep);
+    bool lowerBare = cells.rows() < 3 || allPositiveZero(cells.depths(cells.rows() - 1), cells.cols());
     for (int lower = cells.rows() - 1; lower >= 2; --lower) {
         const int upper = lower - 1;
         // What the surface shows of a cell: the depth of the debris trace it holds.
         const double* upperRow = cells.depths(upper);
         const double* lowerRow = cells.depths(lower);
+        const bool upperBare = allPositiveZero(upperRow, cells.cols());
+        const bool bare = upperBare && lowerBare;
+        lowerBare = upperBare;
+        if (bare) {
+            geode->addDrawable(strip.finish().get());
+            continue;
+        }
         // a, b: this column's upper and lower cell; d, e: the next column's, which become a and b next.
         double a = upperRow[0];
         double b = lowerRow[0];

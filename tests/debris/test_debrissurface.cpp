@@ -226,6 +226,8 @@ TEST(DebrisSurface, RowZeroIsNeverDrawnAndNoDataOrMissingHeightsCloseTriangles) 
         {"debris in the middle", {3, 2}, {}, -1, 6},
         {"debris in row 0", {0, 2}, {}, -1, 0},
         {"debris in row 1: only the strip below it", {1, 2}, {}, -1, 3},
+        {"debris in the last row: only the strip above it", {5, 2}, {}, -1, 3},
+        {"debris in the last column", {3, 4}, {}, -1, 3},
         {"the covered cell's terrain is 9999", {3, 2}, {{{3, 2}, 9999}}, -1, 0},
         {"a neighbour's terrain is -9999", {3, 2}, {{{2, 3}, -9999}}, -1, 4},
         {"a neighbour's height is missing", {3, 2}, {}, 4, 4},
