@@ -214,7 +214,7 @@ bool CAFlood::loadInputs(const std::vector<std::string>& paths) {
     gridVolume = 0.0;
     trimmed = 0.0;
     deepestWater = 0.0f;
-    fastestWater = 0.0f;
+    fastestWave = 0.0f;
     return true;
 }
 

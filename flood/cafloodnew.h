@@ -101,7 +101,14 @@ public:
 
     // Advances the flood by one step of twice the time step, taken in shorter sub-steps where deep water
     // needs them: the clock, the face fluxes, the continuity and the breach inflow all cover that time.
-    void step();
+    void step() { advance(1); }
+    // Advances the clock by `steps` steps at once (none for fewer than one), to where as many calls of
+    // step() would leave it. Where the water is shallow and slow a sub-step spans several steps, up to
+    // five at a time: fewer sub-steps than as many calls of step() take, and a slightly different flood.
+    void advance(int steps);
+    // Advances whole steps until the clock is no more than half a step short of `seconds` (none if it is
+    // already).
+    void advanceUntil(double seconds);
 
     // The current depths (surface minus ground) as a single-band Float32 GeoTIFF in the coordinate
     // system of the elevation grid (a raster's own; for an ESRI ASCII grid the ".prj" beside it, if
@@ -285,9 +292,9 @@ private:
     int trimBudget = 0;
     double gridVolume = 0.0;
     double trimmed = 0.0;
-    // The deepest water after the last sub-step, m: with the fastest it sets how many sub-steps the next
-    // step takes.
+    // The fastest wave in a cell as the last sub-step began, the water's speed plus a gravity wave's, m/s,
+    // and the deepest water after it, m: they set how long the next sub-step may be.
+    float fastestWave = 0.0f;
     float deepestWater = 0.0f;
-    float fastestWater = 0.0f;  // the fastest water across a face as the last sub-step began, m/s
     float lastDepthPerFlux = 0.0f;  // dt / dx of the last sub-step
 };

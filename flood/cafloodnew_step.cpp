@@ -20,9 +20,14 @@ using floodrows::StepTally;
 constexpr float kGravity = 9.8f;
 constexpr float kExcessTolerance = 6000.0f;      // m^3 of water the grid may hold beyond the breach volume
 constexpr float kTrimmedAreaPerStep = 12000.0f;  // m^2 of cells lowered per step: 6000 m^3 at most
-// The share of a cell a gravity wave may cross in one step, and the most sub-steps a step is split into.
-constexpr double kCourant = 0.7;
+// The share of a cell a gravity wave may cross in one sub-step: from 0.6 on, waves on fast flow down steep
+// ground grow into surges. And the most sub-steps one step is split into.
+constexpr double kCourant = 0.5;
 constexpr double kMostSubSteps = 1e6;
+// A sub-step may span several steps, but never a multiple of this many: runs whose results fall on such
+// multiples, as one every five steps and most result intervals do, step the grid alike whatever their
+// interval, and give the same result at the same time.
+constexpr long long kStepsPerSpan = 5;
 
 // Several threads share a step in bands of rows. A band first runs every stage it can finish without
 // the rows of the bands next to it; then the seam between two bands runs the stages left there. At the
@@ -218,27 +223,52 @@ void CAFlood::shareRows(int firstRow, int lastRow, int bands) {
     }
 }
 
-void CAFlood::step() {
-    // The step covers twice the time step: the clock, the fluxes, the continuity and the breach inflow
-    // all use this one duration. Deep or fast water needs shorter steps than that: a gravity wave carried
-    // by the fastest water must cross no more than kCourant of a cell in one. The step is then taken in
-    // equal sub-steps as short as the water of the last one needs, so that the results keep their times.
-    const double end = static_cast<double>(stepsTaken + 1) * secondsPerStep;
-    double subStart = time;
-    while (subStart < end) {
-        const double rest = end - subStart;
-        const double fastestWave =
-            static_cast<double>(fastestWater) + std::sqrt(static_cast<double>(kGravity) * deepestWater);
-        const double stable = fastestWave > 0.0 ? kCourant * cellsize / fastestWave : rest;
-        const double pieces = std::min(std::ceil(rest / stable), kMostSubSteps);
-        const double subEnd = pieces > 1.0 ? subStart + rest / pieces : end;
-        subStep(subStart, subEnd);
-        ++subStepsTaken;
-        subStart = subEnd;
+void CAFlood::advance(int steps) {
+    // The clock ends on a whole step, so that results keep their times. Between, no gravity wave carried
+    // by the fastest water may cross more than kCourant of a cell in one sub-step: each span of steps is
+    // taken in equal sub-steps as long as the water of the last one allows, shorter than a step where it
+    // is deep or fast and longer where it is shallow and slow. Before any water moves (the breach's first
+    // inflow), one step at a time.
+    const long long target = stepsTaken + std::max(steps, 0);
+    while (stepsTaken < target) {
+        const long long spanSteps = std::min(target - stepsTaken, kStepsPerSpan - stepsTaken % kStepsPerSpan);
+        const double end = static_cast<double>(stepsTaken + spanSteps) * secondsPerStep;
+        double subStart = time;
+        while (subStart < end) {
+            const double rest = end - subStart;
+            // The deepest water after the last sub-step as well: where the breach's inflow deepens a cell
+            // within a sub-step, its wave is faster than it was as the sub-step began.
+            const double wave = std::max(static_cast<double>(fastestWave),
+                                         std::sqrt(static_cast<double>(kGravity) * deepestWater));
+            const double stable = wave > 0.0 ? kCourant * cellsize / wave : secondsPerStep;
+            const double longest = std::min(rest, std::max(stable, secondsPerStep / kMostSubSteps));
+            const double pieces = std::ceil(rest / longest);
+            const double subEnd = pieces > 1.0 ? subStart + rest / pieces : end;
+            subStep(subStart, subEnd);
+            ++subStepsTaken;
+            subStart = subEnd;
+        }
+        cellsBehind = true;
+        time = end;
+        stepsTaken += spanSteps;
     }
-    cellsBehind = true;
-    time = end;
-    ++stepsTaken;
+}
+
+void CAFlood::advanceUntil(double seconds) {
+    if (!(secondsPerStep > 0.0) || !(seconds - 0.5 * secondsPerStep > time)) {
+        return;
+    }
+    // The clock after n more steps is (stepsTaken + n) times a step, computed as advance computes it.
+    const double wanted = seconds - 0.5 * secondsPerStep;
+    const double estimate = std::ceil(wanted / secondsPerStep) - static_cast<double>(stepsTaken);
+    long long steps = static_cast<long long>(std::clamp(estimate, 1.0, static_cast<double>(INT_MAX)));
+    while (steps > 1 && static_cast<double>(stepsTaken + steps - 1) * secondsPerStep >= wanted) {
+        --steps;
+    }
+    while (steps < INT_MAX && static_cast<double>(stepsTaken + steps) * secondsPerStep < wanted) {
+        ++steps;
+    }
+    advance(static_cast<int>(steps));
 }
 
 void CAFlood::subStep(double from, double until) {
@@ -336,10 +366,10 @@ void CAFlood::subStep(double from, double until) {
                           floodrows::Scratch{scratch(seam).floats, scratch(seam).ints, nullptr, nullptr});
             }
             deepest = tally.deepest;
-            fastest = tally.fastest;
+            fastest = tally.fastestWave;
         }
         whole.deepest = deepest;
-        whole.fastest = fastest;
+        whole.fastestWave = fastest;
     }
 
     // The water on the grid, added row by row in file order whatever the bands (a row without work holds
@@ -350,7 +380,7 @@ void CAFlood::subStep(double from, double until) {
     }
 
     deepestWater = whole.deepest;
-    fastestWater = whole.fastest;
+    fastestWave = whole.fastestWave;
     gridVolume = depthSum * (static_cast<double>(dx) * dx);
     trimmed += whole.trimmed;
     trackedVolume = static_cast<float>(gridVolume + residualStorage);

@@ -73,7 +73,8 @@ struct StepTally {
     int trimBudget = 0;  // cells the excess-volume trim may still lower
     double trimmed = 0.0;
     float deepest = 0.0f;
-    float fastest = 0.0f;  // the fastest water across a face, from the fluxes before the step
+    // The fastest wave in a cell before the step: its fastest water plus a gravity wave in it, m/s.
+    float fastestWave = 0.0f;
 };
 
 // The stages of a step. In one pass over the rows each stage runs this many rows behind the first, so

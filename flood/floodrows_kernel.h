@@ -248,22 +248,30 @@ void computeFluxes(const StepGrid& grid, const RowFields& n, const RowFields& k,
             spareSouth[c] = fluxY[c];
         }
     }
-    // The fastest water of the row, by the bits of the speeds as in finish. Outside the work the faces
-    // hold no flux.
-    std::int32_t fastest = static_cast<std::int32_t>(bitsOf(tally.fastest));
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = first - 1; c <= last + 1; ++c) {
         oldEast[c] = fluxX[c];
-        const float east =
+        eastVelocity[c] =
             faceVelocity(fluxX[c], faceDepth(ground[c], surfaceOld[c], ground[c + 1], surfaceOld[c + 1]));
-        eastVelocity[c] = east;
-        const float faster = __builtin_fabsf(east) > __builtin_fabsf(velocityHere[c])
-                                 ? __builtin_fabsf(east)
-                                 : __builtin_fabsf(velocityHere[c]);
-        const std::int32_t bits = static_cast<std::int32_t>(bitsOf(faster));
+    }
+    // The fastest wave of the row, from before the step: in each cell the fastest water through its faces
+    // plus a gravity wave in its own water, compared by the bits as in finish.
+    std::int32_t fastest = static_cast<std::int32_t>(bitsOf(tally.fastestWave));
+    FLOOD_ROWS_INDEPENDENT_COLUMNS
+    for (int c = first; c <= last; ++c) {
+        const float westSpeed = __builtin_fabsf(eastVelocity[c - 1]);
+        const float eastSpeed = __builtin_fabsf(eastVelocity[c]);
+        const float northSpeed = __builtin_fabsf(velocityAbove[c]);
+        const float southSpeed = __builtin_fabsf(velocityHere[c]);
+        const float fasterX = eastSpeed > westSpeed ? eastSpeed : westSpeed;
+        const float fasterY = southSpeed > northSpeed ? southSpeed : northSpeed;
+        const float depth = ground[c] != kNoData ? surfaceOld[c] - ground[c] : 0.0f;
+        const float wave = (fasterX > fasterY ? fasterX : fasterY) +
+                           __builtin_sqrtf(kGravity * (depth > 0.0f ? depth : 0.0f));
+        const std::int32_t bits = static_cast<std::int32_t>(bitsOf(wave));
         fastest = bits > fastest ? bits : fastest;
     }
-    tally.fastest = floatOf(static_cast<std::uint32_t>(fastest));
+    tally.fastestWave = floatOf(static_cast<std::uint32_t>(fastest));
     FLOOD_ROWS_INDEPENDENT_COLUMNS
     for (int c = first; c <= last; ++c) {
         const float surface = surfaceOld[c];

@@ -15,20 +15,15 @@ osg::ref_ptr<osg::Geode> advanceFloodTick(CAFlood& engine, FloodHud& hud, Monito
     hud = FloodHud();
     const double trimmedBefore = engine.trimmedVolume();
     if (settings.resultEverySeconds > 0.0) {
-        // The clock gains a whole step at a time: the result due is the first multiple of the interval more
-        // than half a step ahead, and a clock that stops gaining ends the tick.
+        // The clock gains whole steps: the result due is the first multiple of the interval more than half a
+        // step ahead.
         const double halfStep = engine.stepSeconds();
         const double due =
             (std::floor((engine.simulatedTime() + halfStep) / settings.resultEverySeconds) + 1.0) *
             settings.resultEverySeconds;
-        for (double before = -1.0; engine.simulatedTime() < due - halfStep && engine.simulatedTime() > before;) {
-            before = engine.simulatedTime();
-            engine.step();
-        }
+        engine.advanceUntil(due);
     } else {
-        for (int step = 0; step < floodStepsPerResult; ++step) {
-            engine.step();
-        }
+        engine.advance(floodStepsPerResult);
     }
     // The step keeps the volume; water the excess-volume guard takes away is a fault the analyst must see.
     if (settings.printDiagnostics && engine.trimmedVolume() > trimmedBefore) {

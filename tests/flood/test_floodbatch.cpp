@@ -104,9 +104,7 @@ TEST_F(FloodBatchTest, WritesNumberedDepthRastersAndDisplayStates) {
     ASSERT_EQ(startFloodRun(engine, inputPaths, smallBreach(3e5f)), FloodRunStart::Ready);
     for (int number = 1; number <= 4; ++number) {
         SCOPED_TRACE("result " + std::to_string(number));
-        for (int i = 0; i < 5; ++i) {
-            engine.step();
-        }
+        engine.advance(5);
         FloodHud state;
         ASSERT_TRUE(state.readState(result(number, ".txt")));
         EXPECT_FLOAT_EQ(state.time, engine.simulatedTime());

@@ -43,9 +43,7 @@ struct SummarisedValley {
     }
     void runResults(int count) {
         for (int number = 1; number <= count; ++number) {
-            for (int step = 0; step < floodStepsPerResult; ++step) {
-                engine.step();
-            }
+            engine.advance(floodStepsPerResult);
             summary.record(engine, number);
             std::vector<float> depths;
             for (int r = 0; r < shape.nrows; ++r) {

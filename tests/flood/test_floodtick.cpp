@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cmath>
 #include <map>
 #include <osg/Geode>
 #include <sstream>
@@ -37,6 +38,41 @@ TEST(FloodTickTest, ResultClockIsTheResultCountTimesTheInterval) {
             }
         }
         EXPECT_NEAR(engine.simulatedTime(), 10000 * interval, 1e-6);
+    }
+}
+
+// A tick advances a span of steps at once: it ends where as many single steps end, across the
+// five-step spans a sub-step never crosses, and shallow slow water takes fewer sub-steps than steps. A
+// time is reached on the first whole step no more than half a step short of it.
+TEST(FloodTickTest, SpansOfStepsEndWhereSingleStepsEnd) {
+    QTemporaryDir folder;
+    const std::vector<std::string> inputs =
+        writeValley(folder.path().toStdString(), ValleyShape{}, {{20, 38}});
+    CAFlood spans;
+    CAFlood single;
+    ASSERT_EQ(startFloodRun(spans, inputs, smallBreach(1e4f)), FloodRunStart::Ready);
+    ASSERT_EQ(startFloodRun(single, inputs, smallBreach(1e4f)), FloodRunStart::Ready);
+    for (const int count : {1, 4, 2, 7, 13, 5, 0, -3}) {
+        spans.advance(count);
+        for (int i = 0; i < count; ++i) {
+            single.step();
+        }
+        ASSERT_EQ(spans.simulatedTime(), single.simulatedTime()) << count << " steps";
+    }
+    // 32 steps; a small flood in a 10 m valley runs at a few m/s, a tenth of a cell per step.
+    EXPECT_LT(spans.subStepCount(), single.subStepCount() / 2);
+    EXPECT_GT(spans.waterOnGrid(), 0.0);
+
+    const double step = 2.0 * spans.stepSeconds();
+    const struct {
+        double ahead;  // steps past the clock
+        int steps;     // whole steps the clock gains
+    } targets[] = {{10.0, 10}, {3.4, 3}, {3.6, 4}, {0.4, 0}, {-2.0, 0}, {std::nan(""), 0}};
+    for (const auto& target : targets) {
+        const double before = spans.simulatedTime();
+        spans.advanceUntil(before + target.ahead * step);
+        EXPECT_NEAR(spans.simulatedTime() - before, target.steps * step, 1e-6)
+            << target.ahead << " steps ahead";
     }
 }
 
