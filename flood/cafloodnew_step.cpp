@@ -20,8 +20,8 @@ using floodrows::StepTally;
 constexpr float kGravity = 9.8f;
 constexpr float kExcessTolerance = 6000.0f;      // m^3 of water the grid may hold beyond the breach volume
 constexpr float kTrimmedAreaPerStep = 12000.0f;  // m^2 of cells lowered per step: 6000 m^3 at most
-// The share of a cell a gravity wave may cross in one sub-step: from 0.6 on, waves on fast flow down steep
-// ground grow into surges. And the most sub-steps one step is split into.
+// The share of a cell a gravity wave may cross in one sub-step (from 0.6 on, waves on fast flow down steep
+// ground grow into surges), and the most sub-steps one step is split into.
 constexpr double kCourant = 0.5;
 constexpr double kMostSubSteps = 1e6;
 // A sub-step may span several steps, but never a multiple of this many: runs whose results fall on such
