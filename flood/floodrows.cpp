@@ -133,57 +133,59 @@ void copyFieldsToCells(const float* floats, int rows, int columns, float depthPe
     const auto floatRow = [&](int r, FloatField field) {
         return floats + (r * static_cast<long long>(kFloatFields) + field) * stride;
     };
-    // Each cell on its own: the threads share the rows in any way and give the same cells.
+    // Each cell on its own: the threads share the rows in any way and give the same cells. The speed of a
+    // cell: that of the mean velocity of its faces holding water, east-west and north-south, so that
+    // water entering a cell at a front counts as fully as water running through it. A dry cell, and any
+    // cell the step does not update, has none; nor has water that no longer moves. It is worked out from
+    // the fields, which hold the cells' state beside the columns brought up to date as well, so that the
+    // cells are written in one pass.
 #pragma omp parallel for schedule(dynamic, 16) num_threads(threads)
     for (int r = 0; r < rows; ++r) {
         FloodCell* row = cells[r];
         float* depthRow = depths + static_cast<std::size_t>(r) * static_cast<std::size_t>(columns);
-        const float* const from[kFloatFields] = {floatRow(r, kGround),      floatRow(r, kManning),
-                                                 floatRow(r, kSurfaceNew), floatRow(r, kSurfaceOld),
-                                                 floatRow(r, kFluxX),       floatRow(r, kFluxY)};
+        const float* ground = floatRow(r, kGround);
+        const float* surface = floatRow(r, kSurfaceOld);
+        const float* surfaceNew = floatRow(r, kSurfaceNew);
+        const float* fluxX = floatRow(r, kFluxX);
+        const float* fluxY = floatRow(r, kFluxY);
+        const bool inner = r > 0 && r < rows - 1;
+        const float* northGround = inner ? floatRow(r - 1, kGround) : nullptr;
+        const float* northSurface = inner ? floatRow(r - 1, kSurfaceOld) : nullptr;
+        const float* northFluxY = inner ? floatRow(r - 1, kFluxY) : nullptr;
+        const float* southGround = inner ? floatRow(r + 1, kGround) : nullptr;
+        const float* southSurface = inner ? floatRow(r + 1, kSurfaceOld) : nullptr;
         for (int c = std::max(0, changed[r].first); c <= std::min(columns - 1, changed[r].last); ++c) {
             FloodCell& cell = row[c];
-            depthRow[c] = from[kSurfaceOld][c] - cell.ground;
-            cell.surfaceNew = from[kSurfaceNew][c];
-            cell.surfaceOld = from[kSurfaceOld][c];
-            cell.fluxXNew = from[kFluxX][c];
-            cell.fluxYNew = from[kFluxY][c];
-            cell.fluxXOld = from[kFluxX][c];
-            cell.fluxYOld = from[kFluxY][c];
+            depthRow[c] = surface[c] - cell.ground;
+            cell.surfaceNew = surfaceNew[c];
+            cell.surfaceOld = surface[c];
+            cell.fluxXNew = fluxX[c];
+            cell.fluxYNew = fluxY[c];
+            cell.fluxXOld = fluxX[c];
+            cell.fluxYOld = fluxY[c];
             // A cell the step updates is wet while its surface is above its ground; the others (border,
             // outbreak and no-data cells, whose ground is the no-data value) keep what they were given.
-            if (cell.ground != kNoDataGround) {
+            const bool updated = cell.ground != kNoDataGround;
+            if (updated) {
                 cell.wet = cell.surfaceOld > cell.ground;
             }
-        }
-    }
-    // The speed of a cell: that of the mean velocity of its faces holding water, east-west and
-    // north-south, so that water entering a cell at a front counts as fully as water running through
-    // it. A dry cell, and any cell the step does not update, has none; nor has water that no longer
-    // moves.
-#pragma omp parallel for schedule(dynamic, 16) num_threads(threads)
-    for (int r = 1; r < rows - 1; ++r) {
-        const FloodCell* north = cells[r - 1];
-        FloodCell* row = cells[r];
-        const FloodCell* south = cells[r + 1];
-        for (int c = std::max(1, changed[r].first); c <= std::min(columns - 2, changed[r].last); ++c) {
-            FloodCell& cell = row[c];
-            if (cell.ground == kNoDataGround || !(cell.surfaceOld > cell.ground)) {
-                cell.speed = cell.ground == kNoDataGround ? cell.speed : 0.0f;
+            if (!inner || c < 1 || c > columns - 2) {
                 continue;
             }
-            const FloodCell& west = row[c - 1];
-            const FloodCell& east = row[c + 1];
-            const float u = meanFaceVelocity(
-                movingFlux(west.fluxXNew, west.surfaceOld, cell.surfaceOld, depthPerFlux),
-                faceDepth(west.ground, west.surfaceOld, cell.ground, cell.surfaceOld),
-                movingFlux(cell.fluxXNew, cell.surfaceOld, east.surfaceOld, depthPerFlux),
-                faceDepth(cell.ground, cell.surfaceOld, east.ground, east.surfaceOld));
-            const float v = meanFaceVelocity(
-                movingFlux(north[c].fluxYNew, north[c].surfaceOld, cell.surfaceOld, depthPerFlux),
-                faceDepth(north[c].ground, north[c].surfaceOld, cell.ground, cell.surfaceOld),
-                movingFlux(cell.fluxYNew, cell.surfaceOld, south[c].surfaceOld, depthPerFlux),
-                faceDepth(cell.ground, cell.surfaceOld, south[c].ground, south[c].surfaceOld));
+            if (!updated || !(cell.surfaceOld > cell.ground)) {
+                cell.speed = updated ? 0.0f : cell.speed;
+                continue;
+            }
+            const float u =
+                meanFaceVelocity(movingFlux(fluxX[c - 1], surface[c - 1], surface[c], depthPerFlux),
+                                 faceDepth(ground[c - 1], surface[c - 1], ground[c], surface[c]),
+                                 movingFlux(fluxX[c], surface[c], surface[c + 1], depthPerFlux),
+                                 faceDepth(ground[c], surface[c], ground[c + 1], surface[c + 1]));
+            const float v =
+                meanFaceVelocity(movingFlux(northFluxY[c], northSurface[c], surface[c], depthPerFlux),
+                                 faceDepth(northGround[c], northSurface[c], ground[c], surface[c]),
+                                 movingFlux(fluxY[c], surface[c], southSurface[c], depthPerFlux),
+                                 faceDepth(ground[c], surface[c], southGround[c], southSurface[c]));
             cell.speed = std::sqrt(u * u + v * v);
         }
     }
